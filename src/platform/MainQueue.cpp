@@ -1,0 +1,109 @@
+#include "platform/MainQueue.h"
+
+#include <future>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace kestrane::platform {
+
+MainQueue& MainQueue::shared() {
+    static MainQueue queue;
+    return queue;
+}
+
+bool MainQueue::isMainThread() {
+    // The main thread is the process's first thread, whose thread id is the process id.
+    static thread_local const bool isMain = ::syscall(SYS_gettid) == ::getpid();
+    return isMain;
+}
+
+void MainQueue::async(Task task) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(std::move(task));
+    }
+    m_wake.notify_all();
+}
+
+void MainQueue::sync(const Task& task) {
+    if (isMainThread()) {
+        task();
+        return;
+    }
+    std::promise<void> done;
+    auto finished = done.get_future();
+    async([&] {
+        task();
+        done.set_value();
+    });
+    finished.wait();
+}
+
+bool MainQueue::runsOnCurrentQueue() const {
+    return isMainThread();
+}
+
+const std::string& MainQueue::label() const {
+    return m_label;
+}
+
+bool MainQueue::runOne(std::unique_lock<std::mutex>& lock) {
+    if (m_tasks.empty()) return false;
+    Task task = std::move(m_tasks.front());
+    m_tasks.pop_front();
+    lock.unlock();
+    task();
+    task = nullptr;
+    lock.lock();
+    return true;
+}
+
+void MainQueue::run() {
+    std::unique_lock lock(m_mutex);
+    m_stopRequested = false;
+    while (!m_stopRequested) {
+        if (!runOne(lock)) m_wake.wait(lock, [&] { return m_stopRequested || !m_tasks.empty(); });
+    }
+    m_stopRequested = false;
+}
+
+void MainQueue::stop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopRequested = true;
+    }
+    m_wake.notify_all();
+}
+
+bool MainQueue::runUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        lock.unlock();
+        if (predicate()) return true;
+        lock.lock();
+        if (runOne(lock)) continue;
+        // Nothing to run: wait for a task, but look at the predicate now and
+        // then, since it may depend on work done on other threads.
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) break;
+        m_wake.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(5)),
+                          [&] { return !m_tasks.empty(); });
+    }
+    lock.unlock();
+    return predicate();
+}
+
+std::size_t MainQueue::runPending() {
+    std::size_t count = 0;
+    std::unique_lock lock(m_mutex);
+    while (runOne(lock)) ++count;
+    return count;
+}
+
+std::size_t MainQueue::pendingCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_tasks.size();
+}
+
+}  // namespace kestrane::platform

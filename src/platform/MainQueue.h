@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/DispatchQueue.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+namespace kestrane::platform {
+
+// The process-wide main queue. Its tasks run on the process's main thread,
+// only while a front end drives it: the CLI calls run() until its job ends,
+// the Qt front end drains it from its event loop (runPending()), and tests
+// call runUntil().
+class MainQueue final : public DispatchQueue {
+public:
+    static MainQueue& shared();
+
+    void async(Task task) override;
+    // From the main thread the task runs at once; from another thread it is
+    // queued and the caller waits until the main thread has run it.
+    void sync(const Task& task) override;
+    bool runsOnCurrentQueue() const override;  // true on the main thread
+    const std::string& label() const override;
+
+    static bool isMainThread();
+
+    // Runs tasks until stop() is called. Main thread only.
+    void run();
+    void stop();
+    // Runs tasks until the predicate holds or the timeout passes; returns the
+    // predicate's last answer. The predicate is checked before each task.
+    bool runUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout);
+    // Runs the tasks queued so far (and those they queue) without waiting; returns how many ran.
+    std::size_t runPending();
+
+    std::size_t pendingCount() const;
+
+private:
+    MainQueue() = default;
+    bool runOne(std::unique_lock<std::mutex>& lock);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Task> m_tasks;
+    bool m_stopRequested = false;
+    std::string m_label = "main";
+};
+
+}  // namespace kestrane::platform

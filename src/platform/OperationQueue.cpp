@@ -1,0 +1,138 @@
+#include "platform/OperationQueue.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kestrane::platform {
+
+namespace {
+thread_local const void* t_currentOperationQueue = nullptr;
+}
+
+struct OperationQueue::State {
+    std::string label;
+    unsigned maxConcurrent = 1;
+    mutable std::mutex mutex;
+    std::condition_variable wake;      // workers: work arrived or stopping
+    std::condition_variable finished;  // waiters: an operation ended
+    std::deque<Task> tasks;
+    std::vector<std::thread> threads;
+    unsigned idle = 0;
+    std::size_t running = 0;
+    bool stopping = false;
+};
+
+std::shared_ptr<OperationQueue> OperationQueue::create(std::string label, unsigned maxConcurrent) {
+    return std::make_shared<OperationQueue>(std::move(label), maxConcurrent);
+}
+
+OperationQueue::OperationQueue(std::string label, unsigned maxConcurrent) : m_state(std::make_shared<State>()) {
+    m_state->label = std::move(label);
+    m_state->maxConcurrent = std::max(1u, maxConcurrent);
+}
+
+OperationQueue::~OperationQueue() {
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->stopping = true;
+        threads = std::move(m_state->threads);
+    }
+    m_state->wake.notify_all();
+    for (auto& thread : threads) {
+        if (thread.get_id() == std::this_thread::get_id())
+            thread.detach();
+        else
+            thread.join();
+    }
+}
+
+void OperationQueue::run(const std::shared_ptr<State>& state) {
+    t_currentOperationQueue = state.get();
+    std::unique_lock lock(state->mutex);
+    for (;;) {
+        ++state->idle;
+        state->wake.wait(lock, [&] { return state->stopping || !state->tasks.empty(); });
+        --state->idle;
+        if (state->tasks.empty()) break;
+        Task task = std::move(state->tasks.front());
+        state->tasks.pop_front();
+        ++state->running;
+        lock.unlock();
+        task();
+        task = nullptr;
+        lock.lock();
+        --state->running;
+        state->finished.notify_all();
+    }
+    t_currentOperationQueue = nullptr;
+}
+
+void OperationQueue::async(Task task) {
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->tasks.push_back(std::move(task));
+        const bool needThread = m_state->idle < m_state->tasks.size() &&
+                                m_state->threads.size() < m_state->maxConcurrent && !m_state->stopping;
+        if (needThread) m_state->threads.emplace_back([state = m_state] { run(state); });
+    }
+    m_state->wake.notify_one();
+}
+
+void OperationQueue::sync(const Task& task) {
+    if (runsOnCurrentQueue()) {
+        task();
+        return;
+    }
+    std::promise<void> done;
+    auto finished = done.get_future();
+    async([&] {
+        task();
+        done.set_value();
+    });
+    finished.wait();
+}
+
+bool OperationQueue::runsOnCurrentQueue() const {
+    return t_currentOperationQueue == m_state.get();
+}
+
+const std::string& OperationQueue::label() const {
+    return m_state->label;
+}
+
+unsigned OperationQueue::maxConcurrentOperationCount() const {
+    return m_state->maxConcurrent;
+}
+
+std::size_t OperationQueue::operationCount() const {
+    std::lock_guard lock(m_state->mutex);
+    return m_state->tasks.size() + m_state->running;
+}
+
+std::size_t OperationQueue::cancelAllOperations() {
+    std::deque<Task> dropped;
+    {
+        std::lock_guard lock(m_state->mutex);
+        dropped.swap(m_state->tasks);
+    }
+    m_state->finished.notify_all();
+    return dropped.size();  // destroyed outside the lock: what they captured may take locks
+}
+
+void OperationQueue::waitUntilAllOperationsAreFinished() {
+    std::unique_lock lock(m_state->mutex);
+    m_state->finished.wait(lock, [&] { return m_state->tasks.empty() && m_state->running == 0; });
+}
+
+DispatchQueue& backgroundQueue() {
+    static OperationQueue queue("background", std::max(2u, std::thread::hardware_concurrency()));
+    return queue;
+}
+
+}  // namespace kestrane::platform

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/Error.h"
+
+#include <nlohmann/json.hpp>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrane::platform {
+
+// The user's preferences: one JSON object in one file, keys mapped to JSON
+// values. Thread-safe; every change is written to disk at once, atomically
+// (write a temporary file, fsync, rename).
+//
+// A file that cannot be parsed, cannot be read or does not hold a JSON object
+// is moved aside (preferences.json.broken-YYYYMMDD-HHMMSS), the store starts
+// empty so that every default applies, and a warning says where the old file
+// went. When the folder cannot be written the store keeps working in memory
+// and says why in lastError().
+class PreferencesStore {
+public:
+    explicit PreferencesStore(std::string filePath);
+
+    // The process-wide store at preferencesFilePath(), opened on first use.
+    static std::shared_ptr<PreferencesStore> standard();
+    // Opens the standard store again at the current preferencesFilePath()
+    // (used when HOME or XDG_CONFIG_HOME changed, as in tests).
+    static void reopenStandard();
+
+    std::optional<nlohmann::json> object(const std::string& key) const;
+    void setObject(const std::string& key, nlohmann::json value);
+    void removeObject(const std::string& key);
+    std::vector<std::string> keys() const;
+
+    const std::string& filePath() const { return m_filePath; }
+    // False once a write failed; the values are still kept in memory.
+    bool isPersistent() const;
+    // The last problem met while loading or writing, if any.
+    std::optional<Error> lastError() const;
+    // Warnings for the person (a file set aside, an unwritable folder), oldest first.
+    std::vector<std::string> warnings() const;
+
+private:
+    void load();
+    void flushLocked();
+    void warnLocked(std::string text);
+
+    std::string m_filePath;
+    mutable std::mutex m_mutex;
+    nlohmann::json m_values = nlohmann::json::object();
+    bool m_persistent = true;
+    std::optional<Error> m_lastError;
+    std::vector<std::string> m_warnings;
+};
+
+}  // namespace kestrane::platform

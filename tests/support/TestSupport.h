@@ -1,0 +1,50 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace kestrane::test {
+
+// A temporary folder removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    // Path of a relative name inside the folder.
+    std::string operator/(const std::string& relative) const;
+
+    // Creates a folder (and its parents); returns its path.
+    std::string makeDir(const std::string& relative) const;
+    // Creates a file (and its parent folders) holding the bytes; returns its path.
+    std::string writeFile(const std::string& relative, const std::string& content) const;
+    // Creates a file of the given size filled with a repeating pattern.
+    std::string writeFileOfSize(const std::string& relative, std::size_t size, char fill = 'x') const;
+
+private:
+    std::string m_path;
+};
+
+// Fixture: every test gets a fresh HOME, XDG_CONFIG_HOME and XDG_DATA_HOME in
+// a temporary folder, so that nothing of the person running the tests is read
+// or touched, and the standard preferences store is reopened there.
+class IsolatedHomeTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TempDir m_sandbox;
+    std::string m_home;
+};
+
+// Runs the main queue until the condition holds or the time runs out (then fails the test).
+bool runMainQueueUntil(const std::function<bool()>& condition,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+}  // namespace kestrane::test
