@@ -1,0 +1,216 @@
+#include "platform/MainQueue.h"
+#include "platform/OperationQueue.h"
+#include "platform/SerialQueue.h"
+#include "platform/Timer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using kestrane::platform::MainQueue;
+using kestrane::platform::OperationQueue;
+using kestrane::platform::SerialQueue;
+using kestrane::platform::Timer;
+
+namespace {
+
+TEST(SerialQueueTest, RunsTasksOneAtATimeInOrderOnItsOwnThread) {
+    auto queue = SerialQueue::create("test.serial");
+    std::vector<int> order;
+    std::atomic<int> concurrent{0};
+    std::atomic<int> maxConcurrent{0};
+    std::thread::id queueThread;
+    for (int i = 0; i < 500; ++i) {
+        queue->async([&, i] {
+            int now = ++concurrent;
+            maxConcurrent = std::max(maxConcurrent.load(), now);
+            if (i == 0) queueThread = std::this_thread::get_id();
+            EXPECT_EQ(queueThread, std::this_thread::get_id());
+            EXPECT_TRUE(queue->runsOnCurrentQueue());
+            order.push_back(i);
+            --concurrent;
+        });
+    }
+    queue->drain();
+    ASSERT_EQ(order.size(), 500u);
+    for (int i = 0; i < 500; ++i) EXPECT_EQ(order[i], i);
+    EXPECT_EQ(maxConcurrent.load(), 1);
+    EXPECT_NE(queueThread, std::this_thread::get_id());
+    EXPECT_FALSE(queue->runsOnCurrentQueue());
+    EXPECT_EQ(queue->label(), "test.serial");
+}
+
+TEST(SerialQueueTest, SyncFromItsOwnTaskRunsInlineInsteadOfDeadlocking) {
+    auto queue = SerialQueue::create("test.reentrant");
+    std::vector<std::string> steps;
+    queue->sync([&] {
+        steps.push_back("outer");
+        queue->sync([&] { steps.push_back("inner"); });
+        steps.push_back("after");
+    });
+    EXPECT_EQ(steps, (std::vector<std::string>{"outer", "inner", "after"}));
+}
+
+TEST(SerialQueueTest, DestroyingTheQueueRunsEverythingAlreadyQueued) {
+    std::atomic<int> ran{0};
+    {
+        auto queue = SerialQueue::create("test.shutdown");
+        queue->async([] { std::this_thread::sleep_for(20ms); });
+        for (int i = 0; i < 100; ++i) queue->async([&] { ++ran; });
+    }
+    EXPECT_EQ(ran.load(), 100);
+}
+
+TEST(SerialQueueTest, LastOwnerReleasedFromInsideATaskFinishesTheRemainingWork) {
+    std::atomic<int> ran{0};
+    std::promise<void> allDone;
+    auto queue = SerialQueue::create("test.self-release");
+    auto* raw = queue.get();
+    raw->async([&ran, holder = std::move(queue)]() mutable {
+        ++ran;
+        holder.reset();  // the queue is destroyed here, on its own thread
+    });
+    // Queued before the release above runs: must still run.
+    raw->async([&] {
+        ++ran;
+        allDone.set_value();
+    });
+    ASSERT_EQ(allDone.get_future().wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(ran.load(), 2);
+}
+
+TEST(MainQueueTest, RunUntilRunsPostedWorkAndStopsWhenThePredicateHolds) {
+    auto& main = MainQueue::shared();
+    ASSERT_TRUE(MainQueue::isMainThread());
+    auto worker = SerialQueue::create("test.poster");
+    std::atomic<int> delivered{0};
+    bool sawMainThread = true;
+    for (int i = 0; i < 20; ++i)
+        worker->async([&] {
+            main.async([&] {
+                sawMainThread = sawMainThread && MainQueue::isMainThread();
+                ++delivered;
+            });
+        });
+    EXPECT_TRUE(main.runUntil([&] { return delivered == 20; }, 5s));
+    EXPECT_TRUE(sawMainThread);
+}
+
+TEST(MainQueueTest, RunUntilGivesUpAfterTheTimeout) {
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(MainQueue::shared().runUntil([] { return false; }, 50ms));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
+}
+
+TEST(MainQueueTest, SyncFromAnotherThreadWaitsForTheMainThread) {
+    auto& main = MainQueue::shared();
+    std::atomic<bool> finished{false};
+    bool ranOnMain = false;
+    std::thread other([&] {
+        main.sync([&] { ranOnMain = MainQueue::isMainThread(); });
+        finished = true;
+    });
+    EXPECT_TRUE(main.runUntil([&] { return finished.load(); }, 5s));
+    other.join();
+    EXPECT_TRUE(ranOnMain);
+}
+
+TEST(MainQueueTest, RunReturnsAfterStopAndRunsWhatWasQueuedBeforeIt) {
+    auto& main = MainQueue::shared();
+    int ran = 0;
+    main.async([&] { ++ran; });
+    main.async([&] { main.stop(); });
+    main.run();
+    EXPECT_EQ(ran, 1);
+}
+
+TEST(OperationQueueTest, NeverRunsMoreThanItsLimitAtOnce) {
+    OperationQueue queue("test.ops", 3);
+    std::atomic<int> running{0};
+    std::atomic<int> peak{0};
+    std::atomic<int> done{0};
+    for (int i = 0; i < 40; ++i)
+        queue.addOperation([&] {
+            int now = ++running;
+            int seen = peak.load();
+            while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+            }
+            std::this_thread::sleep_for(2ms);
+            --running;
+            ++done;
+        });
+    queue.waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(done.load(), 40);
+    EXPECT_LE(peak.load(), 3);
+    EXPECT_GE(peak.load(), 2);  // the pool does run in parallel
+    EXPECT_EQ(queue.operationCount(), 0u);
+}
+
+TEST(OperationQueueTest, CancelDropsOperationsNotYetStarted) {
+    OperationQueue queue("test.cancel", 1);
+    std::promise<void> release;
+    auto gate = release.get_future().share();
+    std::promise<void> started;
+    std::atomic<int> ran{0};
+    queue.addOperation([gate, &started] {
+        started.set_value();
+        gate.wait();
+    });
+    for (int i = 0; i < 10; ++i) queue.addOperation([&] { ++ran; });
+    started.get_future().wait();
+    EXPECT_EQ(queue.operationCount(), 11u);
+    EXPECT_EQ(queue.cancelAllOperations(), 10u);
+    release.set_value();
+    queue.waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(ran.load(), 0);
+}
+
+TEST(OperationQueueTest, DestroyingTheQueueRunsWhatIsQueued) {
+    std::atomic<int> ran{0};
+    {
+        OperationQueue queue("test.ops-shutdown", 2);
+        for (int i = 0; i < 50; ++i) queue.addOperation([&] { ++ran; });
+    }
+    EXPECT_EQ(ran.load(), 50);
+}
+
+TEST(OperationQueueTest, BackgroundQueueRunsWorkOffTheMainThread) {
+    std::promise<bool> onMain;
+    kestrane::platform::backgroundQueue().async([&] { onMain.set_value(MainQueue::isMainThread()); });
+    EXPECT_FALSE(onMain.get_future().get());
+}
+
+TEST(TimerTest, RepeatingTimerFiresOnTheMainQueueUntilInvalidated) {
+    int fired = 0;
+    bool allOnMain = true;
+    auto timer = Timer::scheduled(5ms, true, [&] {
+        ++fired;
+        allOnMain = allOnMain && MainQueue::isMainThread();
+    });
+    EXPECT_TRUE(MainQueue::shared().runUntil([&] { return fired >= 3; }, 5s));
+    timer->invalidate();
+    const int atInvalidate = fired;
+    MainQueue::shared().runUntil([] { return false; }, 30ms);
+    EXPECT_EQ(fired, atInvalidate);
+    EXPECT_TRUE(allOnMain);
+    EXPECT_FALSE(timer->isValid());
+}
+
+TEST(TimerTest, OneShotTimerFiresOnceAndDestroyedTimerNeverFires) {
+    int once = 0;
+    auto single = Timer::scheduled(1ms, false, [&] { ++once; });
+    int never = 0;
+    Timer::scheduled(1ms, false, [&] { ++never; }).reset();
+    MainQueue::shared().runUntil([] { return false; }, 40ms);
+    EXPECT_EQ(once, 1);
+    EXPECT_EQ(never, 0);
+    EXPECT_FALSE(single->isValid());
+}
+
+}  // namespace
