@@ -84,15 +84,24 @@ void PreferencesStore::load() {
         }
     }
 
-    // Keep the unusable file for the person to look at, and start from the defaults.
-    const std::string backup = m_filePath + ".broken-" + timestampForFileName();
+    // Keep the unusable file for the person to look at, and start from the
+    // defaults. rename() would silently replace an earlier backup of the same
+    // second, so pick a name that is not taken yet.
+    const std::string stem = m_filePath + ".broken-" + timestampForFileName();
+    std::string backup = stem;
+    auto taken = [&](const std::string& name) {
+        const auto type = fs::symlink_status(name, ec).type();
+        return type != fs::file_type::not_found && type != fs::file_type::none;  // none: cannot tell
+    };
+    for (int n = 1; taken(backup); ++n) backup = stem + "-" + std::to_string(n);
     if (::rename(m_filePath.c_str(), backup.c_str()) == 0) {
         warnLocked("the preferences file " + m_filePath + " was set aside because " + reason +
                    "; it was moved to " + backup + " and the default preferences apply");
     } else {
-        m_lastError = Error::fromErrno(errno, "cannot set the unusable preferences file aside", m_filePath);
+        const int err = errno;
+        m_lastError = Error::fromErrno(err, "cannot set the unusable preferences file aside", m_filePath);
         warnLocked("the preferences file " + m_filePath + " is unusable because " + reason +
-                   " and could not be moved aside (" + std::strerror(errno) +
+                   " and could not be moved aside (" + std::strerror(err) +
                    "); the default preferences apply and changes are kept in memory only");
         m_persistent = false;
     }
@@ -147,7 +156,16 @@ void PreferencesStore::flushLocked() {
     namespace fs = std::filesystem;
     // Invalid UTF-8 in a value must not stop the write: replace it.
     const std::string data = m_values.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    const fs::path target(m_filePath);
+    std::error_code ec;
+    // A preferences file that is a symbolic link (kept with the person's other
+    // dot files, say) stays one: the file it points to is replaced, not the link.
+    fs::path target(m_filePath);
+    if (fs::is_symlink(target, ec)) {
+        const fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec) target = resolved;
+        ec.clear();
+    }
+    const std::string targetPath = target.string();
 
     auto fail = [&](int err, const std::string& what, const std::string& path) {
         const bool first = m_persistent;
@@ -158,11 +176,10 @@ void PreferencesStore::flushLocked() {
                        "); changes are kept for this run only");
     };
 
-    std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
     if (ec) return fail(ec.value(), "cannot create the preferences folder", target.parent_path().string());
 
-    std::string temp = m_filePath + ".XXXXXX";
+    std::string temp = targetPath + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return fail(errno, "cannot write the preferences file", target.parent_path().string());
     ::fchmod(fd, 0600);
@@ -173,10 +190,10 @@ void PreferencesStore::flushLocked() {
         ::unlink(temp.c_str());
         return fail(writeErr, "cannot write the preferences file", temp);
     }
-    if (::rename(temp.c_str(), m_filePath.c_str()) != 0) {
+    if (::rename(temp.c_str(), targetPath.c_str()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());
-        return fail(err, "cannot replace the preferences file", m_filePath);
+        return fail(err, "cannot replace the preferences file", targetPath);
     }
     // Make the rename itself durable.
     int dirFd = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

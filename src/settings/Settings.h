@@ -1,0 +1,307 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+namespace platform {
+class PreferencesStore;
+}
+
+class FullySelectedGroupsDeselector;
+
+// The typed view of the user's preferences. Nothing is cached: every getter
+// asks the store, so a change takes effect at the next use. Every setter
+// writes through to disk at once (the store does that). The store is
+// thread-safe; this layer adds no locking of its own, and a Settings object is
+// a cheap value that may be copied to any thread.
+//
+// How values are kept in the JSON store:
+//   boolean          JSON true/false; read back from a boolean or any number
+//                    (non-zero is true); anything else gives the default.
+//   unsigned 64-bit  JSON unsigned number; read back from any number, a
+//                    fraction truncated; a negative value or one beyond the
+//                    range (or not a number at all) gives the default.
+//   32-bit integer   JSON integer; read back like the unsigned ones, with the
+//                    range of a signed 32-bit number.
+//   float            JSON number; any number within the range of a float
+//                    is read back, anything else gives the default.
+//   string           JSON string; anything else reads as no value.
+//   list of strings  JSON array of strings; an absent key (or one holding no
+//                    array) gives the default list, built afresh at every read
+//                    because it depends on the home folder; members that are
+//                    not strings are skipped. Setting no list removes the key.
+class Settings {
+public:
+    // --- Keys, exactly as stored ------------------------------------------
+    static constexpr const char* kKeyDefineMinimalDuplicatesFileSizeAutomatically =
+        "us:defineMinimalDuplicatesFileSizeAutomatically";
+    static constexpr const char* kKeyDefineMinimalDuplicatesFileSizeAsZero = "us:defineMinimalDuplicatesFileSizeAsZero";
+    static constexpr const char* kKeyMinDuplicatesFileSize = "us:minDuplicatesFileSize";
+    static constexpr const char* kKeyHashBlockSize = "s:hashBlockSize";
+    static constexpr const char* kKeyScanInHiddenFolders = "KEY_scanInHiddenFolders";
+    static constexpr const char* kKeyForceFullHashCalculation = "KEY_forceFullHashCalculation";
+    static constexpr const char* kKeyShowOverviewAfterScanning = "KEY_showOverviewAfterScanning";
+    static constexpr const char* kKeyExcludeTimeMachineBackups = "Exclude Time Machine Backups";
+    static constexpr const char* kKeySkipVolumeSystemFolders = "Skip Volume System Folders";
+    static constexpr const char* kKeyExcludeFolders = "KEY_exclude_folders";
+    static constexpr const char* kKeyExcludeFiles = "KEY_exclude_files";
+    static constexpr const char* kKeyExcludeExtensions = "KEY_exclude_extensions";
+    static constexpr const char* kKeyAutoAlwaysSelectFolders = "KEY_autoAlwaysSelect_folders";
+    static constexpr const char* kKeyAutoNeverSelectFolders = "KEY_autoNeverSelect_folders";
+    static constexpr const char* kKeyMoveCleanedDuplicatesToTheTrashCan = "KEY_moveCleanedDuplicatesToTheTrashCan";
+    static constexpr const char* kKeyAllowRemovingAllDuplicateCopies = "KEY_allowRemovingAllDuplicateCopies";
+    static constexpr const char* kKeyRemoveEmptyFolders = "KEY_removeEmptyFolders";
+    static constexpr const char* kKeyLogRemovedDuplicates = "Log Removed Duplicates";
+    static constexpr const char* kKeyShowRemoveLastInCategoriesMessage = "KEY_showRemoveLastInCategoriesMessage";
+    static constexpr const char* kKeyShowRemoveLastInHeapsMessage = "KEY_showRemoveLastInHeapsMessage";
+    static constexpr const char* kKeyShowNewScanMessage = "KEY_showNewScanMessage";
+    static constexpr const char* kKeyShowRemovePermanentlyItemsOnRemoteDisksMessage =
+        "KEY_showRemovePermanentlyItemsOnRemoteDisksMessage";
+    static constexpr const char* kKeyShowRemovePermanentlyMessage = "KEY_showRemovePermanentlyMessage";
+    static constexpr const char* kKeyShowRestartScanMessage = "KEY_showRestartScanMessage";
+    static constexpr const char* kKeyShowAutoSelectMessage = "KEY_showAutoSelectMessage";
+    // These three keys have a no-break space (U+00A0) right after "That", not
+    // an ordinary space; stored files rely on it.
+    static constexpr const char* kKeyShowAlertThatAutoSelectDidNotChangeSelection =
+        "Show Alert That\u00A0Auto Select Did Not Change Selection";
+    static constexpr const char* kKeyShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList =
+        "Show Alert That\u00A0Auto Select Did Not Change Selection Because Never Select List";
+    static constexpr const char* kKeyShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog =
+        "Show Alert That\u00A0Duplicate Folder Selected in Select In Folder Dialog";
+    static constexpr const char* kKeyLastTenFolders = "KEY_last_ten_folders";
+    static constexpr const char* kKeyLastOpenedFolderToScan = "Last opened folder to scan";
+    static constexpr const char* kKeySortType = "KEY_sortType";
+    static constexpr const char* kKeySortDirection = "KEY_sortDirection";
+    static constexpr const char* kKeySelectedFilesPresentation = "Selected Files Presentation";
+    static constexpr const char* kKeySelectedFilesSortType = "Selected Files Sort Type";
+    static constexpr const char* kKeyFolderSplitState = "KEY_folderSplitState";
+    static constexpr const char* kKeySelectInFolderDividerPosition = "SelectInFolder.DividerPosition";
+    static constexpr const char* kKeySelectInFolderDividerPreviewPosition = "SelectInFolder.DividerPreviewPosition";
+    static constexpr const char* kKeySelectInFolderIsNeedToShowInfoPanel = "SelectInFolder.IsNeedToShowInfoPanel";
+    static constexpr const char* kKeyMergeDialogueExpandOptions = "KEY_MERGE_DIALOGUE_EXPAND_OPTIONS";
+    static constexpr const char* kKeyMergeDialogueMoveMergedFiles = "KEY_MERGE_DIALOGUE_MOVE_MERGED_FILES";
+    static constexpr const char* kKeyMergeDialogueNeedMergeDuplicatesWithDifferentNames =
+        "KEY_MERGE_DIALOGUE_NEED_MERGE_DUPLICATES_WITH_DIFFERENT_NAMES";
+
+    // --- Notifications posted (no object, no payload) on the default centre --
+    static constexpr const char* kOnForceFullHashCalculationChangedNotification =
+        "OnForceFullHashCalculationChangedNotificationName";
+    static constexpr const char* kRemoveToTrashSettingChangedNotification = "RemoveToTrashSettingChangedNotification";
+    static constexpr const char* kOnAllowRemovingAllDuplicateCopiesChangedNotification =
+        "OnAllowRemovingAllDuplicateCopiesChangedNotification";
+    static constexpr const char* kOnLogRemovedDuplicatesChangedNotification =
+        "OnLogRemovedDuplicatesChangedNotification";
+    static constexpr const char* kAutoSelectPreferencesChangedNotification = "AutoSelectPreferencesChangedNotification";
+    static constexpr const char* kDuplicateItemSelectionChangedNotification =
+        "DuplicateItemSelectionChangedNotification";
+
+    // --- Defaults that are plain values -----------------------------------
+    static constexpr std::uint64_t kDefaultMinDuplicatesFileSize = 1048576;
+    static constexpr std::uint64_t kDefaultHashBlockSize = 8192;
+    static constexpr std::size_t kMaxRecentFolders = 10;
+
+    // Values of "Selected Files Presentation" (stored as "outline", "folders", "plain").
+    static constexpr std::int32_t kPresentationOutline = 0;
+    static constexpr std::int32_t kPresentationFolders = 1;
+    static constexpr std::int32_t kPresentationPlain = 2;
+    // Values of "KEY_folderSplitState".
+    static constexpr std::int32_t kFolderSplitPreview = 0;             // "folder preview"
+    static constexpr std::int32_t kFolderSplitPreviewAndContent = 1;  // "folder preview and folder content"
+    static constexpr std::int32_t kFolderSplitContent = 2;             // "folder content"
+
+    // `store` must not be null.
+    explicit Settings(std::shared_ptr<platform::PreferencesStore> store);
+    // Settings over the process-wide store as it is at the moment of the call.
+    static Settings standard();
+
+    const std::shared_ptr<platform::PreferencesStore>& store() const { return m_store; }
+
+    // --- Generic typed access ---------------------------------------------
+    bool getBoolValueForKey(const std::string& key, bool defaultValue) const;
+    void saveBoolValue(bool value, const std::string& key);
+    std::uint64_t getUnsignedLongLongValueForKey(const std::string& key, std::uint64_t defaultValue) const;
+    void saveUnsignedLongLongValue(std::uint64_t value, const std::string& key);
+    std::int32_t getIntValueForKey(const std::string& key, std::int32_t defaultValue) const;
+    void saveIntValue(std::int32_t value, const std::string& key);
+    float getFloatValueForKey(const std::string& key, float defaultValue) const;
+    void saveFloatValue(float value, const std::string& key);
+    std::optional<std::string> getStringValueForKey(const std::string& key) const;
+    // No value removes the key.
+    void saveStringValue(const std::optional<std::string>& value, const std::string& key);
+    std::vector<std::string> getArrayValueForKey(const std::string& key,
+                                                 const std::vector<std::string>& defaultValue) const;
+    // No list removes the key, so that the default list applies again.
+    void saveArrayValue(const std::optional<std::vector<std::string>>& value, const std::string& key);
+    void removeValueForKey(const std::string& key);
+
+    // --- Default lists, built from the current home folder ----------------
+    static std::vector<std::string> createDefaultExcludeFoldersArray();
+    static std::vector<std::string> createDefaultExcludeFilesArray();
+    static std::vector<std::string> createDefaultExcludeExtensionsArray();
+    static std::vector<std::string> createDefaultAutoSelectFoldersArray();
+    static std::vector<std::string> createDefaultNeverSelectFoldersArray();
+
+    // An extension as the user typed it, in the form the skip list keeps:
+    // every ".", ":", "/" and " " removed and one "." put in front. No value
+    // when what is left is too short to be stored.
+    static std::optional<std::string> normalizedExtensionEntry(const std::string& typed);
+
+    // --- Scan ----------------------------------------------------------------
+    bool defineMinimalDuplicatesFileSizeAutomatically() const;
+    void setDefineMinimalDuplicatesFileSizeAutomatically(bool value);
+    bool defineMinimalDuplicatesFileSizeAsZero() const;
+    void setDefineMinimalDuplicatesFileSizeAsZero(bool value);
+    std::uint64_t minDuplicatesFileSize() const;
+    void setMinDuplicatesFileSize(std::uint64_t bytes);
+    std::uint64_t hashBlockSize() const;
+    void setHashBlockSize(std::uint64_t bytes);
+    bool scanInHiddenFolders() const;
+    void setScanInHiddenFolders(bool value);
+    bool forceFullHashCalculation() const;
+    void setForceFullHashCalculation(bool value);  // posts kOnForceFullHashCalculationChangedNotification
+    bool showOverviewAfterScanning() const;
+    void setShowOverviewAfterScanning(bool value);
+    bool excludeTimeMachineBackups() const;
+    bool skipVolumeSystemFolders() const;
+
+    // The minimal-size slider of the preferences: 0...100 mapped piecewise
+    // linearly onto 0...1 MB, 1...10 MB and 10...200 MB (1 MB = 1,000,000 bytes),
+    // computed in single precision. Out-of-range inputs are clamped.
+    static std::uint64_t minimalSizeForSliderValue(float sliderValue);
+    static float sliderValueForMinimalSize(std::uint64_t bytes);
+
+    // --- Skip lists and auto-select lists (no value removes the key) --------
+    std::vector<std::string> excludeFolders() const;
+    void setExcludeFolders(const std::optional<std::vector<std::string>>& folders);
+    std::vector<std::string> excludeFiles() const;
+    void setExcludeFiles(const std::optional<std::vector<std::string>>& files);
+    std::vector<std::string> excludeExtensions() const;
+    void setExcludeExtensions(const std::optional<std::vector<std::string>>& extensions);
+    std::vector<std::string> autoAlwaysSelectFolders() const;
+    void setAutoAlwaysSelectFolders(const std::optional<std::vector<std::string>>& folders);
+    std::vector<std::string> autoNeverSelectFolders() const;
+    void setAutoNeverSelectFolders(const std::optional<std::vector<std::string>>& folders);
+
+    // --- Removal -------------------------------------------------------------
+    bool moveCleanedDuplicatesToTheTrashCan() const;
+    void setMoveCleanedDuplicatesToTheTrashCan(bool value);  // posts kRemoveToTrashSettingChangedNotification
+    bool allowRemovingAllDuplicateCopies() const;
+    void setAllowRemovingAllDuplicateCopies(bool value);  // posts kOnAllowRemovingAllDuplicateCopiesChangedNotification
+    bool removeEmptyFolders() const;
+    void setRemoveEmptyFolders(bool value);
+    bool logRemovedDuplicates() const;
+    void setLogRemovedDuplicates(bool value);  // posts kOnLogRemovedDuplicatesChangedNotification
+
+    // --- Messages ------------------------------------------------------------
+    bool showRemoveLastInCategoriesMessage() const;
+    void setShowRemoveLastInCategoriesMessage(bool value);
+    bool showRemoveLastInHeapsMessage() const;
+    void setShowRemoveLastInHeapsMessage(bool value);
+    bool showNewScanMessage() const;
+    void setShowNewScanMessage(bool value);
+    bool showRemovePermanentlyItemsOnRemoteDisksMessage() const;
+    void setShowRemovePermanentlyItemsOnRemoteDisksMessage(bool value);
+    bool showRemovePermanentlyMessage() const;
+    void setShowRemovePermanentlyMessage(bool value);
+    bool showRestartScanMessage() const;
+    void setShowRestartScanMessage(bool value);
+    // The next three setters post kAutoSelectPreferencesChangedNotification.
+    bool showAutoSelectMessage() const;
+    void setShowAutoSelectMessage(bool value);
+    bool showAlertThatAutoSelectDidNotChangeSelection() const;
+    void setShowAlertThatAutoSelectDidNotChangeSelection(bool value);
+    bool showAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList() const;
+    void setShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList(bool value);
+    bool showAlertThatDuplicateFolderSelectedInSelectInFolderDialog() const;
+    void setShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog(bool value);
+
+    // --- Recent folders, most recent first ------------------------------------
+    std::vector<std::string> lastTenFolders() const;
+    void setLastTenFolders(const std::optional<std::vector<std::string>>& folders);
+    // Moves (or puts) the path at the front and keeps at most kMaxRecentFolders.
+    void addRecentFolder(const std::string& path);
+    // Stores an empty list.
+    void clearRecentFolders();
+    std::optional<std::string> lastOpenedFolderToScan() const;
+    void setLastOpenedFolderToScan(const std::optional<std::string>& folder);
+
+    // --- Lists and screens ----------------------------------------------------
+    // 0, 1, 2 by size of the duplicates, 3 by name, 4 by number of duplicates,
+    // 5 by number of selected duplicates; anything else leaves lists unsorted.
+    std::int32_t sortType() const;
+    void setSortType(std::int32_t type);
+    // 1 is descending; anything else ascending.
+    std::int32_t sortDirection() const;
+    void setSortDirection(std::int32_t direction);
+    // kPresentation...: a stored text that is not one of ours reads as outline.
+    std::int32_t selectedFilesPresentation() const;
+    void setSelectedFilesPresentation(std::int32_t presentation);
+    // 1 "Name. A to Z" ... 8 "Type"; a stored text that is not one of ours reads
+    // as 1, and a number outside 1...8 is stored as "unknown".
+    std::int32_t selectedFilesSortType() const;
+    void setSelectedFilesSortType(std::int32_t sortType);
+    // kFolderSplit...: a stored text that is not one of ours reads as 0.
+    std::int32_t folderSplitState() const;
+    void setFolderSplitState(std::int32_t state);
+    float selectInFolderDividerPosition() const;
+    void setSelectInFolderDividerPosition(float position);
+    float selectInFolderDividerPreviewPosition() const;
+    void setSelectInFolderDividerPreviewPosition(float position);
+    bool selectInFolderIsNeedToShowInfoPanel() const;
+    void setSelectInFolderIsNeedToShowInfoPanel(bool value);
+
+    // --- Merge dialogue ---------------------------------------------------------
+    bool mergeDialogueExpandOptions() const;
+    void setMergeDialogueExpandOptions(bool value);
+    bool mergeDialogueMoveMergedFiles() const;
+    void setMergeDialogueMoveMergedFiles(bool value);
+    bool mergeDialogueNeedMergeDuplicatesWithDifferentNames() const;
+    void setMergeDialogueNeedMergeDuplicatesWithDifferentNames(bool value);
+
+    // --- Full-hash choice of the next scan ----------------------------------------
+    // A process-wide flag, never stored and false at start, inverts the stored
+    // full-hash setting for this run only.
+    // The stored setting of the standard store, inverted while the flag is set.
+    static bool actualStateOfFullHashCalculation();
+    // The same over this object's store.
+    bool actualFullHashCalculationState() const;
+    // Sets the flag so that the actual state becomes `value`; the stored setting stays.
+    void setActualStateOfFullHashCalculation(bool value);
+    static void setUserRevertedForceFullHashCalculation(bool reverted);
+    static bool userRevertedForceFullHashCalculation();
+
+    // --- Restoring defaults ----------------------------------------------------------
+    // Full hash off (through its setter), hidden folders off, the three
+    // minimal-size keys removed.
+    void restoreDefaultsScan();
+    void restoreDefaultExcludeFolders();
+    void restoreDefaultExcludeFiles();
+    void restoreDefaultExcludeExtensions();
+    void restoreDefaultAutoAlwaysSelectFolders();
+    void restoreDefaultAutoNeverSelectFolders();
+    // Deselects fully selected groups first (through the registered
+    // deselector, when there is one), then restores the removal flags and the
+    // four removal messages.
+    void restoreRemoveDefaults();
+    void restoreDefaultsForAlertWindows();
+    void restoreShowOverviewAfterScanning();
+    // Everything above, in that order, then posts kDuplicateItemSelectionChangedNotification.
+    void restoreDefaultsForAllSettings();
+
+    // The holder of the current scan result registers itself here; it is held
+    // weakly. An expired or empty pointer means there is nothing to deselect.
+    static void setFullySelectedGroupsDeselector(std::weak_ptr<FullySelectedGroupsDeselector> deselector);
+
+private:
+    void postNotification(const char* name) const;
+
+    std::shared_ptr<platform::PreferencesStore> m_store;
+};
+
+}  // namespace kestrane
