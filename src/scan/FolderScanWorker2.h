@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/DirectoryReader.h"
+#include "scan/ObjectWorkerCore.h"
+
+#include <memory>
+#include <vector>
+
+namespace kestrane {
+
+class FolderScanTask;
+class FolderScanWorkerFilesCollector;
+
+// The folder-scan core of one pool worker. A task is one folder; small
+// sub-folders (fewer than 33 entries) found while reading it stay on this
+// worker's own stack and are read depth first, larger ones go to the pool.
+// Every entry becomes an item at once; file items also go to the worker's
+// files collector, which passes them on in batches.
+class FolderScanWorker2 final : public ObjectWorkerCore {
+public:
+    // Folders with fewer entries than this stay with the worker that found them.
+    static constexpr std::uint32_t kMinEntriesForPool = 33;
+
+    explicit FolderScanWorker2(std::shared_ptr<FolderScanWorkerFilesCollector> filesCollector);
+    ~FolderScanWorker2() override;
+
+    void processTaskWithSubtaskCreatorAndCompletion(std::unique_ptr<ObjectTask> task, SubtaskCreator subtaskCreator,
+                                                    Completion completion) override;
+
+    // The number of entries a directory entry is taken to hold when the 33
+    // rule is applied (see the note in the .cpp).
+    static std::uint32_t entryCountForPoolRule(const platform::DirectoryEntry& entry);
+
+private:
+    void scanFolder(FolderScanTask& task, const SubtaskCreator& subtaskCreator);
+    void processEntry(FolderScanTask& task, const platform::DirectoryEntry& entry,
+                      const SubtaskCreator& subtaskCreator);
+
+    std::shared_ptr<FolderScanWorkerFilesCollector> _filesCollector;
+    std::vector<std::unique_ptr<FolderScanTask>> _stackCollection;
+    // Holds the 25,600-byte read buffer, made once with the worker.
+    platform::DirectoryReader _reader;
+};
+
+}  // namespace kestrane

@@ -1,0 +1,357 @@
+#include "scan/FolderScanner.h"
+
+#include "platform/MainQueue.h"
+#include "scan/ExcludeTreeCheckerByRootNode.h"
+#include "scan/ExcludeTreeFactory.h"
+#include "scan/FolderScanWorker2.h"
+#include "scan/VolumeSystemItem.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace kestrane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+// Records what a folder scan reports, and checks the order of the reports.
+class RecordingListener : public FolderScannerListener {
+public:
+    void onScannerFoundFiles(FolderScanner&, std::vector<FileSystemItem*> files) override {
+        EXPECT_FALSE(platform::MainQueue::isMainThread());
+        std::lock_guard lock(mutex);
+        if (completions > 0) batchAfterCompletion = true;
+        batchSizes.push_back(files.size());
+        for (auto* file : files) delivered.push_back(file);
+    }
+    void onScannerCompletedScanItem(FolderScanner&, std::shared_ptr<VolumeSystemItem> item) override {
+        EXPECT_TRUE(platform::MainQueue::isMainThread());
+        std::lock_guard lock(mutex);
+        ++completions;
+        root = std::move(item);
+    }
+    int completionCount() {
+        std::lock_guard lock(mutex);
+        return completions;
+    }
+
+    std::mutex mutex;
+    std::vector<std::size_t> batchSizes;
+    std::vector<FileSystemItem*> delivered;
+    std::shared_ptr<VolumeSystemItem> root;
+    int completions = 0;
+    bool batchAfterCompletion = false;
+};
+
+struct ScanResult {
+    std::shared_ptr<RecordingListener> listener;
+    std::shared_ptr<FolderScanner> scanner;
+    VolumeSystemItem* root() const { return listener->root.get(); }
+};
+
+ScanResult scan(const std::optional<std::string>& path,
+                std::shared_ptr<const ExcludeTreeCheckerByRootNode> checker = nullptr) {
+    ScanResult result{std::make_shared<RecordingListener>(), nullptr};
+    result.scanner = FolderScanner::create(path, std::move(checker), result.listener);
+    test::runMainQueueUntil([&] { return result.listener->completionCount() > 0; });
+    // Anything wrongly posted after completion would show up here.
+    platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(20));
+    return result;
+}
+
+std::set<std::string> namesOf(const FolderSystemItem& folder) {
+    std::set<std::string> names;
+    for (const auto& child : folder.childrenArray()) names.emplace(child->name());
+    return names;
+}
+
+FolderSystemItem* folderNamed(const FolderSystemItem& parent, std::string_view name) {
+    auto* child = parent.childWithName(name);
+    return child && child->isDir() ? static_cast<FolderSystemItem*>(child) : nullptr;
+}
+
+TEST(FolderScannerTest, BuildsTheTreeWithSizesFlagsAndDeliversEveryFileOnce) {
+    TempDir tree;
+    tree.writeFileOfSize("a.jpg", 5000);
+    tree.writeFileOfSize("docs/report.pdf", 12345);
+    tree.writeFileOfSize("docs/.hidden-note", 10);
+    tree.writeFileOfSize(".cache/blob", 300);
+    tree.writeFileOfSize("Viewer.app/Contents/binary", 2000);
+    tree.writeFile("docs/thumbs.db", "kept: only the exact name is skipped");
+    for (const char* skipped : {".DS_Store", "Thumbs.db", ".localized", "docs/.DS_Store"}) tree.writeFile(skipped, "x");
+    tree.makeDir("empty");
+    fs::create_symlink(tree / "docs", tree / "link-to-folder");
+    fs::create_symlink(tree / "a.jpg", tree / "link-to-file");
+    ASSERT_EQ(::mkfifo((tree / "pipe").c_str(), 0600), 0);
+
+    auto result = scan(tree.path());
+    auto& listener = *result.listener;
+    ASSERT_NE(result.root(), nullptr);
+    EXPECT_EQ(listener.completions, 1);
+    EXPECT_FALSE(listener.batchAfterCompletion);
+    EXPECT_TRUE(result.scanner->isCompleted());
+
+    const VolumeSystemItem& root = *result.root();
+    EXPECT_EQ(root.path(), tree.path());
+    EXPECT_GT(root.getVolSize(), 0);
+    EXPECT_EQ(namesOf(root), (std::set<std::string>{"a.jpg", "docs", ".cache", "Viewer.app", "empty", "pipe"}));
+    auto* docs = folderNamed(root, "docs");
+    ASSERT_NE(docs, nullptr);
+    EXPECT_EQ(namesOf(*docs), (std::set<std::string>{"report.pdf", ".hidden-note", "thumbs.db"}));
+    EXPECT_TRUE(docs->childWithName(".hidden-note")->isHiddenFlag());
+    EXPECT_FALSE(docs->childWithName("report.pdf")->isHiddenFlag());
+    EXPECT_TRUE(folderNamed(root, ".cache")->childWithName("blob")->isTopHiddenFlag());
+
+    auto* app = folderNamed(root, "Viewer.app");
+    ASSERT_NE(app, nullptr);
+    EXPECT_TRUE(app->isPackage());
+    auto* contents = folderNamed(*app, "Contents");
+    ASSERT_NE(contents, nullptr);
+    EXPECT_TRUE(contents->childWithName("binary")->isInPackage());
+
+    auto* pipe = root.childWithName("pipe");
+    EXPECT_EQ(pipe->fileKind(), FileKind::fifo);
+    EXPECT_EQ(root.childWithName("a.jpg")->fileKind(), FileKind::regular);
+
+    // Sizes: logical sums of the whole tree, computed once at the end.
+    const std::int64_t logical = 5000 + 12345 + 10 + 300 + 2000 + 36;
+    EXPECT_EQ(root.logicalSize(), logical);
+    EXPECT_EQ(docs->logicalSize(), 12345 + 10 + 36);
+    EXPECT_GE(root.gettotalsize(), 4096);
+    EXPECT_FALSE(root.hasExcludeContent());
+
+    // Every file item (the FIFO too) is delivered exactly once.
+    std::multiset<std::string> deliveredPaths;
+    for (auto* file : listener.delivered) deliveredPaths.insert(file->path());
+    EXPECT_EQ(deliveredPaths.size(), 7u);
+    EXPECT_EQ(deliveredPaths.count(tree / "docs/report.pdf"), 1u);
+    EXPECT_EQ(deliveredPaths.count(tree / "pipe"), 1u);
+}
+
+TEST(FolderScannerTest, OddNamesAndVeryDeepFoldersAreRead) {
+    TempDir tree;
+    const std::string odd = std::string("bad\xff\xfe name\nwith newline");
+    tree.writeFileOfSize(odd, 7);
+    // A chain of folders whose joined path is far longer than PATH_MAX.
+    std::string relative;
+    for (int i = 0; i < 40; ++i) relative += (relative.empty() ? "" : "/") + std::string(200, 'd');
+    {
+        int fd = ::open(tree.path().c_str(), O_RDONLY | O_DIRECTORY);
+        ASSERT_GE(fd, 0);
+        for (int i = 0; i < 40; ++i) {
+            const std::string name(200, 'd');
+            ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+            int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            ASSERT_GE(next, 0);
+            fd = next;
+        }
+        int file = ::openat(fd, "deep.txt", O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(file, 0);
+        ASSERT_EQ(::write(file, "deep", 4), 4);
+        ::close(file);
+        ::close(fd);
+    }
+
+    auto result = scan(tree.path());
+    ASSERT_NE(result.root(), nullptr);
+    EXPECT_NE(result.root()->childWithName(odd), nullptr);
+    const FolderSystemItem* folder = result.root();
+    for (int i = 0; i < 40 && folder; ++i) folder = folderNamed(*folder, std::string(200, 'd'));
+    ASSERT_NE(folder, nullptr);
+    ASSERT_NE(folder->childWithName("deep.txt"), nullptr);
+    EXPECT_EQ(folder->childWithName("deep.txt")->logicalSize(), 4);
+    EXPECT_GT(folder->childWithName("deep.txt")->path().size(), 8000u);
+    EXPECT_FALSE(result.root()->hasExcludeContent());
+}
+
+TEST(FolderScannerTest, ExcludedFolderIsAnUnreadMarkedItemAndMarksItsParents) {
+    TempDir tree;
+    tree.writeFile("keep/photo.jpg", "p");
+    tree.writeFile("keep/skip/inside.jpg", "s");
+    tree.writeFile("other/x.jpg", "x");
+    auto checker = ExcludeTreeFactory::generateWithCreation([&](ExcludeTreeFactory& factory) {
+        factory.excludeURL(tree / "keep/skip");
+    });
+
+    auto result = scan(tree.path(), checker);
+    ASSERT_NE(result.root(), nullptr);
+    auto* keep = folderNamed(*result.root(), "keep");
+    auto* skip = folderNamed(*keep, "skip");
+    ASSERT_NE(skip, nullptr);
+    EXPECT_EQ(skip->numberOfChildren(), 0u);
+    EXPECT_TRUE(skip->hasExcludeContent());
+    EXPECT_TRUE(keep->hasExcludeContent());
+    EXPECT_TRUE(result.root()->hasExcludeContent());
+    EXPECT_FALSE(folderNamed(*result.root(), "other")->hasExcludeContent());
+    EXPECT_FALSE(keep->childWithName("photo.jpg")->hasExcludeContent());
+    EXPECT_EQ(result.listener->delivered.size(), 2u);
+}
+
+TEST(FolderScannerTest, A299FileFolderIsDeliveredAsOneForcedBatchAtTheEnd) {
+    TempDir tree;
+    for (int i = 0; i < 299; ++i) tree.writeFile("f" + std::to_string(i), "");
+    auto result = scan(tree.path());
+    const auto& sizes = result.listener->batchSizes;
+    // One collector per worker is flushed at the end, so empty batches come too.
+    EXPECT_EQ(std::count_if(sizes.begin(), sizes.end(), [](std::size_t n) { return n > 0; }), 1);
+    EXPECT_NE(std::find(sizes.begin(), sizes.end(), 299u), sizes.end());
+    EXPECT_EQ(sizes.size(), FolderScanner::kCountOfWorkers);
+}
+
+TEST(FolderScannerTest, LargeFoldersAreDeliveredInBatchesOfAtLeast300WhileReading) {
+    TempDir tree;
+    for (int i = 0; i < 2500; ++i) tree.writeFile("big/file-with-a-rather-long-name-" + std::to_string(i), "");
+    auto result = scan(tree.path());
+    std::size_t total = 0;
+    std::size_t smallBatches = 0;
+    for (auto n : result.listener->batchSizes) {
+        total += n;
+        if (n < 300) ++smallBatches;
+    }
+    EXPECT_EQ(total, 2500u);
+    // Only the final forced deliveries (one per worker) may be smaller.
+    EXPECT_LE(smallBatches, FolderScanner::kCountOfWorkers);
+    EXPECT_GT(result.listener->batchSizes.size(), FolderScanner::kCountOfWorkers);
+}
+
+TEST(FolderScannerTest, WithoutAPathCompletesOnceWithNoRoot) {
+    auto result = scan(std::nullopt);
+    EXPECT_EQ(result.listener->completions, 1);
+    EXPECT_EQ(result.root(), nullptr);
+    EXPECT_TRUE(result.listener->batchSizes.empty());
+}
+
+TEST(FolderScannerTest, AMissingFolderGivesAMarkedEmptyRoot) {
+    TempDir tree;
+    auto result = scan(tree / "does-not-exist");
+    ASSERT_NE(result.root(), nullptr);
+    EXPECT_EQ(result.root()->numberOfChildren(), 0u);
+    EXPECT_TRUE(result.root()->hasExcludeContent());
+}
+
+TEST(FolderScannerTest, CancelDuringALargeScanStillCompletesExactlyOnce) {
+    TempDir tree;
+    for (int a = 0; a < 20; ++a)
+        for (int b = 0; b < 40; ++b)
+            for (int f = 0; f < 3; ++f)
+                tree.writeFile("t" + std::to_string(a) + "/s" + std::to_string(b) + "/f" + std::to_string(f), "");
+
+    auto listener = std::make_shared<RecordingListener>();
+    auto scanner = FolderScanner::create(tree.path(), nullptr, listener);
+    scanner->cancel();
+    test::runMainQueueUntil([&] { return listener->completionCount() > 0; });
+    platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(listener->completionCount(), 1);
+    EXPECT_FALSE(listener->batchAfterCompletion);
+    ASSERT_NE(listener->root, nullptr);
+    // Whatever was read is consistent: every delivered file is in the tree, once.
+    const auto deep = listener->root->childrenDeepArray();
+    std::set<FileSystemItem*> inTree(deep.begin(), deep.end());
+    std::set<FileSystemItem*> delivered(listener->delivered.begin(), listener->delivered.end());
+    EXPECT_EQ(delivered.size(), listener->delivered.size());
+    for (auto* file : delivered) EXPECT_TRUE(inTree.count(file));
+    EXPECT_LT(listener->delivered.size(), 20u * 40u * 3u);
+}
+
+// Thousands of folders shared between the four workers (the test that
+// ThreadSanitizer watches): every folder and file arrives exactly once.
+TEST(FolderScannerTest, ThousandsOfFoldersAreReadCompletelyByThePool) {
+    TempDir tree;
+    std::size_t files = 0;
+    for (int a = 0; a < 50; ++a)
+        for (int b = 0; b < 45; ++b) {
+            const std::string folder = "a" + std::to_string(a) + "/b" + std::to_string(b);
+            tree.makeDir(folder + "/empty");
+            if (b % 3 == 0) {
+                tree.writeFile(folder + "/f", std::to_string(a * b));
+                ++files;
+            }
+        }
+    auto result = scan(tree.path());
+    ASSERT_NE(result.root(), nullptr);
+    EXPECT_EQ(result.root()->subFoldersDeepArray().size(), 50u + 50u * 45u * 2u);
+    EXPECT_EQ(result.listener->delivered.size(), files);
+    EXPECT_EQ(std::set<FileSystemItem*>(result.listener->delivered.begin(), result.listener->delivered.end()).size(),
+              files);
+    EXPECT_FALSE(result.root()->hasExcludeContent());
+}
+
+// The 33-entry rule looks at real directory entries: a folder holding 33
+// sub-folders goes to the pool, one holding 32 stays with its worker.
+TEST(FolderScannerTest, PoolRuleCountsTheEntriesOfRealFolders) {
+    TempDir tree;
+    for (int i = 0; i < 32; ++i) tree.makeDir("small/d" + std::to_string(i));
+    for (int i = 0; i < 33; ++i) tree.makeDir("large/d" + std::to_string(i));
+    platform::DirectoryReader reader;
+    ASSERT_FALSE(reader.open(tree.path()));
+    std::map<std::string, std::uint32_t> counts;
+    while (reader.readBatch([&](const platform::DirectoryEntry& e) {
+        counts[std::string(e.name)] = FolderScanWorker2::entryCountForPoolRule(e);
+    }) == platform::DirectoryReader::ReadResult::entries) {
+    }
+    EXPECT_LT(counts["small"], FolderScanWorker2::kMinEntriesForPool);
+    EXPECT_GE(counts["large"], FolderScanWorker2::kMinEntriesForPool);
+
+    auto result = scan(tree.path());
+    EXPECT_EQ(folderNamed(*result.root(), "small")->numberOfChildren(), 32u);
+    EXPECT_EQ(folderNamed(*result.root(), "large")->numberOfChildren(), 33u);
+}
+
+// Runs check() as an unprivileged user (in a child process when the tests run
+// as root, since root reads folders without read permission).
+void expectAsUnprivilegedUser(const std::function<bool()>& check) {
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(check());
+        return;
+    }
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the check failed in the unprivileged child (3: could not drop privileges)";
+}
+
+TEST(FolderScannerTest, UnreadableFolderIsMarkedUpToTheRootAndTheRestIsRead) {
+    TempDir tree;
+    tree.writeFile("open/a.txt", "a");
+    tree.writeFile("open/locked/secret.txt", "s");
+    tree.writeFile("b.txt", "b");
+    for (const auto& dir : {tree.path(), tree / "open"}) ::chmod(dir.c_str(), 0755);
+    for (const auto& file : {tree / "open/a.txt", tree / "b.txt"}) ::chmod(file.c_str(), 0644);
+    ::chmod((tree / "open/locked").c_str(), 0);
+
+    expectAsUnprivilegedUser([&] {
+        auto result = scan(tree.path());
+        if (!result.root() || result.listener->completions != 1) return false;
+        auto* open = folderNamed(*result.root(), "open");
+        auto* locked = open ? folderNamed(*open, "locked") : nullptr;
+        return locked && locked->numberOfChildren() == 0 && locked->hasExcludeContent() &&
+               open->hasExcludeContent() && result.root()->hasExcludeContent() &&
+               open->childWithName("a.txt") != nullptr && result.root()->childWithName("b.txt") != nullptr &&
+               result.listener->delivered.size() == 2;
+    });
+}
+
+}  // namespace
+}  // namespace kestrane
