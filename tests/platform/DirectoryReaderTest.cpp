@@ -1,0 +1,473 @@
+#include "platform/DirectoryReader.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using kestrane::platform::DirectoryEntry;
+using kestrane::platform::DirectoryEntryType;
+using kestrane::platform::DirectoryReader;
+using kestrane::platform::openDirectoryAtPath;
+using kestrane::test::TempDir;
+
+namespace {
+
+// An entry kept after the reader moved on: the record with its own copy of the name.
+struct SeenEntry {
+    DirectoryEntry entry;
+    std::string name;
+};
+
+struct FolderContents {
+    std::map<std::string, SeenEntry> entries;
+    int batches = 0;
+    int duplicates = 0;
+    DirectoryReader::ReadResult lastResult = DirectoryReader::ReadResult::entries;
+};
+
+FolderContents readToEnd(DirectoryReader& reader) {
+    FolderContents contents;
+    for (;;) {
+        contents.lastResult = reader.readBatch([&](const DirectoryEntry& entry) {
+            SeenEntry seen{entry, std::string(entry.name)};
+            if (!contents.entries.emplace(seen.name, seen).second) ++contents.duplicates;
+        });
+        if (contents.lastResult != DirectoryReader::ReadResult::entries) break;
+        ++contents.batches;
+    }
+    return contents;
+}
+
+FolderContents readFolder(const std::string& path,
+                          DirectoryReader::MountDetection mode = DirectoryReader::MountDetection::automatic) {
+    DirectoryReader reader(mode);
+    const auto error = reader.open(path);
+    EXPECT_FALSE(error) << error->describe();
+    return readToEnd(reader);
+}
+
+struct stat lstatOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(0, ::lstat(path.c_str(), &info)) << path;
+    return info;
+}
+
+// Removes `name` inside dirFd and everything below it, however deep, without building paths.
+void removeTreeAt(int dirFd, const std::string& name) {
+    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        DirectoryReader lister;
+        if (!lister.openAt(fd, ".")) {
+            for (const auto& [childName, seen] : readToEnd(lister).entries) {
+                if (seen.entry.type == DirectoryEntryType::directory)
+                    removeTreeAt(fd, childName);
+                else
+                    ::unlinkat(fd, childName.c_str(), 0);
+            }
+        }
+        ::close(fd);
+    }
+    ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR);
+}
+
+TEST(DirectoryReaderTest, ReportsEveryKindOfEntryWithSizesAndNeverFollowsLinks) {
+    TempDir dir;
+    const std::string data = dir.writeFileOfSize("data.bin", 10000);
+    dir.writeFile("empty", "");
+    dir.makeDir("sub/one");
+    dir.makeDir("sub/two");
+    dir.makeDir("sub/three");
+    dir.writeFile("sub/file", "x");
+
+    // A sparse file: 8 MiB long, one block of data at its start.
+    const std::string sparse = dir / "sparse";
+    {
+        const int fd = ::open(sparse.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        const std::string block(4096, 's');
+        ASSERT_EQ(4096, ::write(fd, block.data(), block.size()));
+        ASSERT_EQ(0, ::ftruncate(fd, 8 << 20));
+        ::close(fd);
+    }
+    ASSERT_EQ(0, ::symlink("data.bin", (dir / "link-to-file").c_str()));
+    ASSERT_EQ(0, ::symlink("sub", (dir / "link-to-folder").c_str()));
+    ASSERT_EQ(0, ::symlink("nowhere", (dir / "dangling").c_str()));
+    ASSERT_EQ(0, ::mkfifo((dir / "fifo").c_str(), 0644));  // opening it would block the test
+
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir / "socket";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(0, ::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address));
+
+    DirectoryReader reader;
+    ASSERT_FALSE(reader.open(dir.path()));
+    const FolderContents contents = readToEnd(reader);
+    ::close(sock);
+
+    EXPECT_EQ(DirectoryReader::ReadResult::end, contents.lastResult);
+    EXPECT_EQ(0, contents.duplicates);
+    EXPECT_EQ(9u, contents.entries.size());
+    EXPECT_EQ(9u, reader.entriesRead());
+    EXPECT_EQ(0u, reader.entriesSkipped());
+    EXPECT_FALSE(reader.lastError());
+    EXPECT_FALSE(contents.entries.count("."));
+    EXPECT_FALSE(contents.entries.count(".."));
+
+    const auto& file = contents.entries.at("data.bin").entry;
+    const struct stat fileInfo = lstatOf(data);
+    EXPECT_EQ(DirectoryEntryType::regular, file.type);
+    EXPECT_EQ(10000u, file.logicalSize);
+    EXPECT_EQ(static_cast<std::uint64_t>(fileInfo.st_blocks) * 512, file.allocatedSize);
+    EXPECT_EQ(fileInfo.st_ino, file.inode);
+    EXPECT_EQ(fileInfo.st_mtim.tv_sec, file.modificationSeconds);
+    EXPECT_EQ(static_cast<std::uint32_t>(fileInfo.st_mtim.tv_nsec), file.modificationNanoseconds);
+    EXPECT_EQ(1u, file.linkCount);
+
+    const auto& empty = contents.entries.at("empty").entry;
+    EXPECT_EQ(DirectoryEntryType::regular, empty.type);
+    EXPECT_EQ(0u, empty.logicalSize);
+
+    const auto& holey = contents.entries.at("sparse").entry;
+    EXPECT_EQ(8u << 20, holey.logicalSize);
+    EXPECT_EQ(static_cast<std::uint64_t>(lstatOf(sparse).st_blocks) * 512, holey.allocatedSize);
+    EXPECT_LT(holey.allocatedSize, holey.logicalSize / 2);
+
+    const auto& sub = contents.entries.at("sub").entry;
+    EXPECT_EQ(DirectoryEntryType::directory, sub.type);
+    EXPECT_FALSE(sub.isMountPoint);
+    EXPECT_EQ(0u, sub.logicalSize);
+    EXPECT_EQ(0u, sub.allocatedSize);
+    // Three sub-folders where the file system counts them in the link count
+    // (ext4, xfs, tmpfs); nothing known where every directory has one link (btrfs).
+    EXPECT_EQ(sub.linkCount == 1 ? 0u : 3u, sub.minimumEntryCount);
+
+    for (const char* name : {"link-to-file", "link-to-folder", "dangling"}) {
+        const auto& link = contents.entries.at(name).entry;
+        EXPECT_EQ(DirectoryEntryType::symlink, link.type) << name;
+        EXPECT_EQ(0u, link.logicalSize) << name;
+        EXPECT_EQ(0u, link.allocatedSize) << name;
+        EXPECT_FALSE(link.isMountPoint) << name;
+    }
+    EXPECT_EQ(DirectoryEntryType::fifo, contents.entries.at("fifo").entry.type);
+    EXPECT_EQ(DirectoryEntryType::socket, contents.entries.at("socket").entry.type);
+}
+
+TEST(DirectoryReaderTest, NamesComeBackAsTheExactBytes) {
+    TempDir dir;
+    const std::set<std::string> names = {
+        "plain", "\xff\xfe not utf-8 \xe9", "line\nbreak", "tab\there", " leading space", "back\\slash",
+        std::string(255, 'n'), ".hidden", "..dots",
+    };
+    for (const auto& name : names) dir.writeFile(name, name);
+
+    const FolderContents contents = readFolder(dir.path());
+    std::set<std::string> seen;
+    for (const auto& [name, entry] : contents.entries) {
+        seen.insert(name);
+        EXPECT_EQ(name.size(), entry.entry.logicalSize) << name;
+    }
+    EXPECT_EQ(names, seen);
+}
+
+TEST(DirectoryReaderTest, LargeFolderTakesSeveralBatchesAndReturnsEachEntryOnce) {
+    TempDir dir;
+    const std::string folder = dir.makeDir("big");
+    std::set<std::string> names;
+    for (int i = 0; i < 2000; ++i) {
+        std::string name = std::to_string(i) + "-" + std::string(200, 'a' + i % 26);
+        const int fd = ::open((folder + "/" + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+        names.insert(std::move(name));
+    }
+    for (int i = 0; i < 40; ++i) dir.makeDir("big/folder" + std::to_string(i));
+
+    DirectoryReader reader;
+    ASSERT_FALSE(reader.open(folder));
+    const FolderContents contents = readToEnd(reader);
+    EXPECT_GT(contents.batches, 10);  // ~2000 records of ~224 bytes in 25,600-byte batches
+    EXPECT_EQ(0, contents.duplicates);
+    EXPECT_EQ(2040u, contents.entries.size());
+    EXPECT_EQ(2040u, reader.entriesRead());
+    for (const auto& name : names) EXPECT_EQ(1u, contents.entries.count(name)) << name;
+
+    // Its parent learns of the folder as one with at least 40 entries, or
+    // nothing where link counts do not count sub-folders.
+    const DirectoryEntry big = readFolder(dir.path()).entries.at("big").entry;
+    EXPECT_EQ(big.linkCount == 1 ? 0u : 40u, big.minimumEntryCount);
+}
+
+TEST(DirectoryReaderTest, OpensAndReadsFoldersDeeperThanPathMax) {
+    TempDir dir;
+    const std::string component(250, 'd');
+    std::string deep = dir.path();
+    int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    for (int level = 0; level < 20; ++level) {
+        const std::string name = component + std::to_string(level);
+        ASSERT_EQ(0, ::mkdirat(fd, name.c_str(), 0755));
+        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+        deep += "/" + name;
+    }
+    const int file = ::openat(fd, "leaf.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(5, ::write(file, "leaf!", 5));
+    ::close(file);
+    ASSERT_EQ(0, ::symlinkat(".", fd, "link"));
+    ::close(fd);
+    ASSERT_GT(deep.size(), static_cast<std::size_t>(PATH_MAX));
+
+    ASSERT_EQ(-1, ::open(deep.c_str(), O_RDONLY | O_DIRECTORY));
+    ASSERT_EQ(ENAMETOOLONG, errno);
+
+    const int opened = openDirectoryAtPath(deep);
+    EXPECT_GE(opened, 0) << std::strerror(errno);
+    if (opened >= 0) {
+        EXPECT_EQ(0, ::faccessat(opened, "leaf.txt", F_OK, 0));
+        ::close(opened);
+    }
+
+    // Doubled slashes and a trailing slash mean what they mean to open(2).
+    std::string doubled;
+    for (char c : deep) doubled += (c == '/') ? std::string("//") : std::string(1, c);
+    const std::string lastName = component + "19";
+    for (const std::string& path : {deep, doubled, deep + "/", deep + "/link/../" + lastName}) {
+        SCOPED_TRACE(path.substr(path.size() - 40));
+        DirectoryReader reader;
+        const auto error = reader.open(path);
+        ASSERT_FALSE(error) << error->describe();
+        const FolderContents contents = readToEnd(reader);
+        ASSERT_EQ(1u, contents.entries.count("leaf.txt"));
+        EXPECT_EQ(5u, contents.entries.at("leaf.txt").entry.logicalSize);
+        EXPECT_EQ(DirectoryEntryType::symlink, contents.entries.at("link").entry.type);
+    }
+
+    // The last component is never followed, deep or not.
+    EXPECT_EQ(-1, openDirectoryAtPath(deep + "/link"));
+    const int deepErrno = errno;
+    ASSERT_EQ(0, ::symlink(".", (dir / "shallow-link").c_str()));
+    EXPECT_EQ(-1, openDirectoryAtPath(dir / "shallow-link"));
+    EXPECT_EQ(errno, deepErrno);
+    EXPECT_EQ(-1, openDirectoryAtPath(deep + "/leaf.txt"));
+    EXPECT_EQ(ENOTDIR, errno);
+    EXPECT_EQ(-1, openDirectoryAtPath(deep + "/missing"));
+    EXPECT_EQ(ENOENT, errno);
+
+    // A long path relative to an open folder.
+    DirectoryReader base;
+    ASSERT_FALSE(base.open(dir.path()));
+    const std::string relative = deep.substr(dir.path().size() + 1);
+    DirectoryReader child;
+    const auto error = child.openAt(base.fd(), relative.c_str());
+    ASSERT_FALSE(error) << error->describe();
+    EXPECT_EQ(1u, readToEnd(child).entries.count("leaf.txt"));
+
+    // TempDir cannot remove what is deeper than PATH_MAX.
+    const int top = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    removeTreeAt(top, component + "0");
+    ::close(top);
+    EXPECT_NE(0, ::access((dir / (component + "0")).c_str(), F_OK));
+}
+
+TEST(DirectoryReaderTest, OneReaderServesFolderAfterFolderAndOpensChildrenRelativeToItself) {
+    TempDir dir;
+    dir.writeFile("a/one", "1");
+    dir.writeFile("a/two", "22");
+    dir.writeFile("a/inner/deep", "333");
+    dir.writeFile("b/three", "333");
+    ASSERT_EQ(0, ::symlink("a", (dir / "link-to-a").c_str()));
+
+    DirectoryReader reader;
+    ASSERT_FALSE(reader.open(dir / "a"));
+    EXPECT_EQ(3u, readToEnd(reader).entries.size());
+    EXPECT_EQ(3u, reader.entriesRead());
+    EXPECT_EQ(DirectoryReader::ReadResult::end, reader.readBatch([](const DirectoryEntry&) { ADD_FAILURE(); }));
+
+    DirectoryReader inner;
+    ASSERT_FALSE(inner.openAt(reader.fd(), "inner", dir / "a/inner"));
+    const FolderContents innerContents = readToEnd(inner);
+    ASSERT_EQ(1u, innerContents.entries.size());
+    EXPECT_EQ(3u, innerContents.entries.at("deep").entry.logicalSize);
+
+    // The same reader descends into a child of the folder it has open.
+    ASSERT_FALSE(reader.openAt(reader.fd(), "inner"));
+    EXPECT_EQ(1u, readToEnd(reader).entries.count("deep"));
+
+    ASSERT_FALSE(reader.open(dir / "b"));
+    EXPECT_EQ(0u, reader.entriesRead());
+    const FolderContents second = readToEnd(reader);
+    ASSERT_EQ(1u, second.entries.size());
+    EXPECT_EQ(1u, second.entries.count("three"));
+
+    // Failures say what and where, and leave the reader usable.
+    auto error = reader.openAt(reader.fd(), "missing", dir / "b/missing");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(ENOENT, error->code);
+    EXPECT_EQ(dir / "b/missing", error->path);
+    EXPECT_FALSE(reader.isOpen());
+    EXPECT_EQ(DirectoryReader::ReadResult::failed, reader.readBatch([](const DirectoryEntry&) { ADD_FAILURE(); }));
+
+    error = reader.open(dir / "a/one");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(ENOTDIR, error->code);
+    error = reader.open(dir / "link-to-a");
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->code == ELOOP || error->code == ENOTDIR) << error->code;
+    EXPECT_EQ(dir / "link-to-a", error->path);
+
+    ASSERT_FALSE(reader.open(dir / "a"));
+    EXPECT_FALSE(reader.lastError());
+    DirectoryReader moved(std::move(reader));
+    EXPECT_EQ(3u, readToEnd(moved).entries.size());
+}
+
+TEST(DirectoryReaderTest, EntriesAndFoldersThatVanishWhileBeingReadAreSkipped) {
+    TempDir dir;
+    for (const char* name : {"a", "b", "c", "d", "e"}) dir.writeFile(std::string("few/") + name, name);
+
+    // Every other entry is gone by the time it is examined.
+    DirectoryReader reader;
+    ASSERT_FALSE(reader.open(dir / "few"));
+    std::set<std::string> delivered;
+    DirectoryReader::ReadResult result;
+    while ((result = reader.readBatch([&](const DirectoryEntry& entry) {
+                if (delivered.empty()) {
+                    for (const char* name : {"a", "b", "c", "d", "e"})
+                        if (entry.name != name) ::unlinkat(reader.fd(), name, 0);
+                }
+                delivered.insert(std::string(entry.name));
+            })) == DirectoryReader::ReadResult::entries) {
+    }
+    EXPECT_EQ(DirectoryReader::ReadResult::end, result);
+    EXPECT_EQ(1u, delivered.size());
+    EXPECT_EQ(1u, reader.entriesRead());
+    EXPECT_EQ(4u, reader.entriesSkipped());
+    EXPECT_FALSE(reader.lastError());  // being gone is not a failure
+
+    // A folder removed after its first batch: the rest ends quietly or with an error, never with garbage.
+    const std::string folder = dir.makeDir("many");
+    for (int i = 0; i < 1000; ++i) dir.writeFile("many/" + std::to_string(i) + std::string(100, 'm'), "");
+    ASSERT_FALSE(reader.open(folder));
+    std::size_t count = 0;
+    ASSERT_EQ(DirectoryReader::ReadResult::entries, reader.readBatch([&](const DirectoryEntry&) { ++count; }));
+    EXPECT_GT(count, 0u);
+    std::filesystem::remove_all(folder);
+    while ((result = reader.readBatch([&](const DirectoryEntry& entry) {
+                ++count;
+                EXPECT_EQ(DirectoryEntryType::regular, entry.type);
+            })) == DirectoryReader::ReadResult::entries) {
+    }
+    EXPECT_LT(count, 1000u);
+    if (result == DirectoryReader::ReadResult::failed) {
+        ASSERT_TRUE(reader.lastError());
+        EXPECT_EQ(folder, reader.lastError()->path);
+    }
+
+    // A folder removed before its first read yields nothing.
+    const std::string empty = dir.makeDir("gone");
+    ASSERT_FALSE(reader.open(empty));
+    ASSERT_EQ(0, ::rmdir(empty.c_str()));
+    EXPECT_TRUE(readToEnd(reader).entries.empty());
+}
+
+// Exit codes of the unprivileged child below.
+enum ChildResult {
+    childPassed = 0,
+    childCannotDropPrivileges = 80,
+    childCannotReachTestFolder,
+    childUnreadableOpened,
+    childWrongError,
+    childSearchOnlyWrong,
+};
+
+TEST(DirectoryReaderTest, FolderWithoutPermissionsFailsAsUnprivilegedUser) {
+    TempDir dir;
+    dir.writeFile("readable/file", "x");
+    dir.writeFile("locked/file", "x");
+    dir.writeFile("list-only/one", "1");
+    dir.writeFile("list-only/two", "2");
+    ASSERT_EQ(0, ::chmod(dir.path().c_str(), 0755));
+    ASSERT_EQ(0, ::chmod((dir / "locked").c_str(), 0));
+    ASSERT_EQ(0, ::chmod((dir / "list-only").c_str(), 0744));  // others may list but not look inside
+    const bool asRoot = ::geteuid() == 0;
+    if (!asRoot) {
+        ASSERT_EQ(0, ::chmod((dir / "list-only").c_str(), 0644));
+    }
+
+    // Root reads anything, so the check runs in a child that gives up root first.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (asRoot && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(childCannotDropPrivileges);
+        DirectoryReader reader;
+        if (reader.open(dir / "readable")) ::_exit(childCannotReachTestFolder);
+        const auto error = reader.open(dir / "locked");
+        if (!error) ::_exit(childUnreadableOpened);
+        if (error->code != EACCES || error->path != dir / "locked") ::_exit(childWrongError);
+        // Listed but not examinable: nothing delivered, each entry counted as
+        // skipped, and the reason kept.
+        if (reader.open(dir / "list-only")) ::_exit(childSearchOnlyWrong);
+        int delivered = 0;
+        while (reader.readBatch([&](const DirectoryEntry&) { ++delivered; }) == DirectoryReader::ReadResult::entries) {
+        }
+        if (delivered != 0 || reader.entriesSkipped() != 2 || !reader.lastError() ||
+            reader.lastError()->code != EACCES)
+            ::_exit(childSearchOnlyWrong);
+        ::_exit(childPassed);
+    }
+    int status = 0;
+    ASSERT_EQ(child, ::waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    const int code = WEXITSTATUS(status);
+    if (code == childCannotDropPrivileges) GTEST_SKIP() << "cannot switch to an unprivileged user here";
+    if (code == childCannotReachTestFolder) GTEST_SKIP() << "the temporary folder is out of reach of user 65534";
+    EXPECT_EQ(childPassed, code);
+}
+
+TEST(DirectoryReaderTest, RecognisesMountPointsAndDeviceFiles) {
+    struct stat root {};
+    struct stat proc {};
+    if (::lstat("/", &root) != 0 || ::lstat("/proc", &proc) != 0 || root.st_dev == proc.st_dev)
+        GTEST_SKIP() << "/proc is not a separate mount here";
+
+    TempDir dir;
+    dir.makeDir("plain");
+    for (auto mode : {DirectoryReader::MountDetection::automatic, DirectoryReader::MountDetection::compareWithParent}) {
+        const FolderContents top = readFolder("/", mode);
+        ASSERT_EQ(1u, top.entries.count("proc"));
+        EXPECT_EQ(DirectoryEntryType::directory, top.entries.at("proc").entry.type);
+        EXPECT_TRUE(top.entries.at("proc").entry.isMountPoint);
+        EXPECT_FALSE(readFolder(dir.path(), mode).entries.at("plain").entry.isMountPoint);
+    }
+
+    const FolderContents devices = readFolder("/dev");
+    if (devices.entries.count("null")) {
+        EXPECT_EQ(DirectoryEntryType::charDevice, devices.entries.at("null").entry.type);
+    }
+}
+
+}  // namespace
