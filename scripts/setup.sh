@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libssl-dev nlohmann-json3-dev shared-mime-info
+  libssl-dev nlohmann-json3-dev shared-mime-info libicu-dev
   util-linux time
 )
 

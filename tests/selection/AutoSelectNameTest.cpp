@@ -1,0 +1,379 @@
+#include "selection/AutoSelectName.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <unicode/locid.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+
+#include "scan/FileSystemItem.h"
+#include "scan/FolderSystemItem.h"
+#include "selection/CopyNameMarkers.h"
+
+namespace kestrane {
+namespace {
+
+namespace markers = copy_name_markers;
+
+struct NameCase {
+    std::string name;
+    bool keepExtension;
+    std::string core;
+    std::int64_t power;
+    std::vector<std::int64_t> numbers;
+};
+
+void PrintTo(const NameCase& c, std::ostream* out) { *out << '"' << c.name << '"'; }
+
+void expectAnalysis(const NameCase& c) {
+    SCOPED_TRACE("name: \"" + c.name + "\"");
+    const AutoSelectName name(c.name, c.keepExtension);
+    EXPECT_EQ(name.getCoreName(), c.core);
+    EXPECT_EQ(name.getPowerOfCopy(), c.power);
+    EXPECT_EQ(name.getCopyNumbers(), c.numbers);
+    EXPECT_EQ(name.isCoreItem(), c.power == 0);
+}
+
+class AutoSelectNameCases : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(AutoSelectNameCases, TakesTheNameApart) { expectAnalysis(GetParam()); }
+
+// English copy names as file managers make them, numbers, and the order of the passes.
+INSTANTIATE_TEST_SUITE_P(
+    EnglishAndNumbers, AutoSelectNameCases,
+    ::testing::Values(
+        NameCase{"report.txt", false, "report", 0, {}},
+        NameCase{"Report Copy.TXT", false, "report", 1, {}},
+        NameCase{"report copy 2.txt", false, "report", 2, {2}},
+        NameCase{"report (3).txt", false, "report", 1, {3}},
+        NameCase{"Copy of report.txt", false, "report", 1, {}},
+        NameCase{"copy report", true, "report", 1, {}},
+        NameCase{"copy", true, "", 1, {}},
+        NameCase{"Copy.pdf", false, "", 1, {}},
+        NameCase{"copy of", true, "", 1, {}},
+        NameCase{"copy 2", true, "", 2, {2}},
+        NameCase{"photo copy copy", true, "photo", 2, {}},
+        NameCase{"report copy 2 copy", true, "report", 3, {2}},
+        NameCase{"copy of report copy", true, "report", 2, {}},
+        // Numbers come out sorted, whichever end they were found at.
+        NameCase{"3 report (1) copy 2", true, "report", 4, {1, 2, 3}},
+        NameCase{"(12) photo", true, "photo", 1, {12}},
+        NameCase{"photo ((4))", true, "photo", 1, {4}},
+        NameCase{"photo -4", true, "photo", 1, {-4}},
+        NameCase{"photo 0", true, "photo", 1, {0}},
+        NameCase{"2024", true, "", 1, {2024}},
+        NameCase{"(7).jpg", false, "", 1, {7}},
+        // Not number words: leading zeros, signs, fractions, empty parentheses,
+        // unbalanced parentheses, values past 64 bits, "-0".
+        NameCase{"photo 007", true, "photo 007", 0, {}},
+        NameCase{"photo +3", true, "photo +3", 0, {}},
+        NameCase{"photo 2.5", true, "photo 2.5", 0, {}},
+        NameCase{"photo ()", true, "photo ()", 0, {}},
+        NameCase{"photo (3", true, "photo (3", 0, {}},
+        NameCase{"photo 99999999999999999999", true, "photo 99999999999999999999", 0, {}},
+        NameCase{"photo -0", true, "photo -0", 0, {}},
+        NameCase{"photo 9223372036854775807", true, "photo", 1, {9223372036854775807}},
+        // Markers need their space; a word that only contains one is kept.
+        NameCase{"photocopy", true, "photocopy", 0, {}},
+        NameCase{"copyright notice", true, "copyright notice", 0, {}},
+        NameCase{"photo copy.2", true, "photo copy.2", 0, {}},
+        // Only one space is taken with a number; the rest of the name stays.
+        NameCase{"photo  2", true, "photo ", 1, {2}},
+        NameCase{" copy", true, "", 1, {}},
+        NameCase{"", true, "", 0, {}}));
+
+// The other languages, typed with precomposed letters as Linux tools write
+// them; the core comes out decomposed.
+INSTANTIATE_TEST_SUITE_P(
+    OtherLanguages, AutoSelectNameCases,
+    ::testing::Values(
+        NameCase{"Foto kopie.jpg", false, "foto", 1, {}},
+        NameCase{"Foto (kopie).jpg", false, "foto", 1, {}},
+        NameCase{"Foto (kopie 2).jpg", false, "foto", 2, {2}},
+        NameCase{"Foto (kopie ).jpg", false, "foto", 1, {}},
+        NameCase{"Foto (kopie 007)", true, "foto", 2, {7}},
+        NameCase{"Foto (kopie 99999999999999999999)", true, "foto", 1, {}},
+        NameCase{"Fotka (Kópia 3).png", false, "fotka", 2, {3}},
+        NameCase{"Fotka kópia.png", false, "fotka", 1, {}},
+        NameCase{"Photo - Copie.jpg", false, "photo", 1, {}},
+        NameCase{"Foto copia.jpg", false, "foto", 1, {}},
+        NameCase{"Foto còpia.jpg", false, "foto", 1, {}},
+        NameCase{"Foto-cópia.jpg", false, "foto", 1, {}},
+        NameCase{"Cópia de Foto.jpg", false, "foto", 1, {}},
+        NameCase{"Cópia 2 de Foto.jpg", false, "foto", 2, {2}},
+        NameCase{"Cópia 3 de", true, "", 2, {3}},
+        NameCase{"Cópia de", true, "", 1, {}},
+        NameCase{"Kép másolat.jpg", false, "ke\u0301p", 1, {}},
+        NameCase{"Отчёт копия.doc", false, "отче\u0308т", 1, {}},
+        NameCase{"Копия Отчёт.doc", false, "отче\u0308т", 1, {}},
+        NameCase{"Звіт копія.doc", false, "звіт", 1, {}},
+        NameCase{"Zdjęcie kopia.jpg", false, "zdje\u0328cie", 1, {}},
+        NameCase{"Zdjęcie-kopia.jpg", false, "zdje\u0328cie", 1, {}},
+        NameCase{"Slika kopija.jpg", false, "slika", 1, {}},
+        NameCase{"Kuva kopio.jpg", false, "kuva", 1, {}},
+        NameCase{"Resim kopya.jpg", false, "resim", 1, {}},
+        NameCase{"Bilde kopi.jpg", false, "bilde", 1, {}},
+        NameCase{"Foto salin.jpg", false, "foto", 1, {}},
+        NameCase{"Salinan Foto.jpg", false, "foto", 1, {}},
+        NameCase{"Bản sao Ảnh.jpg", false, "a\u0309nh", 1, {}},
+        NameCase{"Φωτογραφία αντίγραφο.jpg", false,
+                 "\u03C6\u03C9\u03C4\u03BF\u03B3\u03C1\u03B1\u03C6\u03B9\u0301\u03B1", 1, {}},
+        NameCase{"תמונה עותק.jpg", false, "תמונה", 1, {}},
+        NameCase{"תמונה - עותק.jpg", false, "תמונה", 1, {}},
+        NameCase{"صورة نسخة.jpg", false, "صورة", 1, {}},
+        NameCase{"نسخة صورة.jpg", false, "صورة", 1, {}},
+        NameCase{"รูป สำเนา.jpg", false, "รูป", 1, {}},
+        NameCase{"รูป (สำเนา).jpg", false, "รูป", 1, {}},
+        NameCase{"照片 拷貝.jpg", false, "照片", 1, {}},
+        NameCase{"照片副本.jpg", false, "照片", 1, {}},
+        NameCase{"写真 のコピー.jpg", false, "写真", 1, {}},
+        NameCase{"사진 복사본.jpg", false, "\u1109\u1161\u110C\u1175\u11AB", 1, {}},
+        NameCase{"사진 복사본 2.jpg", false, "\u1109\u1161\u110C\u1175\u11AB", 2, {2}},
+        NameCase{"복사본", true, "", 1, {}},
+        NameCase{"másolat", true, "", 1, {}},
+        NameCase{"αντίγραφο", true, "", 1, {}},
+        // The same words written decomposed, as some file systems report them.
+        NameCase{"Fotka ko\u0301pia", true, "fotka", 1, {}},
+        NameCase{"Re\u0301sume\u0301 copy", true, "re\u0301sume\u0301", 1, {}},
+        NameCase{"Résumé copy", true, "re\u0301sume\u0301", 1, {}},
+        // A marker with a different accent is a different word.
+        NameCase{"Foto cöpia", true, "foto co\u0308pia", 0, {}}));
+
+// Files lose their extension, folders keep their whole name.
+INSTANTIATE_TEST_SUITE_P(
+    Extensions, AutoSelectNameCases,
+    ::testing::Values(NameCase{"archive copy.tar.gz", false, "archive copy.tar", 0, {}},
+                      NameCase{"Album copy.2019", true, "album copy.2019", 0, {}},
+                      NameCase{"Album.2019 copy", true, "album.2019", 1, {}},
+                      NameCase{".bashrc", false, ".bashrc", 0, {}},
+                      NameCase{"notes copy.", false, "notes copy.", 0, {}},
+                      NameCase{"notes copy", false, "notes", 1, {}}));
+
+TEST(AutoSelectNameMarkers, EveryMarkerIsLowercaseAndDecomposed) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    std::vector<std::string_view> all;
+    all.insert(all.end(), std::begin(markers::kSuffixes), std::end(markers::kSuffixes));
+    all.insert(all.end(), std::begin(markers::kPrefixes), std::end(markers::kPrefixes));
+    all.insert(all.end(), std::begin(markers::kWholeNames), std::end(markers::kWholeNames));
+    for (const auto& numbered : markers::kNumberedSuffixes) {
+        all.push_back(numbered.open);
+        all.push_back(numbered.close);
+    }
+    all.push_back(markers::kNumberedPrefix.open);
+    all.push_back(markers::kNumberedPrefix.close);
+    all.push_back(markers::kNumberedWholeName.open);
+    all.push_back(markers::kNumberedWholeName.close);
+    all.push_back(markers::kWholePrefix);
+    for (std::string_view marker : all) {
+        SCOPED_TRACE(std::string(marker));
+        const icu::UnicodeString text =
+            icu::UnicodeString::fromUTF8(icu::StringPiece(marker.data(), static_cast<int32_t>(marker.size())));
+        EXPECT_TRUE(nfd->isNormalized(text, status));
+        icu::UnicodeString lower = text;
+        lower.toLower(icu::Locale::getRoot());
+        EXPECT_EQ(lower, text);
+    }
+}
+
+// Each marker of the tables does its job on its own, so that no entry is
+// mistyped or hidden by another.
+TEST(AutoSelectNameMarkers, EveryMarkerIsRecognised) {
+    for (std::string_view marker : markers::kSuffixes) {
+        SCOPED_TRACE(std::string(marker));
+        const AutoSelectName name = AutoSelectName::buildAutoSelectNameForName("foto" + std::string(marker));
+        EXPECT_EQ(name.getCoreName(), "foto");
+        EXPECT_EQ(name.getPowerOfCopy(), 1);
+    }
+    for (std::string_view marker : markers::kPrefixes) {
+        SCOPED_TRACE(std::string(marker));
+        const AutoSelectName name = AutoSelectName::buildAutoSelectNameForName(std::string(marker) + "foto");
+        EXPECT_EQ(name.getCoreName(), "foto");
+        EXPECT_EQ(name.getPowerOfCopy(), 1);
+    }
+    for (std::string_view word : markers::kWholeNames) {
+        SCOPED_TRACE(std::string(word));
+        const AutoSelectName name = AutoSelectName::buildAutoSelectNameForName(word);
+        // The end markers are taken first: the " עותק" of "- עותק" goes before
+        // the whole word is looked at, and leaves the dash.
+        EXPECT_EQ(name.getCoreName(), word == "- עותק" ? "-" : "");
+        EXPECT_EQ(name.getPowerOfCopy(), 1);
+        std::optional<std::int64_t> number;
+        EXPECT_TRUE(AutoSelectName::isNameIsCopyAndSaveNumberTo(word, number));
+        EXPECT_FALSE(number.has_value());
+    }
+    for (const auto& numbered : markers::kNumberedSuffixes) {
+        const std::string text = "foto" + std::string(numbered.open) + "41" + std::string(numbered.close);
+        SCOPED_TRACE(text);
+        const AutoSelectName name = AutoSelectName::buildAutoSelectNameForName(text);
+        EXPECT_EQ(name.getCoreName(), "foto");
+        EXPECT_EQ(name.getPowerOfCopy(), 2);
+        EXPECT_EQ(name.getCopyNumbers(), std::vector<std::int64_t>{41});
+    }
+}
+
+TEST(AutoSelectNameText, NumberWords) {
+    EXPECT_EQ(AutoSelectName::parseStringWithNumber("12"), 12);
+    EXPECT_EQ(AutoSelectName::parseStringWithNumber("(3)"), 3);
+    EXPECT_EQ(AutoSelectName::parseStringWithNumber("(((3)))"), 3);
+    EXPECT_EQ(AutoSelectName::parseStringWithNumber("-9223372036854775808"), INT64_MIN);
+    for (std::string_view word : {"", "()", "(())", "007", "+3", "2.5", " 1", "1 ", "1e3", "0x10", "(1", "-",
+                                  "9223372036854775808", "٣"}) {
+        EXPECT_FALSE(AutoSelectName::parseStringWithNumber(word).has_value()) << '"' << word << '"';
+    }
+}
+
+TEST(AutoSelectNameText, LowercasingIsUnicodeAndIndependentOfTheLocale) {
+    EXPECT_EQ(AutoSelectName::lowercasedName("PHOTO"), "photo");
+    EXPECT_EQ(AutoSelectName::lowercasedName("ÉTÉ"), "e\u0301te\u0301");
+    EXPECT_EQ(AutoSelectName::lowercasedName("ΑΝΤΙΓΡΑΦΟ"), "αντιγραφο");
+
+    // A Turkish default locale would map the capital I to a dotless i and the
+    // Turkish "KOPYA" copy marker would no longer meet its name's core.
+    const icu::Locale saved = icu::Locale::getDefault();
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale::setDefault(icu::Locale("tr", "TR"), status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    const AutoSelectName name("ÇIKTI KOPYA.pdf", false);
+    const std::string lowered = AutoSelectName::lowercasedName("ÇIKTI");
+    icu::Locale::setDefault(saved, status);
+    EXPECT_EQ(name.getCoreName(), "c\u0327ikti");
+    EXPECT_EQ(name.getPowerOfCopy(), 1);
+    EXPECT_EQ(lowered, "c\u0327ikti");
+}
+
+TEST(AutoSelectNameText, NamesThatAreNotUtf8) {
+    // Only the ASCII letters are lowercased; every other byte stays.
+    EXPECT_EQ(AutoSelectName::lowercasedName("Foto\xff COPY"), "foto\xff copy");
+    EXPECT_EQ(AutoSelectName::lowercasedName("\xc3\x89T\xc3"), "\xc3\x89t\xc3");
+    // Surrogates encoded in UTF-8 are not UTF-8 either.
+    EXPECT_EQ(AutoSelectName::lowercasedName("A\xed\xa0\x80"), "a\xed\xa0\x80");
+
+    const AutoSelectName name("Foto\xff Copy 2.JPG", false);
+    EXPECT_EQ(name.getCoreName(), "foto\xff");
+    EXPECT_EQ(name.getPowerOfCopy(), 2);
+    EXPECT_EQ(name.getCopyNumbers(), std::vector<std::int64_t>{2});
+
+    const AutoSelectName bytes(std::string_view("\xfe\xfe kopie\0x", 10), true);
+    EXPECT_EQ(bytes.getCoreName(), std::string("\xfe\xfe kopie\0x", 10));
+    EXPECT_EQ(bytes.getPowerOfCopy(), 0);
+}
+
+TEST(AutoSelectNameText, PrecomposedAndDecomposedNamesAgree) {
+    const std::vector<std::pair<std::string, std::string>> pairs = {
+        {"Fotka (Kópia 2)", "Fotka (Ko\u0301pia 2)"},
+        {"Kép másolat", "Ke\u0301p ma\u0301solat"},
+        {"사진 복사본", "\u1109\u1161\u110C\u1175\u11AB \u1107\u1169\u11A8\u1109\u1161\u1107\u1169\u11AB"},
+        {"写真 のコピー", "写真 \u306E\u30B3\u30D2\u309A\u30FC"},
+    };
+    for (const auto& [composed, decomposed] : pairs) {
+        SCOPED_TRACE(composed);
+        const AutoSelectName a = AutoSelectName::buildAutoSelectNameForName(composed);
+        const AutoSelectName b = AutoSelectName::buildAutoSelectNameForName(decomposed);
+        EXPECT_EQ(a.getCoreName(), b.getCoreName());
+        EXPECT_GT(a.getPowerOfCopy(), 0);
+        EXPECT_EQ(a.getPowerOfCopy(), b.getPowerOfCopy());
+        EXPECT_EQ(a.getCopyNumbers(), b.getCopyNumbers());
+    }
+}
+
+TEST(AutoSelectNameText, OriginalNameForGroupNames) {
+    EXPECT_EQ(AutoSelectName::calculateOriginalNameOfNameIsNameAlreadyInLowerCase("Report Copy 2", false), "report");
+    // The caller says the name is lowercase already: it is not lowercased again.
+    EXPECT_EQ(AutoSelectName::calculateOriginalNameOfNameIsNameAlreadyInLowerCase("Report Copy", true),
+              "Report Copy");
+    // ...but it is still decomposed, so precomposed markers are found.
+    EXPECT_EQ(AutoSelectName::calculateOriginalNameOfNameIsNameAlreadyInLowerCase("fotka kópia", true), "fotka");
+
+    EXPECT_TRUE(AutoSelectName::isOriginalName("Photo"));
+    EXPECT_TRUE(AutoSelectName::isOriginalName("Résumé"));
+    EXPECT_TRUE(AutoSelectName::isOriginalName(""));
+    EXPECT_FALSE(AutoSelectName::isOriginalName("Photo copy"));
+    EXPECT_FALSE(AutoSelectName::isOriginalName("Photo (1)"));
+    EXPECT_FALSE(AutoSelectName::isOriginalName("Fotka kópia"));
+    EXPECT_FALSE(AutoSelectName::isOriginalName("Copy"));
+    EXPECT_FALSE(AutoSelectName::isOriginalName("2019"));
+}
+
+TEST(AutoSelectNameText, PathExtension) {
+    EXPECT_EQ(AutoSelectName::nameWithoutPathExtension("a.b.c"), "a.b");
+    EXPECT_EQ(AutoSelectName::nameWithoutPathExtension("photo.JPG"), "photo");
+    EXPECT_EQ(AutoSelectName::nameWithoutPathExtension(".hidden"), ".hidden");
+    EXPECT_EQ(AutoSelectName::nameWithoutPathExtension(".hidden.txt"), ".hidden");
+    EXPECT_EQ(AutoSelectName::nameWithoutPathExtension("trailing."), "trailing.");
+    EXPECT_EQ(AutoSelectName::nameWithoutPathExtension("none"), "none");
+}
+
+struct CompareCase {
+    std::string best;
+    std::string candidate;
+    int expected;
+};
+
+// compareWithSelectName from the point of view of the current best name.
+TEST(AutoSelectNameCompare, MoreOriginalNamesWin) {
+    const std::vector<CompareCase> cases = {
+        {"photo", "photo copy", -1},
+        {"photo copy", "photo", 1},
+        {"photo copy", "photo (1)", -1},         // one mark each; no number beats a number
+        {"photo (1)", "photo (2)", -1},
+        {"photo (2)", "photo (1)", 1},
+        {"photo (10)", "photo (9)", 1},          // numbers, not text
+        {"photo (-1)", "photo (1)", -1},
+        {"photo copy 2", "photo copy 2", 0},
+        {"photo copy 2", "photo (2) copy", 0},   // same power and numbers
+        {"photo copy 1", "photo (2)", 1},        // power decides before numbers
+        {"1 photo 3", "2 photo 2", -1},          // sorted numbers [1,3] against [2,2]
+        {"photo", "other", 0},                   // cores are not compared
+    };
+    for (const CompareCase& c : cases) {
+        SCOPED_TRACE(c.best + " / " + c.candidate);
+        const AutoSelectName best = AutoSelectName::buildAutoSelectNameForName(c.best);
+        const AutoSelectName candidate = AutoSelectName::buildAutoSelectNameForName(c.candidate);
+        EXPECT_EQ(best.compareWithSelectName(candidate), c.expected);
+        EXPECT_EQ(candidate.compareWithSelectName(best), -c.expected);
+    }
+}
+
+TEST(AutoSelectNameCompare, FewerNumbersWinWhenTheFirstOnesAgree) {
+    // Power 2 with one number [1] against power 2 with numbers [1, 5].
+    const AutoSelectName one = AutoSelectName::buildAutoSelectNameForName("photo copy (1)");
+    const AutoSelectName two = AutoSelectName::buildAutoSelectNameForName("photo (5) (1)");
+    ASSERT_EQ(one.getPowerOfCopy(), 2);
+    ASSERT_EQ(two.getPowerOfCopy(), 2);
+    EXPECT_EQ(one.compareWithSelectName(two), -1);
+    EXPECT_EQ(two.compareWithSelectName(one), 1);
+    EXPECT_EQ(AutoSelectName().compareWithSelectName(AutoSelectName()), 0);
+}
+
+TEST(AutoSelectNameItems, FilesPackagesFoldersAndRoots) {
+    const auto root = FolderSystemItem::make("/home/me/Album Copy", nullptr, false, false);
+    FileSystemItem* file = FileSystemItem::createInParent("IMG (2).JPG", *root, 4096, false, 100);
+    FolderSystemItem* folder = FolderSystemItem::createInParent("Trip.2019 copy", *root, false, false);
+    FolderSystemItem* package = FolderSystemItem::createInParent("Editor copy.app", *root, false, true);
+
+    const AutoSelectName rootName = AutoSelectName::buildAutoSelectNameForFileItem(*root);
+    EXPECT_EQ(rootName.getCoreName(), "album");
+    EXPECT_EQ(rootName.getPowerOfCopy(), 1);
+
+    const AutoSelectName fileName = AutoSelectName::buildAutoSelectNameForFileItem(*file);
+    EXPECT_EQ(fileName.getCoreName(), "img");
+    EXPECT_EQ(fileName.getCopyNumbers(), std::vector<std::int64_t>{2});
+
+    const AutoSelectName folderName = AutoSelectName::buildAutoSelectNameForFileItem(*folder);
+    EXPECT_EQ(folderName.getCoreName(), "trip.2019");
+    EXPECT_EQ(folderName.getPowerOfCopy(), 1);
+
+    const AutoSelectName packageName = AutoSelectName::buildAutoSelectNameForFileItem(*package);
+    EXPECT_EQ(packageName.getCoreName(), "editor");
+    EXPECT_EQ(packageName.getPowerOfCopy(), 1);
+}
+
+}  // namespace
+}  // namespace kestrane
