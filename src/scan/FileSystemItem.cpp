@@ -1,0 +1,165 @@
+#include "scan/FileSystemItem.h"
+
+#include "scan/FolderSystemItem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <utility>
+
+namespace kestrane {
+
+std::unique_ptr<FileSystemItem> FileSystemItem::make(std::string_view name, FolderSystemItem* parent,
+                                                     std::int64_t allocatedSize, bool hidden,
+                                                     std::int64_t logicalSize, FileKind kind) {
+    return std::make_unique<FileSystemItem>(Key{}, name, parent, allocatedSize, hidden, logicalSize, kind);
+}
+
+FileSystemItem* FileSystemItem::createInParent(std::string_view name, FolderSystemItem& parent,
+                                               std::int64_t allocatedSize, bool hidden,
+                                               std::int64_t logicalSize, FileKind kind) {
+    return parent.addChild(make(name, &parent, allocatedSize, hidden, logicalSize, kind));
+}
+
+FileSystemItem::FileSystemItem(Key, std::string_view name, FolderSystemItem* parent,
+                               std::int64_t allocatedSize, bool hidden, std::int64_t logicalSize,
+                               FileKind kind)
+    : mnselfsize(allocatedSize),
+      mnselfLogicalSize(logicalSize),
+      m_parent(parent),
+      m_nameLength(static_cast<std::uint32_t>(name.size())),
+      m_flags(hidden ? kHidden : 0),
+      m_kind(kind) {
+    if (!name.empty()) {
+        m_relativePath = std::make_unique_for_overwrite<char[]>(name.size() + 1);
+        std::memcpy(m_relativePath.get(), name.data(), name.size());
+        m_relativePath[name.size()] = '\0';
+    }
+}
+
+FileSystemItem::~FileSystemItem() = default;
+
+void FileSystemItem::appendPath(std::string& out) const {
+    if (m_parent != nullptr) {
+        m_parent->appendPath(out);
+        if (!out.empty() && out.back() != '/') out.push_back('/');
+    }
+    out.append(relativePath());
+}
+
+std::string FileSystemItem::path() const {
+    std::size_t length = 0;
+    for (const FileSystemItem* item = this; item != nullptr; item = item->m_parent)
+        length += item->m_nameLength + 1;
+    std::string result;
+    result.reserve(length);
+    appendPath(result);
+    return result;
+}
+
+std::string_view FileSystemItem::name() const {
+    std::string_view path = relativePath();
+    if (m_parent != nullptr) return path;
+    // A root holds a full path: its last component, trailing slashes ignored.
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    if (path == "/") return path;
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+const FolderSystemItem* FileSystemItem::topParent() const {
+    if (m_parent == nullptr) return isDir() ? static_cast<const FolderSystemItem*>(this) : nullptr;
+    const FolderSystemItem* top = m_parent;
+    while (top->m_parent != nullptr) top = top->m_parent;
+    return top;
+}
+
+FolderSystemItem* FileSystemItem::topParent() {
+    return const_cast<FolderSystemItem*>(std::as_const(*this).topParent());
+}
+
+std::size_t FileSystemItem::getLevel() const {
+    std::size_t level = 0;
+    for (const FolderSystemItem* folder = m_parent; folder != nullptr; folder = folder->m_parent) ++level;
+    return level;
+}
+
+std::int64_t FileSystemItem::calctotalsize() {
+    return mnselfsize < 0 ? 0 : mnselfsize;
+}
+
+bool FileSystemItem::isInPackage() const {
+    for (const FolderSystemItem* folder = m_parent; folder != nullptr; folder = folder->m_parent)
+        if (folder->isPackage()) return true;
+    return false;
+}
+
+bool FileSystemItem::isTopHiddenFlag() const {
+    for (const FileSystemItem* item = this; item != nullptr; item = item->m_parent)
+        if (item->isHiddenFlag()) return true;
+    return false;
+}
+
+void FileSystemItem::markThatHasExcludeContent() {
+    for (const FileSystemItem* item = this; item != nullptr; item = item->m_parent)
+        item->addFlags(kHasExcludeContent);
+}
+
+void FileSystemItem::setFlag(Flag flag, bool on) const {
+    if (on)
+        m_flags.fetch_or(flag, std::memory_order_relaxed);
+    else
+        m_flags.fetch_and(static_cast<std::uint8_t>(~flag), std::memory_order_relaxed);
+}
+
+FileSystemItem::Links& FileSystemItem::ensureLinks() {
+    if (!m_links) m_links = std::make_unique<Links>();
+    return *m_links;
+}
+
+void FileSystemItem::dropLinksIfEmpty() {
+    if (m_links && m_links->empty()) m_links.reset();
+}
+
+DuplicateItem* FileSystemItem::getDuplicateItem() const {
+    return m_links ? m_links->duplicateItem : nullptr;
+}
+
+void FileSystemItem::setDuplicateItemLink(DuplicateItem* entry) {
+    if (entry != nullptr) {
+        ensureLinks().duplicateItem = entry;
+    } else if (m_links) {
+        m_links->duplicateItem = nullptr;
+        dropLinksIfEmpty();
+    }
+}
+
+DuplicateItem* FileSystemItem::findParentDuplicateFolder() const {
+    for (const FolderSystemItem* folder = m_parent; folder != nullptr; folder = folder->m_parent)
+        if (DuplicateItem* entry = folder->getDuplicateItem()) return entry;
+    return nullptr;
+}
+
+FSFolder* FileSystemItem::findFSFolder() const {
+    // Only folders carry a folder-tree node, so a file starts looking at itself harmlessly.
+    for (const FileSystemItem* item = this; item != nullptr; item = item->m_parent)
+        if (item->m_links && item->m_links->fsFolder != nullptr) return item->m_links->fsFolder;
+    return nullptr;
+}
+
+std::uint64_t FileSystemItem::getCountOfDeepFilesWithHidden(bool) const {
+    return 0;
+}
+
+std::optional<std::chrono::system_clock::time_point> FileSystemItem::getFileItemLastModificationDate() const {
+    struct statx info {};
+    if (::statx(AT_FDCWD, path().c_str(), AT_SYMLINK_NOFOLLOW, STATX_MTIME, &info) != 0) return std::nullopt;
+    if ((info.stx_mask & STATX_MTIME) == 0) return std::nullopt;
+    const auto sinceEpoch = std::chrono::seconds(info.stx_mtime.tv_sec) +
+                            std::chrono::nanoseconds(info.stx_mtime.tv_nsec);
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceEpoch));
+}
+
+}  // namespace kestrane

@@ -1,0 +1,187 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrane {
+
+class DuplicateItem;
+class FSFolder;
+class FolderSystemItem;
+
+// What kind of file-system object an item stands for. Only regular files are
+// ever opened for reading (hashing refuses everything else).
+enum class FileKind : std::uint8_t {
+    regular,
+    fifo,
+    socket,
+    characterDevice,
+    blockDevice,
+    other,
+    directory,  // every folder item
+};
+
+// One scanned file; the base of the item tree (folders and roots derive from it).
+//
+// The tree holds millions of items, so an item is kept small:
+//  - the name is one heap block holding its bytes and a terminating NUL
+//    (names are arbitrary bytes, not necessarily UTF-8, and are kept exactly);
+//  - the parent is a plain pointer: a folder owns its children, and a child
+//    never outlives its parent while it is attached;
+//  - the links that few items ever get (the duplicate entry, and for folders
+//    the folder-tree node) live in a small side block made on first use;
+//  - every flag is one bit of a single atomic byte, because several scan
+//    workers mark the same ancestors at once (markThatHasExcludeContent).
+//
+// Items compare by identity; no value equality is defined. The path is not
+// stored, it is built from the parent chain on every request.
+//
+// Threads: the children of a folder are added only by the worker that reads
+// that folder; the flags may be changed from any thread at any time. Sizes,
+// links and the tree shape are otherwise used by one queue at a time.
+//
+// Completed by the result-model and name-analysis work (they need the
+// operations of DuplicateItem and AutoSelectName): setDuplicateItem with its
+// acceptance rule (the entry's group must contain it) and the association of
+// the file entries below a duplicate folder, updateAssociatedDuplicateFolderTo,
+// updateDuplicateItemSelection, and getAutoSelectData with its cached
+// AutoSelectName (a slot in the side block). setDuplicateItemLink is the plain
+// store underneath, with no checks; an entry uses it to clear its back
+// reference when it detaches.
+class FileSystemItem {
+protected:
+    // Only the factories of the item classes make items.
+    struct Key {
+        explicit Key() = default;
+    };
+
+public:
+    // A file item that is not yet in its parent's children (the caller calls
+    // parent->addChild). parent may be null.
+    static std::unique_ptr<FileSystemItem> make(std::string_view name, FolderSystemItem* parent,
+                                                std::int64_t allocatedSize, bool hidden,
+                                                std::int64_t logicalSize,
+                                                FileKind kind = FileKind::regular);
+    // A file item appended to parent's children; the parent owns it.
+    static FileSystemItem* createInParent(std::string_view name, FolderSystemItem& parent,
+                                          std::int64_t allocatedSize, bool hidden,
+                                          std::int64_t logicalSize,
+                                          FileKind kind = FileKind::regular);
+
+    FileSystemItem(Key, std::string_view name, FolderSystemItem* parent, std::int64_t allocatedSize,
+                   bool hidden, std::int64_t logicalSize, FileKind kind);
+    virtual ~FileSystemItem();
+
+    FileSystemItem(const FileSystemItem&) = delete;
+    FileSystemItem& operator=(const FileSystemItem&) = delete;
+
+    // Own name for an item with a parent; the full absolute path for a root.
+    std::string_view relativePath() const { return {m_relativePath.get() ? m_relativePath.get() : "", m_nameLength}; }
+    FolderSystemItem* parent() const { return m_parent; }
+
+    // The parent's path joined with relativePath; relativePath itself without a parent.
+    std::string path() const;
+    // relativePath with a parent; otherwise the last component of relativePath.
+    std::string_view name() const;
+    // There is no separate display name on Linux: the name.
+    std::string_view displayName() const { return name(); }
+    // The root of the tree: the topmost folder above (or, for a parentless
+    // folder, the folder itself); null for a parentless file.
+    FolderSystemItem* topParent();
+    const FolderSystemItem* topParent() const;
+    // Number of ancestors (0 for a root).
+    std::size_t getLevel() const;
+
+    std::int64_t logicalSize() const { return mnselfLogicalSize; }
+    std::int64_t gettotalsize() const { return mnselfsize; }
+    // File: the allocated size, 0 when negative. Folder: recomputes both sums
+    // of the subtree and returns the allocated one.
+    virtual std::int64_t calctotalsize();
+
+    virtual bool isDir() const { return false; }
+    virtual bool isVol() const { return false; }
+    virtual bool isPackage() const { return false; }
+    // Whether any ancestor (not the item itself) is a package.
+    bool isInPackage() const;
+
+    FileKind fileKind() const { return m_kind; }
+    bool isRegularFile() const { return m_kind == FileKind::regular; }
+
+    bool isHiddenFlag() const { return hasFlag(kHidden); }
+    // The item or any ancestor is hidden.
+    bool isTopHiddenFlag() const;
+    bool hasExcludeContent() const { return hasFlag(kHasExcludeContent); }
+    bool isCheckedForDuplicates() const { return hasFlag(kCheckedForDuplicates); }
+    void setIsCheckedForDuplicates(bool checked) { setFlag(kCheckedForDuplicates, checked); }
+    // Sets the excluded-content flag on the item and on every ancestor up to
+    // the root (always the whole chain). Safe from several threads at once.
+    void markThatHasExcludeContent();
+
+    // The result-model entry that stands for this item, or null.
+    DuplicateItem* getDuplicateItem() const;
+    // Stores the back reference as given; null clears it. The entry clears it
+    // when it detaches from the item.
+    void setDuplicateItemLink(DuplicateItem* entry);
+    // The duplicate entry of the nearest ancestor that has one, from the parent up.
+    DuplicateItem* findParentDuplicateFolder() const;
+    // The folder-tree node of this folder, else of the nearest ancestor that has one.
+    FSFolder* findFSFolder() const;
+
+    // Count of all items below (cached, see FolderSystemItem); 0 for a file.
+    virtual std::uint64_t getCountOfDeepChildren() const { return 0; }
+    // Count of files below; 0 for a file.
+    virtual std::uint64_t getCountOfDeepFilesWithHidden(bool withHidden) const;
+
+    // The modification time read from the file system now (lstat of path());
+    // none when the item cannot be read.
+    std::optional<std::chrono::system_clock::time_point> getFileItemLastModificationDate() const;
+
+    // File: allocated size on disk. Folder: after calctotalsize, the sum over the children.
+    std::int64_t mnselfsize = 0;
+    // File: length of the data. Folder: after calctotalsize, the sum over the children.
+    std::int64_t mnselfLogicalSize = 0;
+
+protected:
+    enum Flag : std::uint8_t {
+        kHidden = 1u << 0,
+        kHasExcludeContent = 1u << 1,
+        kCheckedForDuplicates = 1u << 2,
+        kCheckedForPackage = 1u << 3,
+        kPackage = 1u << 4,
+    };
+
+    // The links that few items have; made on first use, dropped when all are empty.
+    struct Links {
+        DuplicateItem* duplicateItem = nullptr;
+        FSFolder* fsFolder = nullptr;
+        bool empty() const { return duplicateItem == nullptr && fsFolder == nullptr; }
+    };
+
+    bool hasFlag(Flag flag) const { return (m_flags.load(std::memory_order_relaxed) & flag) != 0; }
+    std::uint8_t loadFlags() const { return m_flags.load(std::memory_order_relaxed); }
+    void setFlag(Flag flag, bool on) const;
+    void addFlags(std::uint8_t flags) const { m_flags.fetch_or(flags, std::memory_order_relaxed); }
+
+    const Links* links() const { return m_links.get(); }
+    Links& ensureLinks();
+    void dropLinksIfEmpty();
+
+private:
+    friend class FolderSystemItem;
+
+    void appendPath(std::string& out) const;
+
+    std::unique_ptr<char[]> m_relativePath;
+    FolderSystemItem* m_parent = nullptr;
+    std::unique_ptr<Links> m_links;
+    std::uint32_t m_nameLength = 0;
+    mutable std::atomic<std::uint8_t> m_flags{0};
+    FileKind m_kind = FileKind::regular;
+};
+
+}  // namespace kestrane
