@@ -1,6 +1,9 @@
 #include "scan/FileSystemItem.h"
 
+#include "duplicates/DuplicateItem.h"
+#include "duplicates/DuplicatesGroup.h"
 #include "scan/FolderSystemItem.h"
+#include "selection/AutoSelectName.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -38,7 +41,14 @@ FileSystemItem::FileSystemItem(Key, std::string_view name, FolderSystemItem* par
     }
 }
 
-FileSystemItem::~FileSystemItem() = default;
+FileSystemItem::~FileSystemItem() {
+    // An entry that is still linked must not keep a pointer to a destroyed item.
+    if (m_links && m_links->duplicateItem != nullptr) m_links->duplicateItem->onFileSystemItemDestroyed();
+}
+
+FileSystemItem::Links::Links() = default;
+
+FileSystemItem::Links::~Links() = default;
 
 void FileSystemItem::appendPath(std::string& out) const {
     if (m_parent != nullptr) {
@@ -133,6 +143,58 @@ void FileSystemItem::setDuplicateItemLink(DuplicateItem* entry) {
         m_links->duplicateItem = nullptr;
         dropLinksIfEmpty();
     }
+}
+
+void FileSystemItem::setDuplicateItem(DuplicateItem* entry) {
+    if (entry == nullptr) {
+        setDuplicateItemLink(nullptr);
+        return;
+    }
+    const auto group = entry->getGroup();
+    if (!group || !group->isHasItem(*entry)) return;
+    setDuplicateItemLink(entry);
+    if (isDir()) {
+        entry->updateAssociatedDuplicateFolder();
+        std::shared_ptr<DuplicateItem> folder = entry->getAssociatedDuplicateFolder();
+        if (!folder) folder = entry->weak_from_this().lock();
+        // By index: associating entries may move groups, never items of the tree.
+        const auto& children = static_cast<FolderSystemItem*>(this)->childrenArray();
+        if (folder)
+            for (std::size_t i = 0; i < children.size(); ++i) children[i]->updateAssociatedDuplicateFolderTo(folder);
+    }
+    getAutoSelectData();
+}
+
+void FileSystemItem::updateAssociatedDuplicateFolderTo(const std::shared_ptr<DuplicateItem>& folder) {
+    if (DuplicateItem* entry = getDuplicateItem()) {
+        if (const auto strong = entry->weak_from_this().lock()) strong->updateAssociatedDuplicateFolderTo(folder);
+    }
+    if (!isDir()) return;
+    const auto& children = static_cast<FolderSystemItem*>(this)->childrenArray();
+    for (std::size_t i = 0; i < children.size(); ++i) children[i]->updateAssociatedDuplicateFolderTo(folder);
+}
+
+void FileSystemItem::updateDuplicateItemSelection() {
+    if (DuplicateItem* entry = getDuplicateItem()) {
+        if (const auto strong = entry->weak_from_this().lock()) {
+            if (const auto folder = strong->getAssociatedDuplicateFolder()) {
+                if (folder->isSelected())
+                    strong->selectItemForced(true);
+                else
+                    strong->deselectItem();
+            }
+        }
+    }
+    if (!isDir()) return;
+    const auto& children = static_cast<FolderSystemItem*>(this)->childrenArray();
+    for (std::size_t i = 0; i < children.size(); ++i) children[i]->updateDuplicateItemSelection();
+}
+
+const AutoSelectName& FileSystemItem::getAutoSelectData() {
+    Links& links = ensureLinks();
+    if (!links.autoSelectName)
+        links.autoSelectName = std::make_unique<AutoSelectName>(AutoSelectName::buildAutoSelectNameForFileItem(*this));
+    return *links.autoSelectName;
 }
 
 DuplicateItem* FileSystemItem::findParentDuplicateFolder() const {

@@ -10,6 +10,7 @@
 
 namespace kestrane {
 
+class AutoSelectName;
 class DuplicateItem;
 class FSFolder;
 class FolderSystemItem;
@@ -45,14 +46,11 @@ enum class FileKind : std::uint8_t {
 // that folder; the flags may be changed from any thread at any time. Sizes,
 // links and the tree shape are otherwise used by one queue at a time.
 //
-// Completed by the result-model and name-analysis work (they need the
-// operations of DuplicateItem and AutoSelectName): setDuplicateItem with its
-// acceptance rule (the entry's group must contain it) and the association of
-// the file entries below a duplicate folder, updateAssociatedDuplicateFolderTo,
-// updateDuplicateItemSelection, and getAutoSelectData with its cached
-// AutoSelectName (a slot in the side block). setDuplicateItemLink is the plain
-// store underneath, with no checks; an entry uses it to clear its back
-// reference when it detaches.
+// The link to the result model: an item found in a group of duplicates
+// points at its entry (DuplicateItem) and keeps the analysis of its name for
+// auto-select (AutoSelectName), both in the side block. The entry clears the
+// link when it leaves its group; an item that is destroyed first tells its
+// entry to forget it.
 class FileSystemItem {
 protected:
     // Only the factories of the item classes make items.
@@ -124,9 +122,23 @@ public:
 
     // The result-model entry that stands for this item, or null.
     DuplicateItem* getDuplicateItem() const;
-    // Stores the back reference as given; null clears it. The entry clears it
-    // when it detaches from the item.
+    // Links the item to a result entry. An entry is taken only when it belongs
+    // to a group that holds it; otherwise nothing changes. For a folder, the
+    // entry's own enclosing duplicate folder is brought up to date first, and
+    // every entry below the folder is then associated with the outermost
+    // duplicate folder (that one, else the entry itself). The name analysis
+    // is built when it is not there yet. Null clears the link.
+    void setDuplicateItem(DuplicateItem* entry);
+    // Stores the back reference as given, with no check and nothing else; null clears it.
     void setDuplicateItemLink(DuplicateItem* entry);
+    // Passes the duplicate folder to the item's own entry and, for a folder,
+    // to every entry below it.
+    void updateAssociatedDuplicateFolderTo(const std::shared_ptr<DuplicateItem>& folder);
+    // Every entry here and below that lies inside a duplicate folder is
+    // selected (forced) when that folder is selected and deselected otherwise.
+    void updateDuplicateItemSelection();
+    // The analysis of the item's name, built on first request and kept.
+    const AutoSelectName& getAutoSelectData();
     // The duplicate entry of the nearest ancestor that has one, from the parent up.
     DuplicateItem* findParentDuplicateFolder() const;
     // The folder-tree node of this folder, else of the nearest ancestor that has one.
@@ -157,9 +169,12 @@ protected:
 
     // The links that few items have; made on first use, dropped when all are empty.
     struct Links {
+        Links();
+        ~Links();
         DuplicateItem* duplicateItem = nullptr;
         FSFolder* fsFolder = nullptr;
-        bool empty() const { return duplicateItem == nullptr && fsFolder == nullptr; }
+        std::unique_ptr<AutoSelectName> autoSelectName;
+        bool empty() const { return duplicateItem == nullptr && fsFolder == nullptr && !autoSelectName; }
     };
 
     bool hasFlag(Flag flag) const { return (m_flags.load(std::memory_order_relaxed) & flag) != 0; }

@@ -228,6 +228,11 @@ TEST(FileSystemItemTest, DuplicateAndFolderTreeLinks) {
     a->setDuplicateItemLink(nullptr);
     EXPECT_EQ(a->fsFolder(), token<FSFolder>(5));
     EXPECT_EQ(file->findParentDuplicateFolder(), token<DuplicateItem>(0));
+
+    // The tokens are no entries: unlink them before the items go (an item
+    // tells its entry when it is destroyed).
+    root->setDuplicateItemLink(nullptr);
+    file->setDuplicateItemLink(nullptr);
 }
 
 TEST(FileSystemItemTest, ModificationDateIsReadFromDiskAtEachCall) {

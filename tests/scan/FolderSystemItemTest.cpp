@@ -131,6 +131,9 @@ TEST(FolderSystemItemTest, DeepListsFollowTheirOrder) {
     t.c->setDuplicateItemLink(reinterpret_cast<DuplicateItem*>(&entries[2]));
     EXPECT_EQ(t.root->duplicatesDeepArray(), (std::vector<FileSystemItem*>{t.a, e1, t.c}));
     EXPECT_EQ(t.b->duplicatesDeepArray(), (std::vector<FileSystemItem*>{e1}));
+    // The tokens are no entries: unlink them before the items go.
+    for (FileSystemItem* item : std::initializer_list<FileSystemItem*>{e1, t.a, t.c})
+        item->setDuplicateItemLink(nullptr);
 }
 
 TEST(FolderSystemItemTest, DeepCountsAreCachedUntilRecalculated) {
