@@ -1,0 +1,311 @@
+#include "duplicates/FileCategory.h"
+
+#include "duplicates/UMUTITypeCache.h"
+#include "platform/MimeDatabase.h"
+#include "scan/ExcludeChecker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace kestrane {
+namespace {
+
+struct Expectation {
+    const char* name;
+    std::int32_t category;
+};
+
+void expectCategories(const std::vector<Expectation>& expectations) {
+    for (const Expectation& e : expectations)
+        EXPECT_EQ(typeOfFileAtPath(e.name), e.category) << "file name: " << e.name;
+}
+
+// These use the installed shared-mime-info database, which scripts/setup.sh installs.
+class FileCategoryOfNameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (platform::MimeDatabase::system().isEmpty()) GTEST_SKIP() << "shared-mime-info is not installed";
+    }
+};
+
+TEST_F(FileCategoryOfNameTest, PhotosAndCameraRawsAreImages) {
+    expectCategories({
+        {"a.jpg", kFileCategoryImage},  {"a.jpeg", kFileCategoryImage}, {"a.JPG", kFileCategoryImage},
+        {"a.png", kFileCategoryImage},  {"a.gif", kFileCategoryImage},  {"a.heic", kFileCategoryImage},
+        {"a.webp", kFileCategoryImage}, {"a.tiff", kFileCategoryImage}, {"a.bmp", kFileCategoryImage},
+        {"a.svg", kFileCategoryImage},  {"a.nef", kFileCategoryImage},  {"a.cr2", kFileCategoryImage},
+        {"a.cr3", kFileCategoryImage},  {"a.arw", kFileCategoryImage},  {"a.dng", kFileCategoryImage},
+        {"a.raf", kFileCategoryImage},  {"a.orf", kFileCategoryImage},  {"a.rw2", kFileCategoryImage},
+        // Camera raws that the database does not know come from the built-in table.
+        {"a.srw", kFileCategoryImage},  {"a.3fr", kFileCategoryImage},  {"a.IIQ", kFileCategoryImage},
+    });
+}
+
+TEST_F(FileCategoryOfNameTest, VideosAndMusic) {
+    expectCategories({
+        {"a.mp4", kFileCategoryVideo},  {"a.mov", kFileCategoryVideo},  {"a.mkv", kFileCategoryVideo},
+        {"a.avi", kFileCategoryVideo},  {"a.m4v", kFileCategoryVideo},  {"a.webm", kFileCategoryVideo},
+        {"a.mts", kFileCategoryVideo},  {"a.3gp", kFileCategoryVideo},  {"a.wmv", kFileCategoryVideo},
+        {"a.rm", kFileCategoryVideo},   {"a.r3d", kFileCategoryVideo},
+        {"a.mp3", kFileCategoryMusic},  {"a.m4a", kFileCategoryMusic},  {"a.flac", kFileCategoryMusic},
+        {"a.ogg", kFileCategoryMusic},  {"a.opus", kFileCategoryMusic}, {"a.wav", kFileCategoryMusic},
+        {"a.aiff", kFileCategoryMusic}, {"a.wma", kFileCategoryMusic},  {"a.mka", kFileCategoryMusic},
+        {"a.m4b", kFileCategoryMusic},
+    });
+}
+
+TEST_F(FileCategoryOfNameTest, OfficeFilesTextSourceCodeAndBooksAreDocuments) {
+    expectCategories({
+        {"a.pdf", kFileCategoryDocument},  {"a.doc", kFileCategoryDocument},   {"a.docx", kFileCategoryDocument},
+        {"a.xls", kFileCategoryDocument},  {"a.xlsx", kFileCategoryDocument},  {"a.ppt", kFileCategoryDocument},
+        {"a.pptx", kFileCategoryDocument}, {"a.odt", kFileCategoryDocument},   {"a.ods", kFileCategoryDocument},
+        {"a.odp", kFileCategoryDocument},  {"a.rtf", kFileCategoryDocument},   {"a.txt", kFileCategoryDocument},
+        {"a.md", kFileCategoryDocument},   {"a.csv", kFileCategoryDocument},   {"a.pages", kFileCategoryDocument},
+        {"a.key", kFileCategoryDocument},  {"a.numbers", kFileCategoryDocument},
+        // E-books, several of them zip files underneath, and DjVu, registered as an image.
+        {"a.epub", kFileCategoryDocument}, {"a.mobi", kFileCategoryDocument},  {"a.azw3", kFileCategoryDocument},
+        {"a.azw", kFileCategoryDocument},  {"a.fb2", kFileCategoryDocument},   {"a.djvu", kFileCategoryDocument},
+        {"a.cbz", kFileCategoryDocument},
+        // Source code and structured text.
+        {"a.c", kFileCategoryDocument},    {"a.C", kFileCategoryDocument},     {"a.cpp", kFileCategoryDocument},
+        {"a.h", kFileCategoryDocument},    {"a.py", kFileCategoryDocument},    {"a.js", kFileCategoryDocument},
+        {"a.rs", kFileCategoryDocument},   {"a.go", kFileCategoryDocument},    {"a.java", kFileCategoryDocument},
+        {"a.html", kFileCategoryDocument}, {"a.json", kFileCategoryDocument},  {"a.xml", kFileCategoryDocument},
+        {"a.yaml", kFileCategoryDocument}, {"a.eml", kFileCategoryDocument},
+        // Data files.
+        {"a.sqlite3", kFileCategoryDocument},
+    });
+}
+
+TEST_F(FileCategoryOfNameTest, ArchivesAndDiskImages) {
+    expectCategories({
+        {"a.zip", kFileCategoryArchive}, {"a.tar", kFileCategoryArchive}, {"a.gz", kFileCategoryArchive},
+        {"a.tgz", kFileCategoryArchive}, {"a.7z", kFileCategoryArchive},  {"a.rar", kFileCategoryArchive},
+        {"a.xz", kFileCategoryArchive},  {"a.bz2", kFileCategoryArchive}, {"a.zst", kFileCategoryArchive},
+        {"a.jar", kFileCategoryArchive}, {"a.deb", kFileCategoryArchive}, {"a.iso", kFileCategoryArchive},
+        {"a.dmg", kFileCategoryArchive}, {"a.img", kFileCategoryArchive}, {"a.sparseimage", kFileCategoryArchive},
+        {"backup.tar.gz", kFileCategoryArchive},
+    });
+}
+
+TEST_F(FileCategoryOfNameTest, ProgramsUnknownExtensionsAndNamesWithoutOneAreOther) {
+    expectCategories({
+        {"a.exe", kFileCategoryOther},
+        {"libz.so", kFileCategoryOther},
+        {"main.o", kFileCategoryOther},
+        {"firmware.bin", kFileCategoryOther},
+        {"font.ttf", kFileCategoryOther},
+        {"a.kestrane-no-such-extension", kFileCategoryOther},
+        {"README", kFileCategoryOther},
+        {".bashrc", kFileCategoryOther},
+        {"trailing.", kFileCategoryOther},
+        {"", kFileCategoryOther},
+        {"/home/me/photos.d/README", kFileCategoryOther},  // a "." in a folder name is no extension
+    });
+}
+
+TEST_F(FileCategoryOfNameTest, PathsAreJudgedByTheirLastComponent) {
+    expectCategories({
+        {"/home/me/Pictures/IMG_0001.JPG", kFileCategoryImage},
+        {"relative/dir/movie.mkv", kFileCategoryVideo},
+        {"/srv/archive.d/backup.zip/", kFileCategoryArchive},
+        {"/home/me/.config/settings.json", kFileCategoryDocument},
+    });
+}
+
+TEST_F(FileCategoryOfNameTest, ExtensionsAreCachedExactlyAsWritten) {
+    UMUTITypeCache& cache = UMUTITypeCache::cache();
+    cache.removeAllObjects();
+
+    EXPECT_EQ(typeOfFileAtPath("archive.ZIP"), kFileCategoryArchive);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("ZIP"), kFileCategoryArchive);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("zip"), std::nullopt);
+    EXPECT_EQ(typeOfFileAtPath("archive.zip"), kFileCategoryArchive);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("zip"), kFileCategoryArchive);
+    EXPECT_EQ(cache.count(), 2u);
+
+    // A cached answer is taken as it is ...
+    cache.setUTITypeForExtension(kFileCategoryMusic, "kestranetest");
+    EXPECT_EQ(typeOfFileAtPath("x.kestranetest"), kFileCategoryMusic);
+    // ... except a cached hidden category, which is worked out again.
+    cache.setUTITypeForExtension(kFileCategoryHidden, "png");
+    EXPECT_EQ(typeOfFileAtPath("x.png"), kFileCategoryImage);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("png"), kFileCategoryImage);
+    // Names without an extension are not cached.
+    const std::size_t before = cache.count();
+    EXPECT_EQ(typeOfFileAtPath("Makefile"), kFileCategoryOther);
+    EXPECT_EQ(cache.count(), before);
+    cache.removeAllObjects();
+}
+
+TEST_F(FileCategoryOfNameTest, ManyThreadsGetTheSameAnswers) {
+    const std::vector<std::string> names = {
+        "a.jpg", "b.JPG", "c.mp4", "d.flac", "e.pdf", "f.docx", "g.epub", "h.zip", "i.ZIP", "j.exe",
+        "k.nef", "l.srw", "m.tar.gz", "n", ".hidden", "o.cpp", "p.mkv", "q.iso", "r.unknownext", "s.heic",
+    };
+    UMUTITypeCache::cache().removeAllObjects();
+    std::vector<std::int32_t> expected;
+    for (const std::string& name : names)
+        expected.push_back(fileCategoryOfExtension(pathExtension(name), platform::MimeDatabase::system()));
+
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 500; ++round) {
+                for (std::size_t i = 0; i < names.size(); ++i) {
+                    const std::size_t index = (i + static_cast<std::size_t>(t) * 3) % names.size();
+                    if (typeOfFileAtPath(names[index]) != expected[index]) ++mismatches;
+                }
+                if (t == 0 && round % 100 == 0) UMUTITypeCache::cache().removeAllObjects();
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(mismatches.load(), 0);
+    EXPECT_EQ(expected[7], kFileCategoryArchive);
+    EXPECT_EQ(expected[0], kFileCategoryImage);
+}
+
+TEST(FileCategoryRulesTest, TheNearestKindWithARuleDecides) {
+    platform::MimeDatabase database;
+    database.addDirectoryContents("50:application/epub+zip:*.epub\n"
+                                  "50:application/x-kestrane-pack:*.kpack\n"
+                                  "50:audio/x-ms-wma:*.wma\n"
+                                  "50:video/x-ms-wmv:*.wmv\n"
+                                  "50:application/vnd.ms-asf:*.asf\n"
+                                  "50:image/svg+xml:*.svg\n"
+                                  "50:image/vnd.djvu:*.djvu\n"
+                                  "50:text/x-csrc:*.c\n"
+                                  "50:application/x-sqlite3:*.db3\n"
+                                  "50:application/x-sharedlib:*.so\n"
+                                  "50:video/x-mjpeg:*.mjpeg\n"
+                                  "50:application/vnd.android.package-archive:*.apk\n",
+                                  "application/epub+zip application/zip\n"
+                                  "application/x-kestrane-pack application/x-bzip2\n"
+                                  "audio/x-ms-wma application/vnd.ms-asf\n"
+                                  "video/x-ms-wmv application/vnd.ms-asf\n"
+                                  "image/svg+xml application/xml\n"
+                                  "application/xml text/plain\n"
+                                  "video/x-mjpeg image/jpeg\n"
+                                  "application/vnd.android.package-archive application/x-java-archive\n"
+                                  "application/x-java-archive application/zip\n",
+                                  "application/x-bzip2 application/x-bzip\n"
+                                  "application/x-sqlite3 application/vnd.sqlite3\n");
+
+    EXPECT_EQ(fileCategoryOfExtension("epub", database), kFileCategoryDocument);  // a zip, but a book first
+    EXPECT_EQ(fileCategoryOfExtension("kpack", database), kFileCategoryArchive);  // via an alias of a listed type
+    EXPECT_EQ(fileCategoryOfExtension("wma", database), kFileCategoryMusic);
+    EXPECT_EQ(fileCategoryOfExtension("wmv", database), kFileCategoryVideo);
+    EXPECT_EQ(fileCategoryOfExtension("asf", database), kFileCategoryOther);
+    EXPECT_EQ(fileCategoryOfExtension("svg", database), kFileCategoryImage);  // an image before XML text
+    EXPECT_EQ(fileCategoryOfExtension("djvu", database), kFileCategoryDocument);
+    EXPECT_EQ(fileCategoryOfExtension("C", database), kFileCategoryDocument);
+    EXPECT_EQ(fileCategoryOfExtension("db3", database), kFileCategoryDocument);  // data
+    EXPECT_EQ(fileCategoryOfExtension("so", database), kFileCategoryOther);
+    EXPECT_EQ(fileCategoryOfExtension("mjpeg", database), kFileCategoryVideo);  // its own kind before image/jpeg
+    EXPECT_EQ(fileCategoryOfExtension("apk", database), kFileCategoryArchive);  // no rule: its nearest listed kind
+    EXPECT_EQ(fileCategoryOfExtension("", database), kFileCategoryOther);
+
+    EXPECT_EQ(fileCategoryOfMimeType("font/ttf", database), kFileCategoryOther);
+    EXPECT_EQ(fileCategoryOfMimeType("video/x-kestrane", database), kFileCategoryVideo);
+    EXPECT_EQ(fileCategoryOfMimeType("application/vnd.oasis.opendocument.text", database), kFileCategoryDocument);
+    EXPECT_EQ(fileCategoryOfMimeType("", database), kFileCategoryOther);
+}
+
+TEST(FileCategoryRulesTest, WithoutADatabaseTheBuiltInTableSortsTheCommonFormats) {
+    const platform::MimeDatabase empty;
+    const std::vector<std::pair<const char*, std::int32_t>> expectations = {
+        {"jpg", kFileCategoryImage},    {"HEIC", kFileCategoryImage},   {"NEF", kFileCategoryImage},
+        {"srw", kFileCategoryImage},    {"mp4", kFileCategoryVideo},    {"mov", kFileCategoryVideo},
+        {"mp3", kFileCategoryMusic},    {"flac", kFileCategoryMusic},   {"pdf", kFileCategoryDocument},
+        {"docx", kFileCategoryDocument}, {"mobi", kFileCategoryDocument}, {"zip", kFileCategoryArchive},
+        {"dmg", kFileCategoryArchive},  {"exe", kFileCategoryOther},    {"whatever", kFileCategoryOther},
+    };
+    for (const auto& [extension, category] : expectations)
+        EXPECT_EQ(fileCategoryOfExtension(extension, empty), category) << "extension: " << extension;
+}
+
+TEST(FileCategoryTypeKeysTest, KeysAndNumbersMatch) {
+    const std::vector<std::pair<std::int32_t, std::string_view>> keys = {
+        {kFileCategoryHidden, "unknown"}, {kFileCategoryImage, "image"},       {kFileCategoryVideo, "video"},
+        {kFileCategoryMusic, "music"},    {kFileCategoryDocument, "document"}, {kFileCategoryArchive, "archieve"},
+        {kFileCategoryOther, "other"},    {kFileCategoryFolders, "folder"},
+    };
+    for (const auto& [category, key] : keys) {
+        EXPECT_EQ(typeKeyOfFileCategory(category), key);
+        EXPECT_EQ(fileCategoryOfTypeKey(key), category);
+    }
+    EXPECT_EQ(typeKeyOfFileCategory(7), "unknown");
+    EXPECT_EQ(typeKeyOfFileCategory(-2), "unknown");
+    EXPECT_EQ(fileCategoryOfTypeKey("archive"), kFileCategoryHidden);  // the key is spelt "archieve"
+    EXPECT_EQ(fileCategoryOfTypeKey("Image"), kFileCategoryHidden);
+}
+
+TEST(PathExtensionTest, AgreesWithTheExclusionRulesBesidesCase) {
+    const std::vector<std::pair<std::string_view, std::string_view>> cases = {
+        {"photo.JPG", "JPG"},      {"archive.tar.gz", "gz"}, {".bashrc", ""},
+        {".config.json", "json"},  {"README", ""},           {"name.", ""},
+        {"", ""},                  {".", ""},                {"..", ""},
+        {"dir.d/file", ""},        {"/a/b/c.Txt", "Txt"},    {"/a/b/c.txt//", "txt"},
+        {"/a/b/.hidden", ""},      {"weird\xff.\xfe", "\xfe"},
+    };
+    for (const auto& [name, extension] : cases) {
+        EXPECT_EQ(pathExtension(name), extension) << "name: " << name;
+        if (name.find('/') != std::string_view::npos) continue;
+        std::string lowered(extension);
+        std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                       [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
+        EXPECT_EQ(ExcludeChecker::lowercasedExtensionOfName(name), lowered) << "name: " << name;
+    }
+}
+
+TEST(UMUTITypeCacheTest, KeepsAnswersPerExactExtensionAndEmptiesItselfWhenFull) {
+    UMUTITypeCache cache(3);
+    cache.setUTITypeForExtension(kFileCategoryImage, "jpg");
+    cache.setUTITypeForExtension(kFileCategoryArchive, "zip");
+    cache.setUTITypeForExtension(kFileCategoryArchive, "ZIP");
+    EXPECT_EQ(cache.count(), 3u);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("jpg"), kFileCategoryImage);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("Jpg"), std::nullopt);
+
+    cache.setUTITypeForExtension(kFileCategoryVideo, "jpg");  // replacing an answer does not evict
+    EXPECT_EQ(cache.count(), 3u);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("jpg"), kFileCategoryVideo);
+
+    cache.setUTITypeForExtension(kFileCategoryMusic, "mp3");  // a fourth extension
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("mp3"), kFileCategoryMusic);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("zip"), std::nullopt);
+}
+
+TEST(UMUTITypeCacheTest, ReadersAndWritersCanRunAtOnce) {
+    UMUTITypeCache cache(64);
+    std::atomic<int> wrongAnswers{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 5000; ++i) {
+                const std::string extension = "e" + std::to_string((i * 7 + t) % 100);
+                const std::int32_t category = static_cast<std::int32_t>(extension.size() % kFileCategoryCount);
+                if (t % 2 == 0) {
+                    cache.setUTITypeForExtension(category, extension);
+                } else if (const auto cached = cache.fileTypeIdentifierWithExtension(extension)) {
+                    if (*cached != category) ++wrongAnswers;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrongAnswers.load(), 0);
+    EXPECT_LE(cache.count(), 64u);
+}
+
+}  // namespace
+}  // namespace kestrane
