@@ -124,7 +124,7 @@ std::string normalizedPath(std::string_view path) {
         if (absolute || !result.empty()) result.push_back('/');
         result.append(component);
     }
-    if (absolute && result.empty()) result = "/";
+    if (absolute && result.empty()) result.push_back('/');
     return result;
 }
 
