@@ -1,0 +1,236 @@
+#include "duplicates/DuplicatesFilter.h"
+
+#include "duplicates/DuplicatesCategory.h"
+#include "duplicates/DuplicatesContainer.h"
+#include "duplicates/FileCategory.h"
+#include "duplicates/HeapsCollection.h"
+#include "folders/SimpleFolderInfo.h"
+#include "platform/MainQueue.h"
+#include "platform/SerialQueue.h"
+#include "scan/ExcludeChecker.h"
+#include "scan/FolderSystemItem.h"
+
+#include <algorithm>
+
+namespace kestrane {
+
+namespace {
+
+// The categories whose files are compared, in processing order; folders and
+// unknown types are collected but never compared.
+constexpr std::int32_t kComparedCategories[] = {0, 1, 2, 3, 4, 5};
+
+}  // namespace
+
+std::shared_ptr<DuplicatesFilter> DuplicatesFilter::create(std::int64_t minimalFileSize,
+                                                           std::shared_ptr<HeapsCollection> heaps,
+                                                           std::shared_ptr<const ExcludeChecker> excludeChecker) {
+    return std::make_shared<DuplicatesFilter>(Private{}, minimalFileSize,
+                                              DuplicatesContainer::create(std::move(heaps), std::move(excludeChecker)));
+}
+
+DuplicatesFilter::DuplicatesFilter(Private, std::int64_t minimalFileSize, std::shared_ptr<DuplicatesContainer> container)
+    : m_pDuplicatesContainer(std::move(container)),
+      m_bAutoDefineMinimalFileSize(minimalFileSize == -1),
+      m_nMinimalDuplicatesFileSize(minimalFileSize < 0 ? 0 : static_cast<std::uint64_t>(minimalFileSize)) {}
+
+void DuplicatesFilter::setWorkingQueue(std::shared_ptr<platform::SerialQueue> queue) {
+    m_pWorkingQueue = std::move(queue);
+}
+
+void DuplicatesFilter::setListener(std::weak_ptr<DuplicatesFilterListener> listener) {
+    m_pListener = std::move(listener);
+}
+
+void DuplicatesFilter::setDuplicateContainer(std::shared_ptr<DuplicatesContainer> container) {
+    m_pDuplicatesContainer = std::move(container);
+}
+
+bool DuplicatesFilter::isNeedScanFileItemIncludeHidden(FileSystemItem* item, bool includeHidden) const {
+    if (item == nullptr || item->isDir() || item->hasExcludeContent() || item->isCheckedForDuplicates() ||
+        item->isInPackage())
+        return false;
+    if (!includeHidden && item->parent() && item->parent()->isTopHiddenFlag()) return false;
+    if (static_cast<std::uint64_t>(std::max<std::int64_t>(item->logicalSize(), 0)) < m_nMinimalDuplicatesFileSize)
+        return false;
+    const auto& checker = m_pDuplicatesContainer ? m_pDuplicatesContainer->getExcludeChecker() : nullptr;
+    return !(checker && checker->isFileItemExcluded(item));
+}
+
+std::uint64_t DuplicatesFilter::addFileItemIncludeHidden(FileSystemItem* item, bool includeHidden) {
+    if (m_pWorkingQueue) KESTRANE_ASSERT_ON_QUEUE(*m_pWorkingQueue);
+    if (!isNeedScanFileItemIncludeHidden(item, includeHidden)) return 0;
+    const std::int32_t type = typeOfFileAtPath(item->name());
+    auto& items = m_arrPossibleDuplicates[type][static_cast<std::uint64_t>(item->logicalSize())];
+    items.push_back(item);
+    return items.size();
+}
+
+void DuplicatesFilter::buildCandidates() {
+    std::vector<Candidate> gathered;
+    for (std::int32_t type : kComparedCategories) {
+        auto bySize = m_arrPossibleDuplicates.find(type);
+        if (bySize == m_arrPossibleDuplicates.end()) continue;
+        for (auto& [size, items] : bySize->second) {
+            if (items.size() < 2) continue;
+            Candidate candidate;
+            candidate.key = std::to_string(size) + "_" + std::string(typeKeyOfFileCategory(type));
+            candidate.size = size;
+            candidate.items = std::move(items);
+            gathered.push_back(std::move(candidate));
+        }
+    }
+    m_arrPossibleDuplicates.clear();
+
+    if (m_bAutoDefineMinimalFileSize) {
+        std::stable_sort(gathered.begin(), gathered.end(),
+                         [](const Candidate& a, const Candidate& b) { return a.size > b.size; });
+        m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize = gathered.size();
+        for (std::size_t i = 0; i < gathered.size(); ++i) {
+            if (gathered[i].size < kAutoModeLargeFileSize) {
+                m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize = i + 1;
+                break;
+            }
+        }
+    }
+    m_arrCandidates = std::move(gathered);
+}
+
+std::vector<std::string> DuplicatesFilter::candidateKeys() const {
+    std::vector<std::string> keys;
+    keys.reserve(m_arrCandidates.size());
+    for (const auto& candidate : m_arrCandidates) keys.push_back(candidate.key);
+    return keys;
+}
+
+void DuplicatesFilter::filterDuplicates() {
+    m_pWorkingQueue->async([self = shared_from_this()] {
+        self->buildCandidates();
+        std::uint64_t total = 0;
+        for (const auto& candidate : self->m_arrCandidates) total += candidate.items.size();
+        self->isFilterCanceled = false;
+        self->m_nCurrentFilterIndexInKeys = -1;
+        // Reported before anything else of the filtering reaches the main queue.
+        platform::MainQueue::shared().async([weak = self->m_pListener, total] {
+            if (auto listener = weak.lock()) listener->onDuplicatesFilesFilterStartFilterFiles(total);
+        });
+        self->filterNextPossibleDuplicates();
+    });
+}
+
+void DuplicatesFilter::filterNextPossibleDuplicates() {
+    KESTRANE_ASSERT_ON_QUEUE(*m_pWorkingQueue);
+    for (;;) {
+        if (isFilterCanceled) return finishFilterDuplicates();
+        ++m_nCurrentFilterIndexInKeys;
+        while (static_cast<std::size_t>(m_nCurrentFilterIndexInKeys) < m_arrCandidates.size() &&
+               m_arrCandidates[m_nCurrentFilterIndexInKeys].items.size() < 2)
+            ++m_nCurrentFilterIndexInKeys;
+        if (static_cast<std::size_t>(m_nCurrentFilterIndexInKeys) >= m_arrCandidates.size())
+            return finishFilterDuplicates();
+
+        auto& candidate = m_arrCandidates[m_nCurrentFilterIndexInKeys];
+        m_nTotalProcessedFiles += candidate.items.size();
+        if (isFilterCanceled) continue;
+        m_pFileSeparator = FileSeparator::create();
+        // The set is handed over: the candidate list only keeps its key and size.
+        m_pFileSeparator->separateItemsWithListener(std::move(candidate.items), weak_from_this());
+        candidate.items.clear();
+        candidate.items.shrink_to_fit();
+        return;
+    }
+}
+
+void DuplicatesFilter::onFinishSeparateItemsByHash(FileSeparator& separator, FileSeparatorMap result) {
+    auto holder = std::make_shared<FileSeparatorMap>(std::move(result));
+    FileSeparator* reporting = &separator;
+    m_pWorkingQueue->async([self = shared_from_this(), holder, reporting] {
+        if (self->m_pFileSeparator.get() != reporting) return;
+        self->m_pFileSeparator.reset();
+        self->saveHashHeapsInContainer(*holder);
+        self->filterNextPossibleDuplicates();
+    });
+}
+
+void DuplicatesFilter::saveHashHeapsInContainer(const FileSeparatorMap& result) {
+    for (const auto& [key, set] : result) {
+        if (set.size() < 2) continue;
+        FileSystemItem* any = *set.begin();
+        const auto size = static_cast<std::uint64_t>(any->logicalSize());
+        m_nCurrentMinimalDuplicatesFileSize = std::min(m_nCurrentMinimalDuplicatesFileSize, size);
+
+        const std::int32_t type = typeOfFileAtPath(any->name());
+        if (m_pDuplicatesContainer) {
+            if (auto category = m_pDuplicatesContainer->getCategoryWithType(type))
+                category->addGroupWithItems(std::vector<FileSystemItem*>(set.begin(), set.end()));
+        }
+        for (FileSystemItem* item : set) updatePossibleDuplicateFolderInformationByFolder(item->parent());
+        notifyListenerAboutFilteredFilesCountEachHasSizeWithType(static_cast<std::int32_t>(set.size()), size, type);
+    }
+}
+
+void DuplicatesFilter::updatePossibleDuplicateFolderInformationByFolder(FolderSystemItem* folder) {
+    if (folder == nullptr || !m_arrPossibleDuplicateFoldersContainer.insert(folder).second) return;
+    const std::string hash = SimpleFolderInfo(folder).buildSimplyHash();
+    auto [it, isNew] = m_arrPossibleDuplicateFolders.try_emplace(hash, 0);
+    if (isNew) return;
+    if (it->second != 0) {
+        m_nPossibleDuplicateFoldersSize += it->second;
+        return;
+    }
+    std::uint64_t filesSize = 0;
+    for (const auto& child : folder->childrenArray())
+        if (!child->isDir()) filesSize += static_cast<std::uint64_t>(std::max<std::int64_t>(child->logicalSize(), 0));
+    it->second = filesSize;
+    m_nPossibleDuplicateFoldersSize += 2 * filesSize;  // the first folder with this hash and this one
+}
+
+void DuplicatesFilter::notifyListenerAboutFilteredFilesCountEachHasSizeWithType(std::int32_t count,
+                                                                                 std::uint64_t size,
+                                                                                 std::int32_t type) {
+    if (m_pListener.expired()) return;
+    const bool announceCategory = !m_bAutoDefineMinimalFileSize && type >= 1 && type <= 5;
+    const float keys = static_cast<float>(m_arrCandidates.size());
+    DuplicatesFilterProgress progress;
+    progress.totalProgress = keys > 0 ? static_cast<float>(m_nCurrentFilterIndexInKeys) / keys : 0;
+    const auto autoCount = m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize;
+    progress.autoDefineProgress =
+        autoCount > 0 ? static_cast<float>(m_nCurrentFilterIndexInKeys) / static_cast<float>(autoCount)
+                      : progress.totalProgress;
+    const auto& heaps = m_pDuplicatesContainer ? m_pDuplicatesContainer->getHeaps() : nullptr;
+    const std::uint64_t heapsSize = heaps ? heaps->getPossibleHeapsSize() : 0;
+    const std::uint64_t foldersSize = m_nPossibleDuplicateFoldersSize;
+    platform::MainQueue::shared().async([weak = m_pListener, announceCategory, progress, heapsSize, foldersSize,
+                                         count, size, type] {
+        auto listener = weak.lock();
+        if (!listener) return;
+        if (announceCategory) listener->onFinishSearchDuplicatesFilesWithType(type - 1);
+        listener->onDuplicatesFilesFilterProgressChanged(progress);
+        listener->onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(heapsSize, foldersSize);
+        listener->onFilteredFilesCountEachHasSizeWithType(count, size, type);
+    });
+}
+
+void DuplicatesFilter::finishFilterDuplicates() {
+    auto listener = m_pListener.lock();
+    if (!listener) return;
+    m_pListener.reset();
+    platform::MainQueue::shared().async([listener, container = m_pDuplicatesContainer] {
+        listener->onFinishFilterWithResultContainer(container);
+    });
+}
+
+void DuplicatesFilter::stopFilterDuplicates() {
+    isFilterCanceled = true;
+    if (!m_pWorkingQueue) return;
+    m_pWorkingQueue->async([self = shared_from_this()] {
+        if (self->m_pFileSeparator) self->m_pFileSeparator->stop();
+    });
+}
+
+std::uint64_t DuplicatesFilter::getCurrentMinimalFileSize() const {
+    if (!m_bAutoDefineMinimalFileSize) return m_nMinimalDuplicatesFileSize;
+    return isFilterCanceled ? m_nCurrentMinimalDuplicatesFileSize : 0;
+}
+
+}  // namespace kestrane

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "duplicates/FileSeparator.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace kestrane {
+
+namespace platform {
+class SerialQueue;
+}
+
+class DuplicatesContainer;
+class ExcludeChecker;
+class FileSystemItem;
+class FolderSystemItem;
+class HeapsCollection;
+
+struct DuplicatesFilterProgress {
+    float totalProgress = 0;       // candidate sets done / all candidate sets
+    float autoDefineProgress = 0;  // the same against the sets above 1,000,000 bytes in automatic mode
+};
+
+// What the duplicate files filter reports; every call arrives on the main thread.
+class DuplicatesFilterListener {
+public:
+    virtual ~DuplicatesFilterListener() = default;
+    virtual void onDuplicatesFilesFilterStartFilterFiles(std::uint64_t totalCount) = 0;
+    // Normal mode: a group of category T (1..5) is about to be reported, so category T - 1 is done.
+    virtual void onFinishSearchDuplicatesFilesWithType(std::int32_t type) = 0;
+    virtual void onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) = 0;
+    virtual void onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t heapsSize,
+                                                                               std::uint64_t foldersSize) = 0;
+    // One group of `count` identical files of `size` bytes each was found.
+    virtual void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size, std::int32_t type) = 0;
+    // Once, at the end (also after a stop).
+    virtual void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container) = 0;
+};
+
+// The duplicate-files stage of a scan. While the folders are read it collects
+// the acceptable file items in candidate sets of one category and one exact
+// logical size; filterDuplicates() then sends the sets of two or more, one at
+// a time, through a FileSeparator and adds every set of identical files to the
+// container as a group. In automatic mode (minimal size -1) the largest sets
+// go first, so that a search stopped early has the largest duplicates.
+//
+// Collecting and filtering run on the working queue the orchestrator gives;
+// only stopFilterDuplicates() may be called from any thread.
+class DuplicatesFilter final : public FileSeparatorListener, public std::enable_shared_from_this<DuplicatesFilter> {
+public:
+    // Sets whose files are below this size mark the end of the "large" part
+    // of an automatic search.
+    static constexpr std::uint64_t kAutoModeLargeFileSize = 1000000;
+
+    // minimalFileSize -1 selects automatic mode. heaps is the similar-folder
+    // registry of the container (null: none).
+    static std::shared_ptr<DuplicatesFilter> create(std::int64_t minimalFileSize,
+                                                    std::shared_ptr<HeapsCollection> heaps,
+                                                    std::shared_ptr<const ExcludeChecker> excludeChecker);
+
+    void setWorkingQueue(std::shared_ptr<platform::SerialQueue> queue);
+    void setListener(std::weak_ptr<DuplicatesFilterListener> listener);
+    void setDuplicateContainer(std::shared_ptr<DuplicatesContainer> container);
+    const std::shared_ptr<DuplicatesContainer>& getContainer() const { return m_pDuplicatesContainer; }
+
+    // On the working queue: offers a scanned file; returns the size of its
+    // candidate set after adding it, or 0 when it is not accepted.
+    std::uint64_t addFileItemIncludeHidden(FileSystemItem* item, bool includeHidden);
+    // Starts filtering on the working queue.
+    void filterDuplicates();
+    // Any thread: filtering ends with the groups found so far.
+    void stopFilterDuplicates();
+
+    std::uint64_t getCurrentMinimalFileSize() const;
+    std::uint64_t minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize() const {
+        return m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize;
+    }
+    void setMinimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize(std::uint64_t count) {
+        m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize = count;
+    }
+    bool isAutoDefineMinimalFileSize() const { return m_bAutoDefineMinimalFileSize; }
+    std::uint64_t getTotalProcessedFiles() const { return m_nTotalProcessedFiles; }
+    std::uint64_t getPossibleDuplicateFoldersSize() const { return m_nPossibleDuplicateFoldersSize; }
+    // The candidate keys ("<size>_<type key>") in processing order, once filtering started.
+    std::vector<std::string> candidateKeys() const;
+
+    void onFinishSeparateItemsByHash(FileSeparator& separator, FileSeparatorMap result) override;
+
+private:
+    struct Private {};
+
+public:
+    DuplicatesFilter(Private, std::int64_t minimalFileSize, std::shared_ptr<DuplicatesContainer> container);
+
+private:
+    struct Candidate {
+        std::string key;
+        std::uint64_t size = 0;
+        std::vector<FileSystemItem*> items;
+    };
+
+    bool isNeedScanFileItemIncludeHidden(FileSystemItem* item, bool includeHidden) const;
+    void buildCandidates();
+    void filterNextPossibleDuplicates();
+    void saveHashHeapsInContainer(const FileSeparatorMap& result);
+    void updatePossibleDuplicateFolderInformationByFolder(FolderSystemItem* folder);
+    void notifyListenerAboutFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
+                                                                  std::int32_t type);
+    void finishFilterDuplicates();
+
+    std::shared_ptr<DuplicatesContainer> m_pDuplicatesContainer;
+    std::shared_ptr<platform::SerialQueue> m_pWorkingQueue;
+    std::weak_ptr<DuplicatesFilterListener> m_pListener;
+
+    // Collecting: category -> logical size -> items. Items are offered once
+    // each, so a vector serves as the set and costs a pointer per file.
+    std::unordered_map<std::int32_t, std::unordered_map<std::uint64_t, std::vector<FileSystemItem*>>>
+        m_arrPossibleDuplicates;
+    // Filtering: the candidate sets in processing order.
+    std::vector<Candidate> m_arrCandidates;
+    std::int64_t m_nCurrentFilterIndexInKeys = -1;
+    std::uint64_t m_nTotalProcessedFiles = 0;
+
+    bool m_bAutoDefineMinimalFileSize = false;
+    std::uint64_t m_nMinimalDuplicatesFileSize = 0;
+    std::uint64_t m_nCurrentMinimalDuplicatesFileSize = UINT64_MAX;
+    std::uint64_t m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize = 0;
+    std::atomic<bool> isFilterCanceled{false};
+    std::shared_ptr<FileSeparator> m_pFileSeparator;
+
+    std::uint64_t m_nPossibleDuplicateFoldersSize = 0;
+    std::unordered_map<std::string, std::uint64_t> m_arrPossibleDuplicateFolders;
+    std::unordered_set<const FolderSystemItem*> m_arrPossibleDuplicateFoldersContainer;
+};
+
+}  // namespace kestrane
