@@ -1,0 +1,283 @@
+#include "duplicates/ContentHasher.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <limits>
+#include <cstring>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrane {
+
+namespace {
+
+// An open regular file, read-only. Anything else (a FIFO, a socket, a device,
+// a folder, a symbolic link) is refused before any read: the path is looked
+// at with lstat first, opened without following a final link and without
+// blocking, and must still be the same regular file afterwards.
+class RegularFile {
+public:
+    explicit RegularFile(const std::string& path) {
+        struct stat before {};
+        if (::lstat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) return;
+        int fd = -1;
+        do {
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) return;
+        struct stat after {};
+        if (::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) || after.st_dev != before.st_dev ||
+            after.st_ino != before.st_ino) {
+            ::close(fd);
+            return;
+        }
+        // Back to blocking reads: O_NONBLOCK only guarded the open, and a few
+        // network and FUSE file systems honour it on regular files.
+        ::fcntl(fd, F_SETFL, 0);
+        m_fd = fd;
+    }
+    ~RegularFile() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    RegularFile(const RegularFile&) = delete;
+    RegularFile& operator=(const RegularFile&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+// The MD5 implementation, fetched from the default provider once: fetching it
+// again for every file costs more than hashing a small one.
+const EVP_MD* md5Algorithm() {
+    static const EVP_MD* const algorithm = [] {
+        const EVP_MD* fetched = EVP_MD_fetch(nullptr, "MD5", nullptr);
+        return fetched ? fetched : EVP_md5();
+    }();
+    return algorithm;
+}
+
+struct DigestContextDeleter {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
+
+// One MD5 digest in progress. A failure of the library (none in practice,
+// but MD5 may be disabled by the system's crypto policy) makes it invalid,
+// and the key is then none.
+class Md5 {
+public:
+    Md5() : m_context(EVP_MD_CTX_new()) {
+        m_valid = m_context && EVP_DigestInit_ex(m_context.get(), md5Algorithm(), nullptr) == 1;
+    }
+
+    bool valid() const { return m_valid; }
+
+    void update(const unsigned char* bytes, std::size_t length) {
+        if (m_valid && length > 0) m_valid = EVP_DigestUpdate(m_context.get(), bytes, length) == 1;
+    }
+
+    std::optional<std::string> finalHex() {
+        if (!m_valid) return std::nullopt;
+        std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+        unsigned int length = 0;
+        if (EVP_DigestFinal_ex(m_context.get(), digest.data(), &length) != 1 || length != 16) return std::nullopt;
+        static constexpr char kHex[] = "0123456789abcdef";
+        std::string hex(32, '0');
+        for (unsigned int i = 0; i < length; ++i) {
+            hex[2 * i] = kHex[digest[i] >> 4];
+            hex[2 * i + 1] = kHex[digest[i] & 0x0f];
+        }
+        return hex;
+    }
+
+private:
+    std::unique_ptr<EVP_MD_CTX, DigestContextDeleter> m_context;
+    bool m_valid = false;
+};
+
+// Reads the file from its current position to the end into the digest.
+// False when a read fails.
+bool digestToEnd(int fd, Md5& md5) {
+    unsigned char buffer[ContentHasher::kReadChunkLength];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return true;
+        md5.update(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+struct Block {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
+// Feeds one block: whole chunks are requested from the block's offset on until
+// the bytes read reach or pass the block's length. A short read (end of file)
+// or a failed one ends the block after what it brought.
+void digestBlock(int fd, const Block& block, std::size_t chunkLength, Md5& md5) {
+    unsigned char buffer[ContentHasher::kReadChunkLength];
+    std::uint64_t done = 0;
+    while (done < block.length) {
+        const std::uint64_t position = block.offset + done;
+        if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return;
+        const ssize_t n = ::pread(fd, buffer, chunkLength, static_cast<off_t>(position));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        md5.update(buffer, static_cast<std::size_t>(n));
+        done += static_cast<std::uint64_t>(n);
+        if (static_cast<std::size_t>(n) < chunkLength) return;
+    }
+}
+
+// Reads up to length bytes at position; the count read, or -1 on a failure.
+ssize_t readAt(int fd, unsigned char* buffer, std::size_t length, std::uint64_t position) {
+    std::size_t done = 0;
+    while (done < length) {
+        if (position + done > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) break;
+        const ssize_t n = ::pread(fd, buffer + done, length - done, static_cast<off_t>(position + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+std::uint32_t bigEndian32(const unsigned char* bytes) {
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+           std::uint32_t{bytes[3]};
+}
+
+std::string asciiLowercase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+}  // namespace
+
+std::optional<std::string> ContentHasher::hashforFile(const std::string& path) {
+    RegularFile file(path);
+    if (!file.isOpen()) return std::nullopt;
+    Md5 md5;
+    if (!md5.valid()) return std::nullopt;
+    ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (!digestToEnd(file.fd(), md5)) return std::nullopt;
+    return md5.finalHex();
+}
+
+std::optional<std::string> ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
+    const std::string& path, std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold) {
+    // blockLength > size / 3 is 3 * blockLength > size without the overflow.
+    if (blockLength == 0 || size == 0 || size < threshold || blockLength > size / 3) return hashforFile(path);
+
+    const std::size_t chunkLength = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunkLength, blockLength));
+    const std::uint64_t rest = size - blockLength;
+    const Block start{0, blockLength};
+    Block middle;
+    Block end;
+    if (size < kAlignedBlocksMinSize) {
+        middle = {rest / 2, blockLength};
+        end = {rest, blockLength};
+    } else {
+        middle = {rest / 2 / kBlockAlignment * kBlockAlignment, blockLength};
+        const std::uint64_t endOffset = rest / kBlockAlignment * kBlockAlignment;
+        end = {endOffset, size - endOffset};
+    }
+
+    RegularFile file(path);
+    if (!file.isOpen()) return std::nullopt;
+    Md5 md5;
+    if (!md5.valid()) return std::nullopt;
+    // Three blocks far apart: read-ahead past them would be wasted.
+    ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_RANDOM);
+    digestBlock(file.fd(), start, chunkLength, md5);
+    digestBlock(file.fd(), end, chunkLength, md5);
+    digestBlock(file.fd(), middle, chunkLength, md5);
+    return md5.finalHex();
+}
+
+std::string ContentHasher::nameKey(std::string_view name) {
+    std::string key;
+    key.reserve(name.size() + kNameKeySuffix.size());
+    key.append(name);
+    key.append(kNameKeySuffix);
+    return key;
+}
+
+std::string_view ContentHasher::pathExtension(std::string_view path) {
+    const auto slash = path.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos) return {};
+    return name.substr(dot + 1);
+}
+
+bool ContentHasher::isNeedFullHashBuildForPath(const std::string& path) {
+    const std::string_view extension = pathExtension(path);
+    if (extension.empty()) return false;
+    const std::string lower = asciiLowercase(extension);
+    if (fullCheckExtensions().contains(lower)) return true;
+    return lower == "png" && isNeedFullCheckPNGAtPath(path);
+}
+
+bool ContentHasher::isNeedFullCheckPNGAtPath(const std::string& path) {
+    static constexpr unsigned char kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+    RegularFile file(path);
+    if (!file.isOpen()) return false;
+
+    unsigned char header[8];
+    if (readAt(file.fd(), header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return false;
+    if (std::memcmp(header, kSignature, sizeof kSignature) != 0) return false;
+
+    std::uint64_t position = sizeof kSignature;
+    for (;;) {
+        // Chunk length and type.
+        if (readAt(file.fd(), header, sizeof header, position) != static_cast<ssize_t>(sizeof header)) return false;
+        position += sizeof header;
+        if (std::memcmp(header + 4, "IDAT", 4) == 0) {
+            unsigned char data[3];
+            if (readAt(file.fd(), data, sizeof data, position) != static_cast<ssize_t>(sizeof data)) return false;
+            return data[0] == 0x78 && data[1] == 0x01 && (data[2] & 0x60) == 0;
+        }
+        // Skip the data and the CRC.
+        position += std::uint64_t{bigEndian32(header)} + 4;
+    }
+}
+
+const std::unordered_set<std::string>& ContentHasher::fullCheckExtensions() {
+    static const std::unordered_set<std::string> extensions = {
+        // Text, markup, data and source.
+        "txt", "rtf", "csv", "tsv", "html", "htm", "xhtml", "xml", "shtml", "rhtml", "css", "scss", "json", "yml",
+        "yaml", "plist", "strings", "ini", "cfg", "conf", "editorconfig", "log", "text", "textile", "mark",
+        "markdown", "md", "mdown", "setext", "etx", "stx", "tex", "dat", "data", "rss", "wml", "webloc", "incl",
+        "tmpl", "sql", "mssql", "tql", "mysql", "pgsql", "pis",
+        // Program source.
+        "h", "c", "cpp", "cc", "cp", "cx", "c++", "hh", "hpp", "pch", "m", "mm", "py", "as", "f", "for", "ftn",
+        "f77", "f90", "f95", "f2k", "asp", "cfm", "java", "j", "js", "jsp", "lua", "mk", "p", "pas", "pp", "pl",
+        "pm", "php", "php3", "php4", "php5", "r", "rez", "rb", "erb", "tcl", "vbs", "vs", "vss", "v", "vl", "vhd",
+        "vhdl", "dxf",
+        // Uncompressed images and audio.
+        "bmp", "tif", "tiff", "aif", "aiff",
+        // Camera raw images.
+        "3fr", "ari", "arw", "bay", "cap", "cri", "crw", "dcs", "dng", "erf", "fff", "mdc", "mef", "mos", "mrw",
+        "nef", "orf", "pef", "pxn", "r3d", "raf", "raw", "rwl", "rwz", "srw", "x3f"};
+    return extensions;
+}
+
+}  // namespace kestrane

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+namespace kestrane {
+
+// Content keys: the strings that stand for a file's content. Two files are
+// taken as identical exactly when their keys are equal.
+//
+//  - full key: MD5 of every byte of the file, 32 lowercase hex characters;
+//  - partial key: MD5 of three blocks of a large file (start, end, middle),
+//    written the same way; it shares the key space of the full keys;
+//  - name key, for an empty file: its name followed by ":#filename#", so that
+//    empty files match only empty files of exactly the same name.
+//
+// The routines only ever read regular files: a path that names a FIFO, a
+// socket, a device, a folder or a symbolic link gives no key and is never read
+// (it is opened non-blocking, checked with fstat and closed at once; the
+// final component is not followed). A file that changes while it is read
+// gives a key over what was read, or none; nothing here throws.
+//
+// Every routine is safe to call from any thread at the same time. Reading
+// uses one stack buffer of kReadChunkLength bytes per call.
+class ContentHasher {
+public:
+    static constexpr std::size_t kReadChunkLength = 8192;
+    // The block length of partial keys unless the settings say otherwise.
+    static constexpr std::uint64_t kDefaultHashBlockLength = 8192;
+    // Below this size the blocks of a partial key keep their natural offsets;
+    // from it on the middle and end blocks start on a multiple of kBlockAlignment.
+    static constexpr std::uint64_t kAlignedBlocksMinSize = 3 * 4096 + 1;
+    static constexpr std::uint64_t kBlockAlignment = 4096;
+    static constexpr std::string_view kNameKeySuffix = ":#filename#";
+
+    // The full key of the file, or none when it can't be opened or a read fails.
+    static std::optional<std::string> hashforFile(const std::string& path);
+
+    // The partial key when size != 0, size >= threshold and size >= 3 * blockLength;
+    // otherwise the full key. None when the file can't be opened. The size is
+    // the caller's (the item's logical size); the file system is not asked.
+    // A block length of 0 gives the full key.
+    static std::optional<std::string> hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
+        const std::string& path, std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold);
+
+    // The key of an empty file with this name.
+    static std::string nameKey(std::string_view name);
+
+    // Whether a partial match of this file must be confirmed by a full key:
+    // its extension (any case) is in fullCheckExtensions(), or it is a PNG
+    // that isNeedFullCheckPNGAtPath() accepts. A name without an extension
+    // never needs it.
+    static bool isNeedFullHashBuildForPath(const std::string& path);
+
+    // Whether the first IDAT chunk of the PNG at path starts with a zlib
+    // header 78 01 followed by a byte with bits 0x40 and 0x20 clear (stored
+    // or barely compressed image data, where the three blocks of a partial
+    // key say little about the rest). No for anything that is not a
+    // well-formed PNG up to that point, and on any read failure.
+    static bool isNeedFullCheckPNGAtPath(const std::string& path);
+
+    // The lowercase extensions whose files always get a full check: text,
+    // markup, data and source files, uncompressed images and audio, camera
+    // raw images. Built once, safe against concurrent first use.
+    static const std::unordered_set<std::string>& fullCheckExtensions();
+
+    // The text after the last '.' of the last path component ("" when there
+    // is none, or the dot ends the name). A leading dot counts: the extension
+    // of ".editorconfig" is "editorconfig".
+    static std::string_view pathExtension(std::string_view path);
+};
+
+}  // namespace kestrane

@@ -1,0 +1,232 @@
+#include "duplicates/FileSeparator.h"
+
+#include "duplicates/ContentHasher.h"
+#include "platform/OperationQueue.h"
+#include "platform/SerialQueue.h"
+#include "scan/FileSystemItem.h"
+#include "settings/Settings.h"
+
+#include <limits>
+#include <utility>
+
+namespace kestrane {
+
+namespace {
+
+std::atomic<bool> s_useForcedFullHashCalculation{false};
+
+}  // namespace
+
+// What all separators share: the working queue, and the operation queues of
+// finished separations kept for the next ones (only touched on the working
+// queue). Starting the threads of a new queue costs more than separating a
+// small set, and the duplicate files filter separates thousands of them one
+// after another; a queue is still used by one separation at a time.
+// Every separator holds this, so it lasts as long as the last of them.
+struct FileSeparator::Shared {
+    static constexpr std::size_t kMaxIdleOperationQueues = 2;
+
+    std::shared_ptr<platform::SerialQueue> workingQueue = platform::SerialQueue::create("fileseparator.working");
+    // Declared after the working queue, destroyed before it.
+    std::vector<std::shared_ptr<platform::OperationQueue>> idleOperationQueues;
+
+    static const std::shared_ptr<Shared>& instance() {
+        static const std::shared_ptr<Shared> shared = std::make_shared<Shared>();
+        return shared;
+    }
+};
+
+std::shared_ptr<FileSeparator> FileSeparator::create() {
+    return std::make_shared<FileSeparator>(Private{});
+}
+
+FileSeparator::FileSeparator(Private) : m_shared(Shared::instance()) {}
+
+FileSeparator::~FileSeparator() = default;
+
+void FileSeparator::setUseForcedFullHashCalculation(bool useFullHash) {
+    s_useForcedFullHashCalculation.store(useFullHash);
+}
+
+bool FileSeparator::useForcedFullHashCalculation() {
+    return s_useForcedFullHashCalculation.load();
+}
+
+platform::SerialQueue& FileSeparator::workingQueue() {
+    return *Shared::instance()->workingQueue;
+}
+
+void FileSeparator::setPassStartHandlerForTesting(std::function<void(bool fullHash)> handler) {
+    m_passStartHandler = std::move(handler);
+}
+
+void FileSeparator::separateItemsWithListener(std::vector<FileSystemItem*> items,
+                                              std::weak_ptr<FileSeparatorListener> listener) {
+    m_shared->workingQueue->async([self = shared_from_this(), items = std::move(items),
+                                   listener = std::move(listener)]() mutable {
+        self->start(std::move(items), std::move(listener));
+    });
+}
+
+void FileSeparator::stop() {
+    m_shared->workingQueue->async([self = shared_from_this()] { self->cancelOnWorkingQueue(); });
+}
+
+void FileSeparator::start(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener) {
+    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    if (m_eState != State::idle) return;  // a separator runs once
+    m_pListener = std::move(listener);
+    m_arrItemsByFileContentHash.clear();
+    m_arrHashThatNeedToCheckFully.clear();
+    m_eState = State::separating;
+
+    if (m_bIsSeparationCanceled.load()) {
+        // Stopped before it began: nothing was marked; the listener gets an empty map.
+        notify();
+        return;
+    }
+    if (items.size() >= 2) {
+        m_nHashBlockSize = Settings::standard().hashBlockSize();
+        m_nHashMaxSize = m_nHashBlockSize > std::numeric_limits<std::uint64_t>::max() / 3
+                             ? std::numeric_limits<std::uint64_t>::max()
+                             : 3 * m_nHashBlockSize;
+        auto& idle = m_shared->idleOperationQueues;
+        if (idle.empty()) {
+            m_pFilterOperationQueue = platform::OperationQueue::create("Separating Queue", kMaxConcurrentOperations);
+        } else {
+            m_pFilterOperationQueue = std::move(idle.back());
+            idle.pop_back();
+        }
+        separateItemsWithFullFileHash(std::move(items), useForcedFullHashCalculation());
+        return;
+    }
+    if (items.size() == 1) items.front()->setIsCheckedForDuplicates(true);
+    notify();
+}
+
+void FileSeparator::separateItemsWithFullFileHash(std::vector<FileSystemItem*> items, bool fullHash) {
+    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    m_arrItemsForSeparate = std::move(items);
+    indexOfItemsForSeparate = 0;
+    m_nCountOfItemsRestToSeparate = 0;
+    useFullHash = fullHash;
+    if (m_passStartHandler) m_passStartHandler(fullHash);
+    continueSeparateItems();
+}
+
+void FileSeparator::continueSeparateItems() {
+    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    for (std::size_t handedOut = 0; handedOut < kBatchSize && indexOfItemsForSeparate < m_arrItemsForSeparate.size();
+         ++handedOut) {
+        FileSystemItem* item = m_arrItemsForSeparate[indexOfItemsForSeparate];
+        ++indexOfItemsForSeparate;
+        ++m_nCountOfItemsRestToSeparate;
+        addNextItemToSeparateAndCalculateFullFileHash(item, useFullHash);
+    }
+}
+
+void FileSeparator::addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem* item, bool fullHash) {
+    if (m_bIsSeparationCanceled.load()) return;
+    item->setIsCheckedForDuplicates(true);
+    m_pFilterOperationQueue->addOperation([self = shared_from_this(), item, fullHash, blockSize = m_nHashBlockSize,
+                                           maxSize = m_nHashMaxSize] {
+        std::optional<std::string> key;
+        bool needsFullCheck = false;
+        if (!self->m_bIsSeparationCanceled.load()) {
+            const std::string path = item->path();
+            key = calculateHashForItemFullHash(*item, path, fullHash, blockSize, maxSize);
+            // Whether a shared partial key must be confirmed; decided here
+            // because it may read the file (PNG), which the working queue must
+            // not wait for. An empty file's name key needs no confirmation.
+            needsFullCheck =
+                key && !fullHash && item->logicalSize() > 0 && ContentHasher::isNeedFullHashBuildForPath(path);
+        }
+        self->m_shared->workingQueue->async([self, item, key = std::move(key), needsFullCheck]() mutable {
+            self->recordKey(item, std::move(key), needsFullCheck);
+        });
+    });
+}
+
+std::optional<std::string> FileSeparator::calculateHashForItemFullHash(const FileSystemItem& item,
+                                                                      const std::string& path, bool fullHash,
+                                                                      std::uint64_t blockSize, std::uint64_t maxSize) {
+    // Only regular files are ever opened; the hashing routines check again.
+    if (!item.isRegularFile()) return std::nullopt;
+    if (item.logicalSize() <= 0) return ContentHasher::nameKey(item.name());
+    if (fullHash) return ContentHasher::hashforFile(path);
+    return ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
+        path, static_cast<std::uint64_t>(item.logicalSize()), blockSize, maxSize);
+}
+
+void FileSeparator::recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck) {
+    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    if (m_bIsSeparationCanceled.load() || m_eState != State::separating) return;
+    if (!useFullHash && key && needsFullCheck) m_arrHashThatNeedToCheckFully.insert(*key);
+    saveFileItemWithHash(item, key);
+}
+
+void FileSeparator::saveFileItemWithHash(FileSystemItem* item, const std::optional<std::string>& key) {
+    if (m_nCountOfItemsRestToSeparate != 0) {
+        --m_nCountOfItemsRestToSeparate;
+        if (key) m_arrItemsByFileContentHash.addObjectWithSeparatorKey(item, *key);
+    }
+    if (m_nCountOfItemsRestToSeparate != 0) return;
+    if (indexOfItemsForSeparate < m_arrItemsForSeparate.size())
+        continueSeparateItems();
+    else
+        notifyListenerAboutFinish();
+}
+
+void FileSeparator::notifyListenerAboutFinish() {
+    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    if (m_bIsSeparationCanceled.load()) {
+        for (FileSystemItem* item : m_arrItemsForSeparate) item->setIsCheckedForDuplicates(false);
+        m_arrItemsByFileContentHash.clear();
+        notify();
+        return;
+    }
+    if (!m_arrHashThatNeedToCheckFully.empty()) {
+        std::vector<FileSystemItem*> confirmation;
+        for (const std::string& key : m_arrHashThatNeedToCheckFully) {
+            const auto* set = m_arrItemsByFileContentHash.find(key);
+            if (!set || set->size() < 2) continue;  // a key of one item keeps its partial key
+            auto items = m_arrItemsByFileContentHash.take(key);
+            confirmation.insert(confirmation.end(), items.begin(), items.end());
+        }
+        m_arrHashThatNeedToCheckFully.clear();
+        if (!confirmation.empty()) {
+            separateItemsWithFullFileHash(std::move(confirmation), true);
+            return;
+        }
+    }
+    notify();
+}
+
+void FileSeparator::cancelOnWorkingQueue() {
+    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    if (m_bIsSeparationCanceled.exchange(true)) return;
+    if (m_eState != State::separating) return;  // not started yet (start reports), or already reported
+    if (m_pFilterOperationQueue) m_pFilterOperationQueue->cancelAllOperations();
+    m_nCountOfItemsRestToSeparate = 0;
+    notifyListenerAboutFinish();
+}
+
+void FileSeparator::notify() {
+    m_eState = State::finished;
+    // Every key has come back (the last operations may still be returning):
+    // the queue can serve the next separation. After a stop, operations may
+    // still be reading; the queue then goes with this separator.
+    if (m_pFilterOperationQueue && !m_bIsSeparationCanceled.load() &&
+        m_shared->idleOperationQueues.size() < Shared::kMaxIdleOperationQueues)
+        m_shared->idleOperationQueues.push_back(std::move(m_pFilterOperationQueue));
+    FileSeparatorMap result = std::move(m_arrItemsByFileContentHash);
+    m_arrItemsByFileContentHash.clear();
+    m_arrItemsForSeparate.clear();
+    m_arrItemsForSeparate.shrink_to_fit();
+    m_arrHashThatNeedToCheckFully.clear();
+    auto listener = m_pListener.lock();
+    m_pListener.reset();
+    if (listener) listener->onFinishSeparateItemsByHash(*this, std::move(result));
+}
+
+}  // namespace kestrane

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "duplicates/SeparatorMap.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace kestrane {
+
+namespace platform {
+class OperationQueue;
+class SerialQueue;
+}  // namespace platform
+
+class FileSeparator;
+class FileSystemItem;
+
+// Content key -> the file items that have it.
+using FileSeparatorMap = SeparatorMap<FileSystemItem>;
+
+class FileSeparatorListener {
+public:
+    virtual ~FileSeparatorListener() = default;
+    // Once per separation, on FileSeparator::workingQueue(). The map holds
+    // every key computed, sets of one item included; after stop() it is empty.
+    virtual void onFinishSeparateItemsByHash(FileSeparator& separator, FileSeparatorMap result) = 0;
+};
+
+// Splits a list of file items of equal size into sets of identical content.
+//
+// Every item gets a content key (ContentHasher): a partial key over three
+// blocks for files of at least three blocks, else a full key, and a name key
+// for empty files; with the forced-full-hash switch on, full keys throughout.
+// Keys are computed on the separator's own operation queue ("Separating
+// Queue"; the queue of a finished separation serves a later one, so that
+// its threads need not be started again), at most kMaxConcurrentOperations
+// files at a time, in batches of kBatchSize items:
+// the next batch starts when every key of the current one is back. When the
+// first pass is over, every partial key shared by two or more items of which
+// one is of a doubtful type (see ContentHasher::isNeedFullHashBuildForPath)
+// is taken out of the result and its items are hashed again in full, in a
+// second (confirmation) pass that adds its keys to the same result.
+//
+// Items that can't be read (or are not regular files) get no key and are in
+// no set; each item handed to hashing is marked checked for duplicates.
+//
+// All bookkeeping runs on the process-wide serial workingQueue(), which also
+// calls the listener. A separator is made with create(), runs once and is not
+// reused; the work it has queued keeps it alive until it has finished.
+class FileSeparator final : public std::enable_shared_from_this<FileSeparator> {
+public:
+    static constexpr std::size_t kBatchSize = 10;
+    static constexpr unsigned kMaxConcurrentOperations = 4;
+
+    static std::shared_ptr<FileSeparator> create();
+    ~FileSeparator();
+
+    FileSeparator(const FileSeparator&) = delete;
+    FileSeparator& operator=(const FileSeparator&) = delete;
+
+    // The forced-full-hash switch of every later separation (read when one starts).
+    static void setUseForcedFullHashCalculation(bool useFullHash);
+    static bool useForcedFullHashCalculation();
+
+    // The serial queue "fileseparator.working" shared by all separators,
+    // made on first use.
+    static platform::SerialQueue& workingQueue();
+
+    // Starts the separation of the items and returns at once. The block
+    // length of partial keys is read from the settings now.
+    void separateItemsWithListener(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener);
+
+    // Cancels the separation (queued on the working queue): no more keys are
+    // computed, the items of the current pass lose their checked mark, and the
+    // listener gets an empty map. Nothing happens after the listener was told.
+    void stop();
+
+    // Test hook: called on the working queue at the start of each pass, before
+    // any of its items is handed out, with whether the pass computes full keys.
+    void setPassStartHandlerForTesting(std::function<void(bool fullHash)> handler);
+
+private:
+    struct Private {};
+
+public:
+    explicit FileSeparator(Private);
+
+private:
+    enum class State { idle, separating, finished };
+    struct Shared;
+
+    void start(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener);
+    void separateItemsWithFullFileHash(std::vector<FileSystemItem*> items, bool fullHash);
+    void continueSeparateItems();
+    void addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem* item, bool fullHash);
+    // Runs on the operation queue.
+    static std::optional<std::string> calculateHashForItemFullHash(const FileSystemItem& item, const std::string& path,
+                                                                  bool fullHash, std::uint64_t blockSize,
+                                                                  std::uint64_t maxSize);
+    void recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck);
+    void saveFileItemWithHash(FileSystemItem* item, const std::optional<std::string>& key);
+    void notifyListenerAboutFinish();
+    void cancelOnWorkingQueue();
+    void notify();
+
+    std::weak_ptr<FileSeparatorListener> m_pListener;
+    std::vector<FileSystemItem*> m_arrItemsForSeparate;
+    std::uint64_t indexOfItemsForSeparate = 0;
+    std::uint64_t m_nCountOfItemsRestToSeparate = 0;
+    bool useFullHash = false;
+    FileSeparatorMap m_arrItemsByFileContentHash;
+    std::unordered_set<std::string> m_arrHashThatNeedToCheckFully;
+    std::uint64_t m_nHashBlockSize = 0;
+    std::uint64_t m_nHashMaxSize = 0;
+    std::shared_ptr<platform::OperationQueue> m_pFilterOperationQueue;
+    // Set by stop() on the working queue; read there and, to skip reading
+    // files after a stop, by the operations.
+    std::atomic<bool> m_bIsSeparationCanceled{false};
+    State m_eState = State::idle;
+    std::shared_ptr<Shared> m_shared;
+    std::function<void(bool)> m_passStartHandler;
+};
+
+}  // namespace kestrane
