@@ -1,0 +1,187 @@
+#include "duplicates/DuplicateItem.h"
+
+#include "duplicates/DuplicatesCategory.h"
+#include "duplicates/DuplicatesGroup.h"
+#include "duplicates/FileCategory.h"
+#include "duplicates/FilesAttributesCacher.h"
+#include "platform/MainQueue.h"
+#include "scan/FolderSystemItem.h"
+#include "selection/GroupSelection.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace kestrane {
+
+namespace {
+
+bool existsAtPath(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+DuplicateItem::~DuplicateItem() {
+    // An entry dropped without detaching must not leave the item pointing at it.
+    if (m_pItem != nullptr && m_pItem->getDuplicateItem() == this) m_pItem->setDuplicateItem(nullptr);
+}
+
+bool DuplicateItem::initWithFileItemWithGroup(FileSystemItem* fileItem, const std::shared_ptr<DuplicatesGroup>& group) {
+    if (fileItem == nullptr || !group) return false;
+    m_pGroup = group;
+    if (!group->isHasItem(*this)) {
+        detach();
+        return false;
+    }
+    m_pItem = fileItem;
+    fileItem->setDuplicateItem(this);
+    if (fileItem->getDuplicateItem() != this) {
+        detach();
+        return false;
+    }
+
+    m_sItemPath = fileItem->path();
+    const FolderSystemItem* parent = fileItem->parent();
+    if (parent != nullptr && parent->parent() != nullptr) {
+        m_sParentFolderPath = parent->path();
+    } else {
+        const std::size_t slash = m_sItemPath.rfind('/');
+        m_sParentFolderPath = slash == std::string::npos ? std::string() : m_sItemPath.substr(0, slash);
+        if (m_sParentFolderPath.empty() && slash == 0) m_sParentFolderPath = "/";
+    }
+    m_bIsPackage = fileItem->isDir() && fileItem->isPackage();
+    updateAssociatedDuplicateFolder();
+    m_bIsInited = true;
+    return true;
+}
+
+void DuplicateItem::detach() {
+    if (m_pItem != nullptr && m_pItem->getDuplicateItem() == this) m_pItem->setDuplicateItem(nullptr);
+    m_pItem = nullptr;
+    m_pGroup.reset();
+    m_pAssociatedDuplicateFolder.reset();
+    m_sItemPath.clear();
+    m_sParentFolderPath.clear();
+}
+
+std::string DuplicateItem::getName() const {
+    return m_pItem != nullptr ? std::string(m_pItem->name()) : std::string();
+}
+
+std::uint64_t DuplicateItem::getFileItemSize() const {
+    if (m_pItem == nullptr) return 0;
+    const std::int64_t size = m_pItem->logicalSize();
+    return size > 0 ? static_cast<std::uint64_t>(size) : 0;
+}
+
+bool DuplicateItem::isDirectory() const {
+    return m_pItem != nullptr && m_pItem->isDir();
+}
+
+std::uint32_t DuplicateItem::getLevel() const {
+    if (!m_bLevelKnown) {
+        m_nLevel = static_cast<std::uint32_t>(std::count(m_sItemPath.begin(), m_sItemPath.end(), '/'));
+        m_bLevelKnown = true;
+    }
+    return m_nLevel;
+}
+
+std::int32_t DuplicateItem::getType() const {
+    const auto group = getGroup();
+    if (!group) return kFileCategoryHidden;
+    const auto category = group->getCategory();
+    return category ? category->getType() : kFileCategoryHidden;
+}
+
+std::int32_t DuplicateItem::getTypeUsingFileSystemItem() const {
+    if (m_pItem == nullptr) return kFileCategoryHidden;
+    if (m_pItem->isDir() && !m_pItem->isPackage()) return kFileCategoryFolders;
+    return typeOfFileAtPath(m_pItem->name());
+}
+
+std::chrono::system_clock::time_point DuplicateItem::getLastModificationDate() const {
+    if (!m_lastModificationDate) {
+        const auto attributes = FilesAttributesCacher::instance().attributesOfItemAtPath(m_sItemPath);
+        m_lastModificationDate = attributes && !attributes->isEmpty() ? attributes->modificationDate
+                                                                      : std::chrono::system_clock::time_point{};
+    }
+    return *m_lastModificationDate;
+}
+
+bool DuplicateItem::isMovedByUserOrDeleted() const {
+    return !existsAtPath(m_sItemPath);
+}
+
+bool DuplicateItem::calculateIsDiskContentChanged() const {
+    if (!existsAtPath(m_sItemPath)) return true;
+    if (m_pItem == nullptr || !m_pItem->isDir()) return false;
+    for (const auto& child : static_cast<const FolderSystemItem*>(m_pItem)->childrenArray()) {
+        std::string childPath = m_sItemPath;
+        if (childPath.back() != '/') childPath.push_back('/');
+        childPath.append(child->name());
+        if (!existsAtPath(childPath)) return true;
+    }
+    return false;
+}
+
+std::shared_ptr<DuplicateItem> DuplicateItem::getAssociatedDuplicateFolder() const {
+    auto folder = m_pAssociatedDuplicateFolder.lock();
+    // A folder entry that has left its group is no duplicate folder any more.
+    if (folder && folder->m_pItem == nullptr) return nullptr;
+    return folder;
+}
+
+void DuplicateItem::updateAssociatedDuplicateFolderTo(const std::shared_ptr<DuplicateItem>& folder) {
+    std::shared_ptr<DuplicateItem> value = folder.get() == this ? nullptr : folder;
+    if (!value && m_pItem != nullptr) {
+        const FileSystemItem* from = m_pItem;
+        while (from != nullptr) {
+            DuplicateItem* found = from->findParentDuplicateFolder();
+            if (found == nullptr) break;
+            auto foundEntry = found->weak_from_this().lock();
+            if (!foundEntry) break;
+            value = std::move(foundEntry);
+            from = value->getFileSystemItem();
+        }
+    }
+    m_pAssociatedDuplicateFolder = value;
+
+    if (!m_bIsInited) return;
+    const auto group = getGroup();
+    if (group && m_bCounted && (value != nullptr) != m_bCountedInFolder)
+        group->updateGroupInfoAfterItemMovedToOrFromFolderDuplicates(shared_from_this());
+}
+
+bool DuplicateItem::selectItemForced(bool forced) {
+    const auto group = getGroup();
+    return group ? group->selectItemForced(shared_from_this(), forced) : false;
+}
+
+void DuplicateItem::deselectItem() {
+    if (const auto group = getGroup()) group->deselectItem(shared_from_this());
+}
+
+void DuplicateItem::onItemSelectionChanged() {
+    const auto group = getGroup();
+    const bool selected = group && group->getSelection().containsItem(this);
+    if (selected == m_bIsSelected) return;
+    m_bIsSelected = selected;
+    if (!m_listeners || m_listeners->size() == 0) return;
+    platform::MainQueue::shared().async([weak = weak_from_this()] {
+        const auto self = weak.lock();
+        if (self && self->m_listeners) self->m_listeners->notify(&DuplicateItemListener::onItemSelectionChanged, self);
+    });
+}
+
+void DuplicateItem::addListener(const std::shared_ptr<DuplicateItemListener>& listener) {
+    if (!m_listeners) m_listeners = std::make_unique<WeakListeners<DuplicateItemListener>>();
+    m_listeners->add(listener);
+}
+
+void DuplicateItem::removeListener(const DuplicateItemListener* listener) {
+    if (m_listeners) m_listeners->remove(listener);
+}
+
+}  // namespace kestrane

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "platform/WeakListeners.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrane {
+
+class DuplicateItem;
+class DuplicatesGroup;
+class FileSystemItem;
+
+// Told, on the main queue, that a copy was selected or deselected.
+class DuplicateItemListener {
+public:
+    virtual ~DuplicateItemListener() = default;
+    virtual void onItemSelectionChanged(const std::shared_ptr<DuplicateItem>& item) = 0;
+};
+
+// One copy in a group of duplicates: a file (or, in the folders category, a
+// folder) of the scanned tree.
+//
+// Made only by a group's content, which owns it. Its file-system item is a
+// plain pointer into a tree kept alive by the container's roots; the item
+// points back at the entry, and the entry clears that back reference when it
+// detaches. Links up (to the group, to the enclosing duplicate folder) are weak.
+//
+// Used from one queue at a time; listeners are told on the main queue.
+class DuplicateItem : public std::enable_shared_from_this<DuplicateItem> {
+public:
+    // Only GroupContent makes entries.
+    struct Key {
+    private:
+        friend class GroupContent;
+        Key() = default;
+    };
+
+    explicit DuplicateItem(Key) {}
+    ~DuplicateItem();
+    DuplicateItem(const DuplicateItem&) = delete;
+    DuplicateItem& operator=(const DuplicateItem&) = delete;
+
+    // Links the entry to its file item and group. Fails (and leaves the entry
+    // detached) when the group does not hold the entry or the file item does
+    // not take the back reference.
+    bool initWithFileItemWithGroup(FileSystemItem* fileItem, const std::shared_ptr<DuplicatesGroup>& group);
+
+    FileSystemItem* getFileSystemItem() const { return m_pItem; }
+    std::shared_ptr<DuplicatesGroup> getGroup() const { return m_pGroup.lock(); }
+    bool isInited() const { return m_bIsInited; }
+
+    // The file item's name; empty without one.
+    std::string getName() const;
+    // There is no separate display name on Linux: the name.
+    std::string getDisplayName() const { return getName(); }
+    // The file item's logical size; 0 without one.
+    std::uint64_t getFileItemSize() const;
+    const std::string& getFileItemPath() const { return m_sItemPath; }
+    const std::string& getParentFolderItemPath() const { return m_sParentFolderPath; }
+    bool isDirectory() const;
+    bool isPackage() const { return m_bIsPackage; }
+    bool isSelected() const { return m_bIsSelected; }
+    // Number of "/" in the item's path.
+    std::uint32_t getLevel() const;
+
+    // The category number of the group, -1 without group or category.
+    std::int32_t getType() const;
+    // 6 for a folder that is not a package, else the category of the item's name.
+    std::int32_t getTypeUsingFileSystemItem() const;
+
+    // Read once from the file's attributes; 1970-01-01 when they can't be read.
+    std::chrono::system_clock::time_point getLastModificationDate() const;
+    // No path, or nothing at the path any more.
+    bool isMovedByUserOrDeleted() const;
+    // Nothing at the path, or nothing at the path of one of the file item's children.
+    bool calculateIsDiskContentChanged() const;
+
+    // The outermost enclosing duplicate folder, while it is still part of a group.
+    std::shared_ptr<DuplicateItem> getAssociatedDuplicateFolder() const;
+    // Climbs from the file item to the outermost enclosing duplicate folder.
+    void updateAssociatedDuplicateFolder() { updateAssociatedDuplicateFolderTo(nullptr); }
+    // Stores folder as the enclosing duplicate folder (the entry itself counts
+    // as none); with none, climbs from the file item. When the entry moved
+    // into or out of a duplicate folder, its group updates its figures.
+    void updateAssociatedDuplicateFolderTo(const std::shared_ptr<DuplicateItem>& folder);
+    // Counted by its group as inside a duplicate folder that has since left its group.
+    bool isCountedInGoneDuplicateFolder() const {
+        return m_bCounted && m_bCountedInFolder && !getAssociatedDuplicateFolder();
+    }
+
+    // Forward to the group; false / nothing without one.
+    bool selectItemForced(bool forced);
+    void deselectItem();
+    // Re-reads membership in the group's selection; a change is reported to
+    // the listeners on the main queue.
+    void onItemSelectionChanged();
+
+    void addListener(const std::shared_ptr<DuplicateItemListener>& listener);
+    void removeListener(const DuplicateItemListener* listener);
+
+private:
+    friend class GroupContent;
+    friend class FileSystemItem;
+
+    // Drops the file item (clearing its back reference), the group and the paths.
+    void detach();
+    // The file item is being destroyed: forget it without touching it.
+    void onFileSystemItemDestroyed() { m_pItem = nullptr; }
+
+    FileSystemItem* m_pItem = nullptr;
+    std::weak_ptr<DuplicatesGroup> m_pGroup;
+    std::weak_ptr<DuplicateItem> m_pAssociatedDuplicateFolder;
+    std::string m_sItemPath;
+    std::string m_sParentFolderPath;
+    mutable std::optional<std::chrono::system_clock::time_point> m_lastModificationDate;
+    std::unique_ptr<WeakListeners<DuplicateItemListener>> m_listeners;  // made on first use
+    mutable std::uint32_t m_nLevel = 0;
+    mutable bool m_bLevelKnown = false;
+    bool m_bIsPackage = false;
+    bool m_bIsSelected = false;
+    bool m_bIsInited = false;
+    // How the content counted the entry in its figures (inside a duplicate
+    // folder or not, inside a package or not), so that it takes out exactly
+    // what it put in even when the enclosing folder has gone meanwhile.
+    bool m_bCounted = false;
+    bool m_bCountedInFolder = false;
+    bool m_bCountedInPackage = false;
+};
+
+}  // namespace kestrane

@@ -1,0 +1,337 @@
+#include "duplicates/DuplicatesContainer.h"
+
+#include "duplicates/DuplicateItem.h"
+#include "duplicates/DuplicatesGroup.h"
+#include "duplicates/FileCategory.h"
+#include "duplicates/HeapsCollection.h"
+#include "platform/NotificationCenter.h"
+#include "scan/ExcludeChecker.h"
+#include "scan/VolumeSystemItem.h"
+
+#include <unordered_set>
+
+namespace kestrane {
+
+namespace {
+
+// Opens a selection batch for the scope.
+class SelectionBatch {
+public:
+    SelectionBatch() { DuplicatesGroup::BeginSelectionGroup(); }
+    ~SelectionBatch() { DuplicatesGroup::EndSelectionGroup(); }
+    SelectionBatch(const SelectionBatch&) = delete;
+    SelectionBatch& operator=(const SelectionBatch&) = delete;
+};
+
+std::shared_ptr<DuplicateItem> strongEntry(const FileSystemItem* item) {
+    DuplicateItem* entry = item->getDuplicateItem();
+    return entry != nullptr ? entry->weak_from_this().lock() : nullptr;
+}
+
+// Takes the entry of the item, and every entry below it, out of their groups.
+void removeEntriesOfFileItem(FileSystemItem* item) {
+    if (item->isDir()) {
+        for (FileSystemItem* below : static_cast<FolderSystemItem*>(item)->duplicatesDeepArray()) {
+            // Read now: a group that moved meanwhile gave the item a new entry.
+            const auto entry = strongEntry(below);
+            if (!entry) continue;
+            if (const auto group = entry->getGroup())
+                group->removeDuplicateItemFromLogicalStructureWithSubItems(entry, false);
+        }
+    }
+    const auto entry = strongEntry(item);
+    if (!entry) return;
+    if (const auto group = entry->getGroup()) group->removeDuplicateItemFromLogicalStructureWithSubItems(entry, false);
+}
+
+// The items that have no ancestor among the items.
+std::vector<FileSystemItem*> topmostItems(const std::vector<FileSystemItem*>& items) {
+    const std::unordered_set<const FileSystemItem*> all(items.begin(), items.end());
+    std::unordered_set<const FileSystemItem*> taken;
+    std::vector<FileSystemItem*> top;
+    for (FileSystemItem* item : items) {
+        bool covered = false;
+        for (const FileSystemItem* parent = item->parent(); parent != nullptr && !covered; parent = parent->parent())
+            covered = all.contains(parent);
+        if (!covered && taken.insert(item).second) top.push_back(item);
+    }
+    return top;
+}
+
+}  // namespace
+
+std::shared_ptr<DuplicatesContainer> DuplicatesContainer::create(std::shared_ptr<HeapsCollection> heaps,
+                                                                 std::shared_ptr<const ExcludeChecker> excludeChecker) {
+    auto container = std::make_shared<DuplicatesContainer>(Key{}, std::move(heaps), std::move(excludeChecker));
+    container->createCategories();
+    return container;
+}
+
+DuplicatesContainer::DuplicatesContainer(Key, std::shared_ptr<HeapsCollection> heaps,
+                                         std::shared_ptr<const ExcludeChecker> excludeChecker)
+    : m_pHeaps(std::move(heaps)), m_pExcludeChecker(std::move(excludeChecker)) {}
+
+DuplicatesContainer::~DuplicatesContainer() {
+    // The categories no longer reach this container, so nothing moves or is reported.
+    m_pSmallDuplicatesCategory->removeAllGroups();
+    m_pHiddenCategoryOfDuplicates->removeAllGroups();
+    for (const auto& category : m_arrFileCategories) category->removeAllGroups();
+    m_arrAllFilesGroups.clear();
+}
+
+void DuplicatesContainer::createCategories() {
+    const std::weak_ptr<DuplicatesCategoryListener> listener = weak_from_this();
+    for (std::int32_t type = 0; type < kFileCategoryCount; ++type)
+        m_arrFileCategories[static_cast<std::size_t>(type)] =
+            DuplicatesCategory::create(type, listener, DuplicatesCategory::Role::file);
+    m_pHiddenCategoryOfDuplicates =
+        DuplicatesCategory::create(kFileCategoryHidden, {}, DuplicatesCategory::Role::hidden);
+    m_pSmallDuplicatesCategory = DuplicatesCategory::create(kFileCategoryHidden, {}, DuplicatesCategory::Role::scratch);
+}
+
+std::shared_ptr<DuplicatesCategory> DuplicatesContainer::getCategoryWithType(std::int32_t type) const {
+    if (type < 0 || type >= kFileCategoryCount) return nullptr;
+    return m_arrFileCategories[static_cast<std::size_t>(type)];
+}
+
+std::vector<std::shared_ptr<DuplicatesCategory>> DuplicatesContainer::getCategories() const {
+    std::vector<std::shared_ptr<DuplicatesCategory>> categories(m_arrFileCategories.begin(),
+                                                                m_arrFileCategories.end());
+    categories.push_back(m_pHiddenCategoryOfDuplicates);
+    return categories;
+}
+
+std::vector<std::shared_ptr<DuplicatesGroup>> DuplicatesContainer::getAllFilesGroups() const {
+    std::vector<std::shared_ptr<DuplicatesGroup>> groups;
+    groups.reserve(m_arrAllFilesGroups.size());
+    for (const auto& [id, group] : m_arrAllFilesGroups) groups.push_back(group);
+    return groups;
+}
+
+std::shared_ptr<DuplicatesGroup> DuplicatesContainer::addGroupWithItems(const std::vector<FileSystemItem*>& items) {
+    if (items.size() < 2 || items.front() == nullptr) return nullptr;
+    const FileSystemItem* first = items.front();
+    const std::int32_t type =
+        first->isDir() && !first->isPackage() ? kFileCategoryFolders : typeOfFileAtPath(first->name());
+    const auto category = getCategoryWithType(type);
+    return category ? category->addGroupWithItems(items) : nullptr;
+}
+
+std::int64_t DuplicatesContainer::getAllFilesSize() const {
+    std::int64_t sum = 0;
+    for (const auto& category : m_arrFileCategories) sum += category->getTotalSize();
+    return sum;
+}
+
+std::int64_t DuplicatesContainer::getItemsCountInRemoveList() const {
+    std::int64_t sum = 0;
+    for (const auto& category : m_arrFileCategories) sum += category->getCountOfActualSelectedItems();
+    return sum;
+}
+
+std::int64_t DuplicatesContainer::getRemoveListTotalSize() const {
+    std::int64_t sum = 0;
+    for (const auto& category : m_arrFileCategories) sum += category->getTotalSelectedSize();
+    return sum;
+}
+
+std::vector<std::shared_ptr<DuplicateItem>> DuplicatesContainer::buildRemoveListWithFolders(bool withFolders) const {
+    std::vector<std::shared_ptr<DuplicateItem>> list;
+    for (const auto& category : getCategories()) {
+        if (!withFolders && category->getType() == kFileCategoryFolders) continue;
+        for (const auto& group : category->getGroups())
+            for (const auto& item : group->getSelectedItems())
+                if (!item->getAssociatedDuplicateFolder()) list.push_back(item);
+    }
+    return list;
+}
+
+void DuplicatesContainer::deselectAllItems() {
+    SelectionBatch batch;
+    for (const auto& category : getCategories())
+        for (const auto& group : category->getGroups()) group->deselectAllItems();
+}
+
+void DuplicatesContainer::deselectItemsInFolders(const std::vector<FolderSystemItem*>& folders) {
+    SelectionBatch batch;
+    for (const FolderSystemItem* folder : folders) {
+        if (folder == nullptr) continue;
+        for (const FileSystemItem* below : folder->duplicatesDeepArray())
+            if (const auto entry = strongEntry(below)) entry->deselectItem();
+    }
+}
+
+void DuplicatesContainer::restoreRemoveListTo(const std::vector<std::shared_ptr<DuplicateItem>>& items) {
+    SelectionBatch batch;
+    deselectAllItems();
+    for (const auto& item : items)
+        if (item) item->selectItemForced(true);
+}
+
+void DuplicatesContainer::deselectFullySelectedGroups() {
+    SelectionBatch batch;
+    for (const auto& category : m_arrFileCategories) {
+        for (const auto& group : category->getGroups()) {
+            const std::uint64_t total = group->getTotalCount();
+            if (total > 0 && group->getSelectedCountWithDuplicatesFolderContent() == total) group->deselectAllItems();
+        }
+    }
+}
+
+void DuplicatesContainer::saveRoots(std::vector<std::shared_ptr<VolumeSystemItem>> roots) {
+    m_arrRoots = std::move(roots);
+}
+
+void DuplicatesContainer::updateRoots() {
+    for (const auto& root : m_arrRoots)
+        if (root) root->calctotalsize();
+}
+
+std::vector<FileSystemItem*> DuplicatesContainer::findSystemItemWithPath(std::string_view path) const {
+    std::vector<FileSystemItem*> found;
+    std::string wanted(path);
+    if (wanted.empty() || wanted.back() != '/') wanted.push_back('/');
+    for (const auto& root : m_arrRoots) {
+        if (!root) continue;
+        std::string rootPath = root->path();
+        if (rootPath.empty() || rootPath.back() != '/') rootPath.push_back('/');
+        if (rootPath.starts_with(wanted)) {
+            // The root lies inside the path (or is it).
+            found.push_back(root.get());
+            continue;
+        }
+        if (!wanted.starts_with(rootPath) || rootPath.size() + 2 > wanted.size()) continue;
+        // The root contains the path: walk down to it.
+        FileSystemItem* item = root.get();
+        std::string_view rest = std::string_view(wanted).substr(rootPath.size());
+        while (item != nullptr && !rest.empty()) {
+            const std::size_t slash = rest.find('/');
+            const std::string_view component = rest.substr(0, slash);
+            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+            if (component.empty()) continue;
+            item = item->isDir() ? static_cast<FolderSystemItem*>(item)->childWithName(component) : nullptr;
+        }
+        if (item != nullptr) found.push_back(item);
+        break;
+    }
+    return found;
+}
+
+FileSystemItem* DuplicatesContainer::findExistedSystemItemWithPath(std::string_view path) const {
+    const auto found = findSystemItemWithPath(path);
+    return found.size() == 1 ? found.front() : nullptr;
+}
+
+void DuplicatesContainer::markAsDuplicatesFolderAndFolder(FolderSystemItem* folderA, FolderSystemItem* folderB) {
+    if (folderA == nullptr || folderB == nullptr || folderA == folderB) return;
+    deselectItemsInFolders({folderA, folderB});
+    const auto entryA = strongEntry(folderA);
+    const auto entryB = strongEntry(folderB);
+    const auto groupA = entryA ? entryA->getGroup() : nullptr;
+    const auto groupB = entryB ? entryB->getGroup() : nullptr;
+    if (groupA && groupB) {
+        // Both already have groups: one group of both (the category merges them).
+        if (groupA != groupB) addGroupWithItems({folderA, folderB});
+    } else if (groupA) {
+        groupA->addFileItem(folderB);
+    } else if (groupB) {
+        groupB->addFileItem(folderA);
+    } else {
+        addGroupWithItems({folderA, folderB});
+    }
+}
+
+void DuplicatesContainer::removeDuplicateItemsFromLogicalStructure(const std::vector<std::shared_ptr<DuplicateItem>>& items) {
+    std::vector<FileSystemItem*> fileItems;
+    fileItems.reserve(items.size());
+    for (const auto& item : items)
+        if (item && item->getFileSystemItem() != nullptr) fileItems.push_back(item->getFileSystemItem());
+    removeDuplicateItemsFromLogicalStructureWithRecalculateParent(fileItems, true);
+}
+
+void DuplicatesContainer::removeDuplicateItemsFromLogicalStructureWithRecalculateParent(
+    const std::vector<FileSystemItem*>& items, bool recalculateParent) {
+    // Items below another listed folder go with it; work that out while every item is alive.
+    const auto top = topmostItems(items);
+    for (FileSystemItem* item : top) removeEntriesOfFileItem(item);
+    removeFileItemsFromTree(top, recalculateParent);
+}
+
+void DuplicatesContainer::removeFileItemsFromTree(const std::vector<FileSystemItem*>& items, bool recalculateParent) {
+    for (FileSystemItem* item : items) {
+        FolderSystemItem* parent = item->parent();
+        if (parent == nullptr) continue;  // a scanned root stays
+        if (recalculateParent)
+            parent->removeChildAndRecalc(item);
+        else
+            parent->removeChild(item);
+    }
+}
+
+void DuplicatesContainer::removeDuplicatesGroupsThatFullyInDuplicatesFoldersOrReturnItBack() {
+    const auto& folders = m_arrFileCategories[kFileCategoryFolders];
+    while (folders->removeEmptyGroups() > 0) {
+    }
+    for (std::int32_t type = 0; type < kFileCategoryFolders; ++type)
+        m_arrFileCategories[static_cast<std::size_t>(type)]->removeEmptyGroups();
+    m_pHiddenCategoryOfDuplicates->removeEmptyGroups();
+}
+
+void DuplicatesContainer::refreshAssociationsToRemovedFolders() {
+    for (const auto& category : getCategories()) {
+        for (const auto& group : category->getGroups()) {
+            for (const auto& item : group->getItems()) {
+                if (!group->hasContent()) break;  // the group moved on
+                if (item->isCountedInGoneDuplicateFolder()) item->updateAssociatedDuplicateFolder();
+            }
+        }
+    }
+}
+
+void DuplicatesContainer::validateEmptyDataAfterRemoveWithListener(
+    const std::shared_ptr<HeapsValidateProgressListener>& listener) {
+    const auto self = shared_from_this();
+    removeDuplicatesGroupsThatFullyInDuplicatesFoldersOrReturnItBack();
+    refreshAssociationsToRemovedFolders();
+
+    for (const auto& group : m_pHiddenCategoryOfDuplicates->getGroups()) {
+        if (!m_pHiddenCategoryOfDuplicates->containsGroup(*group) || group->calculateIsFullyInDuplicatesFolders())
+            continue;
+        const auto items = group->getItems();
+        if (items.empty()) continue;
+        if (const auto target = getCategoryWithType(items.front()->getTypeUsingFileSystemItem()))
+            group->moveToCategory(target);
+    }
+
+    const auto groups = getAllFilesGroups();
+    for (auto it = groups.rbegin(); it != groups.rend(); ++it) {
+        const auto& group = *it;
+        if (!m_arrAllFilesGroups.contains(group->getGroupID())) continue;
+        if (group->calculateIsFullyInDuplicatesFolders()) group->moveToCategory(m_pHiddenCategoryOfDuplicates);
+    }
+
+    if (m_pHeaps) m_pHeaps->validateEmptyDataAfterRemoveWithListener(listener);
+    postDataChangedNotification();
+}
+
+void DuplicatesContainer::postDataChangedNotification() const {
+    platform::NotificationCenter::defaultCenter().post(kDuplicatesContainerDataChangedNotification, {}, this);
+}
+
+void DuplicatesContainer::onGroupAddedToCategory(const std::shared_ptr<DuplicatesGroup>& group, DuplicatesCategory&) {
+    m_arrAllFilesGroups.emplace(group->getGroupID(), group);
+    if (m_pHeaps) m_pHeaps->addGroup(group);
+}
+
+void DuplicatesContainer::onGroupWillRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
+                                                         DuplicatesCategory&) {
+    // A group that moved on while being attached was never announced.
+    if (m_pHeaps && m_arrAllFilesGroups.contains(group->getGroupID())) m_pHeaps->removeGroup(group);
+}
+
+void DuplicatesContainer::onGroupDidRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
+                                                        DuplicatesCategory&) {
+    m_arrAllFilesGroups.erase(group->getGroupID());
+}
+
+}  // namespace kestrane

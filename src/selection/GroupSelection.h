@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kestrane {
+
+class DuplicateItem;
+class DuplicatesGroup;
+
+// The selected copies of one group, and the rules for changing them:
+//  - without force, the last unselected copy of a group is never selected;
+//  - a copy inside a duplicate folder goes with its folder: it can be
+//    selected only while the folder is, and cannot be deselected alone while
+//    the folder is selected; selecting or deselecting a duplicate folder
+//    brings everything below it in line;
+//  - changes are announced with kDuplicateItemSelectionChangedNotification,
+//    once per outermost batch (BeginSelectionGroup / EndSelectionGroup nest).
+//
+// Owned by its group, which it refers to weakly. Used on the main queue.
+class GroupSelection {
+public:
+    static constexpr const char* kDuplicateItemSelectionChangedNotification =
+        "DuplicateItemSelectionChangedNotification";
+
+    explicit GroupSelection(std::weak_ptr<DuplicatesGroup> group);  // initForGroup
+    ~GroupSelection();
+    GroupSelection(const GroupSelection&) = delete;
+    GroupSelection& operator=(const GroupSelection&) = delete;
+
+    // Adds / removes the copy as it is, announcing it to the group and the copy.
+    void addItem(const std::shared_ptr<DuplicateItem>& item);
+    void removeItem(const std::shared_ptr<DuplicateItem>& item);
+    bool containsItem(const DuplicateItem* item) const { return m_arrSelectedItems.contains(item); }
+    // The selected copies, in the group's item order.
+    std::vector<std::shared_ptr<DuplicateItem>> getItems() const;
+    // Every selected copy, those inside duplicate folders included.
+    std::uint64_t getDirtyItemsCount() const { return m_arrSelectedItems.size(); }
+    // The selected copies that are not inside a duplicate folder, and their size.
+    std::uint64_t getActualItemsCount() const { return m_nCountWithoutAssociatedDuplicateFolder; }
+    std::uint64_t getTotalSize() const { return m_nTotalSize; }
+    // A selected copy moved into or out of a duplicate folder: recounted.
+    void updateItemAfterMovedToOrFromFolderDuplicates(const DuplicateItem& item);
+
+    // True when the copy was newly selected. Without force the last unselected
+    // copy is refused; a copy inside a duplicate folder is refused (even with
+    // force) unless its folder is selected.
+    bool selectItemForced(const std::shared_ptr<DuplicateItem>& item, bool forced);
+    void deselectItem(const std::shared_ptr<DuplicateItem>& item);
+    // Every copy, in item order, in one batch.
+    void deselectAllItems();
+
+    static void BeginSelectionGroup();
+    static void EndSelectionGroup();
+    // Posts the notification unless a batch is open.
+    static void sendNotificationThatSelectionChangedIfNeeded();
+    // Open batches (for tests and diagnostics).
+    static std::int32_t openSelectionGroups();
+
+    // Where a copy is ticked by hand; decides which confirmation setting applies.
+    enum class ManualSelectionPlace { resultLists, similarFolders };
+    enum class ManualSelectionOutcome {
+        deselected,          // the copy was selected and is no more
+        selected,            // the copy is now selected
+        unchanged,           // nothing could change (the copy goes with its folder)
+        lastCopyNotAllowed,  // the last unselected copy; the settings forbid selecting every copy
+        confirmationNeeded,  // the last unselected copy; ask, then call again with confirmed
+    };
+    // A copy's checkbox: deselects a selected copy, selects any other copy
+    // except the last unselected one, which is selected (with force) only when
+    // removing every copy is allowed and, if the matching message setting is
+    // on, the user has confirmed.
+    static ManualSelectionOutcome toggleItemByUser(const std::shared_ptr<DuplicateItem>& item,
+                                                   ManualSelectionPlace place, bool confirmed);
+    // Texts for the last-copy case; kind is "file" or "folder".
+    static std::string lastUnselectedCopyTooltip(std::string_view kind);
+    static std::string allCopiesWillBeSelectedText(std::string_view kind, std::string_view displayName);
+    static constexpr const char* kAttentionTitle = "Attention";
+    static constexpr const char* kDoNotShowAgainTitle = "Do not show this message again";
+    static constexpr const char* kCannotDeselectSinglyTitle = "The item can be deselected only with its parent folder";
+    static constexpr const char* kCannotDeselectSinglyText =
+        "The item is a part of duplicate folder, you cannot deselect it singly. \n"
+        "Do you want to deselect the whole parent folder?";
+
+private:
+    struct Entry {
+        std::shared_ptr<DuplicateItem> item;
+        bool countedOutsideFolder = false;  // counted in the actual count and size
+        std::uint64_t countedSize = 0;
+    };
+
+    // Selects or deselects every copy below the folder copy so that each one
+    // inside a duplicate folder matches its folder.
+    static void bringFolderContentInLine(const DuplicateItem& folder);
+
+    std::weak_ptr<DuplicatesGroup> m_pGroup;
+    std::unordered_map<const DuplicateItem*, Entry> m_arrSelectedItems;
+    std::uint64_t m_nCountWithoutAssociatedDuplicateFolder = 0;
+    std::uint64_t m_nTotalSize = 0;
+};
+
+}  // namespace kestrane

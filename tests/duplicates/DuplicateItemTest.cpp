@@ -1,0 +1,73 @@
+#include "duplicates/DuplicateItem.h"
+
+#include "duplicates/DuplicatesCategory.h"
+#include "duplicates/DuplicatesContainer.h"
+#include "duplicates/DuplicatesGroup.h"
+#include "duplicates/FileCategory.h"
+#include "duplicates/FilesAttributesCacher.h"
+#include "duplicates/ModelTestTree.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+namespace kestrane {
+namespace {
+
+using test::entryOf;
+
+TEST(DuplicateItemTest, WhatACopyKnowsAboutItsFileOnDisk) {
+    test::ModelTestTree tree;
+    auto container = DuplicatesContainer::create(nullptr, nullptr);
+    FileSystemItem* a = tree.file("A/p.jpg", "jpeg");
+    FileSystemItem* b = tree.file("B/p.jpg", "jpeg");
+    container->addGroupWithItems({a, b});
+    const auto folders = container->addGroupWithItems({tree.folder("A"), tree.folder("B")});
+    const auto copy = entryOf(b);
+    const auto folder = entryOf(tree.folder("A"));
+    FilesAttributesCacher::instance().reset();
+
+    EXPECT_EQ(copy->getName(), "p.jpg");
+    EXPECT_EQ(copy->getDisplayName(), "p.jpg");
+    EXPECT_FALSE(copy->isDirectory());
+    EXPECT_TRUE(folder->isDirectory());
+    EXPECT_FALSE(folder->isPackage());
+    // Hidden with its folders: the type is the hidden category's, the item still says what it is.
+    EXPECT_EQ(copy->getType(), -1);
+    EXPECT_EQ(copy->getTypeUsingFileSystemItem(), typeOfFileAtPath("p.jpg"));
+    EXPECT_EQ(folder->getType(), kFileCategoryFolders);
+    EXPECT_EQ(folder->getTypeUsingFileSystemItem(), kFileCategoryFolders);
+
+    struct stat info {};
+    ASSERT_EQ(::lstat((tree.path() + "/B/p.jpg").c_str(), &info), 0);
+    EXPECT_EQ(std::chrono::system_clock::to_time_t(copy->getLastModificationDate()), info.st_mtim.tv_sec);
+    EXPECT_FALSE(copy->isMovedByUserOrDeleted());
+    EXPECT_FALSE(folder->calculateIsDiskContentChanged());
+
+    // Something below the folder disappears from disk; then the file itself.
+    std::filesystem::remove(tree.path() + "/A/p.jpg");
+    EXPECT_TRUE(folder->calculateIsDiskContentChanged());
+    EXPECT_FALSE(folder->isMovedByUserOrDeleted());
+    std::filesystem::remove(tree.path() + "/B/p.jpg");
+    EXPECT_TRUE(copy->isMovedByUserOrDeleted());
+    EXPECT_TRUE(copy->calculateIsDiskContentChanged());
+
+    // A copy that has left its group knows nothing any more.
+    folders->removeDuplicateItem(folder);
+    EXPECT_TRUE(folder->isMovedByUserOrDeleted());
+    EXPECT_EQ(folder->getType(), -1);
+    EXPECT_EQ(folder->getFileItemSize(), 0u);
+    EXPECT_FALSE(folder->selectItemForced(true));
+    FileSystemItem* c = tree.file("C/gone.txt", "x");
+    FileSystemItem* d = tree.file("D/gone.txt", "x");
+    container->addGroupWithItems({c, d});
+    const auto unreadable = entryOf(c);
+    std::filesystem::remove(tree.path() + "/C/gone.txt");
+    EXPECT_EQ(unreadable->getLastModificationDate(), std::chrono::system_clock::time_point{});
+    FilesAttributesCacher::instance().reset();
+}
+
+}  // namespace
+}  // namespace kestrane

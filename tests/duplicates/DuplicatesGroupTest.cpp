@@ -1,0 +1,256 @@
+#include "duplicates/DuplicatesGroup.h"
+
+#include "duplicates/DuplicateItem.h"
+#include "duplicates/DuplicatesCategory.h"
+#include "duplicates/DuplicatesContainer.h"
+#include "duplicates/FileCategory.h"
+#include "duplicates/GroupContent.h"
+#include "duplicates/ModelTestTree.h"
+#include "selection/AutoSelectName.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrane {
+namespace {
+
+using test::entryOf;
+
+class DuplicatesGroupTest : public ::testing::Test {
+protected:
+    test::ModelTestTree tree;
+    std::shared_ptr<DuplicatesContainer> container = DuplicatesContainer::create(nullptr, nullptr);
+};
+
+TEST_F(DuplicatesGroupTest, FiguresOfThreeCopiesAndOfACopyInsideADuplicateFolder) {
+    FileSystemItem* a = tree.file("one/a.txt", "0123456789");
+    FileSystemItem* b = tree.file("two/b.txt", "0123456789");
+    FileSystemItem* c = tree.file("d1/c.txt", "0123456789");
+    tree.file("d2/other.txt", "0123456789");
+
+    const auto group = container->addGroupWithItems({a, b, c});
+    ASSERT_NE(group, nullptr);
+    const auto category = group->getCategory();
+    ASSERT_NE(category, nullptr);
+    EXPECT_EQ(category->getType(), typeOfFileAtPath("a.txt"));
+    EXPECT_EQ(group->getTotalCount(), 3u);
+    EXPECT_EQ(group->getTotalSize(), 30u);
+    EXPECT_EQ(group->getContent()->getNotRemovedSize(), 10u);
+    EXPECT_EQ(group->getSizeThatCanBeRemoved(), 20u);
+    EXPECT_EQ(group->getCountOfDuplicatesThatCanBeRemoved(), 2u);
+    EXPECT_EQ(group->getItemsCountInDuplicatesFolders(), 0u);
+    EXPECT_FALSE(group->isFullyInDuplicatesFolders());
+    EXPECT_EQ(category->getTotalSize(), 30);
+    EXPECT_EQ(category->getSizeThatCanBeRemoved(), 20);
+    EXPECT_EQ(category->getTotalCount(), 3);
+
+    // c's folder turns out to be a duplicate folder: c goes with it.
+    container->markAsDuplicatesFolderAndFolder(tree.folder("d1"), tree.folder("d2"));
+    ASSERT_NE(entryOf(tree.folder("d1")), nullptr);
+    EXPECT_EQ(entryOf(c)->getAssociatedDuplicateFolder(), entryOf(tree.folder("d1")));
+    EXPECT_EQ(group->getTotalSize(), 20u);
+    EXPECT_EQ(group->getContent()->getNotRemovedSize(), 0u);
+    EXPECT_EQ(group->getSizeThatCanBeRemoved(), 20u);
+    EXPECT_EQ(group->getCountOfDuplicatesThatCanBeRemoved(), 2u);
+    EXPECT_EQ(group->getItemsCountInDuplicatesFolders(), 1u);
+    EXPECT_EQ(category->getTotalSize(), 20);
+    EXPECT_EQ(category->getSizeThatCanBeRemoved(), 20);
+
+    // Recounting from scratch gives the same figures.
+    group->updateGroupInfo();
+    EXPECT_EQ(group->getTotalSize(), 20u);
+    EXPECT_EQ(group->getCountOfDuplicatesThatCanBeRemoved(), 2u);
+    EXPECT_EQ(group->getItemsCountInDuplicatesFolders(), 1u);
+    EXPECT_EQ(category->getTotalSize(), 20);
+
+    // Removing the copy in the folder: a copy outside must be kept again.
+    group->removeDuplicateItem(entryOf(c));
+    EXPECT_EQ(group->getTotalCount(), 2u);
+    EXPECT_EQ(group->getTotalSize(), 20u);
+    EXPECT_EQ(group->getContent()->getNotRemovedSize(), 10u);
+    EXPECT_EQ(group->getSizeThatCanBeRemoved(), 10u);
+    EXPECT_EQ(group->getCountOfDuplicatesThatCanBeRemoved(), 1u);
+    EXPECT_EQ(category->getTotalCount(), 2);
+    EXPECT_EQ(category->getTotalSize(), 20);
+}
+
+TEST_F(DuplicatesGroupTest, EmptyFilesStillCountTheirRemovableCopies) {
+    FileSystemItem* a = tree.file("a/empty.log", "");
+    FileSystemItem* b = tree.file("b/empty.log", "");
+    FileSystemItem* c = tree.file("c/empty.log", "");
+    const auto group = container->addGroupWithItems({a, b, c});
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->getTotalSize(), 0u);
+    EXPECT_EQ(group->getCountOfDuplicatesThatCanBeRemoved(), 2u);
+    group->removeDuplicateItem(entryOf(a));
+    EXPECT_EQ(group->getCountOfDuplicatesThatCanBeRemoved(), 1u);
+}
+
+TEST_F(DuplicatesGroupTest, CategoryTotalsFollowNestedChangesAndNeverGoBelowZero) {
+    FileSystemItem* a = tree.file("a/x.txt", "12345");
+    FileSystemItem* b = tree.file("b/x.txt", "12345");
+    const auto group = container->addGroupWithItems({a, b});
+    const auto category = group->getCategory();
+    ASSERT_NE(category, nullptr);
+    EXPECT_EQ(category->getTotalSize(), 10);
+
+    // Only the outermost pair reaches the category: the old figures leave
+    // once and the new ones come back once.
+    group->notifyListenerThatGroupWillChange();
+    EXPECT_EQ(category->getTotalSize(), 0);
+    group->notifyListenerThatGroupWillChange();
+    group->addFileItem(tree.file("c/x.txt", "12345"));
+    group->notifyListenerThatGroupDidChanged();
+    EXPECT_EQ(category->getTotalSize(), 0);
+    group->notifyListenerThatGroupDidChanged();
+    EXPECT_EQ(category->getTotalSize(), 15);
+    EXPECT_EQ(category->getTotalCount(), 3);
+    // An unmatched did-change does nothing.
+    group->notifyListenerThatGroupDidChanged();
+    EXPECT_EQ(category->getTotalSize(), 15);
+
+    // Taking the same figures out twice leaves 0, not less.
+    category->onGroupWillChange(*group);
+    category->onGroupWillChange(*group);
+    EXPECT_EQ(category->getTotalSize(), 0);
+    EXPECT_EQ(category->getTotalCount(), 0);
+    EXPECT_EQ(category->getSizeThatCanBeRemoved(), 0);
+    category->onGroupDidChanged(*group);
+    EXPECT_EQ(category->getTotalSize(), 15);
+    EXPECT_EQ(category->getSizeThatCanBeRemoved(), 10);
+
+    // Removing the group takes its figures out.
+    category->removeGroup(group);
+    EXPECT_EQ(category->getTotalSize(), 0);
+    EXPECT_EQ(category->getTotalCount(), 0);
+    EXPECT_EQ(group->getTotalCount(), 0u);
+    EXPECT_EQ(group->getCategory(), nullptr);
+    EXPECT_EQ(a->getDuplicateItem(), nullptr);
+}
+
+TEST_F(DuplicatesGroupTest, GroupNameIsTheFirstNameThatDoesNotLookLikeACopy) {
+    FileSystemItem* copy = tree.file("a/Photo copy.JPG", "img");
+    FileSystemItem* original = tree.file("b/Photo.JPG", "img");
+    FileSystemItem* numbered = tree.file("c/Photo (1).JPG", "img");
+    const auto group = container->addGroupWithItems({copy, original, numbered});
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->getGroupName(), "Photo.JPG");
+    EXPECT_EQ(group->getGroupNameWithoutExtension(), "Photo");
+    EXPECT_EQ(group->getGroupExtension(), "jpg");
+
+    // The name is recomputed after a change; with only copies left, the first one names the group.
+    group->removeDuplicateItem(entryOf(original));
+    EXPECT_EQ(group->getGroupName(), "Photo copy.JPG");
+    EXPECT_EQ(group->getGroupNameWithoutExtension(), "Photo copy");
+
+    // Folders are judged by their whole name.
+    tree.file("Backup copy/f", "1");
+    tree.file("Backup.2019/f", "1");
+    const auto folders = container->addGroupWithItems({tree.folder("Backup copy"), tree.folder("Backup.2019")});
+    ASSERT_NE(folders, nullptr);
+    EXPECT_TRUE(folders->isFolderGroup());
+    EXPECT_EQ(folders->getGroupName(), "Backup.2019");
+    EXPECT_EQ(folders->getGroupExtension(), "2019");
+
+    // A removed group has no name.
+    folders->getCategory()->removeGroup(folders);
+    EXPECT_EQ(folders->getGroupName(), "");
+}
+
+TEST_F(DuplicatesGroupTest, AnItemTakesOnlyAnEntryItsGroupHolds) {
+    FileSystemItem* a = tree.file("a/r.txt", "same");
+    FileSystemItem* b = tree.file("b/r.txt", "same");
+    FileSystemItem* c = tree.file("c/r.txt", "same");
+    const auto group = container->addGroupWithItems({a, b, c});
+    const auto entryA = entryOf(a);
+    const auto entryB = entryOf(b);
+    ASSERT_NE(entryA, nullptr);
+    ASSERT_NE(entryB, nullptr);
+    EXPECT_EQ(entryA->getGroup(), group);
+    EXPECT_EQ(entryA->getFileItemPath(), tree.path() + "/a/r.txt");
+    EXPECT_EQ(entryA->getParentFolderItemPath(), tree.path() + "/a");
+    EXPECT_EQ(entryA->getFileItemSize(), 4u);
+
+    // An entry that has left its group is refused: the old link stays.
+    group->removeDuplicateItem(entryB);
+    EXPECT_EQ(b->getDuplicateItem(), nullptr);
+    EXPECT_EQ(entryB->getGroup(), nullptr);
+    EXPECT_EQ(entryB->getFileSystemItem(), nullptr);
+    EXPECT_TRUE(entryB->getFileItemPath().empty());
+    a->setDuplicateItem(entryB.get());
+    EXPECT_EQ(a->getDuplicateItem(), entryA.get());
+    // An entry whose group holds it is taken; null clears.
+    c->setDuplicateItem(entryA.get());
+    EXPECT_EQ(c->getDuplicateItem(), entryA.get());
+    c->setDuplicateItem(nullptr);
+    EXPECT_EQ(c->getDuplicateItem(), nullptr);
+
+    // The name analysis is kept on the item.
+    FileSystemItem* copy = tree.file("report copy 2.txt", "x");
+    const AutoSelectName& name = copy->getAutoSelectData();
+    EXPECT_EQ(name.getCoreName(), "report");
+    EXPECT_EQ(name.getPowerOfCopy(), 2);
+    EXPECT_EQ(&copy->getAutoSelectData(), &name);
+}
+
+TEST_F(DuplicatesGroupTest, AFolderEntryAssociatesEverythingBelowWithTheOutermostDuplicateFolder) {
+    FileSystemItem* x1 = tree.file("o1/d1/x.txt", "xx");
+    FileSystemItem* x2 = tree.file("o2/d2/x.txt", "xx");
+    FileSystemItem* outside = tree.file("elsewhere/x.txt", "xx");
+    const auto files = container->addGroupWithItems({x1, x2, outside});
+    ASSERT_NE(files, nullptr);
+
+    const auto inner = container->addGroupWithItems({tree.folder("o1/d1"), tree.folder("o2/d2")});
+    ASSERT_NE(inner, nullptr);
+    const auto d1 = entryOf(tree.folder("o1/d1"));
+    EXPECT_EQ(entryOf(x1)->getAssociatedDuplicateFolder(), d1);
+    EXPECT_EQ(files->getItemsCountInDuplicatesFolders(), 2u);
+
+    const auto outer = container->addGroupWithItems({tree.folder("o1"), tree.folder("o2")});
+    ASSERT_NE(outer, nullptr);
+    const auto o1 = entryOf(tree.folder("o1"));
+    EXPECT_EQ(entryOf(x1)->getAssociatedDuplicateFolder(), o1);
+    EXPECT_EQ(entryOf(tree.folder("o1/d1"))->getAssociatedDuplicateFolder(), o1);
+    EXPECT_EQ(entryOf(outside)->getAssociatedDuplicateFolder(), nullptr);
+    // The inner folders now lie wholly inside duplicate folders: hidden.
+    EXPECT_TRUE(entryOf(tree.folder("o1/d1"))->getGroup()->getCategory()->isHiddenCategory());
+    // The file group still has a copy outside: it stays in its category, figures unchanged.
+    EXPECT_EQ(entryOf(x1)->getGroup(), files);
+    EXPECT_EQ(files->getItemsCountInDuplicatesFolders(), 2u);
+    EXPECT_EQ(files->getTotalSize(), 2u);
+    // The level counts the slashes of the path.
+    EXPECT_EQ(entryOf(x1)->getLevel(), entryOf(outside)->getLevel() + 1);
+}
+
+TEST_F(DuplicatesGroupTest, CopiesInsidePackagesAreKeptOutOfFileCategories) {
+    tree.folder("Tool.app", true);
+    FileSystemItem* inPackage = tree.file("Tool.app/res/icon.png", "png");
+    FileSystemItem* a = tree.file("a/icon.png", "png");
+    FileSystemItem* b = tree.file("b/icon.png", "png");
+    ASSERT_TRUE(inPackage->isInPackage());
+
+    const auto mixed = container->addGroupWithItems({inPackage, a, b});
+    ASSERT_NE(mixed, nullptr);
+    EXPECT_EQ(mixed->getTotalCount(), 2u);
+    EXPECT_EQ(inPackage->getDuplicateItem(), nullptr);
+    EXPECT_FALSE(mixed->getCategory()->isHiddenCategory());
+
+    // Every copy inside packages: the group is hidden, where packages are counted.
+    tree.folder("One.app", true);
+    tree.folder("Two.app", true);
+    FileSystemItem* p1 = tree.file("One.app/lib.so", "lib");
+    FileSystemItem* p2 = tree.file("Two.app/lib.so", "lib");
+    const auto packaged = container->addGroupWithItems({p1, p2});
+    ASSERT_NE(packaged, nullptr);
+    EXPECT_TRUE(packaged->getCategory()->isHiddenCategory());
+    EXPECT_TRUE(packaged->isPackageContent());
+    EXPECT_EQ(packaged->getTotalCount(), 2u);
+    EXPECT_EQ(packaged->getItemsCountInPackages(), 2u);
+    EXPECT_EQ(container->getHiddenCategoryOfDuplicates()->getGroupsCount(), 1u);
+    std::int64_t countedInFileCategories = 0;
+    for (std::int32_t type = 0; type < kFileCategoryCount; ++type)
+        countedInFileCategories += container->getCategoryWithType(type)->getTotalCount();
+    EXPECT_EQ(countedInFileCategories, 2);  // the two copies of the mixed group only
+}
+
+}  // namespace
+}  // namespace kestrane
