@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev nlohmann-json3-dev shared-mime-info libicu-dev
-  util-linux time
+  util-linux time openssl
 )
 
 missing=()
