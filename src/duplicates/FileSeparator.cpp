@@ -128,18 +128,20 @@ void FileSeparator::continueSeparateItems() {
 void FileSeparator::addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem* item, bool fullHash) {
     if (m_bIsSeparationCanceled.load()) return;
     item->setIsCheckedForDuplicates(true);
-    m_pFilterOperationQueue->addOperation([self = shared_from_this(), item, fullHash, blockSize = m_nHashBlockSize,
-                                           maxSize = m_nHashMaxSize] {
+    // The operation gets everything it needs now: after a stop the listener may
+    // drop the items (and their tree) while operations already running finish.
+    ItemFacts facts{item->path(), std::string(item->name()), item->logicalSize(), item->isRegularFile()};
+    m_pFilterOperationQueue->addOperation([self = shared_from_this(), item, facts = std::move(facts), fullHash,
+                                           blockSize = m_nHashBlockSize, maxSize = m_nHashMaxSize] {
         std::optional<std::string> key;
         bool needsFullCheck = false;
         if (!self->m_bIsSeparationCanceled.load()) {
-            const std::string path = item->path();
-            key = calculateHashForItemFullHash(*item, path, fullHash, blockSize, maxSize);
+            key = calculateHashForItemFullHash(facts, fullHash, blockSize, maxSize);
             // Whether a shared partial key must be confirmed; decided here
             // because it may read the file (PNG), which the working queue must
             // not wait for. An empty file's name key needs no confirmation.
             needsFullCheck =
-                key && !fullHash && item->logicalSize() > 0 && ContentHasher::isNeedFullHashBuildForPath(path);
+                key && !fullHash && facts.logicalSize > 0 && ContentHasher::isNeedFullHashBuildForPath(facts.path);
         }
         self->m_shared->workingQueue->async([self, item, key = std::move(key), needsFullCheck]() mutable {
             self->recordKey(item, std::move(key), needsFullCheck);
@@ -147,15 +149,14 @@ void FileSeparator::addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem
     });
 }
 
-std::optional<std::string> FileSeparator::calculateHashForItemFullHash(const FileSystemItem& item,
-                                                                      const std::string& path, bool fullHash,
+std::optional<std::string> FileSeparator::calculateHashForItemFullHash(const ItemFacts& item, bool fullHash,
                                                                       std::uint64_t blockSize, std::uint64_t maxSize) {
     // Only regular files are ever opened; the hashing routines check again.
-    if (!item.isRegularFile()) return std::nullopt;
-    if (item.logicalSize() <= 0) return ContentHasher::nameKey(item.name());
-    if (fullHash) return ContentHasher::hashforFile(path);
+    if (!item.isRegularFile) return std::nullopt;
+    if (item.logicalSize <= 0) return ContentHasher::nameKey(item.name);
+    if (fullHash) return ContentHasher::hashforFile(item.path);
     return ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
-        path, static_cast<std::uint64_t>(item.logicalSize()), blockSize, maxSize);
+        item.path, static_cast<std::uint64_t>(item.logicalSize), blockSize, maxSize);
 }
 
 void FileSeparator::recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck) {

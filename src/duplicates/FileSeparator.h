@@ -99,10 +99,16 @@ private:
     void separateItemsWithFullFileHash(std::vector<FileSystemItem*> items, bool fullHash);
     void continueSeparateItems();
     void addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem* item, bool fullHash);
+    // What hashing needs of an item, taken on the working queue.
+    struct ItemFacts {
+        std::string path;
+        std::string name;
+        std::int64_t logicalSize = 0;
+        bool isRegularFile = false;
+    };
     // Runs on the operation queue.
-    static std::optional<std::string> calculateHashForItemFullHash(const FileSystemItem& item, const std::string& path,
-                                                                  bool fullHash, std::uint64_t blockSize,
-                                                                  std::uint64_t maxSize);
+    static std::optional<std::string> calculateHashForItemFullHash(const ItemFacts& item, bool fullHash,
+                                                                  std::uint64_t blockSize, std::uint64_t maxSize);
     void recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck);
     void saveFileItemWithHash(FileSystemItem* item, const std::optional<std::string>& key);
     void notifyListenerAboutFinish();
