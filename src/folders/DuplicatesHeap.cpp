@@ -1,0 +1,115 @@
+#include "folders/DuplicatesHeap.h"
+
+#include "duplicates/DuplicateItem.h"
+#include "duplicates/DuplicatesGroup.h"
+#include "folders/HeapsGroup.h"
+#include "scan/FolderSystemItem.h"
+
+namespace kestrane {
+
+namespace {
+
+std::shared_ptr<DuplicatesGroup> groupOfFolder(const FolderSystemItem& folder) {
+    const DuplicateItem* entry = folder.getDuplicateItem();
+    return entry != nullptr ? entry->getGroup() : nullptr;
+}
+
+// The group of the outermost duplicate folder that encloses the folder, or null.
+std::shared_ptr<DuplicatesGroup> groupOfEnclosingDuplicateFolder(const FolderSystemItem& folder) {
+    const DuplicateItem* entry = folder.getDuplicateItem();
+    const auto enclosing = entry != nullptr ? entry->getAssociatedDuplicateFolder() : nullptr;
+    return enclosing ? enclosing->getGroup() : nullptr;
+}
+
+// The folders are copies of each other, or one lies in a copy of the other.
+bool areCopiesOfEachOther(const FolderSystemItem& a, const FolderSystemItem& b) {
+    const auto groupA = groupOfFolder(a);
+    const auto groupB = groupOfFolder(b);
+    if (!groupA || !groupB) return false;
+    if (groupA == groupB) return true;
+    const auto outerA = groupOfEnclosingDuplicateFolder(a);
+    const auto outerB = groupOfEnclosingDuplicateFolder(b);
+    if (outerA && outerA == groupB) return true;
+    return outerB && (outerB == groupA || outerB == outerA);
+}
+
+bool isInOrIsPackage(const FolderSystemItem& folder) {
+    return folder.isPackage() || folder.isInPackage();
+}
+
+}  // namespace
+
+std::shared_ptr<DuplicatesHeap> DuplicatesHeap::buildHeapWithFolderWithFolder(
+    const std::shared_ptr<HeapsFolderData>& main, const std::shared_ptr<HeapsFolderData>& second) {
+    if (!main || !second || main == second) return nullptr;
+    const FolderSystemItem* mainFolder = main->getFolderSystemItem();
+    const FolderSystemItem* secondFolder = second->getFolderSystemItem();
+    if (mainFolder == nullptr || secondFolder == nullptr || mainFolder == secondFolder) return nullptr;
+    if (isInOrIsPackage(*mainFolder) || isInOrIsPackage(*secondFolder)) return nullptr;
+    if (areCopiesOfEachOther(*mainFolder, *secondFolder)) return nullptr;
+    auto heap = std::make_shared<DuplicatesHeap>(Key{}, main, second);
+    return heap->getCountOfGroups() >= kMinimalCountOfSharedGroups ? heap : nullptr;
+}
+
+DuplicatesHeap::DuplicatesHeap(Key, std::shared_ptr<HeapsFolderData> main, std::shared_ptr<HeapsFolderData> second)
+    : m_pMainFolderData(std::move(main)), m_pSecondFolderData(std::move(second)) {
+    for (const auto& [id, group] : m_pMainFolderData->getGroups())
+        if (m_pSecondFolderData->hasGroupWithID(id)) m_arrGroups.insert(id);
+    m_arrItems = m_pMainFolderData->getItemsFromFolderInGroups(m_arrGroups);
+    m_nCountOfMainItems = m_arrItems.size();
+    for (auto& item : m_pSecondFolderData->getItemsFromFolderInGroups(m_arrGroups)) m_arrItems.push_back(std::move(item));
+    std::uint64_t total = 0;
+    for (const auto& item : m_arrItems) total += item->getFileItemSize();
+    m_nHeapHalfSize = total / 2;
+}
+
+std::vector<std::shared_ptr<DuplicateItem>> DuplicatesHeap::getMainFolderItems() const {
+    return {m_arrItems.begin(), m_arrItems.begin() + static_cast<std::ptrdiff_t>(m_nCountOfMainItems)};
+}
+
+std::vector<std::shared_ptr<DuplicateItem>> DuplicatesHeap::getSecondFolderItems() const {
+    return {m_arrItems.begin() + static_cast<std::ptrdiff_t>(m_nCountOfMainItems), m_arrItems.end()};
+}
+
+bool DuplicatesHeap::sameAs(const DuplicatesHeap& other) const {
+    const auto main = m_pMainFolderData->getID();
+    const auto second = m_pSecondFolderData->getID();
+    const auto otherMain = other.m_pMainFolderData->getID();
+    const auto otherSecond = other.m_pSecondFolderData->getID();
+    return (main == otherMain && second == otherSecond) || (main == otherSecond && second == otherMain);
+}
+
+std::shared_ptr<DuplicatesHeap> DuplicatesHeap::revertedHeap() const {
+    return buildHeapWithFolderWithFolder(m_pSecondFolderData, m_pMainFolderData);
+}
+
+bool DuplicatesHeap::isHasLastItemsInMainFolder() const {
+    return HeapsGroup::isHasLastItemsInItems(getMainFolderItems());
+}
+
+bool DuplicatesHeap::isHasLastItemsInSecondFolder() const {
+    return HeapsGroup::isHasLastItemsInItems(getSecondFolderItems());
+}
+
+bool DuplicatesHeap::isOnlyLastItemsNotSelectedInMainFolder() const {
+    return HeapsGroup::isOnlyLastItemsNotSelectedInItems(getMainFolderItems());
+}
+
+bool DuplicatesHeap::isOnlyLastItemsNotSelectedInSecondFolder() const {
+    return HeapsGroup::isOnlyLastItemsNotSelectedInItems(getSecondFolderItems());
+}
+
+HeapsItemsStatistics DuplicatesHeap::calculateStatisticsForSecondFolder() const {
+    const FolderSystemItem* mainFolder = getMainFolderItem();
+    return HeapsFolderData::statisticsOfItems(
+        getSecondFolderItems(), [mainFolder](const FolderSystemItem* folder) { return mainFolder != nullptr && folder == mainFolder; });
+}
+
+void DuplicatesHeap::calculateForSecondFolderCountOfItemsCountOfSelectedItemsCountOfSimilarSelectedItemsTotalSize(
+    std::uint64_t* countOfItems, std::uint64_t* countOfSelectedItems, std::uint64_t* countOfSimilarSelectedItems,
+    std::uint64_t* totalSize) const {
+    calculateStatisticsForSecondFolder().copyTo(countOfItems, countOfSelectedItems, countOfSimilarSelectedItems,
+                                                totalSize);
+}
+
+}  // namespace kestrane

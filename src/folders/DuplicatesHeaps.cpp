@@ -1,0 +1,395 @@
+#include "folders/DuplicatesHeaps.h"
+
+#include "duplicates/DuplicateItem.h"
+#include "duplicates/DuplicatesCategory.h"
+#include "duplicates/DuplicatesContainer.h"
+#include "duplicates/DuplicatesGroup.h"
+#include "duplicates/FileCategory.h"
+#include "duplicates/HeapsValidateProgressListener.h"
+#include "folders/DuplicatesHeap.h"
+#include "folders/HeapsFolderData.h"
+#include "folders/HeapsGroup.h"
+#include "platform/MainQueue.h"
+#include "scan/ExcludeChecker.h"
+#include "scan/FolderSystemItem.h"
+
+#include <algorithm>
+#include <set>
+#include <type_traits>
+
+namespace kestrane {
+
+namespace {
+
+std::string smallFileKey(const FileSystemItem& item) {
+    std::string key = std::to_string(item.logicalSize());
+    const std::string_view extension = pathExtension(item.name());
+    if (!extension.empty()) {
+        key.push_back('_');
+        key.append(extension);
+    }
+    return key;
+}
+
+std::string smallFolderKey(const FileSystemItem& item) {
+    return std::to_string(item.logicalSize()) + "_" + std::to_string(item.getCountOfDeepChildren());
+}
+
+// For every key that has a new item: the items already known to be small
+// duplicates join it and are to be compared again.
+template <typename T>
+void mergeExistingIntoNew(SeparatorMap<T>& fresh, SeparatorMap<T>& existing, bool withDescendants) {
+    for (auto& [key, set] : fresh) {
+        const auto* known = existing.find(key);
+        if (set.empty() || known == nullptr || set.size() + known->size() < 2) continue;
+        for (T* item : *known) {
+            set.insert(item);
+            item->setIsCheckedForDuplicates(false);
+            if constexpr (std::is_base_of_v<FolderSystemItem, T>) {
+                if (withDescendants)
+                    for (FileSystemItem* below : item->childrenDeepArray()) below->setIsCheckedForDuplicates(false);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<DuplicatesHeaps> DuplicatesHeaps::create() {
+    return std::make_shared<DuplicatesHeaps>(Key{});
+}
+
+DuplicatesHeaps::DuplicatesHeaps(Key) {}
+
+DuplicatesHeaps::~DuplicatesHeaps() = default;
+
+std::shared_ptr<HeapsFolderData> DuplicatesHeaps::findRecord(const std::string& path) const {
+    if (const auto it = m_arrFoldersData.find(path); it != m_arrFoldersData.end()) return it->second;
+    if (const auto it = m_arrHiddenFoldersData.find(path); it != m_arrHiddenFoldersData.end()) return it->second;
+    return nullptr;
+}
+
+void DuplicatesHeaps::addGroup(const std::shared_ptr<DuplicatesGroup>& group) {
+    if (!group) return;
+    if (m_pContainer.expired()) m_pContainer = group->getContainer();
+    const std::uint64_t groupID = group->getGroupID();
+    std::vector<std::shared_ptr<HeapsFolderData>> touched;
+    for (const auto& item : group->getItems()) {
+        FileSystemItem* file = item->getFileSystemItem();
+        if (file == nullptr || file->parent() == nullptr) continue;  // a scanned root has no folder here
+        const std::string& path = item->getParentFolderItemPath();
+        auto record = findRecord(path);
+        if (!record) {
+            record = HeapsFolderData::create(file->parent(), m_pContainer, path);
+            m_arrFoldersData.emplace(path, record);
+        }
+        auto& intersection = m_arrFoldersIntersections[record->getID()];
+        intersection.emplace(groupID, group);
+        if (intersection.size() >= 2) m_nPossibleHeapsSize.fetch_add(item->getFileItemSize(), std::memory_order_relaxed);
+        if (std::find(touched.begin(), touched.end(), record) == touched.end()) touched.push_back(std::move(record));
+    }
+    for (const auto& record : touched) {
+        record->addItemsOfGroup(group);
+        m_arrFoldersWithNewGroups.insert(record->getID());
+    }
+    m_bNeedRecalculateTotalHeapsSize = true;
+}
+
+void DuplicatesHeaps::removeGroup(const std::shared_ptr<DuplicatesGroup>& group) {
+    if (!group) return;
+    for (const auto& record : getAllFoldersOfGroup(*group)) record->removeItemsOfGroup(group->getGroupID());
+    m_bNeedRecalculateTotalHeapsSize = true;
+}
+
+std::vector<std::shared_ptr<HeapsFolderData>> DuplicatesHeaps::getAllFoldersOfGroup(const DuplicatesGroup& group) const {
+    std::vector<std::shared_ptr<HeapsFolderData>> records;
+    for (const auto& item : group.getItems()) {
+        auto record = findRecord(item->getParentFolderItemPath());
+        if (record && std::find(records.begin(), records.end(), record) == records.end())
+            records.push_back(std::move(record));
+    }
+    return records;
+}
+
+std::size_t DuplicatesHeaps::pruneIntersection(std::uint64_t folderID) {
+    const auto it = m_arrFoldersIntersections.find(folderID);
+    if (it == m_arrFoldersIntersections.end()) return 0;
+    std::erase_if(it->second, [](const auto& entry) {
+        const auto group = entry.second.lock();
+        return !group || !group->getCategory();
+    });
+    return it->second.size();
+}
+
+void DuplicatesHeaps::generateHeapsGroup(HeapsGroup& group, const RecordLookup& lookup) const {
+    const auto& main = group.getMainFolder();
+    const auto it = m_arrFoldersIntersections.find(main->getID());
+    if (it == m_arrFoldersIntersections.end()) return;
+    std::set<std::string> paths;
+    for (const auto& [id, weakGroup] : it->second) {
+        const auto shared = weakGroup.lock();
+        if (!shared || !shared->getCategory()) continue;
+        for (const auto& item : shared->getItems()) paths.insert(item->getParentFolderItemPath());
+    }
+    paths.erase(main->getFolderPath());
+    for (const auto& path : paths)
+        if (const auto second = lookup(path)) group.addHeap(DuplicatesHeap::buildHeapWithFolderWithFolder(main, second));
+}
+
+// The full computation:
+//  1. records whose folder has copies of fewer than two live groups go;
+//  2. the hidden records come back and every record is brought up to date;
+//  3. folder by folder (until cancelled), its heaps: rebuilt from its previous
+//     ones when it had some and gained no group since, else tried against
+//     every folder holding a copy of one of its groups; the size found so far
+//     is reported on the way;
+//  4. every heap is added the other way round as well, so that a cancelled
+//     computation still gives both folders of each heap found;
+//  5. records without heaps go, records with only heaps with duplicate
+//     folders are hidden;
+//  6. the final size is reported, whatever the throttle.
+void DuplicatesHeaps::validateEmptyDataAfterRemoveWithListener(
+    const std::shared_ptr<HeapsValidateProgressListener>& listener) {
+    // 1. Folders with copies of fewer than two live groups can be in no heap.
+    std::uint64_t examined = 0;
+    for (auto it = m_arrFoldersData.begin(); it != m_arrFoldersData.end();) {
+        ++examined;
+        const std::uint64_t id = it->second->getID();
+        if (pruneIntersection(id) < 2) {
+            m_arrFoldersIntersections.erase(id);
+            it = m_arrFoldersData.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    addCheckedFolders(listener, examined, false);
+
+    // 2. The hidden records are looked at again; every record is brought up to date.
+    m_arrFoldersData.merge(m_arrHiddenFoldersData);
+    m_arrHiddenFoldersData.clear();
+    for (const auto& [path, record] : m_arrFoldersData) record->updateData();
+
+    // 3. The heaps of every folder, until cancelled.
+    const RecordLookup lookupShown = [this](const std::string& path) -> std::shared_ptr<HeapsFolderData> {
+        const auto it = m_arrFoldersData.find(path);
+        return it == m_arrFoldersData.end() ? nullptr : it->second;
+    };
+    const auto currentRecordOf = [&lookupShown](const HeapsFolderData& old) {
+        return lookupShown(old.getFolderPath());
+    };
+    std::unordered_map<std::uint64_t, std::shared_ptr<HeapsGroup>> groups;
+    std::vector<std::shared_ptr<HeapsGroup>> kept;
+    std::uint64_t runningTotal = 0;
+    const std::size_t count = m_arrFoldersData.size();
+    std::size_t index = 0;
+    for (const auto& [path, record] : m_arrFoldersData) {
+        if (listener && listener->isHeapsValidationCanceled()) break;
+        auto group = HeapsGroup::create(record);
+        const auto previous = m_arrHeapsGroups.find(record->getID());
+        if (previous != m_arrHeapsGroups.end() && previous->second->isCanBeUsedForFastRecalculation() &&
+            !m_arrFoldersWithNewGroups.contains(record->getID()))
+            group->fastRecalculateGroup(*previous->second, currentRecordOf);
+        else
+            generateHeapsGroup(*group, lookupShown);
+        runningTotal += group->calculateSizeOfParticipatingItems();
+        if (runningTotal > 0)
+            notifyHeapsSizeChangedWithProgress(
+                listener, runningTotal, static_cast<float>(index) / static_cast<float>(count) * 0.5f + 0.5f, false);
+        if (group->hasAnyHeap()) {
+            groups.emplace(record->getID(), group);
+            kept.push_back(std::move(group));
+        }
+        addCheckedFolders(listener, 1, false);
+        ++index;
+    }
+
+    // 4. Every heap also seen from its second folder.
+    for (const auto& group : kept) {
+        const auto& main = group->getMainFolder();
+        for (const auto& second : group->secondHeapsFoldersData()) {
+            auto it = groups.find(second->getID());
+            if (it != groups.end() && it->second->getHeapForKey(main->getID())) continue;
+            const auto heap = DuplicatesHeap::buildHeapWithFolderWithFolder(second, main);
+            if (!heap) continue;
+            if (it == groups.end()) it = groups.emplace(second->getID(), HeapsGroup::create(second)).first;
+            it->second->addHeap(heap);
+        }
+    }
+
+    // 5. Keep the result; records without heaps go, those with only heaps
+    // with duplicate folders are set aside.
+    m_arrHeapsGroups = std::move(groups);
+    for (auto it = m_arrFoldersData.begin(); it != m_arrFoldersData.end();) {
+        const std::uint64_t id = it->second->getID();
+        const auto group = m_arrHeapsGroups.find(id);
+        if (group == m_arrHeapsGroups.end() || !group->second->hasAnyHeap()) {
+            m_arrFoldersIntersections.erase(id);
+            m_arrHeapsGroups.erase(id);
+            it = m_arrFoldersData.erase(it);
+        } else if (group->second->hasOnlyHeapsWithDuplicatesFolder()) {
+            m_arrHiddenFoldersData.insert(m_arrFoldersData.extract(it++));
+        } else {
+            ++it;
+        }
+    }
+    m_arrFoldersWithNewGroups.clear();
+
+    // 6. (The total is recomputed at once, so that getPossibleHeapsSize follows.)
+    m_bNeedRecalculateTotalHeapsSize = true;
+    getTotalHeapsSize();
+    notifyHeapsSizeChangedWithProgress(listener, runningTotal, 1.0f, true);
+    addCheckedFolders(listener, 0, true);
+}
+
+void DuplicatesHeaps::addCheckedFolders(const std::shared_ptr<HeapsValidateProgressListener>& listener,
+                                        std::uint64_t count, bool flush) {
+    if (!listener) return;
+    m_nPendingCheckedFolders += count;
+    const auto now = std::chrono::steady_clock::now();
+    if (!flush && m_pLastCheckedFoldersReportDate && now - *m_pLastCheckedFoldersReportDate <= kNotificationInterval)
+        return;
+    if (m_nPendingCheckedFolders == 0) return;
+    m_pLastCheckedFoldersReportDate = now;
+    platform::MainQueue::shared().async(
+        [weak = std::weak_ptr<HeapsValidateProgressListener>(listener), pending = std::exchange(m_nPendingCheckedFolders, 0)] {
+            if (const auto strong = weak.lock()) strong->onHeapsCheckedFolders(pending);
+        });
+}
+
+bool DuplicatesHeaps::notifyHeapsSizeChangedWithProgress(const std::shared_ptr<HeapsValidateProgressListener>& listener,
+                                                         std::uint64_t size, float progress, bool forced) {
+    if (!listener) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (!forced && m_pLastNotificationDate && now - *m_pLastNotificationDate <= kNotificationInterval) return false;
+    m_pLastNotificationDate = now;
+    platform::MainQueue::shared().async([weak = std::weak_ptr<HeapsValidateProgressListener>(listener), size, progress] {
+        if (const auto strong = weak.lock()) strong->onHeapsSizeChangedWithProgress(size, progress);
+    });
+    return true;
+}
+
+std::uint64_t DuplicatesHeaps::getPossibleHeapsSize() const {
+    return std::max(m_nPossibleHeapsSize.load(std::memory_order_relaxed),
+                    m_nTotalHeapsSize.load(std::memory_order_relaxed));
+}
+
+std::uint64_t DuplicatesHeaps::getTotalHeapsSize() {
+    if (m_bNeedRecalculateTotalHeapsSize) {
+        std::uint64_t total = 0;
+        for (const auto& [path, record] : m_arrFoldersData)
+            if (const auto group = getHeapsGroupForFolderData(*record)) total += group->calculateSizeOfParticipatingItems();
+        m_nTotalHeapsSize.store(total, std::memory_order_relaxed);
+        m_bNeedRecalculateTotalHeapsSize = false;
+    }
+    return m_nTotalHeapsSize.load(std::memory_order_relaxed);
+}
+
+std::vector<HeapsProgressGroup> DuplicatesHeaps::buildProgressData() const {
+    std::map<std::uint64_t, HeapsProgressGroup> byGroup;
+    for (const auto& [path, record] : m_arrFoldersData) {
+        const auto group = getHeapsGroupForFolderData(*record);
+        if (!group) continue;
+        for (const auto& item : group->getItemsInMainFolderThatParticipateInHeaps()) {
+            if (item->getAssociatedDuplicateFolder()) continue;
+            auto duplicatesGroup = item->getGroup();
+            if (!duplicatesGroup) continue;
+            auto& entry = byGroup[duplicatesGroup->getGroupID()];
+            if (!entry.group) entry.group = std::move(duplicatesGroup);
+            entry.items.push_back(item);
+        }
+    }
+    std::vector<HeapsProgressGroup> data;
+    data.reserve(byGroup.size());
+    for (auto& [id, entry] : byGroup) data.push_back(std::move(entry));
+    return data;
+}
+
+std::shared_ptr<HeapsGroup> DuplicatesHeaps::getHeapsGroupForFolderData(const HeapsFolderData& folderData) const {
+    const auto it = m_arrHeapsGroups.find(folderData.getID());
+    return it == m_arrHeapsGroups.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<HeapsGroup> DuplicatesHeaps::buildHeapsGroupForFolderWithPath(const std::string& path) const {
+    const auto record = findRecord(path);
+    if (!record) return nullptr;
+    auto group = HeapsGroup::create(record);
+    generateHeapsGroup(*group, [this](const std::string& other) { return findRecord(other); });
+    return group;
+}
+
+void DuplicatesHeaps::updateDataOfFolders(const std::vector<std::string>& paths) {
+    for (const auto& path : paths)
+        if (const auto record = findRecord(path)) record->updateData();
+    m_bNeedRecalculateTotalHeapsSize = true;
+}
+
+void DuplicatesHeaps::recalculateHeapsInfo() {
+    for (const auto& [path, record] : m_arrFoldersData) record->updateData();
+    for (const auto& [path, record] : m_arrHiddenFoldersData) record->updateData();
+    for (auto& [id, group] : m_arrHeapsGroups) {
+        auto rebuilt = HeapsGroup::create(group->getMainFolder());
+        rebuilt->fastRecalculateGroup(*group);
+        group = std::move(rebuilt);
+    }
+    m_bNeedRecalculateTotalHeapsSize = true;
+}
+
+void DuplicatesHeaps::getSmallFilesThatNeedToBeCheckedForBetterHeapsAndFoldersForContainerWithHiddenFoldersIsContainerChanged(
+    SeparatorMap<FileSystemItem>& files, SeparatorMap<FolderSystemItem>& folders,
+    const std::shared_ptr<DuplicatesContainer>& container, bool withHiddenFolders, bool& isContainerChanged) {
+    files.clear();
+    folders.clear();
+    isContainerChanged = false;
+    if (!container) return;
+    const auto& small = container->getSmallDuplicatesCategory();
+    isContainerChanged = small->getGroupsCount() > 0;
+    const auto& excludeChecker = container->getExcludeChecker();
+
+    SeparatorMap<FileSystemItem> existingFiles;
+    SeparatorMap<FolderSystemItem> existingFolders;
+    // Small-duplicates groups met in the folders, with all their items.
+    std::map<std::uint64_t, std::vector<FileSystemItem*>> remembered;
+    for (const auto& [path, record] : m_arrFoldersData) {
+        const FolderSystemItem* folder = record->getFolderSystemItem();
+        if (folder == nullptr) continue;
+        for (const auto& child : folder->childrenArray()) {
+            FileSystemItem* item = child.get();
+            if (excludeChecker && excludeChecker->isFileItemExcluded(item)) {
+                item->setIsCheckedForDuplicates(true);
+                continue;
+            }
+            const DuplicateItem* entry = item->getDuplicateItem();
+            if (entry == nullptr) {
+                if (item->isCheckedForDuplicates()) continue;
+                if (item->isDir()) {
+                    if (!withHiddenFolders && item->isTopHiddenFlag()) continue;
+                    folders.addObjectWithSeparatorKey(static_cast<FolderSystemItem*>(item), smallFolderKey(*item));
+                } else {
+                    files.addObjectWithSeparatorKey(item, smallFileKey(*item));
+                }
+                continue;
+            }
+            const auto group = entry->getGroup();
+            if (!group || group->getCategory() != small) continue;
+            remembered.try_emplace(group->getGroupID(), group->getFileSystemItems());
+            if (item->isDir())
+                existingFolders.addObjectWithSeparatorKey(static_cast<FolderSystemItem*>(item), smallFolderKey(*item));
+            else
+                existingFiles.addObjectWithSeparatorKey(item, smallFileKey(*item));
+        }
+    }
+    small->removeAllGroups();
+
+    mergeExistingIntoNew(files, existingFiles, false);
+    mergeExistingIntoNew(folders, existingFolders, true);
+
+    // What is not compared again stays a group, now a regular one.
+    for (const auto& [id, items] : remembered) {
+        std::vector<FileSystemItem*> checked;
+        for (FileSystemItem* item : items)
+            if (item->isCheckedForDuplicates()) checked.push_back(item);
+        if (checked.size() >= 2) container->addGroupWithItems(checked);
+    }
+}
+
+}  // namespace kestrane

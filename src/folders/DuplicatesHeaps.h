@@ -1,0 +1,150 @@
+#pragma once
+
+#include "duplicates/HeapsCollection.h"
+#include "duplicates/SeparatorMap.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace kestrane {
+
+class DuplicateItem;
+class DuplicatesContainer;
+class DuplicatesGroup;
+class FileSystemItem;
+class FolderSystemItem;
+class HeapsFolderData;
+class HeapsGroup;
+
+// The participating copies of one group, for the progress bar of the similar folders.
+struct HeapsProgressGroup {
+    std::shared_ptr<DuplicatesGroup> group;
+    std::vector<std::shared_ptr<DuplicateItem>> items;
+};
+
+// The similar-folder registry of one duplicates container.
+//
+// Fed incrementally while groups are made (addGroup / removeGroup, from the
+// container), and recomputed in full by validateEmptyDataAfterRemoveWithListener
+// at the end of a scan and after every removal: folder records that share at
+// least two groups with another record form heaps (DuplicatesHeap), collected
+// per main folder (HeapsGroup). Records that only have heaps with duplicate
+// folders are set aside (hidden) and looked at again by every computation.
+//
+// Owned by the container; refers to it only weakly (taken from the first
+// group it is given). Used from one queue at a time: the container's queue
+// during a scan, the caller's thread for the computation, the main thread
+// afterwards. getPossibleHeapsSize may be read from any thread.
+class DuplicatesHeaps final : public HeapsCollection {
+    struct Key {
+        explicit Key() = default;
+    };
+
+public:
+    // Reports of the size found so far closer together than this are dropped.
+    static constexpr std::chrono::milliseconds kNotificationInterval{500};
+
+    static std::shared_ptr<DuplicatesHeaps> create();
+    explicit DuplicatesHeaps(Key);
+    ~DuplicatesHeaps() override;
+    DuplicatesHeaps(const DuplicatesHeaps&) = delete;
+    DuplicatesHeaps& operator=(const DuplicatesHeaps&) = delete;
+
+    // HeapsCollection
+    // Registers the group with the folders of its copies; the possible size
+    // grows by each copy whose folder then has copies of two or more groups.
+    void addGroup(const std::shared_ptr<DuplicatesGroup>& group) override;
+    // Takes the group's copies out of the records of their folders.
+    void removeGroup(const std::shared_ptr<DuplicatesGroup>& group) override;
+    // The full computation (see the .cpp); reports go to the listener on the
+    // main queue, throttled; cancellation is asked before each folder.
+    void validateEmptyDataAfterRemoveWithListener(
+        const std::shared_ptr<HeapsValidateProgressListener>& listener) override;
+    // The larger of the running estimate and the last computed total.
+    std::uint64_t getPossibleHeapsSize() const override;
+
+    // The heaps of the record from the last computation, or null.
+    std::shared_ptr<HeapsGroup> getHeapsGroupForFolderData(const HeapsFolderData& folderData) const;
+    // A fresh group of heaps of the folder's record (shown or hidden) with
+    // every other record; null when the folder has no record.
+    std::shared_ptr<HeapsGroup> buildHeapsGroupForFolderWithPath(const std::string& path) const;
+    // The shown records, by folder path.
+    const std::map<std::string, std::shared_ptr<HeapsFolderData>>& getAllFoldersData() const { return m_arrFoldersData; }
+    // The records set aside because they only have heaps with duplicate folders.
+    const std::map<std::string, std::shared_ptr<HeapsFolderData>>& getHiddenFoldersData() const {
+        return m_arrHiddenFoldersData;
+    }
+    // The records of the folders holding copies of the group.
+    std::vector<std::shared_ptr<HeapsFolderData>> getAllFoldersOfGroup(const DuplicatesGroup& group) const;
+    // Refreshes the records of the folders at these paths.
+    void updateDataOfFolders(const std::vector<std::string>& paths);
+    // Refreshes every record and rebuilds each stored group of heaps from its own heaps.
+    void recalculateHeapsInfo();
+
+    // Every copy that takes part in a heap of its own folder and is not
+    // inside a duplicate folder counts once. Recomputed when stale.
+    std::uint64_t getTotalHeapsSize();
+    bool isEmpty() { return getTotalHeapsSize() == 0; }
+    // The copies counted by getTotalHeapsSize, by group (ascending group ID).
+    std::vector<HeapsProgressGroup> buildProgressData() const;
+
+    // The not yet checked direct children of every record with heaps, for
+    // hashing: files keyed by size and extension, folders by size and number
+    // of items below. Children already in the container's small-duplicates
+    // category join the keys of new children (and are marked not checked,
+    // folders with everything below); the category is emptied and those of
+    // its groups that were not handed back for hashing return as regular
+    // groups. isContainerChanged tells whether the category held any group.
+    void getSmallFilesThatNeedToBeCheckedForBetterHeapsAndFoldersForContainerWithHiddenFoldersIsContainerChanged(
+        SeparatorMap<FileSystemItem>& files, SeparatorMap<FolderSystemItem>& folders,
+        const std::shared_ptr<DuplicatesContainer>& container, bool withHiddenFolders, bool& isContainerChanged);
+
+    // Sends the size and progress to the listener on the main queue, unless
+    // the previous report went less than kNotificationInterval ago and this
+    // one is not forced. Returns whether it was sent.
+    bool notifyHeapsSizeChangedWithProgress(const std::shared_ptr<HeapsValidateProgressListener>& listener,
+                                            std::uint64_t size, float progress, bool forced);
+
+private:
+    using FoldersDataMap = std::map<std::string, std::shared_ptr<HeapsFolderData>>;
+    using RecordLookup = std::function<std::shared_ptr<HeapsFolderData>(const std::string& path)>;
+
+    std::shared_ptr<HeapsFolderData> findRecord(const std::string& path) const;
+    // Tries a heap between the record and every record holding a copy of a
+    // group of the record's intersection set.
+    void generateHeapsGroup(HeapsGroup& group, const RecordLookup& lookup) const;
+    // Drops the groups that left their categories from the record's
+    // intersection set; returns how many live groups remain.
+    std::size_t pruneIntersection(std::uint64_t folderID);
+    void addCheckedFolders(const std::shared_ptr<HeapsValidateProgressListener>& listener, std::uint64_t count,
+                           bool flush);
+
+    FoldersDataMap m_arrFoldersData;
+    FoldersDataMap m_arrHiddenFoldersData;
+    // Folder record ID -> the groups (by ID) that had a copy directly in that folder.
+    std::unordered_map<std::uint64_t, std::map<std::uint64_t, std::weak_ptr<DuplicatesGroup>>> m_arrFoldersIntersections;
+    // Folder record ID -> its heaps, from the last computation.
+    std::unordered_map<std::uint64_t, std::shared_ptr<HeapsGroup>> m_arrHeapsGroups;
+    // Records that gained a group since the last computation: their heaps
+    // may be with folders they had none with, so they are built afresh.
+    std::unordered_set<std::uint64_t> m_arrFoldersWithNewGroups;
+    std::weak_ptr<DuplicatesContainer> m_pContainer;
+
+    std::atomic<std::uint64_t> m_nPossibleHeapsSize{0};
+    std::atomic<std::uint64_t> m_nTotalHeapsSize{0};
+    bool m_bNeedRecalculateTotalHeapsSize = true;
+    std::optional<std::chrono::steady_clock::time_point> m_pLastNotificationDate;
+    std::uint64_t m_nPendingCheckedFolders = 0;
+    std::optional<std::chrono::steady_clock::time_point> m_pLastCheckedFoldersReportDate;
+};
+
+}  // namespace kestrane

@@ -1,0 +1,348 @@
+#include "folders/DuplicatesHeaps.h"
+
+#include "duplicates/DuplicateItem.h"
+#include "duplicates/DuplicatesCategory.h"
+#include "duplicates/DuplicatesContainer.h"
+#include "duplicates/DuplicatesGroup.h"
+#include "duplicates/FileCategory.h"
+#include "duplicates/HeapsValidateProgressListener.h"
+#include "duplicates/ModelTestTree.h"
+#include "folders/DuplicatesHeap.h"
+#include "folders/HeapsFolderData.h"
+#include "folders/HeapsGroup.h"
+#include "platform/MainQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace kestrane {
+namespace {
+
+using test::entryOf;
+
+class RecordingProgress : public HeapsValidateProgressListener {
+public:
+    // Asked before each folder: cancels from the (cancelAfter + 1)th question on.
+    bool isHeapsValidationCanceled() override { return cancelAfter >= 0 && ++asked > cancelAfter; }
+    void onHeapsCheckedFolders(std::uint64_t count) override { checked += count; }
+    void onHeapsSizeChangedWithProgress(std::uint64_t size, float progress) override {
+        reports.emplace_back(size, progress);
+    }
+    bool finished() const { return !reports.empty() && reports.back().second == 1.0f; }
+
+    int cancelAfter = -1;
+    int asked = 0;
+    std::uint64_t checked = 0;
+    std::vector<std::pair<std::uint64_t, float>> reports;
+};
+
+class DuplicatesHeapsTest : public test::IsolatedHomeTest {
+protected:
+    void SetUp() override {
+        IsolatedHomeTest::SetUp();
+        m_container->saveRoots({m_tree.rootPtr()});
+    }
+    void TearDown() override {
+        platform::MainQueue::shared().runPending();
+        IsolatedHomeTest::TearDown();
+    }
+
+    FileSystemItem* file(const std::string& relative, const std::string& content) { return m_tree.file(relative, content); }
+    std::string pathOf(const std::string& relative) const { return m_tree.path() + "/" + relative; }
+    std::shared_ptr<DuplicatesGroup> group(std::vector<FileSystemItem*> items) {
+        return m_container->addGroupWithItems(items);
+    }
+    // The same file in every folder, one group.
+    std::shared_ptr<DuplicatesGroup> shared(const std::string& name, const std::string& content,
+                                            const std::vector<std::string>& folders) {
+        std::vector<FileSystemItem*> items;
+        for (const auto& folder : folders) items.push_back(file(folder + "/" + name, content));
+        return group(items);
+    }
+    void validate(const std::shared_ptr<HeapsValidateProgressListener>& listener = nullptr) {
+        m_container->validateEmptyDataAfterRemoveWithListener(listener);
+    }
+    std::shared_ptr<HeapsFolderData> record(const std::string& relative) const {
+        const auto& all = m_heaps->getAllFoldersData();
+        const auto it = all.find(pathOf(relative));
+        return it == all.end() ? nullptr : it->second;
+    }
+    std::shared_ptr<HeapsFolderData> hiddenRecord(const std::string& relative) const {
+        const auto& all = m_heaps->getHiddenFoldersData();
+        const auto it = all.find(pathOf(relative));
+        return it == all.end() ? nullptr : it->second;
+    }
+    // The heap main -> second of the last computation, or null.
+    std::shared_ptr<DuplicatesHeap> heap(const std::string& main, const std::string& second) const {
+        const auto mainRecord = record(main);
+        const auto secondRecord = record(second);
+        if (!mainRecord || !secondRecord) return nullptr;
+        const auto heaps = m_heaps->getHeapsGroupForFolderData(*mainRecord);
+        return heaps ? heaps->getHeapForKey(secondRecord->getID()) : nullptr;
+    }
+    std::vector<std::string> shownFolders() const {
+        std::vector<std::string> names;
+        for (const auto& [path, data] : m_heaps->getAllFoldersData()) names.push_back(path.substr(m_tree.path().size() + 1));
+        return names;
+    }
+
+    test::ModelTestTree m_tree;
+    std::shared_ptr<DuplicatesHeaps> m_heaps = DuplicatesHeaps::create();
+    std::shared_ptr<DuplicatesContainer> m_container = DuplicatesContainer::create(m_heaps, nullptr);
+};
+
+TEST_F(DuplicatesHeapsTest, FoldersSharingTwoGroupsFormAHeapEachWayAndOneSharedGroupIsNotEnough) {
+    shared("p.txt", "0123456789", {"A", "B"});
+    shared("q.txt", "abcde", {"A", "B"});
+    shared("r.txt", "rrr", {"C", "D"});
+    // A and B each got copies of a second group: 5 + 5 bytes may become similar folders.
+    EXPECT_EQ(m_heaps->getPossibleHeapsSize(), 10u);
+
+    auto progress = std::make_shared<RecordingProgress>();
+    validate(progress);
+    EXPECT_EQ(shownFolders(), (std::vector<std::string>{"A", "B"}));
+
+    const auto ab = heap("A", "B");
+    const auto ba = heap("B", "A");
+    ASSERT_TRUE(ab);
+    ASSERT_TRUE(ba);
+    EXPECT_EQ(ab->getMainFolderItem(), m_tree.folder("A"));
+    EXPECT_EQ(ab->getSecondFolderItem(), m_tree.folder("B"));
+    EXPECT_EQ(ba->getMainFolderItem(), m_tree.folder("B"));
+    EXPECT_TRUE(ab->sameAs(*ba));
+    EXPECT_TRUE(ab->revertedHeap()->sameAs(*ab));
+    // Shared files of 10 and 5 bytes in each folder.
+    EXPECT_EQ(ab->getCountOfItems(), 4u);
+    EXPECT_EQ(ab->getCountOfGroups(), 2u);
+    EXPECT_EQ(ab->getHeapHalfSize(), 15u);
+    EXPECT_EQ(ab->getHeapSize(), 30u);
+    for (const auto& item : ab->getMainFolderItems()) EXPECT_EQ(item->getParentFolderItemPath(), pathOf("A"));
+    for (const auto& item : ab->getSecondFolderItems()) EXPECT_EQ(item->getParentFolderItemPath(), pathOf("B"));
+
+    const auto groupA = m_heaps->getHeapsGroupForFolderData(*record("A"));
+    EXPECT_EQ(groupA->getCountOfHeapsInGroup(), 1u);
+    EXPECT_EQ(groupA->getItemsInMainFolderThatParticipateInHeaps().size(), 2u);
+    EXPECT_EQ(groupA->getAllSecondFolders(), (std::vector<FolderSystemItem*>{m_tree.folder("B")}));
+
+    // Each participating copy counts once, in its own folder.
+    EXPECT_EQ(m_heaps->getTotalHeapsSize(), 30u);
+    EXPECT_EQ(m_heaps->getPossibleHeapsSize(), 30u);
+    EXPECT_FALSE(m_heaps->isEmpty());
+    const auto progressData = m_heaps->buildProgressData();
+    ASSERT_EQ(progressData.size(), 2u);
+    for (const auto& entry : progressData) EXPECT_EQ(entry.items.size(), 2u);
+
+    // The records of C and D go (one group each); then the four records are
+    // checked, and A and B once more while their heaps are built.
+    ASSERT_TRUE(test::runMainQueueUntil([&] { return progress->finished() && progress->checked == 6; }));
+    EXPECT_EQ(progress->reports.back().first, 30u);
+}
+
+TEST_F(DuplicatesHeapsTest, AFolderFormsNoHeapWithItself) {
+    group({file("F/a1.txt", "same"), file("F/a2.txt", "same")});
+    group({file("F/b1.txt", "other"), file("F/b2.txt", "other")});
+    validate();
+    EXPECT_TRUE(m_heaps->getAllFoldersData().empty());
+    EXPECT_TRUE(m_heaps->getHiddenFoldersData().empty());
+    EXPECT_TRUE(m_heaps->isEmpty());
+
+    auto f = HeapsFolderData::create(m_tree.folder("F"));
+    f->updateData();
+    EXPECT_EQ(f->getGroups().size(), 2u);
+    EXPECT_FALSE(DuplicatesHeap::buildHeapWithFolderWithFolder(f, f));
+    // Another record of the same folder is still the same folder.
+    auto again = HeapsFolderData::create(m_tree.folder("F"));
+    again->updateData();
+    EXPECT_FALSE(DuplicatesHeap::buildHeapWithFolderWithFolder(f, again));
+}
+
+TEST_F(DuplicatesHeapsTest, CopiesOfTheSameFolderFormNoHeapAndTheirOtherHeapsAreHidden) {
+    shared("f1.txt", "first", {"D1", "D2", "E"});
+    shared("f2.txt", "second", {"D1", "D2", "E"});
+    file("E/g.txt", "only here");
+    validate();
+    EXPECT_TRUE(heap("D1", "D2"));  // as long as nobody knows they are copies
+
+    m_tree.calculateSizes();
+    const auto folders = group({m_tree.folder("D1"), m_tree.folder("D2")});
+    ASSERT_TRUE(folders);
+    ASSERT_EQ(folders->getCategory()->getType(), kFileCategoryFolders);
+    validate();
+    // D1 and D2 have no heap with each other; their heaps with E involve a
+    // duplicate folder, so all three records are set aside.
+    EXPECT_TRUE(m_heaps->getAllFoldersData().empty());
+    ASSERT_TRUE(hiddenRecord("D1") && hiddenRecord("D2") && hiddenRecord("E"));
+    EXPECT_EQ(m_heaps->getTotalHeapsSize(), 0u);
+    EXPECT_TRUE(m_heaps->isEmpty());
+
+    const auto d1 = m_heaps->buildHeapsGroupForFolderWithPath(pathOf("D1"));
+    ASSERT_TRUE(d1);
+    EXPECT_EQ(d1->getCountOfHeapsInGroup(), 0u);
+    ASSERT_EQ(d1->getAllSubHeapsWithDuplicatesFolder().size(), 1u);
+    EXPECT_EQ(d1->getAllSubHeapsWithDuplicatesFolder().front()->getSecondFolderItem(), m_tree.folder("E"));
+    EXPECT_FALSE(DuplicatesHeap::buildHeapWithFolderWithFolder(hiddenRecord("D1"), hiddenRecord("D2")));
+    EXPECT_FALSE(DuplicatesHeap::buildHeapWithFolderWithFolder(hiddenRecord("D2"), hiddenRecord("D1")));
+
+    // A duplicate folder counts as a whole.
+    const auto d1Record = hiddenRecord("D1");
+    auto statistics = d1Record->calculateStatistics();
+    EXPECT_EQ(statistics.countOfItems, 2u);
+    EXPECT_EQ(statistics.countOfSelectedItems, 0u);
+    EXPECT_EQ(statistics.totalSize, static_cast<std::uint64_t>(m_tree.folder("D1")->logicalSize()));
+    ASSERT_TRUE(entryOf(m_tree.folder("D1"))->selectItemForced(false));
+    statistics = d1Record->calculateStatistics();
+    EXPECT_EQ(statistics.countOfSelectedItems, 2u);
+    EXPECT_EQ(statistics.countOfSimilarSelectedItems, 0u);
+}
+
+TEST_F(DuplicatesHeapsTest, AFolderInsideADuplicateFolderIsKeptApartAndComesBackWhenTheFolderIsNoCopyAnyMore) {
+    shared("f1.txt", "first", {"P1/X", "P2/X", "Y"});
+    shared("f2.txt", "second", {"P1/X", "P2/X", "Y"});
+    file("Y/z.txt", "only here");
+    m_tree.calculateSizes();
+    const auto folders = group({m_tree.folder("P1"), m_tree.folder("P2")});
+    ASSERT_TRUE(folders);
+    validate();
+
+    EXPECT_TRUE(m_heaps->getAllFoldersData().empty());
+    const auto y = hiddenRecord("Y");
+    ASSERT_TRUE(y);  // hidden, not dropped
+    const auto yHeaps = m_heaps->getHeapsGroupForFolderData(*y);
+    ASSERT_TRUE(yHeaps);
+    EXPECT_EQ(yHeaps->getCountOfHeapsInGroup(), 0u);
+    EXPECT_EQ(yHeaps->getAllSubHeapsWithDuplicatesFolder().size(), 2u);  // with P1/X and with P2/X
+    EXPECT_TRUE(yHeaps->getItemsInMainFolderThatParticipateInHeaps().empty());
+    EXPECT_EQ(m_heaps->getTotalHeapsSize(), 0u);
+
+    // P1 and P2 stop being copies: the hidden records are looked at again.
+    m_container->getCategoryWithType(kFileCategoryFolders)->removeGroup(folders);
+    validate();
+    EXPECT_EQ(shownFolders(), (std::vector<std::string>{"P1/X", "P2/X", "Y"}));
+    EXPECT_TRUE(m_heaps->getHiddenFoldersData().empty());
+    ASSERT_TRUE(heap("Y", "P1/X"));
+    EXPECT_TRUE(heap("Y", "P2/X"));
+    EXPECT_TRUE(heap("P1/X", "P2/X"));
+    EXPECT_EQ(m_heaps->getTotalHeapsSize(), 3u * (5 + 6));
+}
+
+TEST_F(DuplicatesHeapsTest, CancellingKeepsTheHeapsFoundSoFarMadeSymmetricAndDropsTheUnvisitedFolders) {
+    shared("p.txt", "pp", {"A", "B"});
+    shared("q.txt", "qqq", {"A", "B"});
+    shared("r.txt", "rrrr", {"C", "D"});
+    shared("s.txt", "sssss", {"C", "D"});
+    auto progress = std::make_shared<RecordingProgress>();
+    progress->cancelAfter = 1;  // A is handled, the question before B cancels
+    validate(progress);
+
+    EXPECT_EQ(shownFolders(), (std::vector<std::string>{"A", "B"}));
+    ASSERT_TRUE(heap("A", "B"));
+    EXPECT_TRUE(heap("B", "A"));  // made by the symmetry step
+    EXPECT_EQ(m_heaps->getTotalHeapsSize(), 10u);
+    ASSERT_TRUE(test::runMainQueueUntil([&] { return progress->finished() && progress->checked == 5; }));
+    EXPECT_EQ(progress->reports.back().first, 5u);  // what was found before cancelling
+}
+
+TEST_F(DuplicatesHeapsTest, ReportsCloserThanHalfASecondAreDroppedUnlessForced) {
+    auto progress = std::make_shared<RecordingProgress>();
+    EXPECT_TRUE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 1, 0.5f, false));
+    EXPECT_FALSE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 2, 0.6f, false));
+    EXPECT_TRUE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 3, 0.7f, true));
+    EXPECT_FALSE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 4, 0.8f, false));
+    std::this_thread::sleep_for(DuplicatesHeaps::kNotificationInterval + std::chrono::milliseconds(50));
+    EXPECT_TRUE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 5, 0.9f, false));
+    EXPECT_TRUE(progress->reports.empty());  // they arrive on the main queue
+    ASSERT_TRUE(test::runMainQueueUntil([&] { return progress->reports.size() == 3; }));
+    EXPECT_EQ(progress->reports, (std::vector<std::pair<std::uint64_t, float>>{{1, 0.5f}, {3, 0.7f}, {5, 0.9f}}));
+}
+
+TEST_F(DuplicatesHeapsTest, StatisticsAndLastCopiesFollowTheSelection) {
+    shared("p.txt", "0123456789", {"A", "B"});
+    shared("q.txt", "abcde", {"A", "B"});
+    validate();
+    const auto a = record("A");
+    const auto b = record("B");
+    const auto ab = heap("A", "B");
+    const auto groupA = m_heaps->getHeapsGroupForFolderData(*a);
+    ASSERT_TRUE(a && b && ab && groupA);
+    const auto bp = entryOf(m_tree.folder("B")->childWithName("p.txt"));
+    const auto bq = entryOf(m_tree.folder("B")->childWithName("q.txt"));
+    const auto ap = entryOf(m_tree.folder("A")->childWithName("p.txt"));
+
+    ASSERT_TRUE(bp->selectItemForced(false));
+    auto statistics = a->calculateStatistics();
+    EXPECT_EQ(statistics.countOfItems, 2u);
+    EXPECT_EQ(statistics.countOfSelectedItems, 0u);
+    EXPECT_EQ(statistics.countOfSimilarSelectedItems, 1u);  // B/p
+    EXPECT_EQ(statistics.totalSize, 15u);
+    statistics = groupA->calculateStatistics();
+    EXPECT_EQ(statistics.countOfSimilarSelectedItems, 1u);
+    EXPECT_EQ(statistics.totalSize, 15u);
+    std::uint64_t items = 0, selected = 0, size = 0;
+    ab->calculateForSecondFolderCountOfItemsCountOfSelectedItemsCountOfSimilarSelectedItemsTotalSize(
+        &items, &selected, nullptr, &size);
+    EXPECT_EQ(items, 2u);
+    EXPECT_EQ(selected, 1u);
+    EXPECT_EQ(size, 15u);
+    EXPECT_EQ(ab->calculateStatisticsForSecondFolder().countOfSimilarSelectedItems, 0u);  // nothing selected in A
+
+    // A holds the last unselected copy of p; B holds no group's last copies.
+    EXPECT_TRUE(ab->isHasLastItemsInMainFolder());
+    EXPECT_TRUE(groupA->isHasLastItems());
+    EXPECT_FALSE(ab->isHasLastItemsInSecondFolder());
+    EXPECT_FALSE(ab->isOnlyLastItemsNotSelectedInMainFolder());  // q has two copies left to select
+    ASSERT_TRUE(bq->selectItemForced(false));
+    EXPECT_TRUE(ab->isOnlyLastItemsNotSelectedInMainFolder());
+    EXPECT_FALSE(ab->isOnlyLastItemsNotSelectedInSecondFolder());  // nothing left to select in B
+    EXPECT_EQ(b->calculateCountOfGroupsThatFullySelected(), 0u);
+
+    // Every copy of p selected: a fully selected group, seen from either folder.
+    ASSERT_TRUE(ap->selectItemForced(true));
+    EXPECT_EQ(b->calculateCountOfGroupsThatFullySelected(), 1u);
+    EXPECT_EQ(a->calculateCountOfGroupsThatFullySelected(), 1u);
+    EXPECT_EQ(a->calculateStatistics().countOfSelectedItems, 1u);
+    EXPECT_EQ(ab->calculateStatisticsForSecondFolder().countOfSimilarSelectedItems, 1u);  // A/p
+}
+
+TEST_F(DuplicatesHeapsTest, AfterARemovalAPairThatSharesOneGroupIsNoHeapAnyMore) {
+    shared("p.txt", "0123456789", {"A", "B"});
+    shared("q.txt", "abcde", {"A", "B"});
+    shared("r.txt", "rr", {"A", "B", "C"});
+    shared("s.txt", "ss", {"A", "C"});
+    validate();
+    EXPECT_EQ(shownFolders(), (std::vector<std::string>{"A", "B", "C"}));
+    // A: p, q, r, s; B: p, q, r; C: r, s.
+    EXPECT_EQ(m_heaps->getTotalHeapsSize(), 19u + 17u + 4u);
+
+    // C's copy of r goes: A and C share only s.
+    m_container->removeDuplicateItemsFromLogicalStructure({entryOf(m_tree.folder("C")->childWithName("r.txt"))});
+    validate();
+    EXPECT_EQ(shownFolders(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_FALSE(heap("A", "C"));
+    ASSERT_TRUE(heap("A", "B"));
+    EXPECT_EQ(heap("A", "B")->getCountOfGroups(), 3u);
+    EXPECT_EQ(m_heaps->getTotalHeapsSize(), 17u + 17u);
+}
+
+TEST_F(DuplicatesHeapsTest, AGroupAddedLaterJoinsFoldersThatAlreadyHadOtherHeaps) {
+    shared("p.txt", "pp", {"A", "B"});
+    shared("q.txt", "qq", {"A", "B"});
+    shared("r.txt", "rr", {"A", "C"});
+    shared("s.txt", "ss", {"A", "C"});
+    shared("t.txt", "tt", {"B", "C"});
+    validate();
+    ASSERT_TRUE(heap("B", "A"));
+    ASSERT_TRUE(heap("C", "A"));
+    EXPECT_FALSE(heap("B", "C"));
+
+    shared("u.txt", "uu", {"B", "C"});
+    validate();
+    EXPECT_TRUE(heap("B", "C"));
+    EXPECT_TRUE(heap("C", "B"));
+    EXPECT_TRUE(heap("B", "A"));
+}
+
+}  // namespace
+}  // namespace kestrane
