@@ -1,0 +1,400 @@
+#include "scan/FoldersScanner.h"
+
+#include "duplicates/DuplicatesCategory.h"
+#include "duplicates/DuplicatesContainer.h"
+#include "duplicates/FileCategory.h"
+#include "duplicates/FileSeparator.h"
+#include "folders/DuplicatesHeaps.h"
+#include "platform/MainQueue.h"
+#include "platform/OperationQueue.h"
+#include "platform/SerialQueue.h"
+#include "platform/UserFolders.h"
+#include "platform/VolumeInfo.h"
+#include "scan/ExcludeChecker.h"
+#include "scan/ExcludeTreeCheckerByRootNode.h"
+#include "scan/VolumeSystemItem.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+
+namespace kestrane {
+
+namespace {
+
+std::string withTrailingSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    return path;
+}
+
+std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() >= 2 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+std::shared_ptr<FoldersScanner> FoldersScanner::create(std::vector<std::string> paths,
+                                                       std::weak_ptr<FoldersScannerListener> listener,
+                                                       Settings settings) {
+    auto scanner = std::make_shared<FoldersScanner>(Private{}, std::move(paths), std::move(listener),
+                                                    std::move(settings));
+    scanner->_heapItemsFilter = HeapsItemsFilter::create(scanner->weak_from_this());
+    return scanner;
+}
+
+FoldersScanner::FoldersScanner(Private, std::vector<std::string> paths, std::weak_ptr<FoldersScannerListener> listener,
+                               Settings settings)
+    : m_settings(std::move(settings)), m_pListener(std::move(listener)), _userSelectedPaths(std::move(paths)) {
+    const auto& volumes = platform::volumeInfoProvider();
+    m_arrFoldersForScan = chooseTopFolders(_userSelectedPaths, volumes);
+    _isBackupsWereSkipped = isContainsBackups(volumes);
+}
+
+std::vector<std::string> FoldersScanner::chooseTopFolders(const std::vector<std::string>& paths,
+                                                          const platform::VolumeInfoProvider& volumes) {
+    // Volumes in the order they are first met; paths of each in the order given.
+    std::vector<std::pair<std::string, std::vector<std::string>>> byVolume;
+    for (const auto& given : paths) {
+        if (given.empty()) continue;
+        const auto volume = volumes.volumeForPath(given);
+        if (!volume) continue;
+        auto it = std::find_if(byVolume.begin(), byVolume.end(),
+                               [&](const auto& entry) { return entry.first == volume->mountPoint; });
+        if (it == byVolume.end()) it = byVolume.insert(byVolume.end(), {volume->mountPoint, {}});
+        it->second.push_back(withTrailingSlash(given));
+    }
+    std::vector<std::string> top;
+    for (const auto& [mountPoint, list] : byVolume) {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            bool keep = true;
+            for (std::size_t j = 0; j < list.size() && keep; ++j) {
+                if (i == j) continue;
+                if (list[j] == list[i])
+                    keep = j > i;  // of equal paths the first stays
+                else if (list[i].starts_with(list[j]))
+                    keep = false;  // inside another chosen folder
+            }
+            if (keep) top.push_back(withoutTrailingSlashes(list[i]));
+        }
+    }
+    return top;
+}
+
+bool FoldersScanner::isContainsBackups(const platform::VolumeInfoProvider& volumes) const {
+    if (!m_settings.excludeTimeMachineBackups()) return false;
+    for (const auto& folder : m_arrFoldersForScan) {
+        const auto volume = volumes.volumeForPath(folder);
+        if (!volume) continue;
+        const std::string backups = platform::joinPath(volume->mountPoint, "Backups.backupdb");
+        const bool inside = folder == "/" || backups.starts_with(withTrailingSlash(folder));
+        if (inside && exists(backups)) return true;
+    }
+    return false;
+}
+
+void FoldersScanner::startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(bool fullHash) {
+    startScanAndUseMinimalFileSizeFullHashCalculation(kAutoDefineMinimalFileSize, fullHash);
+}
+
+void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint64_t minimalFileSize, bool fullHash) {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    if (m_eCurrentState != kCreated) return;
+    FileSeparator::setUseForcedFullHashCalculation(fullHash);
+    m_nDuplicatesMinimalFileSize = minimalFileSize;
+    m_pDuplicatesFilterWorkingQueue = platform::SerialQueue::create("kestrane.duplicates.search");
+
+    auto checker = std::make_shared<ExcludeChecker>(true, m_settings);
+    checker->addIncludedFolderPaths(_userSelectedPaths);
+    const std::int64_t filterSize =
+        isMinimalDuplicatesSizeWasDefinedAutomatically() ? -1 : static_cast<std::int64_t>(minimalFileSize);
+    std::shared_ptr<HeapsCollection> heaps;
+    if (m_bSearchDuplicatesFoldersAndSimilars) heaps = DuplicatesHeaps::create();
+    m_pDuplicatesFilter = DuplicatesFilter::create(filterSize, std::move(heaps), checker);
+    m_pDuplicatesFilter->setWorkingQueue(m_pDuplicatesFilterWorkingQueue);
+    m_pDuplicatesFilter->setListener(weak_from_this());
+    _excludeTreeChecker = checker->buildTreeChecker();
+
+    _startScanDate = Clock::now();
+    setState(kReadingFolders);
+    scanNextFolder();
+}
+
+void FoldersScanner::scanNextFolder() {
+    const std::size_t next = m_arrScannedFolders.size();
+    if (next >= m_arrFoldersForScan.size() || m_eCurrentState == kStopped) {
+        m_pCurrentScannerIdentity = nullptr;
+        startFilterDuplicatesFiles();
+        return;
+    }
+    m_arrScannedFolders.push_back(m_arrFoldersForScan[next]);
+    // The scanner may report before create() returns: its identity is known only afterwards,
+    // so batches are accepted from any scanner until then (there is only ever one at a time).
+    m_pCurrentScannerIdentity = nullptr;
+    m_pCurrentScanner = FolderScanner::create(m_arrFoldersForScan[next], _excludeTreeChecker, weak_from_this());
+    m_pCurrentScannerIdentity = m_pCurrentScanner.get();
+}
+
+void FoldersScanner::onScannerFoundFiles(FolderScanner& scanner, std::vector<FileSystemItem*> files) {
+    const FolderScanner* current = m_pCurrentScannerIdentity;
+    if (current != nullptr && current != &scanner) return;
+    auto holder = std::make_shared<std::vector<FileSystemItem*>>(std::move(files));
+    m_pDuplicatesFilterWorkingQueue->async([self = shared_from_this(), holder] {
+        self->addFilesBatch(std::move(*holder));
+    });
+}
+
+void FoldersScanner::addFilesBatch(std::vector<FileSystemItem*> files) {
+    std::array<std::uint64_t, kCategorySlots> sizes{};
+    std::uint64_t possible = 0;
+    for (FileSystemItem* item : files) {
+        const std::uint64_t r = m_pDuplicatesFilter->addFileItemIncludeHidden(item, m_bIncludeHiddenFiles);
+        if (r < 2) continue;
+        const std::uint64_t multiplier = r == 2 ? 2 : 1;
+        const std::int32_t type = typeOfFileAtPath(item->name());
+        if (type >= 0 && type < kCategorySlots)
+            sizes[type] += multiplier * static_cast<std::uint64_t>(std::max<std::int64_t>(item->logicalSize(), 0));
+        possible += multiplier;
+    }
+    const std::uint64_t scanned = files.size();
+    platform::MainQueue::shared().async([self = shared_from_this(), sizes, possible, scanned] {
+        for (int i = 0; i < kCategorySlots; ++i) self->m_arrPossibleDuplicatesSizes[i] += sizes[i];
+        self->m_nCountOfPossibleDuplicates += possible;
+        self->m_nCountOfScannedFiles += scanned;
+    });
+}
+
+void FoldersScanner::onScannerCompletedScanItem(FolderScanner& scanner, std::shared_ptr<VolumeSystemItem> root) {
+    if (&scanner != m_pCurrentScanner.get()) return;
+    if (root) m_arrRoots.push_back(std::move(root));
+    scanNextFolder();
+}
+
+void FoldersScanner::startFilterDuplicatesFiles() {
+    // Through the working queue and back, so that every batch already queued
+    // has been added and counted before the search starts.
+    m_pDuplicatesFilterWorkingQueue->async([self = shared_from_this()] {
+        platform::MainQueue::shared().async([self] {
+            for (auto& root : self->m_arrRoots) root->calctotalsizeex();
+            self->m_pStartSearchDuplicatesDate = Clock::now();
+            self->setState(kSearchingDuplicateFiles);
+            self->m_pDuplicatesFilter->filterDuplicates();
+        });
+    });
+}
+
+void FoldersScanner::onDuplicatesFilesFilterStartFilterFiles(std::uint64_t) {}
+
+void FoldersScanner::onFinishSearchDuplicatesFilesWithType(std::int32_t type) {
+    if (type >= 0 && type < kCategorySlots) m_arrSearchDuplicatesStates[type] = true;
+}
+
+void FoldersScanner::onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) {
+    m_nDuplicatesFilesFilterProgress = progress;
+}
+
+void FoldersScanner::onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t heapsSize,
+                                                                                   std::uint64_t foldersSize) {
+    if (!m_bSearchDuplicatesFoldersAndSimilars) return;
+    m_nPossibleHeapsSize = heapsSize;
+    m_arrPossibleDuplicatesSizes[6] = foldersSize;
+}
+
+void FoldersScanner::onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
+                                                             std::int32_t type) {
+    if (type >= 0 && type < kCategorySlots) m_arrActualDuplicatesSizes[type] += static_cast<std::uint64_t>(count) * size;
+    m_nCountOfActualDuplicates += static_cast<std::uint64_t>(count);
+    if (isMinimalDuplicatesSizeWasDefinedAutomatically() && size < kAutoModeStopBelowSize &&
+        m_pStartSearchDuplicatesDate &&
+        Clock::now() - *m_pStartSearchDuplicatesDate > m_autoModeSearchTimeLimit) {
+        m_pDuplicatesFilterWorkingQueue->async([filter = m_pDuplicatesFilter] { filter->stopFilterDuplicates(); });
+    }
+}
+
+void FoldersScanner::onUpdateSizesUsingContainer(const std::shared_ptr<DuplicatesContainer>& container) {
+    for (std::int32_t type = 0; type < 6; ++type) {
+        const auto category = container->getCategoryWithType(type);
+        const auto total = category ? static_cast<std::uint64_t>(std::max<std::int64_t>(category->getTotalSize(), 0)) : 0;
+        m_arrPossibleDuplicatesSizes[type] = total;
+        m_arrActualDuplicatesSizes[type] = total;
+    }
+}
+
+void FoldersScanner::onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container) {
+    if (m_eCurrentState != kStopped && m_bSearchDuplicatesFoldersAndSimilars) {
+        startFilterDuplicatesFoldersInContainer(std::move(container));
+        return;
+    }
+    // The similar-folder stage runs on a background thread, never on the main one.
+    platform::backgroundQueue().async([self = shared_from_this(), container = std::move(container)] {
+        self->finishFilteringDuplicatesFoldersWithResultContainer(container);
+    });
+}
+
+void FoldersScanner::startFilterDuplicatesFoldersInContainer(std::shared_ptr<DuplicatesContainer> container) {
+    // An automatic search that ran to its end looks at folders of every size
+    // (automatic mode of the folder stage); one that stopped early keeps the
+    // size it reached.
+    std::int64_t folderMinimalSize = static_cast<std::int64_t>(m_pDuplicatesFilter->getCurrentMinimalFileSize());
+    if (isMinimalDuplicatesSizeWasDefinedAutomatically() && folderMinimalSize == 0) folderMinimalSize = -1;
+    m_pDuplicatesFolderFilter = DuplicatesFolderFilter::create(std::move(container), folderMinimalSize);
+    m_pDuplicatesFolderFilter->setListener(weak_from_this());
+    setState(kSearchingDuplicateFolders);
+    m_pDuplicatesFolderFilter->findFoldersDuplicatesInRootsIncludeHidden(m_arrRoots, m_bIncludeHiddenFiles);
+}
+
+void FoldersScanner::onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWithCountOfCheckedFolders(
+    std::uint64_t totalSize, float progress, std::uint64_t countOfCheckedFolders) {
+    m_arrActualDuplicatesSizes[6] = totalSize;
+    m_nDuplicatesFolderFilterProgress = progress;
+    m_bFolderFilterReportedProgress = true;
+    m_nCountOfCheckedFolders = countOfCheckedFolders;
+}
+
+void FoldersScanner::onDuplicatedFolderFilteringCompleteWithContainer(std::shared_ptr<DuplicatesContainer> container) {
+    finishFilteringDuplicatesFoldersWithResultContainer(std::move(container));
+}
+
+void FoldersScanner::finishFilteringDuplicatesFoldersWithResultContainer(std::shared_ptr<DuplicatesContainer> container) {
+    if (m_eCurrentState != kStopped) {
+        platform::MainQueue::shared().async([self = shared_from_this()] {
+            if (self->m_eCurrentState != kStopped) self->setState(kSearchingSimilarFolders);
+        });
+    }
+    // The folders were all read before stage 2 began: the roots no longer change.
+    container->saveRoots(m_arrRoots);
+    _heapItemsFilter->filterUsingContainerIncludeHiddenFiles(std::move(container), m_bIncludeHiddenFiles);
+}
+
+std::shared_ptr<HeapsValidateProgressListener> FoldersScanner::getHeapsValidateProgressListener() {
+    return shared_from_this();
+}
+
+bool FoldersScanner::isHeapsItemsFilterCanceled() {
+    return m_eCurrentState == kStopped || !m_bSearchDuplicatesFoldersAndSimilars;
+}
+
+bool FoldersScanner::isHeapsValidationCanceled() {
+    return m_eCurrentState == kStopped;
+}
+
+void FoldersScanner::onHeapsItemsFilterStartSeparateItems() {
+    platform::MainQueue::shared().async([self = shared_from_this()] {
+        if (self->m_eCurrentState != kStopped) self->setState(kSeparatingSimilarFolderItems);
+    });
+}
+
+void FoldersScanner::onHeapsItemsFilterFoundDuplicatesCount(std::uint64_t count) {
+    m_nCountOfSmallDuplicatesInHeaps += count;
+}
+
+void FoldersScanner::onHeapsCheckedFolders(std::uint64_t count) {
+    m_nCountOfCheckedFoldersInHeaps += count;
+}
+
+void FoldersScanner::onHeapsSizeChangedWithProgress(std::uint64_t size, float progress) {
+    // Reports reach the listener on the main queue already.
+    m_nHeapsFilterProgress = progress;
+    m_bHeapsFilterReportedProgress = true;
+    m_nActualHeapsSize = size;
+}
+
+void FoldersScanner::onHeapsItemsFilterFinishedWork() {
+    auto container = _heapItemsFilter->getContainer();
+    platform::MainQueue::shared().async([self = shared_from_this(), container] {
+        self->setState(kCompleted);
+        if (auto listener = self->m_pListener.lock()) listener->onScanCompleteWithResult(container);
+    });
+}
+
+void FoldersScanner::stopWithIgnoreResult(bool ignoreResult) {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    const std::int32_t state = m_eCurrentState;
+    if (state == kCompleted || state == kStopped) return;
+    if (ignoreResult) m_pListener.reset();
+    switch (state) {
+        case kReadingFolders:
+            if (m_pCurrentScanner) m_pCurrentScanner->cancel();
+            break;
+        case kSearchingDuplicateFiles:
+            m_pDuplicatesFilterWorkingQueue->async([filter = m_pDuplicatesFilter] { filter->stopFilterDuplicates(); });
+            break;
+        case kSearchingDuplicateFolders:
+            if (m_pDuplicatesFolderFilter) m_pDuplicatesFolderFilter->stop();
+            break;
+        case kSearchingSimilarFolders:
+        case kSeparatingSimilarFolderItems:
+            _heapItemsFilter->stopHeapsAdditionalSmallFilesSearch();
+            break;
+        default:
+            break;
+    }
+    setState(kStopped);
+}
+
+std::uint64_t FoldersScanner::getCountOfActualDuplicates() const {
+    return m_nCountOfActualDuplicates + m_nCountOfSmallDuplicatesInHeaps;
+}
+
+std::uint64_t FoldersScanner::getCountOfCheckedFolders() const {
+    return m_nCountOfCheckedFolders + m_nCountOfCheckedFoldersInHeaps;
+}
+
+std::uint64_t FoldersScanner::getPossibleDuplicatesSizeOfType(std::int32_t type) const {
+    if (type < 0 || type >= kCategorySlots) return 0;
+    return std::max(m_arrPossibleDuplicatesSizes[type], m_arrActualDuplicatesSizes[type]);
+}
+
+std::uint64_t FoldersScanner::getActualDuplicatesSizeOfType(std::int32_t type) const {
+    if (type < 0 || type >= kCategorySlots) return 0;
+    return m_arrActualDuplicatesSizes[type];
+}
+
+bool FoldersScanner::isFinishSearchDuplicatesOfType(std::int32_t type) const {
+    if (type < 0 || type >= kCategorySlots) return false;
+    const std::int32_t state = m_eCurrentState;
+    if (state == kReadingFolders || state == kSearchingDuplicateFiles) return m_arrSearchDuplicatesStates[type];
+    return true;
+}
+
+std::uint64_t FoldersScanner::getPossibleHeapsSize() const {
+    return std::max(m_nPossibleHeapsSize, m_nActualHeapsSize);
+}
+
+float FoldersScanner::getDuplicatesFilesFilterProgress() const {
+    if (m_bFolderFilterReportedProgress) return 1.0f;
+    if (isMinimalDuplicatesSizeWasDefinedAutomatically()) {
+        const double limit = std::chrono::duration<double>(m_autoModeSearchTimeLimit).count();
+        const double elapsed = m_pStartSearchDuplicatesDate ? secondsSince(*m_pStartSearchDuplicatesDate) : 0.0;
+        const float byTime = limit > 0 ? static_cast<float>(std::min(1.0, elapsed / limit)) : 1.0f;
+        return std::min(byTime, m_nDuplicatesFilesFilterProgress.autoDefineProgress);
+    }
+    return m_nDuplicatesFilesFilterProgress.totalProgress;
+}
+
+float FoldersScanner::getDuplicatesFoldersFilterProgress() const {
+    if (m_bHeapsFilterReportedProgress) return 1.0f;
+    return m_nDuplicatesFolderFilterProgress;
+}
+
+double FoldersScanner::getSearchDuplicatesDuration() const {
+    return m_pStartSearchDuplicatesDate ? secondsSince(*m_pStartSearchDuplicatesDate) : 0.0;
+}
+
+double FoldersScanner::getTimeFromStart() const {
+    return _startScanDate ? secondsSince(*_startScanDate) : -1.0;
+}
+
+std::uint64_t FoldersScanner::finalMinimalDuplicatesSize() const {
+    return m_pDuplicatesFilter ? m_pDuplicatesFilter->getCurrentMinimalFileSize() : 0;
+}
+
+}  // namespace kestrane

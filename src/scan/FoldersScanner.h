@@ -1,0 +1,201 @@
+#pragma once
+
+#include "duplicates/DuplicatesFilter.h"
+#include "duplicates/HeapsValidateProgressListener.h"
+#include "folders/DuplicatesFolderFilter.h"
+#include "folders/HeapsItemsFilter.h"
+#include "scan/FolderScanner.h"
+#include "settings/Settings.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+namespace platform {
+class SerialQueue;
+class VolumeInfoProvider;
+}  // namespace platform
+
+class DuplicatesContainer;
+class ExcludeTreeCheckerByRootNode;
+class VolumeSystemItem;
+
+class FoldersScannerListener {
+public:
+    virtual ~FoldersScannerListener() = default;
+    // Once, on the main thread, at the end of the scan (also after a stop
+    // that did not ignore the result).
+    virtual void onScanCompleteWithResult(std::shared_ptr<DuplicatesContainer> container) = 0;
+};
+
+// One whole scan: reduces the chosen folders to top folders, reads them one
+// after another, feeds every file to the duplicate files filter while the
+// folders are still being read, then finds duplicate files, duplicate folders
+// and similar folders, in that order. Keeps the counters the scan screen
+// polls and hands the finished container to its listener.
+//
+// Commands and queries belong to the main thread.
+class FoldersScanner final : public FolderScannerListener,
+                             public DuplicatesFilterListener,
+                             public DuplicatesFolderFilterListener,
+                             public HeapsItemsFilterDelegate,
+                             public HeapsValidateProgressListener,
+                             public std::enable_shared_from_this<FoldersScanner> {
+public:
+    enum State : std::int32_t {
+        kCreated = 0,
+        kReadingFolders = 1,
+        kSearchingDuplicateFiles = 2,
+        kSearchingDuplicateFolders = 3,
+        kSearchingSimilarFolders = 4,
+        kSeparatingSimilarFolderItems = 5,
+        kCompleted = 6,
+        kStopped = 7,
+    };
+    static constexpr std::uint64_t kAutoDefineMinimalFileSize = UINT64_MAX;
+    static constexpr std::uint64_t kAutoModeStopBelowSize = 1000000;
+    static constexpr int kCategorySlots = 7;
+
+    // initWithFolders:withListener:. Volumes are looked up through the
+    // process-wide volume provider; settings are read from the given store.
+    static std::shared_ptr<FoldersScanner> create(std::vector<std::string> paths,
+                                                  std::weak_ptr<FoldersScannerListener> listener,
+                                                  Settings settings = Settings::standard());
+
+    void includeHiddenFiles(bool include) { m_bIncludeHiddenFiles = include; }
+    void enableSearchDuplicatesFoldersAndSimilars(bool enable) { m_bSearchDuplicatesFoldersAndSimilars = enable; }
+    // How long an automatic search runs before it stops at the first group
+    // below 1,000,000 bytes (30 s; shorter in tests).
+    void setAutoModeSearchTimeLimit(std::chrono::milliseconds limit) { m_autoModeSearchTimeLimit = limit; }
+
+    void startScanAndUseMinimalFileSizeFullHashCalculation(std::uint64_t minimalFileSize, bool fullHash);
+    void startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(bool fullHash);
+    void stopWithIgnoreResult(bool ignoreResult);
+
+    // Queries polled by the scan screen.
+    std::int32_t getCurrentState() const { return m_eCurrentState; }
+    const std::vector<std::string>& getUserSelectedFolderArray() const { return _userSelectedPaths; }
+    const std::vector<std::string>& getFoldersForScan() const { return m_arrFoldersForScan; }
+    // The top folders whose reading has begun, in order.
+    const std::vector<std::string>& getScannedFolders() const { return m_arrScannedFolders; }
+    std::uint64_t getCountOfScannedFiles() const { return m_nCountOfScannedFiles; }
+    std::uint64_t getCountOfPossibleDuplicates() const { return m_nCountOfPossibleDuplicates; }
+    std::uint64_t getCountOfActualDuplicates() const;
+    std::uint64_t getCountOfCheckedFolders() const;
+    std::uint64_t getPossibleDuplicatesSizeOfType(std::int32_t type) const;
+    std::uint64_t getActualDuplicatesSizeOfType(std::int32_t type) const;
+    bool isFinishSearchDuplicatesOfType(std::int32_t type) const;
+    std::uint64_t getActualHeapsSize() const { return m_nActualHeapsSize; }
+    std::uint64_t getPossibleHeapsSize() const;
+    float getDuplicatesFilesFilterProgress() const;
+    float getDuplicatesFoldersFilterProgress() const;
+    float getHeapsFilterProgress() const { return m_nHeapsFilterProgress; }
+    double getSearchDuplicatesDuration() const;
+    double getTimeFromStart() const;
+    bool isMinimalDuplicatesSizeWasDefinedAutomatically() const {
+        return m_nDuplicatesMinimalFileSize == kAutoDefineMinimalFileSize;
+    }
+    std::uint64_t finalMinimalDuplicatesSize() const;
+    bool isBackupsWereSkipped() const { return _isBackupsWereSkipped; }
+
+    // The top folders of a set of chosen folders, per volume, outer folders
+    // winning over folders inside them; folders without a volume are dropped.
+    static std::vector<std::string> chooseTopFolders(const std::vector<std::string>& paths,
+                                                     const platform::VolumeInfoProvider& volumes);
+
+    // FolderScannerListener
+    void onScannerFoundFiles(FolderScanner& scanner, std::vector<FileSystemItem*> files) override;
+    void onScannerCompletedScanItem(FolderScanner& scanner, std::shared_ptr<VolumeSystemItem> root) override;
+    // DuplicatesFilterListener
+    void onDuplicatesFilesFilterStartFilterFiles(std::uint64_t totalCount) override;
+    void onFinishSearchDuplicatesFilesWithType(std::int32_t type) override;
+    void onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) override;
+    void onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t heapsSize,
+                                                                       std::uint64_t foldersSize) override;
+    void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size, std::int32_t type) override;
+    void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container) override;
+    // DuplicatesFolderFilterListener
+    void onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWithCountOfCheckedFolders(
+        std::uint64_t totalSize, float progress, std::uint64_t countOfCheckedFolders) override;
+    void onUpdateSizesUsingContainer(const std::shared_ptr<DuplicatesContainer>& container) override;
+    void onDuplicatedFolderFilteringCompleteWithContainer(std::shared_ptr<DuplicatesContainer> container) override;
+    // HeapsItemsFilterDelegate
+    std::shared_ptr<HeapsValidateProgressListener> getHeapsValidateProgressListener() override;
+    bool isHeapsItemsFilterCanceled() override;
+    void onHeapsItemsFilterStartSeparateItems() override;
+    void onHeapsItemsFilterFoundDuplicatesCount(std::uint64_t count) override;
+    void onHeapsItemsFilterFinishedWork() override;
+    // HeapsValidateProgressListener
+    bool isHeapsValidationCanceled() override;
+    void onHeapsCheckedFolders(std::uint64_t count) override;
+    void onHeapsSizeChangedWithProgress(std::uint64_t size, float progress) override;
+
+private:
+    struct Private {};
+
+public:
+    FoldersScanner(Private, std::vector<std::string> paths, std::weak_ptr<FoldersScannerListener> listener,
+                   Settings settings);
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    bool isContainsBackups(const platform::VolumeInfoProvider& volumes) const;
+    void scanNextFolder();
+    void addFilesBatch(std::vector<FileSystemItem*> files);
+    void startFilterDuplicatesFiles();
+    void startFilterDuplicatesFoldersInContainer(std::shared_ptr<DuplicatesContainer> container);
+    void finishFilteringDuplicatesFoldersWithResultContainer(std::shared_ptr<DuplicatesContainer> container);
+    void setState(State state) { m_eCurrentState = state; }
+
+    Settings m_settings;
+    std::weak_ptr<FoldersScannerListener> m_pListener;  // main thread
+    std::vector<std::string> _userSelectedPaths;
+    std::vector<std::string> m_arrFoldersForScan;
+    std::vector<std::string> m_arrScannedFolders;
+    std::shared_ptr<FolderScanner> m_pCurrentScanner;
+    // Identity of the current folder scanner, checked from the workers' queues.
+    std::atomic<const FolderScanner*> m_pCurrentScannerIdentity{nullptr};
+    std::vector<std::shared_ptr<VolumeSystemItem>> m_arrRoots;
+    std::shared_ptr<platform::SerialQueue> m_pDuplicatesFilterWorkingQueue;
+    std::shared_ptr<DuplicatesFilter> m_pDuplicatesFilter;
+    std::shared_ptr<DuplicatesFolderFilter> m_pDuplicatesFolderFilter;
+    std::shared_ptr<HeapsItemsFilter> _heapItemsFilter;
+    std::shared_ptr<const ExcludeTreeCheckerByRootNode> _excludeTreeChecker;
+
+    std::atomic<std::int32_t> m_eCurrentState{kCreated};
+    std::uint64_t m_nDuplicatesMinimalFileSize = 0;
+    std::atomic<bool> m_bSearchDuplicatesFoldersAndSimilars{true};
+    bool m_bIncludeHiddenFiles = false;
+    bool _isBackupsWereSkipped = false;
+    std::optional<Clock::time_point> _startScanDate;
+    std::optional<Clock::time_point> m_pStartSearchDuplicatesDate;
+    std::chrono::milliseconds m_autoModeSearchTimeLimit{30000};
+
+    // Written on the main thread only, unless atomic.
+    std::uint64_t m_nCountOfScannedFiles = 0;
+    std::uint64_t m_nCountOfPossibleDuplicates = 0;
+    std::array<std::uint64_t, kCategorySlots> m_arrPossibleDuplicatesSizes{};
+    std::uint64_t m_nCountOfActualDuplicates = 0;
+    std::array<std::uint64_t, kCategorySlots> m_arrActualDuplicatesSizes{};
+    std::array<bool, kCategorySlots> m_arrSearchDuplicatesStates{};
+    std::atomic<std::uint64_t> m_nCountOfSmallDuplicatesInHeaps{0};
+    std::uint64_t m_nActualHeapsSize = 0;
+    std::uint64_t m_nPossibleHeapsSize = 0;
+    DuplicatesFilterProgress m_nDuplicatesFilesFilterProgress;
+    float m_nDuplicatesFolderFilterProgress = 0;
+    bool m_bFolderFilterReportedProgress = false;
+    float m_nHeapsFilterProgress = 0;
+    bool m_bHeapsFilterReportedProgress = false;
+    std::uint64_t m_nCountOfCheckedFolders = 0;
+    std::atomic<std::uint64_t> m_nCountOfCheckedFoldersInHeaps{0};
+};
+
+}  // namespace kestrane
