@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 namespace kestrane {
@@ -48,8 +49,17 @@ void FolderSeparator::separateFoldersInfosForItemsWithDelegate(FolderDuplicatesI
                                                                std::weak_ptr<FolderSeparatorDelegate> delegate) {
     KESTRANE_ASSERT_ON_QUEUE(workingQueue());
     m_arrFoldersInfos = std::move(infos);
-    m_arrFoldersItems = std::move(folders);
     m_pDelegate = std::move(delegate);
+    // Each folder once, each with its summary.
+    std::unordered_set<const FolderSystemItem*> seen;
+    m_arrFoldersItems.clear();
+    m_arrFoldersItems.reserve(folders.size());
+    for (FolderSystemItem* folder : folders) {
+        if (folder == nullptr || !seen.insert(folder).second) continue;
+        m_arrFoldersItems.push_back(folder);
+        if (!m_arrFoldersInfos.contains(folder))
+            m_arrFoldersInfos.emplace(folder, std::make_shared<FolderDuplicatesInfo>(folder));
+    }
     continueFolderSeparation();
 }
 

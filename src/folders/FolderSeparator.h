@@ -73,7 +73,8 @@ public:
     void separateItemsWithDelegate(std::vector<FolderSystemItem*> folders,
                                    std::weak_ptr<FolderSeparatorDelegate> delegate);
     // On the working queue: separates the folders using summaries already
-    // made (shared with the caller; every folder must have one).
+    // made (shared with the caller; a folder without one gets a new one).
+    // A folder listed twice counts once.
     void separateFoldersInfosForItemsWithDelegate(FolderDuplicatesInfos infos, std::vector<FolderSystemItem*> folders,
                                                   std::weak_ptr<FolderSeparatorDelegate> delegate);
     // Any thread: cancels this separator and everything it started. The

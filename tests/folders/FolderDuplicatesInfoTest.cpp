@@ -14,7 +14,12 @@ using test::itemAt;
 
 class FolderDuplicatesInfoTest : public test::IsolatedHomeTest {
 protected:
-    std::shared_ptr<VolumeSystemItem> scan() { return test::scanFolder(m_dir.path()); }
+    // The container keeps the tree alive for as long as its groups point into it.
+    std::shared_ptr<VolumeSystemItem> scan() {
+        auto root = test::scanFolder(m_dir.path());
+        m_container->saveRoots({root});
+        return root;
+    }
     // What the file separator leaves behind: the items checked and, for two or more, grouped.
     std::shared_ptr<DuplicatesGroup> group(std::vector<FileSystemItem*> items) {
         for (auto* item : items) item->setIsCheckedForDuplicates(true);
