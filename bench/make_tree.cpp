@@ -80,7 +80,7 @@ constexpr std::uint64_t kMiB = 1024 * kKiB;
 constexpr std::uint64_t kDefaultDuplicatesMaxSize = 4 * kMiB;
 constexpr std::uint64_t kDuplicatesFoldersPerThousandFiles = 107;
 // Written into the stamp: a tree made by an older planner is made again.
-constexpr int kDuplicatesCorpusVersion = 1;
+constexpr int kDuplicatesCorpusVersion = 2;
 
 struct Parameters {
     std::string tree;
@@ -961,26 +961,36 @@ std::string DuplicatesCorpusPlanner::copyNameFor(const std::string& name, bool s
 }
 
 void DuplicatesCorpusPlanner::planLooseCopies() {
-    const std::uint64_t target = m_parameters.files;
-    std::uint64_t stuck = 0;
-    while (m_fileCount < target) {
-        const std::size_t sourceFolder = m_random.next() % m_folders.size();
-        const CorpusFolder& from = m_folders[sourceFolder];
-        const PlannedFile* picked = from.files.empty() ? nullptr : &from.files[m_random.next() % from.files.size()];
-        if (!picked || !picked->copySource || picked->content.size == 0) {
+    // Sources are drawn evenly over the files, not the folders, so that the
+    // files of crowded folders are copied as often as any. Each new copy joins
+    // the sources: a few copies are copies of copies ("name (2) copy.jpg").
+    struct Source {
+        std::size_t folder;
+        std::size_t file;
+    };
+    std::vector<Source> sources;
+    for (std::size_t folder = 0; folder < m_folders.size(); ++folder)
+        for (std::size_t file = 0; file < m_folders[folder].files.size(); ++file)
+            if (m_folders[folder].files[file].copySource && m_folders[folder].files[file].content.size > 0)
+                sources.push_back({folder, file});
+    while (m_fileCount < m_parameters.files) {
+        if (sources.empty()) {
             // A tiny corpus of only empty or left-out files: top it up with originals.
-            if (++stuck > 100000) addFile(kRoot, newOriginal(m_folders[kRoot]));
+            addFile(kRoot, newOriginal(m_folders[kRoot]));
             continue;
         }
-        const PlannedFile source = *picked;
+        const Source source = sources[m_random.next() % sources.size()];
+        const PlannedFile original = m_folders[source.folder].files[source.file];
         const double many = m_random.unit();
         const int copies = many < 0.7 ? 1 : many < 0.9 ? 2 : 3;
-        for (int i = 0; i < copies && m_fileCount < target; ++i) {
-            const bool sameFolder = !from.frozen && m_random.chance(0.2);
-            const std::size_t folder = sameFolder ? sourceFolder : randomOpenFolder();
-            PlannedFile copy = source;
-            copy.name = copyNameFor(source.name, folder == sourceFolder);
-            if (addFile(folder, std::move(copy))) ++m_summary->looseCopies;
+        for (int i = 0; i < copies && m_fileCount < m_parameters.files; ++i) {
+            const bool sameFolder = !m_folders[source.folder].frozen && m_random.chance(0.2);
+            const std::size_t folder = sameFolder ? source.folder : randomOpenFolder();
+            PlannedFile copy = original;
+            copy.name = copyNameFor(original.name, folder == source.folder);
+            if (!addFile(folder, std::move(copy))) continue;
+            ++m_summary->looseCopies;
+            sources.push_back({folder, m_folders[folder].files.size() - 1});
         }
     }
 }
