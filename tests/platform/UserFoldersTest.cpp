@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <pwd.h>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -41,18 +43,12 @@ TEST_F(UserFoldersTest, HomeComesFromAnAbsoluteHomeVariableOrTheAccount) {
 }
 
 TEST_F(UserFoldersTest, XdgFoldersMustBeAbsoluteToCount) {
-    EXPECT_EQ(configHome(), m_home + "/.config");
-    EXPECT_EQ(dataHome(), m_home + "/.local/share");
-
-    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
-    ::setenv("XDG_DATA_HOME", "", 1);
-    EXPECT_EQ(configHome(), m_home + "/.config");
-    EXPECT_EQ(dataHome(), m_home + "/.local/share");
-    ::unsetenv("XDG_CONFIG_HOME");
-    ::unsetenv("XDG_DATA_HOME");
-    EXPECT_EQ(configHome(), m_home + "/.config");
-    EXPECT_EQ(dataHome(), m_home + "/.local/share");
-
+    for (const char* unusable : {"relative/config", ""}) {
+        ::setenv("XDG_CONFIG_HOME", unusable, 1);
+        ::setenv("XDG_DATA_HOME", unusable, 1);
+        EXPECT_EQ(configHome(), m_home + "/.config");
+        EXPECT_EQ(dataHome(), m_home + "/.local/share");
+    }
     ::setenv("XDG_CONFIG_HOME", "/etc/xdg-test/", 1);
     ::setenv("XDG_DATA_HOME", "/srv/data", 1);
     EXPECT_EQ(preferencesFilePath(), "/etc/xdg-test/kestrane/preferences.json");
@@ -65,13 +61,11 @@ TEST_F(UserFoldersTest, XdgFoldersMustBeAbsoluteToCount) {
 }
 
 TEST_F(UserFoldersTest, JoinPathPutsExactlyOneSlashBetweenParts) {
-    EXPECT_EQ(joinPath("/a", "b"), "/a/b");
-    EXPECT_EQ(joinPath("/a/", "b"), "/a/b");
-    EXPECT_EQ(joinPath("/a", "/b"), "/a/b");
-    EXPECT_EQ(joinPath("/a/", "/b/c"), "/a/b/c");
-    EXPECT_EQ(joinPath("/", "x"), "/x");
-    EXPECT_EQ(joinPath("", "x"), "x");
-    EXPECT_EQ(joinPath("/a", ""), "/a");
+    const std::vector<std::array<const char*, 3>> cases = {
+        {"/a", "b", "/a/b"}, {"/a/", "b", "/a/b"}, {"/a", "/b", "/a/b"}, {"/a/", "/b/c", "/a/b/c"},
+        {"/", "x", "/x"},    {"", "x", "x"},       {"/a", "", "/a"},
+    };
+    for (const auto& [base, part, joined] : cases) EXPECT_EQ(joinPath(base, part), joined) << base << " + " << part;
 }
 
 }  // namespace

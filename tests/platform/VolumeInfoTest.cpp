@@ -42,75 +42,62 @@ const char* const kMountInfo =
     "52 27 8:4 / /mnt/nas/a\\134b rw - ext4 /dev/sda4 rw";  // no final line break
 
 TEST(VolumeInfoTest, ParsesTheMountTable) {
+    struct Expected {
+        int id;
+        const char* mountPoint;
+        const char* type;
+        const char* source;
+        bool local, readOnly, ntfs;
+    };
+    const std::vector<Expected> expected = {
+        {22, "/proc", "proc", "proc", true, false, false},
+        {27, "/", "ext4", "/dev/vda", true, false, false},
+        {40, "/media/usb stick", "ntfs3", "/dev/sdb1", true, false, true},
+        {41, "/media/win", "fuseblk", "/dev/sdc1", true, false, true},  // ntfs-3g
+        {42, "/mnt/a", "nfs4", "server:/export", false, false, false},
+        {43, "/mnt/ab", "cifs", "//nas/share name", false, false, false},
+        {44, "/mnt/backup", "ext4", "/dev/sda2", true, true, false},  // mounted read-only
+        // The file system is read-only ("errors=remount-ro" is not).
+        {45, "/mnt/frozen", "ext4", "/dev/sda3", true, true, false},
+        {46, "/mnt/tab\tand\nbreak", "tmpfs", "", true, false, false},
+        {47, "/home/me/remote", "fuse.sshfs", "me@host:/home", false, false, false},
+        {48, "/dev/shm", "tmpfs", "tmpfs", true, false, false},
+        {49, "/dev/shm", "tmpfs", "tmpfs", true, false, false},
+        {52, "/mnt/nas/a\\b", "ext4", "/dev/sda4", true, false, false},
+    };
     const std::vector<VolumeInfo> volumes = VolumeInfo::parseMountInfo(kMountInfo);
-    std::map<int, VolumeInfo> byId;
-    for (const auto& volume : volumes) byId[volume.mountId] = volume;
-    ASSERT_EQ(13u, volumes.size());
-    ASSERT_EQ(13u, byId.size());
-    EXPECT_EQ(0u, byId.count(50));
-    EXPECT_EQ(0u, byId.count(51));
-
-    const VolumeInfo& root = byId.at(27);
-    EXPECT_EQ("/", root.mountPoint);
-    EXPECT_EQ("ext4", root.fileSystemType);
-    EXPECT_EQ("/dev/vda", root.source);
-    EXPECT_EQ(makedev(254, 0), root.device);
-    EXPECT_EQ(1, root.parentMountId);
-    EXPECT_TRUE(root.isLocal);
-    EXPECT_FALSE(root.isReadOnly);
-    EXPECT_FALSE(root.isNtfs);
-
-    const VolumeInfo& usb = byId.at(40);
-    EXPECT_EQ("/media/usb stick", usb.mountPoint);
-    EXPECT_EQ("ntfs3", usb.fileSystemType);
-    EXPECT_EQ("/dev/sdb1", usb.source);
-    EXPECT_TRUE(usb.isNtfs);
-    EXPECT_TRUE(usb.isLocal);
-    EXPECT_TRUE(byId.at(41).isNtfs);  // fuseblk: ntfs-3g
-
-    EXPECT_FALSE(byId.at(42).isLocal);
-    EXPECT_EQ("nfs4", byId.at(42).fileSystemType);
-    EXPECT_FALSE(byId.at(43).isLocal);
-    EXPECT_EQ("//nas/share name", byId.at(43).source);
-    EXPECT_FALSE(byId.at(47).isLocal);
-    EXPECT_EQ("fuse.sshfs", byId.at(47).fileSystemType);
-
-    EXPECT_TRUE(byId.at(44).isReadOnly);   // mounted read-only
-    EXPECT_TRUE(byId.at(45).isReadOnly);   // the file system is read-only ("errors=remount-ro" is not)
-    EXPECT_FALSE(byId.at(43).isReadOnly);
-
-    const VolumeInfo& odd = byId.at(46);
-    EXPECT_EQ("/mnt/tab\tand\nbreak", odd.mountPoint);
-    EXPECT_EQ("/sub\\dir", odd.rootInFileSystem);
-    EXPECT_EQ("", odd.source);
-    EXPECT_EQ("tmpfs", odd.fileSystemType);
-    EXPECT_EQ("/mnt/nas/a\\b", byId.at(52).mountPoint);
+    ASSERT_EQ(volumes.size(), expected.size());
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        const VolumeInfo& v = volumes[i];
+        const Expected& e = expected[i];
+        SCOPED_TRACE(e.id);
+        EXPECT_EQ(v.mountId, e.id);
+        EXPECT_EQ(v.mountPoint, e.mountPoint);
+        EXPECT_EQ(v.fileSystemType, e.type);
+        EXPECT_EQ(v.source, e.source);
+        EXPECT_EQ(v.isLocal, e.local);
+        EXPECT_EQ(v.isReadOnly, e.readOnly);
+        EXPECT_EQ(v.isNtfs, e.ntfs);
+    }
+    EXPECT_EQ(makedev(254, 0), volumes[1].device);
+    EXPECT_EQ(1, volumes[1].parentMountId);
+    EXPECT_EQ("/sub\\dir", volumes[8].rootInFileSystem);
 }
 
 TEST(VolumeInfoTest, PicksTheLongestMountPointContainingThePath) {
     const std::vector<VolumeInfo> volumes = VolumeInfo::parseMountInfo(kMountInfo);
-    const auto mountOf = [&](std::string_view path) {
-        const VolumeInfo* volume = VolumeInfo::volumeContainingPath(volumes, path);
-        return volume ? volume->mountId : -1;
+    const std::vector<std::pair<const char*, int>> cases = {
+        {"/mnt/a", 42},          {"/mnt/a/", 42},           {"/mnt/a/deep/file", 42},  {"/mnt/ab/file", 43},
+        {"//mnt//ab/./x", 43},   {"/mnt/a/../ab/f", 43},    {"/mnt/abc", 27},          {"/mnt", 27},
+        {"/", 27},               {"/home/me/remote2", 27},  {"/home/me/remote/x", 47}, {"/media/usb", 27},
+        {"/media/usb stick/photo.jpg", 40},                 {"/mnt/tab\tand\nbreak/f", 46},
+        {"/dev/shm/x", 49},  // the later mount hides the earlier one
+        {"relative/path", -1},   {"", -1},
     };
-    EXPECT_EQ(42, mountOf("/mnt/a"));
-    EXPECT_EQ(42, mountOf("/mnt/a/"));
-    EXPECT_EQ(42, mountOf("/mnt/a/deep/file"));
-    EXPECT_EQ(43, mountOf("/mnt/ab/file"));
-    EXPECT_EQ(43, mountOf("//mnt//ab/./x"));
-    EXPECT_EQ(43, mountOf("/mnt/a/../ab/f"));
-    EXPECT_EQ(27, mountOf("/mnt/abc"));
-    EXPECT_EQ(27, mountOf("/mnt"));
-    EXPECT_EQ(27, mountOf("/"));
-    EXPECT_EQ(27, mountOf("/home/me/remote2"));
-    EXPECT_EQ(47, mountOf("/home/me/remote/x"));
-    EXPECT_EQ(40, mountOf("/media/usb stick/photo.jpg"));
-    EXPECT_EQ(27, mountOf("/media/usb"));
-    EXPECT_EQ(46, mountOf("/mnt/tab\tand\nbreak/f"));
-    EXPECT_EQ(49, mountOf("/dev/shm/x"));  // the later mount hides the earlier one
-    EXPECT_EQ(-1, mountOf("relative/path"));
-    EXPECT_EQ(-1, mountOf(""));
-
+    for (const auto& [path, id] : cases) {
+        const VolumeInfo* volume = VolumeInfo::volumeContainingPath(volumes, path);
+        EXPECT_EQ(volume ? volume->mountId : -1, id) << path;
+    }
     EXPECT_EQ(nullptr, VolumeInfo::volumeContainingPath({}, "/anything"));
 }
 
