@@ -1,5 +1,7 @@
 #include "duplicates/ContentHasher.h"
 
+#include "platform/NoDestructor.h"
+
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -261,7 +263,7 @@ bool ContentHasher::isNeedFullCheckPNGAtPath(const std::string& path) {
 }
 
 const std::unordered_set<std::string>& ContentHasher::fullCheckExtensions() {
-    static const std::unordered_set<std::string> extensions = {
+    static platform::NoDestructor<const std::unordered_set<std::string>> extensions(std::unordered_set<std::string>{
         // Text, markup, data and source.
         "txt", "rtf", "csv", "tsv", "html", "htm", "xhtml", "xml", "shtml", "rhtml", "css", "scss", "json", "yml",
         "yaml", "plist", "strings", "ini", "cfg", "conf", "editorconfig", "log", "text", "textile", "mark",
@@ -276,8 +278,8 @@ const std::unordered_set<std::string>& ContentHasher::fullCheckExtensions() {
         "bmp", "tif", "tiff", "aif", "aiff",
         // Camera raw images.
         "3fr", "ari", "arw", "bay", "cap", "cri", "crw", "dcs", "dng", "erf", "fff", "mdc", "mef", "mos", "mrw",
-        "nef", "orf", "pef", "pxn", "r3d", "raf", "raw", "rwl", "rwz", "srw", "x3f"};
-    return extensions;
+        "nef", "orf", "pef", "pxn", "r3d", "raf", "raw", "rwl", "rwz", "srw", "x3f"});
+    return *extensions;
 }
 
 }  // namespace kestrane

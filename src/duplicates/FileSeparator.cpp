@@ -1,5 +1,7 @@
 #include "duplicates/FileSeparator.h"
 
+#include "platform/NoDestructor.h"
+
 #include "duplicates/ContentHasher.h"
 #include "platform/OperationQueue.h"
 #include "platform/SerialQueue.h"
@@ -31,8 +33,8 @@ struct FileSeparator::Shared {
     std::vector<std::shared_ptr<platform::OperationQueue>> idleOperationQueues;
 
     static const std::shared_ptr<Shared>& instance() {
-        static const std::shared_ptr<Shared> shared = std::make_shared<Shared>();
-        return shared;
+        static platform::NoDestructor<const std::shared_ptr<Shared>> shared(std::make_shared<Shared>());
+        return *shared;
     }
 };
 

@@ -1,5 +1,7 @@
 #include "duplicates/UMUTITypeCache.h"
 
+#include "platform/NoDestructor.h"
+
 #include <mutex>
 
 namespace kestrane {
@@ -7,8 +9,8 @@ namespace kestrane {
 UMUTITypeCache::UMUTITypeCache(std::size_t capacity) : m_capacity(capacity > 0 ? capacity : 1) {}
 
 UMUTITypeCache& UMUTITypeCache::cache() {
-    static UMUTITypeCache shared;
-    return shared;
+    static platform::NoDestructor<UMUTITypeCache> shared;
+    return *shared;
 }
 
 std::optional<std::int32_t> UMUTITypeCache::fileTypeIdentifierWithExtension(std::string_view extension) const {

@@ -1,5 +1,7 @@
 #include "folders/FolderSeparator.h"
 
+#include "platform/NoDestructor.h"
+
 #include "folders/FolderDuplicatesInfo.h"
 #include "platform/SerialQueue.h"
 #include "scan/FolderSystemItem.h"
@@ -28,8 +30,9 @@ FolderSeparator::FolderSeparator(Private) {}
 FolderSeparator::~FolderSeparator() = default;
 
 platform::SerialQueue& FolderSeparator::workingQueue() {
-    static const std::shared_ptr<platform::SerialQueue> queue = platform::SerialQueue::create("folderseparator.working");
-    return *queue;
+    static platform::NoDestructor<const std::shared_ptr<platform::SerialQueue>> queue(
+        platform::SerialQueue::create("folderseparator.working"));
+    return **queue;
 }
 
 void FolderSeparator::separateItemsWithDelegate(std::vector<FolderSystemItem*> folders,

@@ -1,5 +1,7 @@
 #include "platform/MainQueue.h"
 
+#include "platform/NoDestructor.h"
+
 #include <future>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -7,8 +9,8 @@
 namespace kestrane::platform {
 
 MainQueue& MainQueue::shared() {
-    static MainQueue queue;
-    return queue;
+    static NoDestructor<MainQueue> queue;
+    return *queue;
 }
 
 bool MainQueue::isMainThread() {

@@ -9,6 +9,9 @@
 
 namespace kestrane::platform {
 
+template <typename T>
+class NoDestructor;
+
 // The process-wide main queue. Its tasks run on the process's main thread,
 // only while a front end drives it: the CLI calls run() until its job ends,
 // the Qt front end drains it from its event loop (runPending()), and tests
@@ -38,6 +41,7 @@ public:
     std::size_t pendingCount() const;
 
 private:
+    friend class NoDestructor<MainQueue>;
     MainQueue() = default;
     bool runOne(std::unique_lock<std::mutex>& lock);
 

@@ -1,5 +1,7 @@
 #include "platform/MimeDatabase.h"
 
+#include "platform/NoDestructor.h"
+
 #include "platform/Log.h"
 #include "platform/UserFolders.h"
 
@@ -90,14 +92,14 @@ bool MimeDatabase::Glob::isBetterThan(const Glob& other) const {
 }
 
 const MimeDatabase& MimeDatabase::system() {
-    static const MimeDatabase database = [] {
+    static NoDestructor<const MimeDatabase> database([] {
         MimeDatabase loaded = fromDirectories(standardDirectories());
         if (loaded.isEmpty())
             logWarning("no shared MIME-info database found (is shared-mime-info installed?); "
                        "file categories come from the built-in extension table only");
         return loaded;
-    }();
-    return database;
+    }());
+    return *database;
 }
 
 std::vector<std::string> MimeDatabase::standardDirectories() {

@@ -1,6 +1,7 @@
 #include "platform/NotificationCenter.h"
 
 #include "platform/MainQueue.h"
+#include "platform/NoDestructor.h"
 
 namespace kestrane::platform {
 
@@ -9,8 +10,8 @@ NotificationCenter::Observation::~Observation() {
 }
 
 NotificationCenter& NotificationCenter::defaultCenter() {
-    static NotificationCenter center;
-    return center;
+    static NoDestructor<NotificationCenter> center;
+    return *center;
 }
 
 std::unique_ptr<NotificationCenter::Observation> NotificationCenter::addObserver(std::string name,

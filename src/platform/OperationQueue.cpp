@@ -1,5 +1,7 @@
 #include "platform/OperationQueue.h"
 
+#include "platform/NoDestructor.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
@@ -131,8 +133,8 @@ void OperationQueue::waitUntilAllOperationsAreFinished() {
 }
 
 DispatchQueue& backgroundQueue() {
-    static OperationQueue queue("background", std::max(2u, std::thread::hardware_concurrency()));
-    return queue;
+    static NoDestructor<OperationQueue> queue("background", std::max(2u, std::thread::hardware_concurrency()));
+    return *queue;
 }
 
 }  // namespace kestrane::platform
