@@ -107,18 +107,15 @@ TEST(FolderSystemItemTest, ChildWithNameIsExactAndTakesTheFirst) {
     FileSystemItem* lower = FileSystemItem::createInParent("photo.jpg", *root, 0, false, 0);
     FileSystemItem* twin = FileSystemItem::createInParent("twin", *root, 0, false, 0);
     FileSystemItem::createInParent("twin", *root, 0, false, 0);
-    EXPECT_EQ(root->childWithName("Photo.JPG"), nullptr);
-    EXPECT_EQ(root->childWithName("photo"), nullptr);
-    EXPECT_EQ(root->childWithName("photo.jpg "), nullptr);
+    for (const char* other : {"Photo.JPG", "photo", "photo.jpg "}) EXPECT_EQ(root->childWithName(other), nullptr);
     EXPECT_EQ(root->childWithName("photo.jpg"), lower);
     EXPECT_EQ(root->childWithName("twin"), twin);
 }
 
-TEST(FolderSystemItemTest, DeepListsFollowTheirOrder) {
+TEST(FolderSystemItemTest, DeepListsFollowTheirOrderAndDeepCountsAreCachedUntilRecalculated) {
     SampleTree t;
     FolderSystemItem* e = FolderSystemItem::createInParent("e", *t.b, false, false);
     FileSystemItem* e1 = FileSystemItem::createInParent("e1", *e, 0, false, 0);
-
     EXPECT_EQ(t.root->childrenDeepArray(),
               (std::vector<FileSystemItem*>{t.a, t.c, t.d, t.a1, t.b, t.a2, t.b1, e, e1}));
     EXPECT_EQ(t.root->subFoldersDeepArray(), (std::vector<FolderSystemItem*>{t.a, t.b, e, t.d}));
@@ -132,24 +129,18 @@ TEST(FolderSystemItemTest, DeepListsFollowTheirOrder) {
     EXPECT_EQ(t.root->duplicatesDeepArray(), (std::vector<FileSystemItem*>{t.a, e1, t.c}));
     EXPECT_EQ(t.b->duplicatesDeepArray(), (std::vector<FileSystemItem*>{e1}));
     // The tokens are no entries: unlink them before the items go.
-    for (FileSystemItem* item : std::initializer_list<FileSystemItem*>{e1, t.a, t.c})
-        item->setDuplicateItemLink(nullptr);
-}
+    for (FileSystemItem* item : {e1, static_cast<FileSystemItem*>(t.a), t.c}) item->setDuplicateItemLink(nullptr);
 
-TEST(FolderSystemItemTest, DeepCountsAreCachedUntilRecalculated) {
-    SampleTree t;
     EXPECT_EQ(t.root->getCountOfDeepChildren(), 0u);
     t.root->recalculateCountOfDeepChildren();
-    EXPECT_EQ(t.root->getCountOfDeepChildren(), 7u);
-    EXPECT_EQ(t.a->getCountOfDeepChildren(), 4u);
-    EXPECT_EQ(t.b->getCountOfDeepChildren(), 1u);
+    EXPECT_EQ(t.root->getCountOfDeepChildren(), 9u);
+    EXPECT_EQ(t.a->getCountOfDeepChildren(), 6u);
     EXPECT_EQ(t.c->getCountOfDeepChildren(), 0u);
-
     FileSystemItem::createInParent("late", *t.b, 0, false, 0);
-    EXPECT_EQ(t.root->getCountOfDeepChildren(), 7u);
+    EXPECT_EQ(t.root->getCountOfDeepChildren(), 9u);
     t.root->recalculateCountOfDeepChildren();
-    EXPECT_EQ(t.root->getCountOfDeepChildren(), 8u);
-    EXPECT_EQ(t.b->getCountOfDeepChildren(), 2u);
+    EXPECT_EQ(t.root->getCountOfDeepChildren(), 10u);
+    EXPECT_EQ(t.b->getCountOfDeepChildren(), 4u);
 }
 
 TEST(FolderSystemItemTest, DeepFileCountWithAndWithoutHiddenItems) {
@@ -161,13 +152,13 @@ TEST(FolderSystemItemTest, DeepFileCountWithAndWithoutHiddenItems) {
     FolderSystemItem* visible = FolderSystemItem::createInParent("visible", *root, false, false);
     FileSystemItem::createInParent("v1", *visible, 0, false, 0);
     FileSystemItem::createInParent(".dot", *visible, 0, true, 0);
-    FileSystemItem::createInParent("top", *root, 0, false, 0);
+    FileSystemItem* top = FileSystemItem::createInParent("top", *root, 0, false, 0);
 
     EXPECT_EQ(root->getCountOfDeepFilesWithHidden(true), 5u);
     EXPECT_EQ(root->getCountOfDeepFilesWithHidden(false), 2u);
     EXPECT_EQ(inside->getCountOfDeepFilesWithHidden(true), 1u);
     EXPECT_EQ(inside->getCountOfDeepFilesWithHidden(false), 0u);  // under a hidden folder
-    EXPECT_EQ(root->childWithName("top")->getCountOfDeepFilesWithHidden(true), 0u);
+    EXPECT_EQ(top->getCountOfDeepFilesWithHidden(true), 0u);
 }
 
 }  // namespace
