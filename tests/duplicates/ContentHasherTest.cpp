@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -33,35 +35,15 @@ std::string noise(std::size_t size, std::uint32_t seed) {
     return bytes;
 }
 
-std::string shellQuote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
-
 // The digest that coreutils' md5sum gives for the file: an implementation
 // that shares nothing with ours.
 std::string md5sum(const std::string& path) {
-    FILE* pipe = ::popen(("md5sum -- " + shellQuote(path)).c_str(), "r");
+    FILE* pipe = ::popen(("md5sum -- '" + path + "'").c_str(), "r");  // test paths hold no quote
     if (!pipe) return "popen failed";
     char digest[33] = {};
     const std::size_t read = std::fread(digest, 1, 32, pipe);
     ::pclose(pipe);
     return read == 32 ? std::string(digest, 32) : "md5sum failed";
-}
-
-// md5sum of the given bytes, through a scratch file.
-std::string md5sumOfBytes(const TempDir& dir, const std::string& bytes) {
-    return md5sum(dir.writeFile("scratch.bin", bytes));
-}
-
-std::string slice(const std::string& bytes, std::size_t from, std::size_t to) {
-    return bytes.substr(from, to - from);
 }
 
 std::optional<std::string> partial(const std::string& path, std::uint64_t size, std::uint64_t block) {
@@ -81,98 +63,63 @@ TEST(ContentHasherTest, FullKeysMatchTheReferenceDigests) {
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
          "57edf4a22be3c955ac49da2e2107b67a"},
     };
-    int n = 0;
-    for (const auto& [text, digest] : vectors) {
-        const std::string path = dir.writeFile("v" + std::to_string(n++), text);
-        EXPECT_EQ(ContentHasher::hashforFile(path), digest) << '"' << text << '"';
-    }
+    for (const auto& [text, digest] : vectors)
+        EXPECT_EQ(ContentHasher::hashforFile(dir.writeFile("vector", text)), digest) << '"' << text << '"';
 
     // Sizes around the read chunk and well past it, against md5sum.
     for (std::size_t size : {1u, 8191u, 8192u, 8193u, 65543u, 1000003u}) {
-        const std::string path =
-            dir.writeFile("f" + std::to_string(size), noise(size, static_cast<std::uint32_t>(size)));
+        const std::string path = dir.writeFile("f" + std::to_string(size), noise(size, static_cast<std::uint32_t>(size)));
         EXPECT_EQ(ContentHasher::hashforFile(path), md5sum(path)) << size << " bytes";
     }
 }
 
 TEST(ContentHasherTest, PartialKeyBlocksAndThreshold) {
+    // The key is the digest of the start block, then the end block (to the end
+    // of the file), then the middle block: at natural offsets up to 12288
+    // bytes, 4096-aligned from 12289 on (middle at R / 2, end at R, each
+    // rounded down). A block longer than the 8192-byte read chunk is read in
+    // whole chunks until it is covered.
+    struct Case {
+        std::size_t size, block;
+        std::size_t startEnd, endFrom, middleFrom, middleEnd;
+    };
+    const Case cases[] = {
+        {24576, 8192, 8192, 16384, 8192, 16384},    // exactly three blocks: they tile the file, in another order
+        {6144, 2048, 2048, 4096, 2048, 4096},       // a small file keeps the natural, unaligned offsets
+        {6145, 2048, 2048, 4097, 2048, 4096},       // R = 4097: end at 4097, middle at 2048
+        {12288, 2048, 2048, 10240, 5120, 7168},     // the last size with natural offsets
+        {12289, 2048, 2048, 8192, 4096, 6144},      // the first aligned one
+        {100000, 8192, 8192, 90112, 45056, 53248},  // a large file
+        {60000, 10000, 16384, 49152, 24576, 40960}, // a block wider than the read chunk: two whole chunks
+    };
     TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + " bytes, blocks of " + std::to_string(c.block));
+        const std::string bytes = noise(c.size, static_cast<std::uint32_t>(c.size));
+        const std::string path = dir.writeFile("file", bytes);
+        const std::string blocks = bytes.substr(0, c.startEnd) + bytes.substr(c.endFrom) +
+                                   bytes.substr(c.middleFrom, c.middleEnd - c.middleFrom);
+        EXPECT_EQ(partial(path, c.size, c.block), md5sum(dir.writeFile("blocks", blocks)));
+        EXPECT_NE(partial(path, c.size, c.block), md5sum(path));
+    }
 
-    // Default block length: below three blocks the key is the full one.
+    // The full key instead: below three blocks, size 0, size under the threshold, block length 0.
     const std::string below = dir.writeFile("below", noise(24575, 1));
     EXPECT_EQ(partial(below, 24575, 8192), md5sum(below));
-
-    // Exactly three blocks: start, then the 4096-aligned end to EOF, then the
-    // aligned middle (here they tile the file, but in another order).
-    const std::string exactBytes = noise(24576, 2);
-    const std::string exact = dir.writeFile("exact", exactBytes);
-    const auto exactKey = partial(exact, 24576, 8192);
-    EXPECT_EQ(exactKey, md5sumOfBytes(dir, slice(exactBytes, 0, 8192) + slice(exactBytes, 16384, 24576) +
-                                                slice(exactBytes, 8192, 16384)));
-    EXPECT_NE(exactKey, md5sum(exact));
-
-    // A small file (under 12289 bytes) keeps the natural, unaligned offsets.
-    const std::string smallBytes = noise(6144, 3);
-    const std::string small = dir.writeFile("small", smallBytes);
-    EXPECT_EQ(partial(small, 6144, 2048), md5sumOfBytes(dir, slice(smallBytes, 0, 2048) +
-                                                                 slice(smallBytes, 4096, 6144) +
-                                                                 slice(smallBytes, 2048, 4096)));
-    const std::string oddBytes = noise(6145, 4);  // R = 4097: end at 4097, middle at 2048
-    const std::string odd = dir.writeFile("odd", oddBytes);
-    EXPECT_EQ(partial(odd, 6145, 2048), md5sumOfBytes(dir, slice(oddBytes, 0, 2048) + slice(oddBytes, 4097, 6145) +
-                                                              slice(oddBytes, 2048, 4096)));
-
-    // Alignment starts at 12289 bytes: 12288 keeps the natural offsets
-    // (middle 5120, end 10240), 12289 has middle 4096 and end 8192 to EOF.
-    const std::string lastNaturalBytes = noise(12288, 11);
-    const std::string lastNatural = dir.writeFile("natural", lastNaturalBytes);
-    EXPECT_EQ(partial(lastNatural, 12288, 2048),
-              md5sumOfBytes(dir, slice(lastNaturalBytes, 0, 2048) + slice(lastNaturalBytes, 10240, 12288) +
-                                     slice(lastNaturalBytes, 5120, 7168)));
-    const std::string firstAlignedBytes = noise(12289, 12);
-    const std::string firstAligned = dir.writeFile("aligned", firstAlignedBytes);
-    EXPECT_EQ(partial(firstAligned, 12289, 2048),
-              md5sumOfBytes(dir, slice(firstAlignedBytes, 0, 2048) + slice(firstAlignedBytes, 8192, 12289) +
-                                     slice(firstAlignedBytes, 4096, 6144)));
-
-    // A large file: middle at (R / 2) rounded down to 4096, end from R rounded
-    // down to the end of the file.
-    const std::string largeBytes = noise(100000, 5);
-    const std::string large = dir.writeFile("large", largeBytes);
-    EXPECT_EQ(partial(large, 100000, 8192), md5sumOfBytes(dir, slice(largeBytes, 0, 8192) +
-                                                                   slice(largeBytes, 90112, 100000) +
-                                                                   slice(largeBytes, 45056, 53248)));
-
-    // A block longer than the read chunk is read in whole chunks until the
-    // block is covered, so the start and middle blocks take two full chunks.
-    const std::string wideBytes = noise(60000, 6);
-    const std::string wide = dir.writeFile("wide", wideBytes);
-    EXPECT_EQ(partial(wide, 60000, 10000), md5sumOfBytes(dir, slice(wideBytes, 0, 16384) +
-                                                                  slice(wideBytes, 49152, 60000) +
-                                                                  slice(wideBytes, 24576, 40960)));
-
-    // Full key instead: size 0, size under the threshold, block length 0.
+    const std::string large = dir.writeFile("large", noise(100000, 5));
     EXPECT_EQ(partial(large, 0, 8192), md5sum(large));
     EXPECT_EQ(ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(large, 100000, 8192,
                                                                                              100001),
               md5sum(large));
     EXPECT_EQ(partial(large, 100000, 0), md5sum(large));
-}
 
-TEST(ContentHasherTest, PartialKeySeesOnlyItsThreeBlocks) {
-    TempDir dir;
-    const std::string original = noise(100000, 7);
-    std::string outside = original;
+    // Only the three blocks count.
+    std::string outside = noise(100000, 5);
     outside[30000] ^= 1;  // between the start and the middle block
-    std::string inside = original;
+    std::string inside = noise(100000, 5);
     inside[50000] ^= 1;  // inside the middle block [45056, 53248)
-
-    const std::string a = dir.writeFile("a", original);
-    const std::string b = dir.writeFile("b", outside);
-    const std::string c = dir.writeFile("c", inside);
-    EXPECT_EQ(partial(a, 100000, 8192), partial(b, 100000, 8192));
-    EXPECT_NE(partial(a, 100000, 8192), partial(c, 100000, 8192));
-    EXPECT_NE(ContentHasher::hashforFile(a), ContentHasher::hashforFile(b));
+    EXPECT_EQ(partial(dir.writeFile("outside", outside), 100000, 8192), partial(large, 100000, 8192));
+    EXPECT_NE(partial(dir.writeFile("inside", inside), 100000, 8192), partial(large, 100000, 8192));
 }
 
 TEST(ContentHasherTest, FilesThatChangeOrAreNotRegularGiveAKeyFromWhatWasReadOrNone) {
@@ -203,7 +150,7 @@ TEST(ContentHasherTest, FilesThatChangeOrAreNotRegularGiveAKeyFromWhatWasReadOrN
     // and the key covers what was there.
     const std::string shrunkBytes = noise(30000, 8);
     const std::string shrunk = dir.writeFile("shrunk", shrunkBytes);
-    EXPECT_EQ(partial(shrunk, 100000, 8192), md5sumOfBytes(dir, slice(shrunkBytes, 0, 8192)));
+    EXPECT_EQ(partial(shrunk, 100000, 8192), md5sum(dir.writeFile("start", shrunkBytes.substr(0, 8192))));
 
     // Growing while it is read: some key, and no harm.
     const std::string growing = dir.writeFile("growing", noise(1 << 20, 9));
@@ -228,25 +175,15 @@ TEST(ContentHasherTest, FilesThatChangeOrAreNotRegularGiveAKeyFromWhatWasReadOrN
 
 TEST(ContentHasherTest, NameKeyAndFullCheckExtensions) {
     EXPECT_EQ(ContentHasher::nameKey("notes.txt"), "notes.txt:#filename#");
-
-    const auto& extensions = ContentHasher::fullCheckExtensions();
-    EXPECT_EQ(extensions.size(), 127u);
-    for (const std::string& extension : extensions) {
-        EXPECT_FALSE(extension.empty());
-        for (char c : extension) EXPECT_FALSE(c >= 'A' && c <= 'Z') << extension;
-    }
-
-    EXPECT_EQ(ContentHasher::pathExtension("/a/b.c/name"), "");
-    EXPECT_EQ(ContentHasher::pathExtension("/a/archive.tar.gz"), "gz");
-    EXPECT_EQ(ContentHasher::pathExtension("/a/.editorconfig"), "editorconfig");
-    EXPECT_EQ(ContentHasher::pathExtension("/a/trailing."), "");
+    for (const std::string& extension : ContentHasher::fullCheckExtensions())
+        EXPECT_TRUE(!extension.empty() && std::none_of(extension.begin(), extension.end(), ::isupper)) << extension;
 
     // No file is read for these: the paths need not exist.
     for (const char* path : {"/x/notes.txt", "/x/PHOTO.NEF", "/x/Scan.TiFf", "/x/main.c++", "/x/.editorconfig",
                              "/x/raw.3FR", "/x/query.PgSql"})
         EXPECT_TRUE(ContentHasher::isNeedFullHashBuildForPath(path)) << path;
     for (const char* path : {"/x/photo.jpg", "/x/movie.mp4", "/x/README", "/x/notes.txt/inside", "/x/song.mp3",
-                             "/x/missing.png", "/x/file.txt.jpg"})
+                             "/x/missing.png", "/x/file.txt.jpg", "/x/b.c/name", "/x/trailing."})
         EXPECT_FALSE(ContentHasher::isNeedFullHashBuildForPath(path)) << path;
 }
 
@@ -271,27 +208,31 @@ std::string png(const std::string& idatData, bool withTextChunk = false, std::ui
 
 TEST(ContentHasherTest, PngTestLooksAtTheFirstImageDataBytes) {
     TempDir dir;
-    auto check = [&](const std::string& bytes) {
+    const auto check = [&](const std::string& bytes) {
         return ContentHasher::isNeedFullCheckPNGAtPath(dir.writeFile("t.png", bytes));
     };
     const std::string rest(64, '\x55');
-
-    EXPECT_TRUE(check(png(std::string("\x78\x01\x00", 3) + rest)));
-    EXPECT_TRUE(check(png(std::string("\x78\x01\x1f", 3) + rest, true)));  // skips the text chunk
-    EXPECT_TRUE(check(png(std::string("\x78\x01\x9f", 3) + rest)));        // only 0x40 and 0x20 matter
-    EXPECT_FALSE(check(png(std::string("\x78\x01\x20", 3) + rest)));
-    EXPECT_FALSE(check(png(std::string("\x78\x01\x40", 3) + rest)));
-    EXPECT_FALSE(check(png(std::string("\x78\x9c\x00", 3) + rest)));  // ordinary compression
-    EXPECT_FALSE(check(png(std::string("\x79\x01\x00", 3) + rest)));
+    const std::vector<std::pair<std::string, bool>> firstBytes = {
+        {std::string("\x78\x01\x00", 3), true},
+        {std::string("\x78\x01\x9f", 3), true},  // only 0x40 and 0x20 matter
+        {std::string("\x78\x01\x20", 3), false},
+        {std::string("\x78\x01\x40", 3), false},
+        {std::string("\x78\x9c\x00", 3), false},  // ordinary compression
+        {std::string("\x79\x01\x00", 3), false},
+    };
+    for (const auto& [bytes, passes] : firstBytes) {
+        EXPECT_EQ(check(png(bytes + rest)), passes) << testing::PrintToString(bytes);
+        EXPECT_EQ(check(png(bytes + rest, true)), passes) << "after a text chunk";
+    }
 
     // Malformed or truncated files say no.
-    std::string badSignature = png(std::string("\x78\x01\x00", 3) + rest);
+    const std::string whole = png(std::string("\x78\x01\x00", 3) + rest);
+    std::string badSignature = whole;
     badSignature[1] = 'Q';
     EXPECT_FALSE(check(badSignature));
     EXPECT_FALSE(check(std::string("\x89PNG\r\n", 6)));
     EXPECT_FALSE(check(png(std::string("\x78\x01", 2), false, 100)));  // file ends inside the IDAT data
-    const std::string whole = png(std::string("\x78\x01\x00", 3) + rest);
-    EXPECT_FALSE(check(whole.substr(0, 8 + 25 + 6)));  // ends inside the IDAT chunk header
+    EXPECT_FALSE(check(whole.substr(0, 8 + 25 + 6)));                  // ends inside the IDAT chunk header
     std::string noImageData = png(std::string("\x78\x01\x00", 3));
     noImageData.replace(8 + 25 + 4, 4, "IEND");
     EXPECT_FALSE(check(noImageData));
@@ -301,10 +242,9 @@ TEST(ContentHasherTest, PngTestLooksAtTheFirstImageDataBytes) {
     EXPECT_FALSE(ContentHasher::isNeedFullCheckPNGAtPath(dir / "missing.png"));
 
     // Through the full-check decision, whatever the case of the extension.
-    const std::string passing = dir.writeFile("Shot.PNG", png(std::string("\x78\x01\x00", 3) + rest));
-    const std::string failing = dir.writeFile("other.png", png(std::string("\x78\xda\x00", 3) + rest));
-    EXPECT_TRUE(ContentHasher::isNeedFullHashBuildForPath(passing));
-    EXPECT_FALSE(ContentHasher::isNeedFullHashBuildForPath(failing));
+    EXPECT_TRUE(ContentHasher::isNeedFullHashBuildForPath(dir.writeFile("Shot.PNG", whole)));
+    EXPECT_FALSE(ContentHasher::isNeedFullHashBuildForPath(
+        dir.writeFile("other.png", png(std::string("\x78\xda\x00", 3) + rest))));
 }
 
 }  // namespace
