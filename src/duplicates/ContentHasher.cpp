@@ -2,6 +2,7 @@
 
 #include "platform/NoDestructor.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -61,6 +62,9 @@ private:
 // again for every file costs more than hashing a small one.
 const EVP_MD* md5Algorithm() {
     static const EVP_MD* const algorithm = [] {
+        // OpenSSL frees its global state from an exit handler by default; a
+        // hashing thread still finishing at exit would then use freed memory.
+        OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
         const EVP_MD* fetched = EVP_MD_fetch(nullptr, "MD5", nullptr);
         return fetched ? fetched : EVP_md5();
     }();

@@ -40,6 +40,7 @@ TEST_F(FileSeparatorForContainerTest, AddsEachSetOfIdenticalFilesAsAGroupOfItsCa
     std::vector<FileSystemItem*> items{file("a.mp3", "tune"), file("b.mp3", "tune"), file("c.mp3", "beat"),
                                        file("d.pdf", "text"), file("e.pdf", "text")};
     auto container = DuplicatesContainer::create(nullptr, nullptr);
+    container->saveRoots({m_root});  // the container keeps the tree it points into alive
     auto listener = std::make_shared<PromiseListener>();
     auto separator = FileSeparatorForContainer::create();
     separator->separateItemsToContainerWithListener(items, container, listener);
@@ -58,6 +59,7 @@ TEST_F(FileSeparatorForContainerTest, StopAddsNothingAndStillReportsOnce) {
     std::vector<FileSystemItem*> items;
     for (int i = 0; i < 40; ++i) items.push_back(file("f" + std::to_string(i) + ".jpg", std::string(50000, 'x')));
     auto container = DuplicatesContainer::create(nullptr, nullptr);
+    container->saveRoots({m_root});  // the container keeps the tree it points into alive
     auto listener = std::make_shared<PromiseListener>();
     auto separator = FileSeparatorForContainer::create();
     separator->separateItemsToContainerWithListener(items, container, listener);
