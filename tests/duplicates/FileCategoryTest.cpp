@@ -162,22 +162,6 @@ TEST(FileCategoryRulesTest, WithoutADatabaseTheBuiltInTableSortsTheCommonFormats
         EXPECT_EQ(fileCategoryOfExtension(extension, empty), category) << "extension: " << extension;
 }
 
-TEST(FileCategoryTypeKeysTest, KeysAndNumbersMatch) {
-    const std::vector<std::pair<std::int32_t, std::string_view>> keys = {
-        {kFileCategoryHidden, "unknown"}, {kFileCategoryImage, "image"},       {kFileCategoryVideo, "video"},
-        {kFileCategoryMusic, "music"},    {kFileCategoryDocument, "document"}, {kFileCategoryArchive, "archieve"},
-        {kFileCategoryOther, "other"},    {kFileCategoryFolders, "folder"},
-    };
-    for (const auto& [category, key] : keys) {
-        EXPECT_EQ(typeKeyOfFileCategory(category), key);
-        EXPECT_EQ(fileCategoryOfTypeKey(key), category);
-    }
-    EXPECT_EQ(typeKeyOfFileCategory(7), "unknown");
-    EXPECT_EQ(typeKeyOfFileCategory(-2), "unknown");
-    EXPECT_EQ(fileCategoryOfTypeKey("archive"), kFileCategoryHidden);  // the key is spelt "archieve"
-    EXPECT_EQ(fileCategoryOfTypeKey("Image"), kFileCategoryHidden);
-}
-
 TEST(PathExtensionTest, AgreesWithTheExclusionRulesBesidesCase) {
     const std::vector<std::pair<std::string_view, std::string_view>> cases = {
         {"photo.JPG", "JPG"},      {"archive.tar.gz", "gz"}, {".bashrc", ""},

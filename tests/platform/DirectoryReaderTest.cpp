@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -46,6 +47,12 @@ FolderContents readToEnd(DirectoryReader& reader) {
             })) == ReadResult::entries)
         ++contents.batches;
     return contents;
+}
+
+std::vector<std::string> namesOf(const FolderContents& contents) {
+    std::vector<std::string> names;
+    for (const auto& entry : contents.entries) names.push_back(entry.first);
+    return names;
 }
 
 FolderContents readFolder(const std::string& path,
@@ -232,47 +239,36 @@ TEST(DirectoryReaderTest, OpensAndReadsFoldersDeeperThanPathMax) {
     EXPECT_NE(0, ::access((dir / (component + "0")).c_str(), F_OK));
 }
 
-TEST(DirectoryReaderTest, OneReaderServesFolderAfterFolderAndOpensChildrenRelativeToItself) {
+TEST(DirectoryReaderTest, OneReaderServesFolderAfterFolderAndFailuresSayWhatAndWhere) {
     TempDir dir;
     dir.writeFile("a/one", "1");
-    dir.writeFile("a/two", "22");
     dir.writeFile("a/inner/deep", "333");
     dir.writeFile("b/three", "333");
     ASSERT_EQ(0, ::symlink("a", (dir / "link-to-a").c_str()));
-    const auto nothingExpected = [](const DirectoryEntry&) { ADD_FAILURE(); };
-
-    DirectoryReader reader;
-    ASSERT_FALSE(reader.open(dir / "a"));
-    EXPECT_EQ(3u, readToEnd(reader).entries.size());
-    EXPECT_EQ(ReadResult::end, reader.readBatch(nothingExpected));
 
     // The same reader descends into a child of the folder it has open, then moves on to another folder.
+    DirectoryReader reader;
+    ASSERT_FALSE(reader.open(dir / "a"));
     ASSERT_FALSE(reader.openAt(reader.fd(), "inner"));
     EXPECT_EQ(3u, readToEnd(reader).at("deep").logicalSize);
     ASSERT_FALSE(reader.open(dir / "b"));
     EXPECT_EQ(0u, reader.entriesRead());
-    const FolderContents second = readToEnd(reader);
-    EXPECT_EQ(1u, second.entries.size());
-    EXPECT_EQ(1u, second.entries.count("three"));
+    EXPECT_EQ((std::vector<std::string>{"three"}), namesOf(readToEnd(reader)));
 
-    // Failures say what and where, and leave the reader usable.
+    // Failures leave the reader closed and usable.
     auto error = reader.openAt(reader.fd(), "missing", dir / "b/missing");
     ASSERT_TRUE(error);
     EXPECT_EQ(ENOENT, error->code);
     EXPECT_EQ(dir / "b/missing", error->path);
     EXPECT_FALSE(reader.isOpen());
-    EXPECT_EQ(ReadResult::failed, reader.readBatch(nothingExpected));
+    EXPECT_EQ(ReadResult::failed, reader.readBatch([](const DirectoryEntry&) { ADD_FAILURE(); }));
     error = reader.open(dir / "a/one");
-    ASSERT_TRUE(error);
-    EXPECT_EQ(ENOTDIR, error->code);
+    EXPECT_EQ(ENOTDIR, error ? error->code : 0);
     error = reader.open(dir / "link-to-a");
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->code == ELOOP || error->code == ENOTDIR) << error->code;
-
     ASSERT_FALSE(reader.open(dir / "a"));
-    EXPECT_FALSE(reader.lastError());
-    DirectoryReader moved(std::move(reader));
-    EXPECT_EQ(3u, readToEnd(moved).entries.size());
+    EXPECT_EQ((std::vector<std::string>{"inner", "one"}), namesOf(readToEnd(reader)));
 }
 
 TEST(DirectoryReaderTest, EntriesAndFoldersThatVanishWhileBeingReadAreSkipped) {

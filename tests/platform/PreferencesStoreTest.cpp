@@ -230,16 +230,4 @@ TEST_F(PreferencesStoreTest, ASymlinkedFileStaysALinkAndNonUtf8TextDoesNotStopTh
     EXPECT_TRUE(reread.object("path")->is_string());
 }
 
-TEST_F(PreferencesStoreTest, TheStandardStoreFollowsTheConfigFolderWhenReopened) {
-    EXPECT_EQ(PreferencesStore::standard()->filePath(), m_home + "/.config/kestrane/preferences.json");
-    EXPECT_EQ(PreferencesStore::standard(), PreferencesStore::standard());
-    const std::string other = m_sandbox.makeDir("other-config");
-    ::setenv("XDG_CONFIG_HOME", other.c_str(), 1);
-    PreferencesStore::standard()->setObject("x", 1);  // still the old store until reopened
-    EXPECT_TRUE(fs::exists(m_home + "/.config/kestrane/preferences.json"));
-    PreferencesStore::reopenStandard();
-    EXPECT_EQ(PreferencesStore::standard()->filePath(), other + "/kestrane/preferences.json");
-    EXPECT_EQ(PreferencesStore::standard()->object("x"), std::nullopt);
-}
-
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <algorithm>
 #include <string>
 
 #include <sys/stat.h>
@@ -12,9 +12,7 @@
 #include <unistd.h>
 
 using kestrane::platform::SystemVolumeInfoProvider;
-using kestrane::platform::VolumeCapacity;
 using kestrane::platform::VolumeInfo;
-using kestrane::platform::VolumeInfoProvider;
 using kestrane::test::TempDir;
 
 namespace {
@@ -107,10 +105,7 @@ TEST(VolumeInfoTest, SystemProviderDescribesRealVolumes) {
     const SystemVolumeInfoProvider provider;
 
     const std::vector<VolumeInfo> all = provider.mountedVolumes();
-    ASSERT_FALSE(all.empty());
-    bool haveRoot = false;
-    for (const auto& volume : all) haveRoot = haveRoot || volume.mountPoint == "/";
-    EXPECT_TRUE(haveRoot);
+    EXPECT_TRUE(std::any_of(all.begin(), all.end(), [](const VolumeInfo& v) { return v.mountPoint == "/"; }));
 
     const auto volume = provider.volumeForPath(dir.path());
     ASSERT_TRUE(volume);
@@ -142,41 +137,6 @@ TEST(VolumeInfoTest, SystemProviderDescribesRealVolumes) {
     EXPECT_GT(capacity->capacity, 0u);
     EXPECT_LE(capacity->freeSpace, capacity->capacity);
     EXPECT_FALSE(provider.capacityForPath(dir / "not/yet/there"));
-}
-
-// Presents every path as lying on one network share.
-class NetworkShareProvider : public VolumeInfoProvider {
-public:
-    std::optional<VolumeInfo> volumeForPath(const std::string&) const override { return share(); }
-    std::optional<VolumeCapacity> capacityForPath(const std::string&) const override {
-        return VolumeCapacity{1000, 10};
-    }
-    std::vector<VolumeInfo> mountedVolumes() const override { return {share()}; }
-
-private:
-    static VolumeInfo share() {
-        VolumeInfo volume;
-        volume.mountPoint = "/net/share";
-        volume.fileSystemType = "cifs";
-        volume.isLocal = false;
-        return volume;
-    }
-};
-
-TEST(VolumeInfoTest, TestsCanInstallAProviderAndPutTheSystemOneBack) {
-    TempDir dir;
-    const auto previous = kestrane::platform::setVolumeInfoProvider(std::make_shared<NetworkShareProvider>());
-    ASSERT_TRUE(previous);
-    const auto faked = kestrane::platform::volumeInfoProvider().volumeForPath(dir.path());
-    ASSERT_TRUE(faked);
-    EXPECT_FALSE(faked->isLocal);
-    EXPECT_EQ(10u, kestrane::platform::volumeInfoProvider().capacityForPath(dir.path())->freeSpace);
-
-    const auto fake = kestrane::platform::setVolumeInfoProvider(nullptr);
-    EXPECT_NE(nullptr, dynamic_cast<const NetworkShareProvider*>(fake.get()));
-    const auto real = kestrane::platform::volumeInfoProvider().volumeForPath(dir.path());
-    ASSERT_TRUE(real);
-    EXPECT_NE("/net/share", real->mountPoint);
 }
 
 }  // namespace

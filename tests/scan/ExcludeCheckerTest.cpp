@@ -240,15 +240,6 @@ TEST_F(ExcludeCheckerLocationsTest, ChosenFolderInsideSystemLocationIsScanned) {
                              {m_root + "/usr/lib/x.so", true}, {m_root + "/usr/sharex/y", true}});
 }
 
-TEST_F(ExcludeCheckerTest, StandardLocationsFollowTheEnvironment) {
-    const auto locations = ExcludeChecker::SystemLocations::standard();
-    EXPECT_EQ(locations.homeFolder, m_home);
-    EXPECT_EQ(locations.dataHome, m_home + "/.local/share");
-    EXPECT_EQ(locations.rootVolumePath, "/");
-    EXPECT_EQ(locations.volumeContainerFolders.front(), "/Volumes");
-    EXPECT_EQ(locations.volumeContainerFolders.back(), "/mnt");
-}
-
 TEST_F(ExcludeCheckerTest, SeveralThreadsReadOneCheckerAndItsTree) {
     const std::string a = m_dir.makeDir("a");
     settings().setExcludeFolders(std::vector<std::string>{a});

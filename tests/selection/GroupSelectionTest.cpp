@@ -247,8 +247,6 @@ TEST_F(GroupSelectionTest, TickingTheLastCopyByHandFollowsTheSettings) {
     EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(b), Place::similarFolders, false), Outcome::confirmationNeeded);
     EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(b), Place::resultLists, false), Outcome::selected);
 
-    EXPECT_EQ(GroupSelection::allCopiesWillBeSelectedText("file", "t.txt"),
-              "All copies of the file \"t.txt\" will be selected for removal.");
 }
 
 TEST_F(GroupSelectionTest, ItemListenersAreToldOnTheMainQueue) {
