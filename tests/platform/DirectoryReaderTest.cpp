@@ -30,7 +30,8 @@ using ReadResult = DirectoryReader::ReadResult;
 
 namespace {
 
-// The entries of a folder, each kept with its own copy of the name.
+// The entries of a folder by name; the map keeps the name, as an entry's own
+// name points into the reader's buffer and is gone after the next read.
 struct FolderContents {
     std::map<std::string, DirectoryEntry> entries;
     int batches = 0;
