@@ -69,18 +69,20 @@ TEST(SerialQueueTest, DestroyingTheQueueRunsEverythingAlreadyQueued) {
 
 TEST(SerialQueueTest, LastOwnerReleasedFromInsideATaskFinishesTheRemainingWork) {
     std::atomic<int> ran{0};
+    std::promise<void> queued;
     std::promise<void> allDone;
     auto queue = SerialQueue::create("test.self-release");
     auto* raw = queue.get();
-    raw->async([&ran, holder = std::move(queue)]() mutable {
+    raw->async([&ran, gate = queued.get_future().share(), holder = std::move(queue)]() mutable {
+        gate.wait();  // the second task is queued before the queue is let go
         ++ran;
         holder.reset();  // the queue is destroyed here, on its own thread
     });
-    // Queued before the release above runs: must still run.
     raw->async([&] {
         ++ran;
         allDone.set_value();
     });
+    queued.set_value();
     ASSERT_EQ(allDone.get_future().wait_for(5s), std::future_status::ready);
     EXPECT_EQ(ran.load(), 2);
 }
