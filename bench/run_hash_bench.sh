@@ -8,7 +8,7 @@
 # (default 1), REPEAT (rounds over the corpus, the fastest of each tool
 # counts, default 3), LARGE_MIB (size of the single large file, default 512),
 # LARGE_REPEAT (rounds over it, default 5), BUILD_DIR (default
-# build/h-hash-release), CORPUS (default build/hash-bench-corpus/s$SEED-n$SETS).
+# build/release), CORPUS (default build/hash-bench-corpus/s$SEED-n$SETS).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -17,7 +17,7 @@ seed=${SEED:-1}
 repeat=${REPEAT:-3}
 large_repeat=${LARGE_REPEAT:-5}
 large_mib=${LARGE_MIB:-512}
-build=${BUILD_DIR:-$repo/build/h-hash-release}
+build=${BUILD_DIR:-$repo/build/release}
 corpus=${CORPUS:-$repo/build/hash-bench-corpus/s$seed-n$sets}
 bench=$build/bench/kestrane_hash_bench
 
