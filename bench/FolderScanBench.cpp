@@ -8,6 +8,7 @@
 // Every scan must report exactly the files the walk found, or the program
 // stops with an error. The last line, starting with "RESULT", is for scripts.
 
+#include "ProcessFigures.h"
 #include "platform/MainQueue.h"
 #include "scan/FileSystemItem.h"
 #include "scan/FolderScanner.h"
@@ -75,30 +76,9 @@ bool countTree(const std::string& tree, TreeCount& count) {
 
 // ---- process figures -------------------------------------------------------
 
-struct MemoryStatus {
-    std::uint64_t rssKiB = 0;
-    std::uint64_t hwmKiB = 0;
-};
-
-MemoryStatus readMemoryStatus() {
-    MemoryStatus status;
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) status.rssKiB = std::strtoull(line.c_str() + 6, nullptr, 10);
-        if (line.rfind("VmHWM:", 0) == 0) status.hwmKiB = std::strtoull(line.c_str() + 6, nullptr, 10);
-    }
-    return status;
-}
-
-// Lowers the peak-RSS mark to the current RSS (Linux 4.0 and later), so that
-// the next peak belongs to what runs next. False when the kernel refuses.
-bool resetPeakRss() {
-    std::ofstream out("/proc/self/clear_refs");
-    out << "5";
-    out.flush();
-    return static_cast<bool>(out);
-}
+using kestrane::bench::MemoryStatus;
+using kestrane::bench::readMemoryStatus;
+using kestrane::bench::resetPeakRss;
 
 double cpuSeconds() {
     struct rusage usage;

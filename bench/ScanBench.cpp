@@ -28,6 +28,7 @@
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/FileCategory.h"
 #include "folders/DuplicatesHeaps.h"
+#include "ProcessFigures.h"
 #include "platform/MainQueue.h"
 #include "scan/FileSystemItem.h"
 #include "scan/FoldersScanner.h"
@@ -159,28 +160,9 @@ private:
 
 // ---- process figures --------------------------------------------------------------
 
-struct MemoryStatus {
-    std::uint64_t rssKiB = 0;
-    std::uint64_t hwmKiB = 0;
-};
-
-MemoryStatus readMemoryStatus() {
-    MemoryStatus status;
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) status.rssKiB = std::strtoull(line.c_str() + 6, nullptr, 10);
-        if (line.rfind("VmHWM:", 0) == 0) status.hwmKiB = std::strtoull(line.c_str() + 6, nullptr, 10);
-    }
-    return status;
-}
-
-// Lowers the peak-RSS mark to the current RSS, so that the next peak belongs to
-// what runs next.
-void resetPeakRss() {
-    std::ofstream out("/proc/self/clear_refs");
-    out << "5";
-}
+using kestrane::bench::MemoryStatus;
+using kestrane::bench::readMemoryStatus;
+using kestrane::bench::resetPeakRss;
 
 // Hands freed memory back to the system, until the resident memory stops
 // falling (a tree whose last reference went on a worker thread may still be
