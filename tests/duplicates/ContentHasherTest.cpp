@@ -22,29 +22,10 @@
 namespace kestrane {
 namespace {
 
+using test::md5sum;
+using test::noise;
+
 using test::TempDir;
-
-// Deterministic bytes that repeat nowhere within a file.
-std::string noise(std::size_t size, std::uint32_t seed) {
-    std::string bytes(size, '\0');
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (char& c : bytes) {
-        state = state * 1664525u + 1013904223u;
-        c = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
-
-// The digest that coreutils' md5sum gives for the file: an implementation
-// that shares nothing with ours.
-std::string md5sum(const std::string& path) {
-    FILE* pipe = ::popen(("md5sum -- '" + path + "'").c_str(), "r");  // test paths hold no quote
-    if (!pipe) return "popen failed";
-    char digest[33] = {};
-    const std::size_t read = std::fread(digest, 1, 32, pipe);
-    ::pclose(pipe);
-    return read == 32 ? std::string(digest, 32) : "md5sum failed";
-}
 
 std::optional<std::string> partial(const std::string& path, std::uint64_t size, std::uint64_t block) {
     return ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(path, size, block,

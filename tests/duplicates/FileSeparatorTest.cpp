@@ -27,26 +27,10 @@
 namespace kestrane {
 namespace {
 
+using test::md5sum;
+using test::noise;
+
 using Sets = std::set<std::set<std::string>>;
-
-std::string noise(std::size_t size, std::uint32_t seed) {
-    std::string bytes(size, '\0');
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (char& c : bytes) {
-        state = state * 1664525u + 1013904223u;
-        c = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
-
-std::string md5sum(const std::string& path) {
-    FILE* pipe = ::popen(("md5sum -- '" + path + "'").c_str(), "r");
-    if (!pipe) return "popen failed";
-    char digest[33] = {};
-    const std::size_t read = std::fread(digest, 1, 32, pipe);
-    ::pclose(pipe);
-    return read == 32 ? std::string(digest, 32) : "md5sum failed";
-}
 
 std::optional<std::string> partialKey(const FileSystemItem* item) {
     return ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(

@@ -43,6 +43,12 @@ protected:
     std::string m_home;
 };
 
+// Deterministic bytes that repeat nowhere within a file of this size.
+std::string noise(std::size_t size, std::uint32_t seed);
+// The digest coreutils' md5sum gives for a file: an implementation that
+// shares nothing with Kestrane's ("md5sum failed" when it cannot run).
+std::string md5sum(const std::string& path);
+
 // Runs the main queue until the condition holds or the time runs out (then fails the test).
 bool runMainQueueUntil(const std::function<bool()>& condition,
                        std::chrono::milliseconds timeout = std::chrono::seconds(20));
