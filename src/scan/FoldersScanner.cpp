@@ -340,6 +340,37 @@ void FoldersScanner::stopWithIgnoreResult(bool ignoreResult) {
     setState(kStopped);
 }
 
+void FoldersScanner::setState(State state) {
+    std::int64_t never = 0;
+    m_arrStateEnteredAt[state].compare_exchange_strong(never, Clock::now().time_since_epoch().count());
+    m_eCurrentState = state;
+}
+
+std::array<double, FoldersScanner::kStageCount> FoldersScanner::getStageDurations() const {
+    // A stage begins when the first of its states (or a later one) is
+    // entered; the scan's last stage ends at completion or stop.
+    static constexpr std::array<std::int32_t, kStageCount + 1> kFirstStateOfStage = {
+        kReadingFolders, kSearchingDuplicateFiles, kSearchingDuplicateFolders, kSearchingSimilarFolders, kCompleted};
+    auto boundary = [&](int stage) -> std::int64_t {
+        std::int64_t earliest = 0;
+        for (std::int32_t state = kFirstStateOfStage[stage]; state <= kStopped; ++state) {
+            const std::int64_t at = m_arrStateEnteredAt[state];
+            if (at != 0 && (earliest == 0 || at < earliest)) earliest = at;
+        }
+        return earliest;
+    };
+    std::array<double, kStageCount> durations{};
+    const std::int64_t now = Clock::now().time_since_epoch().count();
+    for (int stage = 0; stage < kStageCount; ++stage) {
+        const std::int64_t begin = boundary(stage);
+        if (begin == 0) continue;
+        std::int64_t end = boundary(stage + 1);
+        if (end == 0) end = now;
+        durations[stage] = std::chrono::duration<double>(Clock::duration(std::max<std::int64_t>(0, end - begin))).count();
+    }
+    return durations;
+}
+
 std::uint64_t FoldersScanner::getCountOfActualDuplicates() const {
     return m_nCountOfActualDuplicates + m_nCountOfSmallDuplicatesInHeaps;
 }

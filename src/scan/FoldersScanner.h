@@ -104,6 +104,11 @@ public:
     }
     std::uint64_t finalMinimalDuplicatesSize() const;
     bool isBackupsWereSkipped() const { return _isBackupsWereSkipped; }
+    // Seconds spent reading folders, searching duplicate files, duplicate
+    // folders and similar folders, in that order. A stage that never ran
+    // counts 0; the running stage counts up to now.
+    static constexpr int kStageCount = 4;
+    std::array<double, kStageCount> getStageDurations() const;
 
     // The top folders of a set of chosen folders, per volume, outer folders
     // winning over folders inside them; folders without a volume are dropped.
@@ -153,7 +158,7 @@ private:
     void startFilterDuplicatesFiles();
     void startFilterDuplicatesFoldersInContainer(std::shared_ptr<DuplicatesContainer> container);
     void finishFilteringDuplicatesFoldersWithResultContainer(std::shared_ptr<DuplicatesContainer> container);
-    void setState(State state) { m_eCurrentState = state; }
+    void setState(State state);
 
     Settings m_settings;
     std::weak_ptr<FoldersScannerListener> m_pListener;  // main thread
@@ -171,6 +176,8 @@ private:
     std::shared_ptr<const ExcludeTreeCheckerByRootNode> _excludeTreeChecker;
 
     std::atomic<std::int32_t> m_eCurrentState{kCreated};
+    // When each state was first entered, in steady-clock ticks (0: never).
+    std::array<std::atomic<std::int64_t>, kStopped + 1> m_arrStateEnteredAt{};
     std::uint64_t m_nDuplicatesMinimalFileSize = 0;
     std::atomic<bool> m_bSearchDuplicatesFoldersAndSimilars{true};
     bool m_bIncludeHiddenFiles = false;

@@ -118,6 +118,14 @@ TEST_F(FoldersScannerTest, IdenticalFoldersBecomeAFolderGroupAndStagesCanBeSwitc
     auto full = test::scanFolders({m_tree.path()});
     ASSERT_NE(full.container, nullptr);
     EXPECT_EQ(test::groupsOfCategory(*full.container, 6).size(), 1u);
+    // Every stage ran, one after the other, within the scan's time.
+    const auto stages = full.scanner->getStageDurations();
+    double sum = 0;
+    for (double seconds : stages) {
+        EXPECT_GT(seconds, 0.0);
+        sum += seconds;
+    }
+    EXPECT_LE(sum, full.scanner->getTimeFromStart());
 
     test::ScanOptions noFolders;
     noFolders.folderStages = false;
@@ -126,6 +134,9 @@ TEST_F(FoldersScannerTest, IdenticalFoldersBecomeAFolderGroupAndStagesCanBeSwitc
     EXPECT_TRUE(test::groupsOfCategory(*filesOnly.container, 6).empty());
     EXPECT_EQ(test::fileGroups(*filesOnly.container).size(), 2u);
     EXPECT_EQ(filesOnly.container->getHeaps(), nullptr);
+    const auto filesOnlyStages = filesOnly.scanner->getStageDurations();
+    EXPECT_GT(filesOnlyStages[1], 0.0);
+    EXPECT_EQ(filesOnlyStages[2], 0.0);  // the duplicate-folder stage never began
 }
 
 class CountingListener : public FoldersScannerListener {
