@@ -109,6 +109,7 @@ void PreferencesStore::load() {
 
 std::optional<nlohmann::json> PreferencesStore::object(const std::string& key) const {
     std::lock_guard lock(m_mutex);
+    if (auto transient = m_transientValues.find(key); transient != m_transientValues.end()) return *transient;
     auto it = m_values.find(key);
     if (it == m_values.end()) return std::nullopt;
     return *it;
@@ -123,6 +124,16 @@ void PreferencesStore::setObject(const std::string& key, nlohmann::json value) {
 void PreferencesStore::removeObject(const std::string& key) {
     std::lock_guard lock(m_mutex);
     if (m_values.erase(key) > 0) flushLocked();
+}
+
+void PreferencesStore::setTransientObject(const std::string& key, nlohmann::json value) {
+    std::lock_guard lock(m_mutex);
+    m_transientValues[key] = std::move(value);
+}
+
+void PreferencesStore::clearTransientObjects() {
+    std::lock_guard lock(m_mutex);
+    m_transientValues = nlohmann::json::object();
 }
 
 std::vector<std::string> PreferencesStore::keys() const {

@@ -36,6 +36,14 @@ public:
     void removeObject(const std::string& key);
     std::vector<std::string> keys() const;
 
+    // Values for this process only: a transient value shadows the stored one
+    // for object() until it is cleared, and is never written. setObject() and
+    // removeObject() still change the stored value underneath. A front end
+    // uses this for options that apply to one run (a command line's
+    // overrides, say).
+    void setTransientObject(const std::string& key, nlohmann::json value);
+    void clearTransientObjects();
+
     const std::string& filePath() const { return m_filePath; }
     // False once a write failed; the values are still kept in memory.
     bool isPersistent() const;
@@ -52,6 +60,7 @@ private:
     std::string m_filePath;
     mutable std::mutex m_mutex;
     nlohmann::json m_values = nlohmann::json::object();
+    nlohmann::json m_transientValues = nlohmann::json::object();
     bool m_persistent = true;
     std::optional<Error> m_lastError;
     std::vector<std::string> m_warnings;

@@ -95,6 +95,25 @@ TEST_F(PreferencesStoreTest, EveryChangeIsOnDiskAtOnceAndSurvivesReopening) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
+TEST_F(PreferencesStoreTest, TransientValuesShadowTheStoredOnesWithoutEverBeingWritten) {
+    PreferencesStore store(m_path);
+    store.setObject("size", 1000);
+    store.setTransientObject("size", 0);
+    store.setTransientObject("hidden", true);
+    EXPECT_EQ(store.object("size"), json(0));
+    EXPECT_EQ(store.object("hidden"), json(true));
+    // A stored change underneath is written, and still shadowed.
+    store.setObject("size", 2000);
+    EXPECT_EQ(store.object("size"), json(0));
+    PreferencesStore onDisk(m_path);
+    EXPECT_EQ(onDisk.object("size"), json(2000));
+    EXPECT_EQ(onDisk.object("hidden"), std::nullopt);
+
+    store.clearTransientObjects();
+    EXPECT_EQ(store.object("size"), json(2000));
+    EXPECT_EQ(store.object("hidden"), std::nullopt);
+}
+
 TEST_F(PreferencesStoreTest, UnusableFilesAreSetAsideWithoutReplacingEarlierBackupsAndDefaultsApply) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"{\"a\": tru", "not valid JSON"},
