@@ -81,6 +81,10 @@ constexpr std::uint64_t kDefaultDuplicatesMaxSize = 4 * kMiB;
 constexpr std::uint64_t kDuplicatesFoldersPerThousandFiles = 107;
 // Written into the stamp: a tree made by an older planner is made again.
 constexpr int kDuplicatesCorpusVersion = 2;
+// Large files are drawn in two ranges when --max-size is above this (see
+// drawSize); the stamp then says so, so that a tree made before is made again.
+constexpr std::uint64_t kLargeFileCommonMaxSize = 4 * kMiB;
+constexpr double kLargeFileCommonShare = 5.0 / 6.0;
 
 struct Parameters {
     std::string tree;
@@ -204,6 +208,8 @@ std::string stampHeader(const Parameters& parameters) {
         << "\nfolders " << parameters.folders << "\n";
     if (parameters.duplicates)
         out << "duplicates " << kDuplicatesCorpusVersion << "\nmax_size " << parameters.maxSize << "\n";
+    if (parameters.duplicates && parameters.maxSize > kLargeFileCommonMaxSize)
+        out << "large_sizes split at " << kLargeFileCommonMaxSize << ", share above 1/6\n";
     return out.str();
 }
 
@@ -443,7 +449,9 @@ std::string describe(const Summary& summary) {
 //    iso, bin, ...); sizes mostly 1 KiB to 256 KiB, skewed to the small end,
 //    3% under 1 KiB, about 1% empty (half of them with names found in many
 //    folders: ".gitkeep", "__init__.py", ...), one in 800 from 1 MiB up to
-//    --max-size; "camera" folders whose raw images all have one size; a few
+//    --max-size (log-uniform; above 4 MiB only one large file in six, so
+//    that --max-size 64M adds files of tens of megabytes without making them
+//    most of the bytes); "camera" folders whose raw images all have one size; a few
 //    files the scan leaves out (".DS_Store", "Thumbs.db", "Info.plist");
 //  - near-duplicate families: 2 to 4 files of over 64 KiB of one size and
 //    type (.txt and .nef, which a partial match sends to a full check, and
@@ -709,10 +717,21 @@ std::uint64_t DuplicatesCorpusPlanner::drawSize(bool& large) {
     if (m_random.chance(0.01)) return 0;
     if (m_parameters.maxSize > kLargeFileMinSize && m_random.chance(1.0 / 800)) {
         large = true;
-        // Log-uniform from 1 MiB to the largest size.
-        const double span = std::log(static_cast<double>(m_parameters.maxSize) / kLargeFileMinSize);
-        return std::min<std::uint64_t>(m_parameters.maxSize,
-                                       static_cast<std::uint64_t>(kLargeFileMinSize * std::exp(m_random.unit() * span)));
+        // Log-uniform from 1 MiB to the largest size. Beyond 4 MiB the sizes
+        // thin out: five large files in six stay within 1..4 MiB and the
+        // sixth is log-uniform from 4 MiB up, so a corpus with files of tens
+        // of megabytes still has most of its bytes in ordinary files. The one
+        // draw is split, not drawn twice: up to 4 MiB the corpus is the same
+        // as before the split.
+        const auto logUniform = [](std::uint64_t low, std::uint64_t high, double u) {
+            const double span = std::log(static_cast<double>(high) / static_cast<double>(low));
+            return std::min<std::uint64_t>(high, static_cast<std::uint64_t>(static_cast<double>(low) * std::exp(u * span)));
+        };
+        const double u = m_random.unit();
+        if (m_parameters.maxSize <= kLargeFileCommonMaxSize) return logUniform(kLargeFileMinSize, m_parameters.maxSize, u);
+        if (u < kLargeFileCommonShare) return logUniform(kLargeFileMinSize, kLargeFileCommonMaxSize, u / kLargeFileCommonShare);
+        return logUniform(kLargeFileCommonMaxSize, m_parameters.maxSize,
+                          (u - kLargeFileCommonShare) / (1.0 - kLargeFileCommonShare));
     }
     if (m_random.chance(0.03)) return m_random.between(1, kKiB - 1);
     // 1 KiB to 256 KiB, log-scale skewed to the small end (mean about 19 KiB).
