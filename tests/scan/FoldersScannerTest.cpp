@@ -5,6 +5,7 @@
 #include "platform/MainQueue.h"
 #include "platform/VolumeInfo.h"
 #include "settings/Settings.h"
+#include "support/FakeVolumes.h"
 #include "support/ScanTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -17,30 +18,7 @@ namespace {
 
 using test::TempDir;
 
-// Presents volumes by mount point; paths under none of them have no volume.
-class FakeVolumes : public platform::VolumeInfoProvider {
-public:
-    explicit FakeVolumes(std::vector<std::string> mountPoints) {
-        for (auto& point : mountPoints) {
-            platform::VolumeInfo info;
-            info.mountPoint = point;
-            info.fileSystemType = "ext4";
-            m_volumes.push_back(info);
-        }
-    }
-    std::optional<platform::VolumeInfo> volumeForPath(const std::string& path) const override {
-        const auto* volume = platform::VolumeInfo::volumeContainingPath(m_volumes, path);
-        if (!volume) return std::nullopt;
-        return *volume;
-    }
-    std::optional<platform::VolumeCapacity> capacityForPath(const std::string&) const override {
-        return platform::VolumeCapacity{1000000, 500000};
-    }
-    std::vector<platform::VolumeInfo> mountedVolumes() const override { return m_volumes; }
-
-private:
-    std::vector<platform::VolumeInfo> m_volumes;
-};
+using test::FakeVolumes;
 
 TEST(FoldersScannerTopFoldersTest, OuterFoldersWinAndTrailingSlashesGo) {
     FakeVolumes volumes({"/", "/mnt/disk"});
