@@ -1,17 +1,63 @@
 #include "cli/KestraneCommand.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/PrefsCommand.h"
+#include "cli/ScanCommand.h"
 
 #include <iostream>
 
 namespace kestrane::cli {
 
+namespace {
+
+const char* const kHelpText = R"(Usage: kestrane COMMAND [OPTIONS] [ARGUMENTS]
+
+Kestrane finds duplicate files, duplicate folders and similar folders in the
+folders you choose.
+
+Commands:
+  scan FOLDER...   scan folders and print a report of the duplicates found
+  prefs            list, show, change and restore the stored preferences
+  help [COMMAND]   show this help, or the help of a command
+
+Options:
+  -h, --help       show this help
+  -V, --version    show the version
+
+`kestrane COMMAND --help` shows the options of a command; kestrane(1) has
+them all.
+)";
+
+}  // namespace
+
 int runKestraneCommand(const std::vector<std::string>& args) {
-    if (!args.empty() && args[0] == "--version") {
+    if (args.empty()) {
+        std::cerr << kHelpText;
+        return kExitUsage;
+    }
+    const std::string& command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "-V" || command == "--version") {
         std::cout << "kestrane " << KESTRANE_VERSION << "\n";
         return kExitSuccess;
     }
-    std::cerr << "kestrane: no command given\n";
+    if (command == "-h" || command == "--help") {
+        std::cout << kHelpText;
+        return kExitSuccess;
+    }
+    if (command == "help") {
+        if (rest.empty()) std::cout << kHelpText;
+        else if (rest[0] == "scan") std::cout << scanHelpText();
+        else if (rest[0] == "prefs") std::cout << prefsHelpText();
+        else {
+            std::cerr << "kestrane: no command \"" << rest[0] << "\"; commands are scan and prefs\n";
+            return kExitUsage;
+        }
+        return kExitSuccess;
+    }
+    if (command == "scan") return runScanCommand(rest);
+    if (command == "prefs") return runPrefsCommand(rest, std::cout, std::cerr);
+    std::cerr << "kestrane: unknown command \"" << command << "\"; see `kestrane --help`\n";
     return kExitUsage;
 }
 

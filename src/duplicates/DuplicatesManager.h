@@ -121,12 +121,13 @@ public:
     // The biggest similar-folder pairs, largest first: maxCount of them, and
     // more when pairs tie with the last one; each pair once.
     Heaps pleaseCalculateBiggestHeapsWithMaxResultCount(std::size_t maxCount) const;
+    // The same for any result (none for a null one).
+    static Heaps biggestHeapsOf(const DuplicatesContainer* container, std::size_t maxCount);
 
 private:
     friend class platform::NoDestructor<DuplicatesManager>;
     DuplicatesManager() = default;
 
-    static Heaps biggestHeapsOf(const DuplicatesContainer* container, std::size_t maxCount);
     static Heaps biggestEasyForRemoveHeapsOf(const DuplicatesContainer* container);
     static Groups biggestGroupsOf(const DuplicatesContainer* container);
 

@@ -1,0 +1,510 @@
+#include "cli/ScanCommand.h"
+
+#include "app/ScanFlowController.h"
+#include "cli/ExitStatus.h"
+#include "cli/SizeText.h"
+#include "duplicates/DuplicatesContainer.h"
+#include "duplicates/DuplicatesManager.h"
+#include "platform/MainQueue.h"
+#include "platform/PreferencesStore.h"
+#include "platform/Timer.h"
+#include "settings/Settings.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrane::cli {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Ctrl-C: the first stops the scan (the report shows what was found), the
+// second ends the process at once. Only the handler and the check below touch these.
+std::atomic<int> g_interrupts{0};
+char g_pendingOutput[4096];  // a half-written report file to remove on the second Ctrl-C
+
+void onInterrupt(int) {
+    if (g_interrupts.fetch_add(1) + 1 >= 2) {
+        if (g_pendingOutput[0] != '\0') ::unlink(g_pendingOutput);
+        const char message[] = "\nkestrane: interrupted\n";
+        [[maybe_unused]] auto written = ::write(STDERR_FILENO, message, sizeof message - 1);
+        ::_exit(kExitInterrupted);
+    }
+}
+
+std::string absolutePath(const std::string& path) {
+    std::string absolute = path;
+    if (absolute.empty() || absolute[0] != '/') {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd)) absolute = std::string(cwd) + "/" + absolute;
+    }
+    // Collapse "//", "/./" and a trailing "/", keeping the names as they are
+    // (links are not resolved: the user named this path).
+    std::vector<std::string> parts;
+    std::stringstream stream(absolute);
+    std::string part;
+    while (std::getline(stream, part, '/')) {
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string normal;
+    for (const auto& name : parts) normal += "/" + name;
+    return normal.empty() ? "/" : normal;
+}
+
+// A one-line reason why the folder cannot be scanned, or empty.
+std::string folderProblem(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return "no such folder (check the path)";
+        return std::string("cannot reach it: ") + std::strerror(errno);
+    }
+    if (!S_ISDIR(info.st_mode)) return "not a folder (name the folder that holds it)";
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir)
+        return std::string("cannot read it: ") + std::strerror(errno) +
+               " (run as a user who can read it, or change its permissions)";
+    ::closedir(dir);
+    return "";
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& value) { return static_cast<double>(value.tv_sec) + value.tv_usec * 1e-6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+std::uint64_t peakMemoryBytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
+}
+
+// Shows the scan on stderr and notes how it ended.
+class ScanPresenter final : public ScanFlowListener {
+public:
+    ScanPresenter(bool showProgress, std::ostream& err) : m_bShowProgress(showProgress), m_err(err) {}
+
+    void attach(std::shared_ptr<ScanFlowController> flow) { m_pFlow = std::move(flow); }
+    void onScanStarted() override {
+        if (auto flow = m_pFlow.lock()) scanner = flow->scanner();
+    }
+    void onScanStatusChanged() override {
+        auto flow = m_pFlow.lock();
+        if (!m_bShowProgress || !flow) return;
+        char percent[16];
+        std::snprintf(percent, sizeof percent, "%3.0f%%", flow->shownProgress() * 100.0);
+        m_err << "\r\033[K" << percent << "  " << flow->descriptionLine() << std::flush;
+        m_bLineShown = true;
+    }
+    void onScanFinishedWithDuplicates(bool found) override {
+        clearLine();
+        finished = true;
+        foundDuplicates = found;
+        platform::MainQueue::shared().stop();
+    }
+    void clearLine() {
+        if (m_bLineShown) m_err << "\r\033[K" << std::flush;
+        m_bLineShown = false;
+    }
+
+    std::shared_ptr<FoldersScanner> scanner;
+    bool finished = false;
+    bool foundDuplicates = false;
+
+private:
+    bool m_bShowProgress;
+    bool m_bLineShown = false;
+    std::ostream& m_err;
+    std::weak_ptr<ScanFlowController> m_pFlow;
+};
+
+// Applies the options that override preferences, for this process only.
+void applyOverrides(const ScanCommandOptions& options, Settings& settings) {
+    auto store = settings.store();
+    using Size = ScanCommandOptions::MinimalSize;
+    switch (options.minimalSize) {
+        case Size::stored:
+            break;
+        case Size::automatic:
+            store->setTransientObject(Settings::kKeyDefineMinimalDuplicatesFileSizeAutomatically, true);
+            break;
+        case Size::all:
+            store->setTransientObject(Settings::kKeyDefineMinimalDuplicatesFileSizeAutomatically, false);
+            store->setTransientObject(Settings::kKeyDefineMinimalDuplicatesFileSizeAsZero, true);
+            break;
+        case Size::fixed:
+            store->setTransientObject(Settings::kKeyDefineMinimalDuplicatesFileSizeAutomatically, false);
+            store->setTransientObject(Settings::kKeyDefineMinimalDuplicatesFileSizeAsZero, false);
+            store->setTransientObject(Settings::kKeyMinDuplicatesFileSize, options.minimalSizeBytes);
+            break;
+    }
+    if (options.includeHidden) store->setTransientObject(Settings::kKeyScanInHiddenFolders, *options.includeHidden);
+    if (options.fullHash) settings.setActualStateOfFullHashCalculation(*options.fullHash);
+}
+
+ScanReportFacts gatherFacts(const FoldersScanner& scanner, const ScanFlowController& flow,
+                            const ScanCommandOptions& options, const Settings& settings, bool stopped) {
+    const DuplicatesManager& manager = DuplicatesManager::sharedManager();
+    ScanReportFacts facts;
+    facts.folders = flow.lastSelectedFolders();
+    facts.scannedFolders = scanner.getScannedFolders();
+    facts.startDate = manager.scanStartDate().value_or(std::chrono::system_clock::now());
+    facts.finishDate = manager.scanFinishDate().value_or(std::chrono::system_clock::now());
+    facts.stopped = stopped;
+    facts.minimalSize = manager.minimalDuplicatesSize();
+    facts.minimalSizeAutomatic = manager.isMinimalDuplicatesSizeWasDefinedAutomatically();
+    facts.fullHash = settings.actualFullHashCalculationState();
+    facts.includeHidden = settings.scanInHiddenFolders();
+    facts.folderStages = options.folderStages;
+    facts.backupsSkipped = manager.isBackupsWereSkipped();
+    facts.scannedFiles = scanner.getCountOfScannedFiles();
+    facts.possibleDuplicates = scanner.getCountOfPossibleDuplicates();
+    facts.actualDuplicates = scanner.getCountOfActualDuplicates();
+    facts.checkedFolders = scanner.getCountOfCheckedFolders();
+    for (int type = 0; type < ScanReportFacts::kCategorySlots; ++type)
+        facts.possibleSizes[type] = scanner.getPossibleDuplicatesSizeOfType(type);
+    facts.stageSeconds = scanner.getStageDurations();
+    facts.totalSeconds = scanner.getTimeFromStart();
+    facts.cpuSeconds = cpuSeconds();
+    facts.peakMemoryBytes = peakMemoryBytes();
+    return facts;
+}
+
+// The report goes to a temporary file next to the output, renamed into place
+// once complete, so that an existing file is only replaced by a whole report.
+class OutputFile {
+public:
+    bool open(const std::string& path, std::string& error) {
+        m_path = path;
+        m_temp = path + ".kestrane-XXXXXX";
+        const int fd = ::mkstemp(m_temp.data());
+        if (fd < 0) {
+            error = "cannot write the report to " + path + ": " + std::strerror(errno) + " (choose another --output)";
+            return false;
+        }
+        ::close(fd);
+        if (m_temp.size() < sizeof g_pendingOutput) std::strcpy(g_pendingOutput, m_temp.c_str());
+        m_stream.open(m_temp, std::ios::binary | std::ios::trunc);
+        return true;
+    }
+    std::ostream& stream() { return m_stream; }
+    bool commit(std::string& error) {
+        m_stream.close();
+        g_pendingOutput[0] = '\0';
+        if (m_stream.fail() || ::rename(m_temp.c_str(), m_path.c_str()) != 0) {
+            error = "cannot write the report to " + m_path + ": " + std::strerror(errno);
+            ::unlink(m_temp.c_str());
+            return false;
+        }
+        ::chmod(m_path.c_str(), 0644 & ~currentUmask());
+        return true;
+    }
+    void discard() {
+        m_stream.close();
+        g_pendingOutput[0] = '\0';
+        ::unlink(m_temp.c_str());
+    }
+
+private:
+    static mode_t currentUmask() {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mask;
+    }
+    std::string m_path;
+    std::string m_temp;
+    std::ofstream m_stream;
+};
+
+}  // namespace
+
+std::optional<ScanCommandOptions> parseScanCommandOptions(const std::vector<std::string>& args, std::string& error) {
+    ScanCommandOptions options;
+    bool onlyFolders = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::optional<std::string> attached;  // --option=value
+        if (!onlyFolders && arg.starts_with("--") && arg.find('=') != std::string::npos) {
+            attached = arg.substr(arg.find('=') + 1);
+            arg = arg.substr(0, arg.find('='));
+        }
+        auto value = [&](std::string& out) {
+            if (attached) {
+                out = *attached;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                error = "option " + arg + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        auto flag = [&](bool& target, bool set) {
+            if (attached) {
+                error = "option " + arg + " takes no value";
+                return false;
+            }
+            target = set;
+            return true;
+        };
+        auto optionalFlag = [&](std::optional<bool>& target, bool set) {
+            if (attached) {
+                error = "option " + arg + " takes no value";
+                return false;
+            }
+            target = set;
+            return true;
+        };
+        bool ok = true;
+        std::string text;
+        if (onlyFolders || arg == "-" || !arg.starts_with("-")) {
+            options.folders.push_back(args[i]);
+        } else if (arg == "--") {
+            onlyFolders = true;
+        } else if (arg == "-h" || arg == "--help") {
+            options.help = true;
+        } else if (arg == "-m" || arg == "--min-size") {
+            if (!(ok = value(text))) break;
+            if (text == "auto") {
+                options.minimalSize = ScanCommandOptions::MinimalSize::automatic;
+            } else if (text == "all") {
+                options.minimalSize = ScanCommandOptions::MinimalSize::all;
+            } else if (auto bytes = parseSize(text)) {
+                options.minimalSize =
+                    *bytes == 0 ? ScanCommandOptions::MinimalSize::all : ScanCommandOptions::MinimalSize::fixed;
+                options.minimalSizeBytes = *bytes;
+            } else {
+                error = "bad size \"" + text + "\" for --min-size: use auto, all, or a size such as 4096, 500k, 2M, 1G";
+                ok = false;
+            }
+        } else if (arg == "-f" || arg == "--full-hash") {
+            ok = optionalFlag(options.fullHash, true);
+        } else if (arg == "--no-full-hash") {
+            ok = optionalFlag(options.fullHash, false);
+        } else if (arg == "-H" || arg == "--hidden") {
+            ok = optionalFlag(options.includeHidden, true);
+        } else if (arg == "--no-hidden") {
+            ok = optionalFlag(options.includeHidden, false);
+        } else if (arg == "--no-folder-stages") {
+            ok = flag(options.folderStages, false);
+        } else if (arg == "-F" || arg == "--format") {
+            if (!(ok = value(text))) break;
+            if (text == "human") options.report.format = ReportFormat::human;
+            else if (text == "json") options.report.format = ReportFormat::json;
+            else if (text == "csv") options.report.format = ReportFormat::csv;
+            else {
+                error = "unknown format \"" + text + "\": use human, json or csv";
+                ok = false;
+            }
+        } else if (arg == "-o" || arg == "--output") {
+            if (!(ok = value(text))) break;
+            if (text.empty()) {
+                error = "--output needs a file name";
+                ok = false;
+            }
+            options.outputPath = text;
+        } else if (arg == "-a" || arg == "--all") {
+            ok = flag(options.report.allGroups, true);
+        } else if (arg == "-q" || arg == "--no-progress") {
+            ok = flag(options.progress, false);
+        } else if (arg == "--stats") {
+            ok = flag(options.stats, true);
+        } else if (arg == "-y" || arg == "--yes") {
+            options.answers = TerminalQuestions::Mode::yes;
+        } else if (arg == "-n" || arg == "--no") {
+            options.answers = TerminalQuestions::Mode::no;
+        } else {
+            error = "unknown option " + arg;
+            ok = false;
+        }
+        if (!ok) return std::nullopt;
+    }
+    if (!error.empty()) return std::nullopt;
+    if (!options.help && options.folders.empty()) {
+        error = "name at least one folder to scan";
+        return std::nullopt;
+    }
+    return options;
+}
+
+int runScanCommand(const std::vector<std::string>& args) {
+    std::string error;
+    auto parsed = parseScanCommandOptions(args, error);
+    if (!parsed) {
+        std::cerr << "kestrane scan: " << error << "; see `kestrane scan --help`\n";
+        return kExitUsage;
+    }
+    ScanCommandOptions& options = *parsed;
+    if (options.help) {
+        std::cout << scanHelpText();
+        return kExitSuccess;
+    }
+
+    // Every named folder must be usable before anything starts.
+    std::vector<std::string> folders;
+    bool bad = false;
+    for (const auto& given : options.folders) {
+        const std::string path = absolutePath(given);
+        if (const std::string problem = folderProblem(path); !problem.empty()) {
+            std::cerr << "kestrane: " << given << ": " << problem << "\n";
+            bad = true;
+        }
+        folders.push_back(path);
+    }
+    if (bad) return kExitBadFolder;
+
+    Settings settings = Settings::standard();
+    for (const auto& warning : settings.store()->warnings()) std::cerr << "kestrane: " << warning << "\n";
+    applyOverrides(options, settings);
+
+    OutputFile output;
+    if (options.outputPath && !output.open(*options.outputPath, error)) {
+        std::cerr << "kestrane: " << error << "\n";
+        return kExitFailure;
+    }
+
+    const bool interactive = ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO);
+    auto presenter = std::make_shared<ScanPresenter>(options.progress && ::isatty(STDERR_FILENO), std::cerr);
+    auto questions = std::make_shared<TerminalQuestions>(options.answers, interactive, std::cin, std::cerr);
+    auto flow = ScanFlowController::create(settings, presenter, questions);
+    presenter->attach(flow);
+    flow->setSearchDuplicatesFoldersAndSimilars(options.folderStages);
+    // The flow takes the last path first and puts each new folder in front,
+    // so the list keeps the order of the command line.
+    flow->addPaths(folders);
+    if (flow->folderList().empty()) {
+        if (options.outputPath) output.discard();
+        std::cerr << "kestrane: nothing to scan: every folder named was left out\n";
+        return kExitNothingToScan;
+    }
+
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+
+    if (!flow->startScan()) {
+        if (options.outputPath) output.discard();
+        std::cerr << "kestrane: the scan could not start\n";
+        return kExitFailure;
+    }
+    bool stopped = false;
+    auto interruptWatch = platform::Timer::scheduled(50ms, true, [&] {
+        if (g_interrupts.load() > 0 && !stopped) {
+            stopped = true;
+            presenter->clearLine();
+            std::cerr << "kestrane: stopping; the report will show what was found so far (Ctrl-C again to quit)\n";
+            flow->stopScanWithIgnoreResult(false);
+        }
+    });
+    platform::MainQueue::shared().run();
+    interruptWatch->invalidate();
+
+    const auto container = DuplicatesManager::sharedManager().duplicateContainer();
+    if (!presenter->finished || !container || !presenter->scanner) {
+        if (options.outputPath) output.discard();
+        std::cerr << "kestrane: the scan ended without a result\n";
+        return kExitFailure;
+    }
+    const ScanReportFacts facts = gatherFacts(*presenter->scanner, *flow, options, settings, stopped);
+    if (options.stats) {
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "kestrane: reading %.3f s, duplicate files %.3f s, duplicate folders %.3f s, "
+                      "similar folders %.3f s; total %.3f s, CPU %.3f s, peak memory %.1f MiB\n",
+                      facts.stageSeconds[0], facts.stageSeconds[1], facts.stageSeconds[2], facts.stageSeconds[3],
+                      facts.totalSeconds, facts.cpuSeconds, static_cast<double>(facts.peakMemoryBytes) / 1048576.0);
+        std::cerr << line;
+    }
+    if (!presenter->foundDuplicates && options.report.format != ReportFormat::human)
+        std::cerr << "kestrane: no duplicates were found\n";
+
+    if (options.outputPath) {
+        writeScanReport(output.stream(), *container, facts, options.report);
+        if (!output.commit(error)) {
+            std::cerr << "kestrane: " << error << "\n";
+            return kExitFailure;
+        }
+    } else {
+        writeScanReport(std::cout, *container, facts, options.report);
+        std::cout.flush();
+        if (!std::cout) {
+            std::cerr << "kestrane: cannot write the report to standard output\n";
+            return kExitFailure;
+        }
+    }
+    return kExitSuccess;
+}
+
+std::string scanHelpText() {
+    return R"(Usage: kestrane scan [OPTIONS] FOLDER...
+
+Finds duplicate files, duplicate folders and similar folders in the FOLDERs
+and writes a report to standard output. Files are compared by category and
+size, then by an MD5 key of their content. Nothing is changed or removed.
+
+Options override the stored preferences (see `kestrane prefs`) for this run
+only:
+
+  -m, --min-size SIZE   smallest file size compared: "auto" (start with the
+                        biggest files and stop early when the search gets
+                        long), "all" (every file), or a size such as 4096,
+                        500k, 2M, 1G (1 M = 1,000,000 bytes; KiB, MiB, GiB
+                        count by 1024)
+  -f, --full-hash       compare whole files; by default large files are
+                        compared by three blocks of their content
+      --no-full-hash    compare large files by three blocks
+  -H, --hidden          scan hidden files and folders too
+      --no-hidden       leave hidden files and folders out
+      --no-folder-stages
+                        do not look for duplicate and similar folders
+  -F, --format FORMAT   human (the default), json or csv
+  -o, --output FILE     write the report to FILE (replaced only by a whole
+                        report) instead of standard output
+  -a, --all             human report: every group, not only the biggest
+  -q, --no-progress     no progress line on standard error
+      --stats           print the time of each stage on standard error
+  -y, --yes             scan folders that raise a question (read-only
+                        volume, skip list) without asking
+  -n, --no              leave such folders out without asking
+  -h, --help            show this help
+
+Without --yes or --no a terminal is asked; a run without a terminal leaves
+such folders out and says so.
+
+While the scan runs, standard error shows its progress. Ctrl-C once stops the
+scan and reports what was found so far; twice quits at once.
+
+Exit status: 0 done (also when nothing was found), 1 the report could not be
+written, 2 bad option or value, 3 a folder does not exist, is not a folder or
+cannot be read, 4 every folder was left out, 130 interrupted twice.
+
+The JSON and CSV layouts are described in docs/report-format.md and in
+kestrane(1).
+
+Examples:
+  kestrane scan ~/Pictures
+  kestrane scan --min-size all --hidden --format json -o report.json ~/Music /mnt/backup/Music
+)";
+}
+
+}  // namespace kestrane::cli

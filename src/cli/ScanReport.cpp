@@ -1,0 +1,373 @@
+#include "cli/ScanReport.h"
+
+#include "duplicates/DuplicateItem.h"
+#include "duplicates/DuplicatesCategory.h"
+#include "duplicates/DuplicatesContainer.h"
+#include "duplicates/DuplicatesGroup.h"
+#include "duplicates/DuplicatesManager.h"
+#include "folders/DuplicatesHeap.h"
+#include "scan/FolderSystemItem.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <limits>
+#include <ostream>
+
+namespace kestrane::cli {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+using Groups = std::vector<std::shared_ptr<DuplicatesGroup>>;
+
+constexpr int kReportVersion = 1;
+constexpr std::size_t kBiggestGroupsPerCategory = 5;
+constexpr std::size_t kBiggestSimilarPairs = 10;
+constexpr std::int32_t kFoldersCategory = 6;
+
+// Largest first; equal sizes in the order the groups were found.
+Groups sortedGroups(const DuplicatesCategory& category) {
+    Groups groups = category.getGroups();
+    std::stable_sort(groups.begin(), groups.end(), [](const auto& a, const auto& b) {
+        if (a->getTotalSize() != b->getTotalSize()) return a->getTotalSize() > b->getTotalSize();
+        return a->getGroupID() < b->getGroupID();
+    });
+    return groups;
+}
+
+void putPath(json& object, const std::string& path) {
+    object["path"] = path;  // invalid bytes become U+FFFD when dumped
+    if (!isValidUtf8(path)) object["pathBase64"] = base64Encode(path);
+}
+
+json pathObject(const std::string& path) {
+    json object = json::object();
+    putPath(object, path);
+    return object;
+}
+
+json pathArray(const std::vector<std::string>& paths) {
+    json array = json::array();
+    for (const auto& path : paths) array.push_back(pathObject(path));
+    return array;
+}
+
+std::string itemDate(const DuplicateItem& item) {
+    return formatIsoDate(item.getLastModificationDate());
+}
+
+json groupObject(const DuplicatesGroup& group) {
+    json items = json::array();
+    for (const auto& item : group.getItems()) {
+        json entry = json::object();
+        putPath(entry, item->getFileItemPath());
+        entry["size"] = item->getFileItemSize();
+        entry["modified"] = itemDate(*item);
+        entry["selected"] = item->isSelected();
+        items.push_back(std::move(entry));
+    }
+    return json{{"id", group.getGroupID()}, {"size", group.oneItemSize()}, {"items", std::move(items)}};
+}
+
+std::string folderPathOf(const FolderSystemItem* folder) {
+    return folder ? folder->path() : std::string();
+}
+
+void writeJson(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts) {
+    json report = json::object();
+    report["format"] = "kestrane-scan-report";
+    report["version"] = kReportVersion;
+    report["kestraneVersion"] = KESTRANE_VERSION;
+    report["folders"] = pathArray(facts.folders);
+    report["scannedFolders"] = pathArray(facts.scannedFolders);
+    report["startDate"] = formatIsoDate(facts.startDate);
+    report["finishDate"] = formatIsoDate(facts.finishDate);
+    report["stopped"] = facts.stopped;
+    report["minimalSize"] = facts.minimalSize;
+    report["minimalSizeAutomatic"] = facts.minimalSizeAutomatic;
+    report["fullHash"] = facts.fullHash;
+    report["includeHidden"] = facts.includeHidden;
+    report["folderStages"] = facts.folderStages;
+    report["backupsSkipped"] = facts.backupsSkipped;
+    report["counters"] = {{"scannedFiles", facts.scannedFiles},
+                          {"possibleDuplicates", facts.possibleDuplicates},
+                          {"actualDuplicates", facts.actualDuplicates},
+                          {"checkedFolders", facts.checkedFolders}};
+    report["foundSize"] = container.getAllFilesSize();
+
+    json categories = json::array();
+    for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
+        const auto category = container.getCategoryWithType(type);
+        json groups = json::array();
+        if (category)
+            for (const auto& group : sortedGroups(*category)) groups.push_back(groupObject(*group));
+        categories.push_back({{"number", type},
+                              {"name", categoryName(type)},
+                              {"possibleSize", facts.possibleSizes[type]},
+                              {"foundSize", category ? category->getTotalSize() : 0},
+                              {"removableSize", category ? category->getSizeThatCanBeRemoved() : 0},
+                              {"groupCount", category ? category->getGroupsCount() : 0},
+                              {"copyCount", category ? category->getTotalCount() : 0},
+                              {"groups", std::move(groups)}});
+    }
+    report["categories"] = std::move(categories);
+
+    json hidden = json::array();
+    if (const auto& category = container.getHiddenCategoryOfDuplicates()) {
+        for (const auto& group : sortedGroups(*category)) {
+            json object = groupObject(*group);
+            const auto items = group->getItems();
+            object["category"] = items.empty() ? -1 : items.front()->getType();
+            hidden.push_back(std::move(object));
+        }
+    }
+    report["insideDuplicateFolders"] = std::move(hidden);
+
+    json pairs = json::array();
+    for (const auto& heap : DuplicatesManager::biggestHeapsOf(&container, std::numeric_limits<std::size_t>::max())) {
+        pairs.push_back({{"folders", json::array({pathObject(folderPathOf(heap->getMainFolderItem())),
+                                                  pathObject(folderPathOf(heap->getSecondFolderItem()))})},
+                         {"size", heap->getHeapSize()},
+                         {"sharedGroups", heap->getCountOfGroups()}});
+    }
+    report["similarFolders"] = std::move(pairs);
+
+    report["stats"] = {{"readingSeconds", facts.stageSeconds[0]},
+                       {"duplicateFilesSeconds", facts.stageSeconds[1]},
+                       {"duplicateFoldersSeconds", facts.stageSeconds[2]},
+                       {"similarFoldersSeconds", facts.stageSeconds[3]},
+                       {"totalSeconds", facts.totalSeconds},
+                       {"cpuSeconds", facts.cpuSeconds},
+                       {"peakMemoryBytes", facts.peakMemoryBytes}};
+    out << report.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
+}
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+void writeCsv(std::ostream& out, const DuplicatesContainer& container) {
+    out << "category,group,size,path,modified,selected\r\n";
+    for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
+        const auto category = container.getCategoryWithType(type);
+        if (!category) continue;
+        for (const auto& group : sortedGroups(*category)) {
+            for (const auto& item : group->getItems()) {
+                out << categoryName(type) << ',' << group->getGroupID() << ',' << item->getFileItemSize() << ','
+                    << csvField(item->getFileItemPath()) << ',' << itemDate(*item) << ','
+                    << (item->isSelected() ? "true" : "false") << "\r\n";
+            }
+        }
+    }
+}
+
+std::string shortDate(std::chrono::system_clock::time_point date) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+// Control characters (a line break in a name, say) would break the layout.
+std::string printablePath(const std::string& path) {
+    std::string text;
+    for (unsigned char c : path) {
+        if (c < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            text += escaped;
+        } else {
+            text += static_cast<char>(c);
+        }
+    }
+    return text;
+}
+
+void writeGroup(std::ostream& out, const DuplicatesGroup& group) {
+    const auto items = group.getItems();
+    out << "  " << items.size() << " copies of " << formatSize(group.oneItemSize()) << " (group " << group.getGroupID()
+        << ")\n";
+    for (const auto& item : items)
+        out << "    " << printablePath(item->getFileItemPath()) << "  " << formatSize(item->getFileItemSize()) << "  "
+            << shortDate(item->getLastModificationDate()) << "\n";
+}
+
+void writeHuman(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts,
+                const ReportOptions& options) {
+    out << "Kestrane scan of ";
+    for (std::size_t i = 0; i < facts.folders.size(); ++i)
+        out << (i ? ", " : "") << printablePath(facts.folders[i]);
+    out << "\n";
+    out << "Minimal size " << formatSize(facts.minimalSize) << (facts.minimalSizeAutomatic ? " (automatic)" : "")
+        << ", " << (facts.fullHash ? "full" : "partial") << " content keys, hidden files "
+        << (facts.includeHidden ? "included" : "skipped") << (facts.folderStages ? "" : ", folders not compared")
+        << (facts.backupsSkipped ? ", backups skipped" : "") << "\n";
+    if (facts.stopped) out << "The scan was stopped: these are the duplicates found until then.\n";
+    out << "\n";
+
+    char line[128];
+    std::snprintf(line, sizeof line, "%-10s %8s %8s %12s %12s\n", "category", "groups", "copies", "possible",
+                  "found");
+    out << line;
+    for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
+        const auto category = container.getCategoryWithType(type);
+        const std::string name(categoryName(type));
+        std::snprintf(line, sizeof line, "%-10s %8zu %8lld %12s %12s\n", name.c_str(),
+                      category ? category->getGroupsCount() : 0,
+                      static_cast<long long>(category ? category->getTotalCount() : 0),
+                      formatSize(facts.possibleSizes[type]).c_str(),
+                      formatSize(category ? static_cast<std::uint64_t>(category->getTotalSize()) : 0).c_str());
+        out << line;
+    }
+
+    for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
+        const auto category = container.getCategoryWithType(type);
+        if (!category || category->getGroupsCount() == 0) continue;
+        const Groups groups = sortedGroups(*category);
+        const std::size_t shown = options.allGroups ? groups.size() : std::min(groups.size(), kBiggestGroupsPerCategory);
+        out << "\n"
+            << (type == kFoldersCategory ? "Duplicate folders" : "Duplicate " + std::string(categoryName(type)))
+            << (shown < groups.size() ? ", the " + std::to_string(shown) + " biggest of " +
+                                            std::to_string(groups.size()) + " groups"
+                                      : "")
+            << ":\n";
+        for (std::size_t i = 0; i < shown; ++i) writeGroup(out, *groups[i]);
+    }
+
+    const auto heaps = DuplicatesManager::biggestHeapsOf(&container, kBiggestSimilarPairs);
+    if (!heaps.empty()) {
+        out << "\nSimilar folders, the biggest pairs:\n";
+        for (const auto& heap : heaps)
+            out << "  " << printablePath(folderPathOf(heap->getMainFolderItem())) << "\n    and "
+                << printablePath(folderPathOf(heap->getSecondFolderItem())) << ": "
+                << formatSize(heap->getHeapSize()) << " in " << heap->getCountOfGroups() << " shared groups\n";
+    }
+
+    const std::size_t count = facts.folders.size();
+    out << "\n" << count << " " << (count == 1 ? "folder was" : "folders were") << " scanned on "
+        << shortDate(facts.finishDate) << ".\n";
+    const auto found = static_cast<std::uint64_t>(std::max<std::int64_t>(0, container.getAllFilesSize()));
+    if (found == 0)
+        out << "No duplicates were found.\n";
+    else
+        out << formatSize(found) << " of duplicates were found.\n";
+}
+
+}  // namespace
+
+void writeScanReport(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts,
+                     const ReportOptions& options) {
+    switch (options.format) {
+        case ReportFormat::json:
+            writeJson(out, container, facts);
+            break;
+        case ReportFormat::csv:
+            writeCsv(out, container);
+            break;
+        case ReportFormat::human:
+            writeHuman(out, container, facts, options);
+            break;
+    }
+}
+
+std::string_view categoryName(std::int32_t category) {
+    static constexpr std::array<std::string_view, 7> kNames = {"images",   "videos", "music",  "documents",
+                                                               "archives", "other",  "folders"};
+    return category >= 0 && category < 7 ? kNames[category] : std::string_view();
+}
+
+std::string base64Encode(std::string_view bytes) {
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const unsigned value = static_cast<unsigned char>(bytes[i]) << 16 |
+                               static_cast<unsigned char>(bytes[i + 1]) << 8 | static_cast<unsigned char>(bytes[i + 2]);
+        for (int shift = 18; shift >= 0; shift -= 6) text += kAlphabet[(value >> shift) & 63];
+    }
+    const std::size_t rest = bytes.size() - i;
+    if (rest > 0) {
+        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
+        if (rest == 2) value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        text += kAlphabet[(value >> 18) & 63];
+        text += kAlphabet[(value >> 12) & 63];
+        text += rest == 2 ? kAlphabet[(value >> 6) & 63] : '=';
+        text += '=';
+    }
+    return text;
+}
+
+bool isValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t length;
+        std::uint32_t point;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+            point = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            point = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            point = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            point = point << 6 | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and points beyond U+10FFFF are not UTF-8.
+        if ((length == 3 && point < 0x800) || (length == 4 && (point < 0x10000 || point > 0x10FFFF)) ||
+            (point >= 0xD800 && point <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string formatIsoDate(std::chrono::system_clock::time_point date) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+    std::string iso = text;  // ...+0100 -> ...+01:00
+    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
+    return iso;
+}
+
+std::string formatSize(std::uint64_t bytes) {
+    static constexpr std::array<const char*, 6> kUnits = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    if (bytes < 1000) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    double value = static_cast<double>(bytes) / 1000.0;
+    std::size_t unit = 0;
+    while (value >= 999.95 && unit + 1 < kUnits.size()) {
+        value /= 1000.0;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, value < 10 ? "%.1f %s" : "%.0f %s", value, kUnits[unit]);
+    return text;
+}
+
+}  // namespace kestrane::cli

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrane {
+class DuplicatesContainer;
+}
+
+namespace kestrane::cli {
+
+// What the report says about the scan itself, gathered when it ended.
+struct ScanReportFacts {
+    using Date = std::chrono::system_clock::time_point;
+    static constexpr int kCategorySlots = 7;
+
+    std::vector<std::string> folders;         // as chosen, in list order
+    std::vector<std::string> scannedFolders;  // the top folders read
+    Date startDate{};
+    Date finishDate{};
+    bool stopped = false;
+    std::uint64_t minimalSize = 0;
+    bool minimalSizeAutomatic = false;
+    bool fullHash = false;
+    bool includeHidden = false;
+    bool folderStages = true;
+    bool backupsSkipped = false;
+    std::uint64_t scannedFiles = 0;
+    std::uint64_t possibleDuplicates = 0;
+    std::uint64_t actualDuplicates = 0;
+    std::uint64_t checkedFolders = 0;
+    std::array<std::uint64_t, kCategorySlots> possibleSizes{};
+    std::array<double, 4> stageSeconds{};  // reading, duplicate files, duplicate folders, similar folders
+    double totalSeconds = 0;
+    double cpuSeconds = 0;
+    std::uint64_t peakMemoryBytes = 0;
+};
+
+enum class ReportFormat { human, json, csv };
+
+struct ReportOptions {
+    ReportFormat format = ReportFormat::human;
+    bool allGroups = false;  // human: every group, not only the biggest
+};
+
+// Writes the report of a finished scan (layouts in docs/report-format.md).
+void writeScanReport(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts,
+                     const ReportOptions& options);
+
+// "images", "videos", ... "folders" for 0..6; "" otherwise.
+std::string_view categoryName(std::int32_t category);
+// Standard base64 with padding (RFC 4648).
+std::string base64Encode(std::string_view bytes);
+bool isValidUtf8(std::string_view text);
+// Local time, ISO 8601 with the offset: 2026-12-06T10:15:02+01:00.
+std::string formatIsoDate(std::chrono::system_clock::time_point date);
+// Bytes the way the preferences count them (1 MB = 1,000,000 bytes): "4.1 MB".
+std::string formatSize(std::uint64_t bytes);
+
+}  // namespace kestrane::cli
