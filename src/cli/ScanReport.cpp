@@ -120,7 +120,7 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
         for (const auto& group : sortedGroups(*category)) {
             json object = groupObject(*group);
             const auto items = group->getItems();
-            object["category"] = items.empty() ? -1 : items.front()->getType();
+            object["category"] = items.empty() ? -1 : items.front()->getTypeUsingFileSystemItem();
             hidden.push_back(std::move(object));
         }
     }

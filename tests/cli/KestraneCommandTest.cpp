@@ -1,0 +1,314 @@
+// End-to-end tests: the built kestrane binary on real folders.
+
+#include "support/ChildProcess.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/mount.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace kestrane {
+namespace {
+
+using nlohmann::json;
+using test::ChildProcess;
+using test::TempDir;
+
+const std::string kBinary = KESTRANE_BINARY;
+
+std::string decodeBase64(const std::string& text) {
+    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string bytes;
+    unsigned value = 0;
+    int bits = 0;
+    for (char c : text) {
+        if (c == '=') break;
+        value = value << 6 | static_cast<unsigned>(alphabet.find(c));
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes += static_cast<char>((value >> bits) & 0xFF);
+        }
+    }
+    return bytes;
+}
+
+std::string realPath(const json& object) {
+    return object.contains("pathBase64") ? decodeBase64(object["pathBase64"]) : object["path"].get<std::string>();
+}
+
+// Each group of a category of the report as a set of real paths.
+std::set<std::set<std::string>> groupsIn(const json& report, int category) {
+    std::set<std::set<std::string>> groups;
+    for (const auto& group : report["categories"][category]["groups"]) {
+        std::set<std::string> paths;
+        for (const auto& item : group["items"]) paths.insert(realPath(item));
+        groups.insert(paths);
+    }
+    return groups;
+}
+
+class KestraneCommandTest : public test::IsolatedHomeTest {
+protected:
+    ChildProcess::Result kestrane(std::vector<std::string> args) { return ChildProcess::run(kBinary, args); }
+    json jsonScan(std::vector<std::string> extra) {
+        std::vector<std::string> args = {"scan", "--format", "json"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const auto result = kestrane(args);
+        EXPECT_EQ(result.exitStatus, 0) << result.err;
+        auto report = json::parse(result.out, nullptr, false);
+        EXPECT_FALSE(report.is_discarded()) << result.out;
+        return report;
+    }
+    TempDir m_tree;
+};
+
+TEST_F(KestraneCommandTest, TheJsonReportHoldsFileGroupsByCategoryDuplicateAndSimilarFoldersAndOddNamesExactly) {
+    const std::string photo = test::noise(200000, 1);
+    const std::string song = test::noise(120000, 2);
+    m_tree.writeFile("photos/IMG_0001.jpg", photo);
+    m_tree.writeFile("backup/IMG_0001 copy.jpg", photo);
+    m_tree.writeFile("music/song.mp3", song);
+    m_tree.writeFile("backup/song-1.mp3", song);
+    // Two identical folders.
+    for (const char* album : {"album", "album again"}) {
+        m_tree.writeFile(std::string("music/") + album + "/a.flac", test::noise(50000, 3));
+        m_tree.writeFile(std::string("music/") + album + "/b.flac", test::noise(60000, 4));
+    }
+    // A similar pair: two shared files, one file of its own each.
+    for (const char* side : {"docs/2023", "docs/copy of 2023"}) {
+        m_tree.writeFile(std::string(side) + "/report.pdf", test::noise(30000, 5));
+        m_tree.writeFile(std::string(side) + "/letter.odt", test::noise(20000, 6));
+        m_tree.writeFile(std::string(side) + "/own.txt", test::noise(1000, side[5] == '2' ? 7 : 8));
+    }
+    // A name that is not UTF-8, and one with a line break.
+    const std::string odd = m_tree.path() + "/odd/caf\xE9 \n.txt";
+    m_tree.writeFile("odd/caf\xE9 \n.txt", test::noise(4000, 9));
+    m_tree.writeFile("odd/plain.txt", test::noise(4000, 9));
+
+    const json report = jsonScan({"--min-size", "all", m_tree.path()});
+    EXPECT_EQ(report["format"], "kestrane-scan-report");
+    EXPECT_EQ(report["version"], 1);
+    EXPECT_EQ(realPath(report["folders"][0]), m_tree.path());
+    EXPECT_EQ(report["minimalSize"], 0);
+    EXPECT_EQ(report["minimalSizeAutomatic"], false);
+    EXPECT_EQ(report["fullHash"], false);
+    EXPECT_EQ(report["stopped"], false);
+    EXPECT_EQ(report["counters"]["scannedFiles"], 16);
+    ASSERT_EQ(report["categories"].size(), 7u);
+    EXPECT_EQ(report["categories"][0]["name"], "images");
+
+    EXPECT_EQ(groupsIn(report, 0),
+              (std::set<std::set<std::string>>{{m_tree / "photos/IMG_0001.jpg", m_tree / "backup/IMG_0001 copy.jpg"}}));
+    EXPECT_EQ(groupsIn(report, 2),
+              (std::set<std::set<std::string>>{{m_tree / "music/song.mp3", m_tree / "backup/song-1.mp3"}}));
+    EXPECT_EQ(report["categories"][2]["groups"][0]["size"], 120000);
+    EXPECT_EQ(report["categories"][2]["foundSize"], 240000);
+    EXPECT_EQ(report["categories"][2]["removableSize"], 120000);
+    EXPECT_EQ(groupsIn(report, 6),
+              (std::set<std::set<std::string>>{{m_tree / "music/album", m_tree / "music/album again"}}));
+    // The files of the identical folders are reported once, as lying inside them.
+    ASSERT_EQ(report["insideDuplicateFolders"].size(), 2u);
+    EXPECT_EQ(report["insideDuplicateFolders"][0]["category"], 2);
+    // The odd name comes back byte for byte.
+    const auto documents = groupsIn(report, 3);
+    EXPECT_TRUE(documents.count({odd, m_tree / "odd/plain.txt"})) << report["categories"][3].dump();
+
+    bool foundPair = false;
+    for (const auto& pair : report["similarFolders"]) {
+        const std::set<std::string> folders = {realPath(pair["folders"][0]), realPath(pair["folders"][1])};
+        if (folders == std::set<std::string>{m_tree / "docs/2023", m_tree / "docs/copy of 2023"}) {
+            foundPair = true;
+            EXPECT_EQ(pair["sharedGroups"], 2);
+            EXPECT_EQ(pair["size"], 100000);
+        }
+    }
+    EXPECT_TRUE(foundPair) << report["similarFolders"].dump();
+    for (const char* stage : {"readingSeconds", "duplicateFilesSeconds", "duplicateFoldersSeconds",
+                              "similarFoldersSeconds", "totalSeconds", "peakMemoryBytes"})
+        EXPECT_GT(report["stats"][stage].get<double>(), 0.0) << stage;
+}
+
+TEST_F(KestraneCommandTest, CsvHasOneQuotedLinePerCopyAndTheOutputFileIsReplacedWhole) {
+    const std::string same = test::noise(5000, 11);
+    m_tree.writeFile("data/one, two.txt", same);
+    m_tree.writeFile("data/say \"hi\".txt", same);
+    m_tree.writeFile("data/x/third.txt", same);
+    const std::string output = m_tree.path() + "/../report-" + std::to_string(::getpid()) + ".csv";
+    { std::ofstream(output) << "old content"; }
+
+    const auto result = kestrane({"scan", "-m", "all", "-F", "csv", "-o", output, m_tree / "data"});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_TRUE(result.out.empty());  // the report went to the file only
+    std::ifstream in(output, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::remove(output.c_str());
+    const std::string csv = text.str();
+    EXPECT_EQ(csv.rfind("category,group,size,path,modified,selected\r\n", 0), 0u) << csv;
+    EXPECT_NE(csv.find(",\"" + m_tree.path() + "/data/one, two.txt\","), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",\"" + m_tree.path() + "/data/say \"\"hi\"\".txt\","), std::string::npos) << csv;
+    EXPECT_NE(csv.find("documents,1,5000," + m_tree.path() + "/data/x/third.txt,"), std::string::npos) << csv;
+    std::size_t lines = 0;
+    for (std::size_t at = csv.find("\r\n"); at != std::string::npos; at = csv.find("\r\n", at + 2)) ++lines;
+    EXPECT_EQ(lines, 4u);
+}
+
+TEST_F(KestraneCommandTest, MistakesGetOneLineNamingThePathAndTheirOwnExitStatus) {
+    const std::string file = m_tree.writeFile("file.txt", "x");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"scan", m_tree / "missing"}, 3, m_tree / "missing: no such folder"},
+        {{"scan", file}, 3, file + ": not a folder"},
+        {{"scan", "--frobnicate", m_tree.path()}, 2, "unknown option --frobnicate"},
+        {{"scan", "--min-size", "12 parsecs", m_tree.path()}, 2, "bad size \"12 parsecs\""},
+        {{"scan", "--format", "xml", m_tree.path()}, 2, "unknown format \"xml\""},
+        {{"scan"}, 2, "name at least one folder"},
+        {{"defragment"}, 2, "unknown command \"defragment\""},
+    };
+    for (const auto& c : cases) {
+        const auto result = kestrane(c.args);
+        EXPECT_EQ(result.exitStatus, c.status) << c.args.back();
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_TRUE(result.out.empty());
+    }
+
+    // Nothing found is not an error, and the report says so.
+    m_tree.writeFile("lonely/a.txt", "only one");
+    const auto nothing = kestrane({"scan", "-m", "all", m_tree / "lonely"});
+    EXPECT_EQ(nothing.exitStatus, 0);
+    EXPECT_NE(nothing.out.find("No duplicates were found."), std::string::npos) << nothing.out;
+
+    const auto version = kestrane({"--version"});
+    EXPECT_EQ(version.out.rfind("kestrane ", 0), 0u);
+    for (const char* command : {"scan", "prefs"}) {
+        const auto help = kestrane({command, "--help"});
+        EXPECT_EQ(help.exitStatus, 0) << command;
+        EXPECT_NE(help.out.find("kestrane " + std::string(command)), std::string::npos) << help.out;
+    }
+}
+
+TEST_F(KestraneCommandTest, AnUnreadableFolderIsNamedAndNothingIsScanned) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the binary as another user";
+    const std::string locked = m_tree.makeDir("locked");
+    ASSERT_EQ(::chmod(m_tree.path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(locked.c_str(), 0700), 0);
+    const auto result = ChildProcess::run(kBinary, {"scan", locked}, 65534);
+    EXPECT_EQ(result.exitStatus, 3) << result.err;
+    EXPECT_NE(result.err.find(locked + ": cannot read it"), std::string::npos) << result.err;
+}
+
+TEST_F(KestraneCommandTest, AFolderOnAReadOnlyVolumeIsLeftOutWithoutATerminalUnlessAnsweredYes) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a read-only volume";
+    const std::string volume = m_tree.makeDir("cdrom");
+    m_tree.writeFile("cdrom/a.txt", "same words");
+    m_tree.writeFile("cdrom/b.txt", "same words");
+    if (::mount(volume.c_str(), volume.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "cannot bind-mount here";
+    if (::mount(nullptr, volume.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+        ::umount(volume.c_str());
+        GTEST_SKIP() << "cannot remount read-only here";
+    }
+    const auto leftOut = kestrane({"scan", "-m", "all", volume});
+    const auto withYes = kestrane({"scan", "-m", "all", "--yes", "-F", "json", volume});
+    ::umount(volume.c_str());
+
+    EXPECT_EQ(leftOut.exitStatus, 4);
+    EXPECT_NE(leftOut.err.find(volume + " is on a read-only volume"), std::string::npos) << leftOut.err;
+    EXPECT_NE(leftOut.err.find("pass --yes"), std::string::npos) << leftOut.err;
+    EXPECT_TRUE(leftOut.out.empty());
+    ASSERT_EQ(withYes.exitStatus, 0) << withYes.err;
+    EXPECT_EQ(groupsIn(json::parse(withYes.out), 3),
+              (std::set<std::set<std::string>>{{volume + "/a.txt", volume + "/b.txt"}}));
+}
+
+TEST_F(KestraneCommandTest, PreferencesSetWithPrefsChangeTheNextScanAndOptionsOverrideThemForOneRun) {
+    m_tree.writeFile("top/.hidden/a.txt", test::noise(3000, 21));
+    m_tree.writeFile("top/b.txt", test::noise(3000, 21));
+    m_tree.writeFile("top/big1.bin", test::noise(2000000, 22));
+    m_tree.writeFile("top/big2.bin", test::noise(2000000, 22));
+    auto groupCount = [](const json& report) {
+        std::size_t count = 0;
+        for (const auto& category : report["categories"]) count += category["groups"].size();
+        return count;
+    };
+
+    // Defaults: hidden files left out, files of 1 MB and more.
+    EXPECT_EQ(groupCount(jsonScan({m_tree / "top"})), 1u);
+    ASSERT_EQ(kestrane({"prefs", "set", "KEY_scanInHiddenFolders", "true"}).exitStatus, 0);
+    ASSERT_EQ(kestrane({"prefs", "set", "us:defineMinimalDuplicatesFileSizeAsZero", "true"}).exitStatus, 0);
+    ASSERT_EQ(kestrane({"prefs", "set", "us:defineMinimalDuplicatesFileSizeAutomatically", "false"}).exitStatus, 0);
+    const json changed = jsonScan({m_tree / "top"});
+    EXPECT_EQ(groupCount(changed), 2u);
+    EXPECT_EQ(changed["includeHidden"], true);
+
+    // Options win for one run and are not stored.
+    const json overridden = jsonScan({"--no-hidden", "--min-size", "1M", m_tree / "top"});
+    EXPECT_EQ(groupCount(overridden), 1u);
+    EXPECT_EQ(overridden["minimalSize"], 1000000);
+    const auto stored = kestrane({"prefs", "get", "KEY_scanInHiddenFolders"});
+    EXPECT_NE(stored.out.find("true"), std::string::npos) << stored.out;
+}
+
+// A scan that takes long enough to interrupt: same-size files whose whole
+// content must be read.
+class KestraneInterruptTest : public KestraneCommandTest {
+protected:
+    void SetUp() override {
+        KestraneCommandTest::SetUp();
+        const std::string block = test::noise(8 << 20, 31);
+        for (int i = 0; i < 48; ++i) {
+            std::string content = block;
+            content[content.size() / 2] = static_cast<char>(i);  // same size, different middle
+            m_tree.writeFile("big/f" + std::to_string(i) + ".bin", content);
+        }
+        m_tree.writeFile("big/x/dup1.bin", block);
+        m_tree.writeFile("big/x/dup2.bin", block);
+    }
+};
+
+TEST_F(KestraneInterruptTest, CtrlCOnceReportsWhatWasFoundAndTwiceQuitsAtOnce) {
+    {
+        ChildProcess scan(kBinary, {"scan", "--full-hash", "-m", "all", "-F", "json", m_tree / "big"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        scan.sendSignal(SIGINT);
+        const auto result = scan.wait();
+        EXPECT_EQ(result.exitStatus, 0) << result.err;
+        const auto report = json::parse(result.out, nullptr, false);
+        ASSERT_FALSE(report.is_discarded()) << result.out;
+        EXPECT_EQ(report["stopped"], true);
+        EXPECT_NE(result.err.find("stopping"), std::string::npos) << result.err;
+    }
+    {
+        ChildProcess scan(kBinary, {"scan", "--full-hash", "-m", "all", "-F", "json", m_tree / "big"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        // Presses in quick succession (signals sent together may merge into one).
+        for (int press = 0; press < 20; ++press) {
+            scan.sendSignal(SIGINT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        const auto result = scan.wait();
+        EXPECT_EQ(result.exitStatus, 130) << result.err;
+        EXPECT_TRUE(result.out.empty());
+    }
+}
+
+}  // namespace
+}  // namespace kestrane

@@ -1,0 +1,85 @@
+#include "support/ChildProcess.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kestrane::test {
+
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args, int uid) {
+    int outPipe[2];
+    int errPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) return;
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        const int devNull = ::open("/dev/null", O_RDONLY);
+        ::dup2(devNull, STDIN_FILENO);
+        ::dup2(outPipe[1], STDOUT_FILENO);
+        ::dup2(errPipe[1], STDERR_FILENO);
+        if (uid >= 0) {
+            ::setgroups(0, nullptr);
+            if (::setgid(static_cast<gid_t>(uid)) != 0 || ::setuid(static_cast<uid_t>(uid)) != 0) ::_exit(126);
+        }
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    m_outFd = outPipe[0];
+    m_errFd = errPipe[0];
+}
+
+ChildProcess::~ChildProcess() {
+    if (m_pid > 0 && !m_waited) {
+        ::kill(m_pid, SIGKILL);
+        wait();
+    }
+}
+
+void ChildProcess::sendSignal(int signal) const {
+    if (m_pid > 0) ::kill(m_pid, signal);
+}
+
+ChildProcess::Result ChildProcess::wait() {
+    Result result;
+    if (m_pid <= 0) return result;
+    pollfd fds[2] = {{m_outFd, POLLIN, 0}, {m_errFd, POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open = 2;
+    char buffer[65536];
+    while (open > 0) {
+        if (::poll(fds, 2, -1) < 0) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    ::waitpid(m_pid, &status, 0);
+    m_waited = true;
+    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    return result;
+}
+
+ChildProcess::Result ChildProcess::run(const std::string& program, const std::vector<std::string>& args, int uid) {
+    ChildProcess child(program, args, uid);
+    return child.wait();
+}
+
+}  // namespace kestrane::test

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace kestrane::test {
+
+// A program run with its standard output and error captured (standard input
+// is /dev/null), for end-to-end tests of the built binaries.
+class ChildProcess {
+public:
+    struct Result {
+        int exitStatus = -1;  // -1 when it ended by a signal
+        int signal = 0;
+        std::string out;
+        std::string err;
+    };
+
+    // Starts `program` with `args`; with `uid` set the child drops to that
+    // user (and its group) first.
+    ChildProcess(const std::string& program, const std::vector<std::string>& args, int uid = -1);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return m_pid; }
+    void sendSignal(int signal) const;
+    // Reads both outputs to their end and waits for the exit.
+    Result wait();
+
+    // Start and wait in one.
+    static Result run(const std::string& program, const std::vector<std::string>& args, int uid = -1);
+
+private:
+    pid_t m_pid = -1;
+    int m_outFd = -1;
+    int m_errFd = -1;
+    bool m_waited = false;
+};
+
+}  // namespace kestrane::test
