@@ -17,7 +17,7 @@ esac
 
 scripts/setup.sh
 
-flags=(-G Ninja -DKESTRANE_WERROR=ON)
+flags=(-G Ninja -DKESTRANE_WERROR=ON -DKESTRANE_BUILD_TESTS=ON)
 case "$mode" in
   release)  flags+=(-DCMAKE_BUILD_TYPE=Release) ;;
   debug)    flags+=(-DCMAKE_BUILD_TYPE=Debug) ;;
