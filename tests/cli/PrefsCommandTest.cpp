@@ -1,0 +1,282 @@
+#include "cli/PrefsCommand.h"
+
+#include "cli/ExitStatus.h"
+#include "platform/PreferencesStore.h"
+#include "platform/UserFolders.h"
+#include "settings/Settings.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using kestrane::Settings;
+using kestrane::cli::kExitFailure;
+using kestrane::cli::kExitSuccess;
+using kestrane::cli::kExitUsage;
+using kestrane::platform::PreferencesStore;
+using nlohmann::json;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const std::string kNbsp = "\xC2\xA0";
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class PrefsCommandTest : public kestrane::test::IsolatedHomeTest {
+protected:
+    Outcome run(const Strings& args) {
+        std::ostringstream out, err;
+        const int status = kestrane::cli::runPrefsCommand(args, out, err);
+        return {status, out.str(), err.str()};
+    }
+
+    // What a new process would read from the file.
+    std::optional<json> stored(const std::string& key) const {
+        return PreferencesStore(kestrane::platform::preferencesFilePath()).object(key);
+    }
+
+    std::string fileBytes() const {
+        std::ifstream in(kestrane::platform::preferencesFilePath(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+};
+
+TEST_F(PrefsCommandTest, SetStoresEachTypeInItsStoredFormAndGetReadsItBack) {
+    struct Case {
+        Strings set;        // after "set"
+        std::string key;    // as stored
+        json storedValue;
+        std::string shown;  // by get
+    };
+    const Case cases[] = {
+        {{"KEY_scanInHiddenFolders", "yes"}, "KEY_scanInHiddenFolders", true, "true\n"},
+        {{"Log Removed Duplicates", "OFF"}, "Log Removed Duplicates", false, "false\n"},
+        {{"Skip Volume System Folders", "0"}, "Skip Volume System Folders", false, "false\n"},
+        {{"us:minDuplicatesFileSize", "2M"}, "us:minDuplicatesFileSize", 2000000, "2000000\n"},
+        {{"s:hashBlockSize", "64KiB"}, "s:hashBlockSize", 65536, "65536\n"},
+        {{"KEY_sortType", "Name"}, "KEY_sortType", 3, "3\n"},
+        {{"KEY_sortDirection", "0"}, "KEY_sortDirection", 0, "0\n"},
+        {{"Selected Files Presentation", "2"}, "Selected Files Presentation", "plain", "plain\n"},
+        {{"Selected Files Sort Type", "size. small to large"}, "Selected Files Sort Type", "Size. Small to Large",
+         "Size. Small to Large\n"},
+        {{"KEY_folderSplitState", "2"}, "KEY_folderSplitState", "folder content", "folder content\n"},
+        {{"SelectInFolder.DividerPosition", "0.25"}, "SelectInFolder.DividerPosition", 0.25, "0.25\n"},
+        {{"Last opened folder to scan", "/data/photos//"}, "Last opened folder to scan", "/data/photos",
+         "/data/photos\n"},
+        {{"KEY_exclude_folders", "/a", "/b/", "/a"}, "KEY_exclude_folders", Strings{"/a", "/b"}, "/a\n/b\n"},
+        {{"KEY_exclude_extensions", "iso", ".vmdk", "tar.gz"}, "KEY_exclude_extensions",
+         Strings{".iso", ".vmdk", ".targz"}, ".iso\n.vmdk\n.targz\n"},
+        // The no-break space after "That", typed as an ordinary space.
+        {{"Show Alert That Auto Select Did Not Change Selection", "false"},
+         "Show Alert That" + kNbsp + "Auto Select Did Not Change Selection", false, "false\n"},
+    };
+    for (const Case& c : cases) {
+        Strings args = {"set"};
+        args.insert(args.end(), c.set.begin(), c.set.end());
+        const Outcome set = run(args);
+        EXPECT_EQ(set.status, kExitSuccess) << c.key << ": " << set.err;
+        EXPECT_EQ(stored(c.key), c.storedValue) << c.key;
+
+        const Outcome get = run({"get", c.set[0]});
+        EXPECT_EQ(get.status, kExitSuccess) << c.key;
+        EXPECT_EQ(get.out, c.shown) << c.key;
+        EXPECT_EQ(json::parse(run({"get", c.set[0], "--json"}).out), c.storedValue) << c.key;
+    }
+    // The key typed with a space was stored only under its real name.
+    const auto keys = PreferencesStore(kestrane::platform::preferencesFilePath()).keys();
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), "Show Alert That Auto Select Did Not Change Selection"), 0);
+}
+
+TEST_F(PrefsCommandTest, ListEditsStartFromTheListInEffect) {
+    const std::string home = m_home;
+    ASSERT_EQ(run({"set", "KEY_exclude_folders", "--add", "/vm", "--add=/System", "--remove", "/Library/"}).status,
+              kExitSuccess);
+    EXPECT_EQ(stored("KEY_exclude_folders"), json(Strings{"/System", home + "/Library", "/vm"}));
+
+    ASSERT_EQ(run({"set", "KEY_exclude_extensions", "--remove", "plist", "--add", "ISO"}).status, kExitSuccess);
+    const json extensions = *stored("KEY_exclude_extensions");
+    EXPECT_EQ(extensions.size(), 9u);
+    EXPECT_EQ(extensions.back(), ".ISO");
+    EXPECT_EQ(std::count(extensions.begin(), extensions.end(), ".plist"), 0);
+
+    ASSERT_EQ(run({"set", "KEY_autoAlwaysSelect_folders", "--empty"}).status, kExitSuccess);
+    EXPECT_EQ(stored("KEY_autoAlwaysSelect_folders"), json::array());
+    EXPECT_EQ(run({"get", "KEY_autoAlwaysSelect_folders"}).out, "");
+
+    // Recent folders: newest first, at most ten, an added folder moves to the front.
+    for (int i = 0; i < 11; ++i)
+        ASSERT_EQ(run({"set", "KEY_last_ten_folders", "--add", "/f" + std::to_string(i)}).status, kExitSuccess);
+    ASSERT_EQ(run({"set", "KEY_last_ten_folders", "--add", "/f5"}).status, kExitSuccess);
+    EXPECT_EQ(stored("KEY_last_ten_folders"),
+              json(Strings{"/f5", "/f10", "/f9", "/f8", "/f7", "/f6", "/f4", "/f3", "/f2", "/f1"}));
+    Strings eleven = {"set", "KEY_last_ten_folders"};
+    for (int i = 0; i < 11; ++i) eleven.push_back("/g" + std::to_string(i));
+    EXPECT_EQ(run(eleven).status, kExitUsage);
+}
+
+TEST_F(PrefsCommandTest, BadInputChangesNothingAndIsAUsageError) {
+    ASSERT_EQ(run({"set", "KEY_scanInHiddenFolders", "true"}).status, kExitSuccess);
+    const std::string before = fileBytes();
+    struct Case {
+        Strings args;
+        std::string message;  // part of what err must say
+    };
+    const Case cases[] = {
+        {{"set", "scanInHiddenFolders", "false"},
+         "unknown preference \"scanInHiddenFolders\"; see `kestrane prefs list` (did you mean "
+         "\"KEY_scanInHiddenFolders\"?)"},
+        {{"get", "no such thing"}, "unknown preference \"no such thing\"; see `kestrane prefs list`\n"},
+        {{"reset", "KEY_scanInHiddenFolders", "KEY_nope"}, "unknown preference \"KEY_nope\""},
+        {{"set", "KEY_scanInHiddenFolders", "maybe"},
+         "\"maybe\" is not a valid value for KEY_scanInHiddenFolders: expected a boolean"},
+        {{"set", "KEY_scanInHiddenFolders", "yes", "no"}, "takes one value"},
+        {{"set", "KEY_scanInHiddenFolders"}, "needs a value"},
+        {{"set", "KEY_scanInHiddenFolders", "--add", "x"}, "is a boolean"},
+        {{"set", "s:hashBlockSize", "100"}, "from 512 to 67108864"},
+        {{"set", "us:minDuplicatesFileSize", "20000000000000000000"}, "expected a size"},
+        {{"set", "us:minDuplicatesFileSize", "-1"}, "expected a size"},
+        {{"set", "KEY_sortType", "9"}, "expected one of"},
+        {{"set", "KEY_folderSplitState", "sideways"}, "expected one of"},
+        {{"set", "SelectInFolder.DividerPosition", "nan"}, "expected a decimal number"},
+        {{"set", "SelectInFolder.DividerPosition", "-0.5"}, "expected a decimal number"},
+        {{"set", "KEY_exclude_folders", "/ok", "relative/path"}, "\"relative/path\" is not a valid value"},
+        {{"set", "KEY_exclude_files", "/bad\xFF"}, "UTF-8"},
+        {{"set", "KEY_exclude_extensions", "./"}, "expected file name extensions"},
+        {{"set", "KEY_exclude_folders", "--add", "/x", "--remove", "/not-there"}, "\"/not-there\" is not in"},
+        {{"set", "KEY_exclude_folders", "/x", "--empty"}, "either"},
+        {{"set", "KEY_exclude_folders", "--frob"}, "unknown option \"--frob\""},
+        {{"list", "--all"}, "\"--all\""},
+        {{"restore", "everything"}, "unknown group \"everything\""},
+        {{"frob"}, "unknown subcommand \"frob\""},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = run(c.args);
+        EXPECT_EQ(r.status, kExitUsage) << c.args[0] << " " << c.args.back();
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(fileBytes(), before);
+}
+
+TEST_F(PrefsCommandTest, ListShowsEveryKeyWithTheValueInEffect) {
+    ASSERT_EQ(run({"set", "KEY_removeEmptyFolders", "on"}).status, kExitSuccess);
+    const Outcome r = run({"list", "--json"});
+    ASSERT_EQ(r.status, kExitSuccess);
+    const json listed = json::parse(r.out);
+    using S = Settings;
+    const char* keys[] = {
+        S::kKeyDefineMinimalDuplicatesFileSizeAutomatically, S::kKeyDefineMinimalDuplicatesFileSizeAsZero,
+        S::kKeyMinDuplicatesFileSize, S::kKeyHashBlockSize, S::kKeyScanInHiddenFolders,
+        S::kKeyForceFullHashCalculation, S::kKeyShowOverviewAfterScanning, S::kKeyExcludeTimeMachineBackups,
+        S::kKeySkipVolumeSystemFolders, S::kKeyExcludeFolders, S::kKeyExcludeFiles, S::kKeyExcludeExtensions,
+        S::kKeyAutoAlwaysSelectFolders, S::kKeyAutoNeverSelectFolders, S::kKeyMoveCleanedDuplicatesToTheTrashCan,
+        S::kKeyAllowRemovingAllDuplicateCopies, S::kKeyRemoveEmptyFolders, S::kKeyLogRemovedDuplicates,
+        S::kKeyShowRemoveLastInCategoriesMessage, S::kKeyShowRemoveLastInHeapsMessage, S::kKeyShowNewScanMessage,
+        S::kKeyShowRemovePermanentlyItemsOnRemoteDisksMessage, S::kKeyShowRemovePermanentlyMessage,
+        S::kKeyShowRestartScanMessage, S::kKeyShowAutoSelectMessage,
+        S::kKeyShowAlertThatAutoSelectDidNotChangeSelection,
+        S::kKeyShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList,
+        S::kKeyShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog, S::kKeyLastTenFolders,
+        S::kKeyLastOpenedFolderToScan, S::kKeySortType, S::kKeySortDirection, S::kKeySelectedFilesPresentation,
+        S::kKeySelectedFilesSortType, S::kKeyFolderSplitState, S::kKeySelectInFolderDividerPosition,
+        S::kKeySelectInFolderDividerPreviewPosition, S::kKeySelectInFolderIsNeedToShowInfoPanel,
+        S::kKeyMergeDialogueExpandOptions, S::kKeyMergeDialogueMoveMergedFiles,
+        S::kKeyMergeDialogueNeedMergeDuplicatesWithDifferentNames,
+    };
+    EXPECT_EQ(listed.size(), std::size(keys));
+    for (const char* key : keys) EXPECT_TRUE(listed.contains(key)) << key;
+    // Values in effect, defaults included.
+    EXPECT_EQ(listed[Settings::kKeyRemoveEmptyFolders], true);
+    EXPECT_EQ(listed[Settings::kKeyExcludeFolders], json(Strings{"/System", "/Library", m_home + "/Library"}));
+    EXPECT_EQ(listed[Settings::kKeyMinDuplicatesFileSize], 1048576);
+    EXPECT_EQ(listed[Settings::kKeySelectedFilesSortType], "Name. A to Z");
+    EXPECT_EQ(listed[Settings::kKeyLastOpenedFolderToScan], nullptr);
+
+    // The table: one line a key, the changed one without the default mark.
+    const Outcome table = run({});
+    ASSERT_EQ(table.status, kExitSuccess);
+    std::istringstream lines(table.out);
+    std::size_t count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        const bool changed = line.find("KEY_removeEmptyFolders = true") != std::string::npos;
+        EXPECT_EQ(line.ends_with("(default)"), !changed) << line;
+    }
+    EXPECT_EQ(count, std::size(keys));
+}
+
+TEST_F(PrefsCommandTest, ResetAndRestoreGroupsBringBackTheDefaults) {
+    ASSERT_EQ(run({"set", "us:minDuplicatesFileSize", "5M"}).status, kExitSuccess);
+    ASSERT_EQ(run({"reset", "us:minDuplicatesFileSize"}).status, kExitSuccess);
+    EXPECT_EQ(stored("us:minDuplicatesFileSize"), std::nullopt);
+    EXPECT_EQ(run({"get", "us:minDuplicatesFileSize"}).out, "1048576\n");
+
+    struct Case {
+        std::string group;
+        Strings setFirst;  // key, value
+        std::string key;
+        std::optional<json> after;  // nullopt: key removed
+    };
+    const Case cases[] = {
+        {"scan", {"KEY_forceFullHashCalculation", "true"}, "KEY_forceFullHashCalculation", false},
+        {"scan", {"us:defineMinimalDuplicatesFileSizeAutomatically", "false"},
+         "us:defineMinimalDuplicatesFileSizeAutomatically", std::nullopt},
+        {"exclude-folders", {"KEY_exclude_folders", "/x"}, "KEY_exclude_folders", std::nullopt},
+        {"exclude-files", {"KEY_exclude_files", "/x"}, "KEY_exclude_files", std::nullopt},
+        {"exclude-extensions", {"KEY_exclude_extensions", "x"}, "KEY_exclude_extensions", std::nullopt},
+        {"always-select", {"KEY_autoAlwaysSelect_folders", "/x"}, "KEY_autoAlwaysSelect_folders", std::nullopt},
+        {"never-select", {"KEY_autoNeverSelect_folders", "/x"}, "KEY_autoNeverSelect_folders", std::nullopt},
+        {"removal", {"KEY_moveCleanedDuplicatesToTheTrashCan", "false"}, "KEY_moveCleanedDuplicatesToTheTrashCan",
+         true},
+        {"alerts", {"KEY_showNewScanMessage", "false"}, "KEY_showNewScanMessage", true},
+        {"alerts", {"Show Alert That Duplicate Folder Selected in Select In Folder Dialog", "false"},
+         "Show Alert That" + kNbsp + "Duplicate Folder Selected in Select In Folder Dialog", std::nullopt},
+        {"overview", {"KEY_showOverviewAfterScanning", "false"}, "KEY_showOverviewAfterScanning", true},
+        {"all", {"KEY_exclude_extensions", "x"}, "KEY_exclude_extensions", std::nullopt},
+        {"all", {"KEY_allowRemovingAllDuplicateCopies", "true"}, "KEY_allowRemovingAllDuplicateCopies", false},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(run({"set", c.setFirst[0], c.setFirst[1]}).status, kExitSuccess) << c.key;
+        const Outcome r = run({"restore", c.group});
+        EXPECT_EQ(r.status, kExitSuccess) << c.group << ": " << r.err;
+        EXPECT_EQ(stored(c.key), c.after) << c.group << " " << c.key;
+    }
+}
+
+TEST_F(PrefsCommandTest, StoreProblemsAreReported) {
+    // A file that is not JSON is set aside with a warning; the defaults apply.
+    const std::string file = kestrane::platform::preferencesFilePath();
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    std::ofstream(file) << "{ not json";
+    PreferencesStore::reopenStandard();
+    Outcome r = run({"get", "KEY_removeEmptyFolders"});
+    EXPECT_EQ(r.status, kExitSuccess);
+    EXPECT_EQ(r.out, "false\n");
+    EXPECT_NE(r.err.find("warning: the preferences file " + file + " was set aside"), std::string::npos) << r.err;
+
+    // A configuration folder that cannot be created: the change is not kept.
+    const std::string blocker = m_sandbox.writeFile("not-a-folder", "");
+    ::setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
+    PreferencesStore::reopenStandard();
+    r = run({"set", "KEY_removeEmptyFolders", "true"});
+    EXPECT_EQ(r.status, kExitFailure);
+    EXPECT_NE(r.err.find("the change could not be saved: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(blocker), std::string::npos) << r.err;
+    EXPECT_EQ(run({"restore", "all"}).status, kExitFailure);
+    EXPECT_EQ(run({"get", "KEY_removeEmptyFolders"}).status, kExitSuccess);
+}
+
+}  // namespace
