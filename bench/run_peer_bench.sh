@@ -18,7 +18,7 @@ seed=${SEED:-1}
 files=${FILES:-150000}
 folders=${FOLDERS:-$((files * 107 / 1000))}
 max_size=${MAX_SIZE:-64M}
-build=${BUILD_DIR:-$repo/build/release}
+build=$(realpath -m "${BUILD_DIR:-$repo/build/release}")  # absolute: the tools run elsewhere
 tree=${1:-$repo/build/bench-tree/s$seed-f$files-d$folders-dup-m$max_size}
 
 say() { printf '== %s\n' "$*"; }
@@ -51,7 +51,7 @@ say "building (Release) in $build"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRANE_BUILD_BENCH=ON >/dev/null
 if [ -n "${KESTRANE:-}" ]; then
   cmake --build "$build" --target kestrane_make_tree kestrane_compare_groups
-  kestrane=$KESTRANE
+  kestrane=$(realpath "$KESTRANE")
 else
   cmake --build "$build" --target kestrane kestrane_make_tree kestrane_compare_groups
   kestrane=$(find "$build" -name kestrane -type f -perm -u+x -not -path '*/CMakeFiles/*' | head -n 1)
@@ -89,7 +89,8 @@ set_command() {  # set_command KEY: the command line into cmd; its standard outp
     kf) cmd=("$kestrane" scan --no-progress --yes --min-size all --hidden --full-hash --format json
              --output "$out/kf.json" "$tree") ;;
     jdupes) cmd=(jdupes -r -q "$tree") ;;
-    rmlint) cmd=(rmlint -T df --hidden -o "fdupes:$out/rmlint-sets.txt" "$tree") ;;
+    # --without-fiemap: see bench/README.md (rmlint on a disk that says it is rotational).
+    rmlint) cmd=(rmlint -T df --hidden --without-fiemap -o "fdupes:$out/rmlint-sets.txt" "$tree") ;;
     fdupes) cmd=(fdupes -r -q "$tree") ;;
     rdfind) cmd=(rdfind -dryrun true -outputname "$out/rdfind-results.txt" "$tree") ;;
   esac
