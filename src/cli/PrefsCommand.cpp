@@ -2,6 +2,7 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/SizeText.h"
+#include "cli/TextEncoding.h"
 #include "platform/Log.h"
 #include "platform/PreferencesStore.h"
 #include "settings/Settings.h"
@@ -270,41 +271,6 @@ std::string lowerAscii(std::string_view text) {
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return lower;
-}
-
-bool isValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length;
-        std::uint32_t codePoint;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            codePoint = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            codePoint = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            codePoint = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            codePoint = (codePoint << 6) | (next & 0x3F);
-        }
-        const bool overlong = (length == 2 && codePoint < 0x80) || (length == 3 && codePoint < 0x800) ||
-                              (length == 4 && codePoint < 0x10000);
-        if (overlong || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return false;
-        i += length;
-    }
-    return true;
 }
 
 // A key as typed compares with the stored one with every no-break space read

@@ -1,5 +1,7 @@
 #include "cli/ScanReport.h"
 
+#include "cli/TextEncoding.h"
+
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
@@ -285,64 +287,6 @@ std::string_view categoryName(std::int32_t category) {
     static constexpr std::array<std::string_view, 7> kNames = {"images",   "videos", "music",  "documents",
                                                                "archives", "other",  "folders"};
     return category >= 0 && category < 7 ? kNames[category] : std::string_view();
-}
-
-std::string base64Encode(std::string_view bytes) {
-    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    text.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const unsigned value = static_cast<unsigned char>(bytes[i]) << 16 |
-                               static_cast<unsigned char>(bytes[i + 1]) << 8 | static_cast<unsigned char>(bytes[i + 2]);
-        for (int shift = 18; shift >= 0; shift -= 6) text += kAlphabet[(value >> shift) & 63];
-    }
-    const std::size_t rest = bytes.size() - i;
-    if (rest > 0) {
-        unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
-        if (rest == 2) value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        text += kAlphabet[(value >> 18) & 63];
-        text += kAlphabet[(value >> 12) & 63];
-        text += rest == 2 ? kAlphabet[(value >> 6) & 63] : '=';
-        text += '=';
-    }
-    return text;
-}
-
-bool isValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length;
-        std::uint32_t point;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            point = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            point = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            point = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            point = point << 6 | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and points beyond U+10FFFF are not UTF-8.
-        if ((length == 3 && point < 0x800) || (length == 4 && (point < 0x10000 || point > 0x10FFFF)) ||
-            (point >= 0xD800 && point <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
 }
 
 std::string formatIsoDate(std::chrono::system_clock::time_point date) {

@@ -54,9 +54,6 @@ void writeScanReport(std::ostream& out, const DuplicatesContainer& container, co
 
 // "images", "videos", ... "folders" for 0..6; "" otherwise.
 std::string_view categoryName(std::int32_t category);
-// Standard base64 with padding (RFC 4648).
-std::string base64Encode(std::string_view bytes);
-bool isValidUtf8(std::string_view text);
 // Local time, ISO 8601 with the offset: 2026-12-06T10:15:02+01:00.
 std::string formatIsoDate(std::chrono::system_clock::time_point date);
 // Bytes the way the preferences count them (1 MB = 1,000,000 bytes): "4.1 MB".

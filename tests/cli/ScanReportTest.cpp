@@ -1,5 +1,6 @@
 #include "cli/ScanCommand.h"
 #include "cli/ScanReport.h"
+#include "cli/TextEncoding.h"
 
 #include <gtest/gtest.h>
 
