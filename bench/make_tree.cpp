@@ -803,7 +803,7 @@ void DuplicatesCorpusPlanner::planOriginals() {
             if (!m_random.chance(leftOut.chancePerFolder)) continue;
             // The same bytes everywhere: they would be duplicates if the scan took them.
             PlannedFile file{leftOut.name, Content{0x5eed0000 + leftOut.size, leftOut.size}, false};
-            if (addFile(index, std::move(file))) ++m_summary->leftOutByScan;
+            addFile(index, std::move(file));  // counted as written: copied subtrees take them along
         }
     }
 }
@@ -1114,6 +1114,8 @@ CorpusSummary writeDuplicatesCorpus(Random& random, const Parameters& parameters
             tree.bytes += file.content.size;
             summary.largestFile = std::max(summary.largestFile, file.content.size);
             if (file.name[0] == '.') ++tree.hiddenFiles;
+            for (const LeftOutFile& leftOut : kLeftOutFiles)
+                if (file.name == leftOut.name) ++summary.leftOutByScan;
         }
     }
     for (const CorpusFolder& folder : folders) {
