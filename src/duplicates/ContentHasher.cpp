@@ -21,22 +21,25 @@ namespace kestrane {
 namespace {
 
 // An open regular file, read-only. Anything else (a FIFO, a socket, a device,
-// a folder, a symbolic link) is refused before any read: the path is looked
-// at with lstat first, opened without following a final link and without
-// blocking, and must still be the same regular file afterwards.
+// a folder, a symbolic link) is refused before any read: it is opened without
+// following a final link and without blocking, and must be a regular file
+// once open. Unless the caller has just seen a regular file at the path, the
+// path is looked at with lstat first, so that a device node is never opened
+// at all (opening some devices has side effects).
 class RegularFile {
 public:
-    explicit RegularFile(const std::string& path) {
+    RegularFile(const std::string& path, ContentHasher::FileKind kind) {
         struct stat before {};
-        if (::lstat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) return;
+        const bool checkFirst = kind != ContentHasher::FileKind::regular;
+        if (checkFirst && (::lstat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode))) return;
         int fd = -1;
         do {
             fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
         } while (fd < 0 && errno == EINTR);
         if (fd < 0) return;
         struct stat after {};
-        if (::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) || after.st_dev != before.st_dev ||
-            after.st_ino != before.st_ino) {
+        if (::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) ||
+            (checkFirst && (after.st_dev != before.st_dev || after.st_ino != before.st_ino))) {
             ::close(fd);
             return;
         }
@@ -44,6 +47,7 @@ public:
         // network and FUSE file systems honour it on regular files.
         ::fcntl(fd, F_SETFL, 0);
         m_fd = fd;
+        m_size = static_cast<std::uint64_t>(std::max<off_t>(after.st_size, 0));
     }
     ~RegularFile() {
         if (m_fd >= 0) ::close(m_fd);
@@ -53,9 +57,12 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
+    // The size when it was opened.
+    std::uint64_t size() const { return m_size; }
 
 private:
     int m_fd = -1;
+    std::uint64_t m_size = 0;
 };
 
 // The MD5 implementation, fetched from the default provider once: fetching it
@@ -75,26 +82,28 @@ struct DigestContextDeleter {
     void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
 };
 
-// One MD5 digest in progress. A failure of the library (none in practice,
-// but MD5 may be disabled by the system's crypto policy) makes it invalid,
-// and the key is then none.
+// One MD5 digest in progress, in a context kept by the thread for all its
+// digests (allocating one per file costs more than hashing a small file). A
+// failure of the library (none in practice, but MD5 may be disabled by the
+// system's crypto policy) makes it invalid, and the key is then none. One
+// digest at a time per thread.
 class Md5 {
 public:
-    Md5() : m_context(EVP_MD_CTX_new()) {
-        m_valid = m_context && EVP_DigestInit_ex(m_context.get(), md5Algorithm(), nullptr) == 1;
+    Md5() : m_context(threadContext()) {
+        m_valid = m_context && EVP_DigestInit_ex(m_context, md5Algorithm(), nullptr) == 1;
     }
 
     bool valid() const { return m_valid; }
 
     void update(const unsigned char* bytes, std::size_t length) {
-        if (m_valid && length > 0) m_valid = EVP_DigestUpdate(m_context.get(), bytes, length) == 1;
+        if (m_valid && length > 0) m_valid = EVP_DigestUpdate(m_context, bytes, length) == 1;
     }
 
     std::optional<std::string> finalHex() {
         if (!m_valid) return std::nullopt;
         std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
         unsigned int length = 0;
-        if (EVP_DigestFinal_ex(m_context.get(), digest.data(), &length) != 1 || length != 16) return std::nullopt;
+        if (EVP_DigestFinal_ex(m_context, digest.data(), &length) != 1 || length != 16) return std::nullopt;
         static constexpr char kHex[] = "0123456789abcdef";
         std::string hex(32, '0');
         for (unsigned int i = 0; i < length; ++i) {
@@ -105,7 +114,12 @@ public:
     }
 
 private:
-    std::unique_ptr<EVP_MD_CTX, DigestContextDeleter> m_context;
+    static EVP_MD_CTX* threadContext() {
+        thread_local std::unique_ptr<EVP_MD_CTX, DigestContextDeleter> context(EVP_MD_CTX_new());
+        return context.get();
+    }
+
+    EVP_MD_CTX* m_context;
     bool m_valid = false;
 };
 
@@ -123,6 +137,11 @@ bool digestToEnd(int fd, Md5& md5) {
         md5.update(buffer, static_cast<std::size_t>(n));
     }
 }
+
+// Files up to this size fit in the kernel's default read-ahead window (128 KiB).
+constexpr std::uint64_t kSequentialAdviceMinSize = 128 * 1024;
+
+std::optional<std::string> digestWholeFile(RegularFile& file);
 
 struct Block {
     std::uint64_t offset = 0;
@@ -177,20 +196,29 @@ std::string asciiLowercase(std::string_view text) {
 
 }  // namespace
 
-std::optional<std::string> ContentHasher::hashforFile(const std::string& path) {
-    RegularFile file(path);
+std::optional<std::string> ContentHasher::hashforFile(const std::string& path, FileKind kind) {
+    RegularFile file(path, kind);
     if (!file.isOpen()) return std::nullopt;
+    return digestWholeFile(file);
+}
+
+namespace {
+
+std::optional<std::string> digestWholeFile(RegularFile& file) {
     Md5 md5;
     if (!md5.valid()) return std::nullopt;
-    ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Read-ahead only pays where the file is longer than the kernel's window.
+    if (file.size() > kSequentialAdviceMinSize) ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     if (!digestToEnd(file.fd(), md5)) return std::nullopt;
     return md5.finalHex();
 }
 
+}  // namespace
+
 std::optional<std::string> ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
-    const std::string& path, std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold) {
+    const std::string& path, std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold, FileKind kind) {
     // blockLength > size / 3 is 3 * blockLength > size without the overflow.
-    if (blockLength == 0 || size == 0 || size < threshold || blockLength > size / 3) return hashforFile(path);
+    if (blockLength == 0 || size == 0 || size < threshold || blockLength > size / 3) return hashforFile(path, kind);
 
     const std::size_t chunkLength = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunkLength, blockLength));
     const std::uint64_t rest = size - blockLength;
@@ -206,12 +234,14 @@ std::optional<std::string> ContentHasher::hashforFilePartlyWithSizeHashPartBlock
         end = {endOffset, size - endOffset};
     }
 
-    RegularFile file(path);
+    RegularFile file(path, kind);
     if (!file.isOpen()) return std::nullopt;
     Md5 md5;
     if (!md5.valid()) return std::nullopt;
-    // Three blocks far apart: read-ahead past them would be wasted.
-    ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_RANDOM);
+    // Three blocks far apart: read-ahead past them would be wasted. Files
+    // within the kernel's read-ahead window are left alone (the advice would
+    // cost a call and save nothing).
+    if (size > kSequentialAdviceMinSize) ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_RANDOM);
     digestBlock(file.fd(), start, chunkLength, md5);
     digestBlock(file.fd(), end, chunkLength, md5);
     digestBlock(file.fd(), middle, chunkLength, md5);
@@ -244,7 +274,7 @@ bool ContentHasher::isNeedFullHashBuildForPath(const std::string& path) {
 
 bool ContentHasher::isNeedFullCheckPNGAtPath(const std::string& path) {
     static constexpr unsigned char kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-    RegularFile file(path);
+    RegularFile file(path, FileKind::unknown);
     if (!file.isOpen()) return false;
 
     unsigned char header[8];

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace kestrane::platform {
 
@@ -21,6 +23,29 @@ public:
     virtual bool runsOnCurrentQueue() const = 0;
     virtual const std::string& label() const = 0;
 };
+
+// Polls ready() until it holds or the budget is spent; true when it held. A
+// queue thread that has just run out of work calls this before it sleeps: a
+// hand-off that arrives within a few microseconds then costs no wake-up (a
+// sleeping thread takes tens of microseconds to be woken and scheduled).
+// Yields now and then so that a spinning thread never keeps a busy core from
+// a thread that has work.
+template <class Ready>
+bool spinUntil(std::chrono::microseconds budget, Ready&& ready) {
+    if (budget.count() <= 0) return false;
+    const auto deadline = std::chrono::steady_clock::now() + budget;
+    for (unsigned round = 1;; ++round) {
+        if (ready()) return true;
+        if (round % 64 == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::yield();
+        } else {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        }
+    }
+}
 
 }  // namespace kestrane::platform
 

@@ -3,6 +3,7 @@
 #include "platform/NoDestructor.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <future>
@@ -27,6 +28,9 @@ struct OperationQueue::State {
     unsigned idle = 0;
     std::size_t running = 0;
     bool stopping = false;
+    // Mirrors tasks.size() (written under the mutex) for the idle spin.
+    std::atomic<std::size_t> queued{0};
+    std::atomic<std::int64_t> idleSpinMicroseconds{0};
 };
 
 std::shared_ptr<OperationQueue> OperationQueue::create(std::string label, unsigned maxConcurrent) {
@@ -59,11 +63,20 @@ void OperationQueue::run(const std::shared_ptr<State>& state) {
     std::unique_lock lock(state->mutex);
     for (;;) {
         ++state->idle;
+        if (state->tasks.empty() && !state->stopping) {
+            const std::chrono::microseconds spin{state->idleSpinMicroseconds.load(std::memory_order_relaxed)};
+            if (spin.count() > 0) {
+                lock.unlock();
+                spinUntil(spin, [&] { return state->queued.load(std::memory_order_acquire) != 0; });
+                lock.lock();
+            }
+        }
         state->wake.wait(lock, [&] { return state->stopping || !state->tasks.empty(); });
         --state->idle;
         if (state->tasks.empty()) break;
         Task task = std::move(state->tasks.front());
         state->tasks.pop_front();
+        state->queued.store(state->tasks.size(), std::memory_order_relaxed);
         ++state->running;
         lock.unlock();
         task();
@@ -79,6 +92,7 @@ void OperationQueue::async(Task task) {
     {
         std::lock_guard lock(m_state->mutex);
         m_state->tasks.push_back(std::move(task));
+        m_state->queued.store(m_state->tasks.size(), std::memory_order_release);
         const bool needThread = m_state->idle < m_state->tasks.size() &&
                                 m_state->threads.size() < m_state->maxConcurrent && !m_state->stopping;
         if (needThread) m_state->threads.emplace_back([state = m_state] { run(state); });
@@ -122,6 +136,7 @@ std::size_t OperationQueue::cancelAllOperations() {
     {
         std::lock_guard lock(m_state->mutex);
         dropped.swap(m_state->tasks);
+        m_state->queued.store(0, std::memory_order_relaxed);
     }
     m_state->finished.notify_all();
     return dropped.size();  // destroyed outside the lock: what they captured may take locks
@@ -130,6 +145,10 @@ std::size_t OperationQueue::cancelAllOperations() {
 void OperationQueue::waitUntilAllOperationsAreFinished() {
     std::unique_lock lock(m_state->mutex);
     m_state->finished.wait(lock, [&] { return m_state->tasks.empty() && m_state->running == 0; });
+}
+
+void OperationQueue::setIdleSpin(std::chrono::microseconds spin) {
+    m_state->idleSpinMicroseconds.store(spin.count(), std::memory_order_relaxed);
 }
 
 DispatchQueue& backgroundQueue() {

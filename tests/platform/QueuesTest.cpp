@@ -182,6 +182,45 @@ TEST(OperationQueueTest, DestroyingTheQueueRunsWhatIsQueued) {
     EXPECT_EQ(ran.load(), 50);
 }
 
+TEST(OperationQueueTest, SpinningIdleThreadsTakeEveryHandOffKeepTheLimitAndStillStop) {
+    std::atomic<int> running{0};
+    std::atomic<int> peak{0};
+    const auto started = std::chrono::steady_clock::now();
+    {
+        OperationQueue queue("test.spin", 2);
+        queue.setIdleSpin(20ms);  // every hand-off below lands on a polling thread
+        for (int round = 0; round < 200; ++round) {
+            std::promise<int> done;
+            for (int i = 0; i < 3; ++i)
+                queue.addOperation([&, i] {
+                    const int now = ++running;
+                    int seen = peak.load();
+                    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+                    }
+                    --running;
+                    if (i == 2) done.set_value(round);
+                });
+            ASSERT_EQ(done.get_future().get(), round);
+            queue.waitUntilAllOperationsAreFinished();
+        }
+        EXPECT_LE(peak.load(), 2);
+        EXPECT_EQ(queue.operationCount(), 0u);
+    }  // destroyed while its threads poll: they notice within their budget
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
+}
+
+TEST(OperationQueueTest, SpinUntilReportsWhetherTheConditionCameWithinTheBudget) {
+    EXPECT_FALSE(kestrane::platform::spinUntil(0us, [] { return true; }));  // no budget: no polling
+    EXPECT_FALSE(kestrane::platform::spinUntil(2ms, [] { return false; }));
+    std::atomic<bool> flag{false};
+    std::thread setter([&] {
+        std::this_thread::sleep_for(1ms);
+        flag = true;
+    });
+    EXPECT_TRUE(kestrane::platform::spinUntil(10s, [&] { return flag.load(); }));
+    setter.join();
+}
+
 TEST(OperationQueueTest, BackgroundQueueRunsWorkOffTheMainThread) {
     std::promise<bool> onMain;
     kestrane::platform::backgroundQueue().async([&] { onMain.set_value(MainQueue::isMainThread()); });
