@@ -43,14 +43,10 @@ bool DuplicateItem::initWithFileItemWithGroup(FileSystemItem* fileItem, const st
     }
 
     m_sItemPath = fileItem->path();
-    const FolderSystemItem* parent = fileItem->parent();
-    if (parent != nullptr && parent->parent() != nullptr) {
-        m_sParentFolderPath = parent->path();
-    } else {
-        const std::size_t slash = m_sItemPath.rfind('/');
-        m_sParentFolderPath = slash == std::string::npos ? std::string() : m_sItemPath.substr(0, slash);
-        if (m_sParentFolderPath.empty() && slash == 0) m_sParentFolderPath = "/";
-    }
+    // A name holds no "/": the parent's path is everything before the last one
+    // ("/" itself for an item at the top of the file system).
+    const std::size_t slash = m_sItemPath.rfind('/');
+    m_nParentPathLength = slash == std::string::npos ? 0 : slash == 0 ? 1 : slash;
     m_bIsPackage = fileItem->isDir() && fileItem->isPackage();
     updateAssociatedDuplicateFolder();
     m_bIsInited = true;
@@ -63,7 +59,7 @@ void DuplicateItem::detach() {
     m_pGroup.reset();
     m_pAssociatedDuplicateFolder.reset();
     m_sItemPath.clear();
-    m_sParentFolderPath.clear();
+    m_nParentPathLength = 0;
 }
 
 std::string DuplicateItem::getName() const {

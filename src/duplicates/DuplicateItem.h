@@ -61,7 +61,10 @@ public:
     // The file item's logical size; 0 without one.
     std::uint64_t getFileItemSize() const;
     const std::string& getFileItemPath() const { return m_sItemPath; }
-    const std::string& getParentFolderItemPath() const { return m_sParentFolderPath; }
+    // A prefix of getFileItemPath(), valid as long as the entry is not detached.
+    std::string_view getParentFolderItemPath() const {
+        return std::string_view(m_sItemPath).substr(0, m_nParentPathLength);
+    }
     bool isDirectory() const;
     bool isPackage() const { return m_bIsPackage; }
     bool isSelected() const { return m_bIsSelected; }
@@ -116,9 +119,9 @@ private:
     std::weak_ptr<DuplicatesGroup> m_pGroup;
     std::weak_ptr<DuplicateItem> m_pAssociatedDuplicateFolder;
     std::string m_sItemPath;
-    std::string m_sParentFolderPath;
     mutable std::optional<std::chrono::system_clock::time_point> m_lastModificationDate;
     std::unique_ptr<WeakListeners<DuplicateItemListener>> m_listeners;  // made on first use
+    std::uint32_t m_nParentPathLength = 0;  // of m_sItemPath
     mutable std::uint32_t m_nLevel = 0;
     mutable bool m_bLevelKnown = false;
     bool m_bIsPackage = false;

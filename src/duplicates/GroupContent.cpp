@@ -27,10 +27,10 @@ std::shared_ptr<DuplicateItem> GroupContent::addItem(FileSystemItem* fileItem) {
     // whether it holds the entry.
     auto item = std::make_shared<DuplicateItem>(DuplicateItem::Key{});
     m_arrItems.push_back(item);
-    m_arrItemsSet.insert(item.get());
+    indexItem(item.get());
     if (!item->initWithFileItemWithGroup(fileItem, group)) {
-        m_arrItemsSet.erase(item.get());
         m_arrItems.pop_back();
+        unindexItem(item.get());
         return nullptr;
     }
     if (inPackage) {
@@ -52,8 +52,32 @@ void GroupContent::removeItem(const std::shared_ptr<DuplicateItem>& item) {
     const auto found = std::find(m_arrItems.rbegin(), m_arrItems.rend(), item);
     const std::shared_ptr<DuplicateItem> keepAlive = item;
     m_arrItems.erase(std::next(found).base());
-    m_arrItemsSet.erase(item.get());
+    unindexItem(item.get());
     keepAlive->detach();
+}
+
+bool GroupContent::containsItem(const DuplicateItem* item) const {
+    if (!m_arrItemsSet.empty()) return m_arrItemsSet.contains(item);
+    return std::any_of(m_arrItems.begin(), m_arrItems.end(), [item](const auto& held) { return held.get() == item; });
+}
+
+// Called after the entry went into m_arrItems.
+void GroupContent::indexItem(const DuplicateItem* item) {
+    if (m_arrItems.size() < kIndexedFromCount) return;
+    if (m_arrItemsSet.empty()) {
+        for (const auto& held : m_arrItems) m_arrItemsSet.insert(held.get());
+    } else {
+        m_arrItemsSet.insert(item);
+    }
+}
+
+// Called after the entry left m_arrItems.
+void GroupContent::unindexItem(const DuplicateItem* item) {
+    if (m_arrItemsSet.empty()) return;
+    if (m_arrItems.size() < kIndexedFromCount / 2)
+        std::unordered_set<const DuplicateItem*>().swap(m_arrItemsSet);
+    else
+        m_arrItemsSet.erase(item);
 }
 
 std::uint64_t GroupContent::getSizeThatCanBeRemoved() const {

@@ -32,7 +32,7 @@ public:
     void removeItem(const std::shared_ptr<DuplicateItem>& item);
 
     const std::vector<std::shared_ptr<DuplicateItem>>& getItems() const { return m_arrItems; }
-    bool containsItem(const DuplicateItem* item) const { return m_arrItemsSet.contains(item); }
+    bool containsItem(const DuplicateItem* item) const;
     std::uint64_t getItemsCount() const { return m_arrItems.size(); }
 
     std::uint64_t getTotalSize() const { return m_nTotalSize; }
@@ -58,6 +58,11 @@ private:
 
     std::weak_ptr<DuplicatesGroup> m_pGroup;
     std::vector<std::shared_ptr<DuplicateItem>> m_arrItems;
+    // Most groups hold two or three entries, searched directly; an index is
+    // kept only while a group is large.
+    static constexpr std::size_t kIndexedFromCount = 32;
+    void indexItem(const DuplicateItem* item);
+    void unindexItem(const DuplicateItem* item);
     std::unordered_set<const DuplicateItem*> m_arrItemsSet;
     std::uint64_t m_nTotalSize = 0;
     std::uint64_t m_nNotRemovedSize = 0;

@@ -63,7 +63,7 @@ DuplicatesHeaps::DuplicatesHeaps(Key) {}
 
 DuplicatesHeaps::~DuplicatesHeaps() = default;
 
-std::shared_ptr<HeapsFolderData> DuplicatesHeaps::findRecord(const std::string& path) const {
+std::shared_ptr<HeapsFolderData> DuplicatesHeaps::findRecord(std::string_view path) const {
     if (const auto it = m_arrFoldersData.find(path); it != m_arrFoldersData.end()) return it->second;
     if (const auto it = m_arrHiddenFoldersData.find(path); it != m_arrHiddenFoldersData.end()) return it->second;
     return nullptr;
@@ -77,11 +77,11 @@ void DuplicatesHeaps::addGroup(const std::shared_ptr<DuplicatesGroup>& group) {
     for (const auto& item : group->getItems()) {
         FileSystemItem* file = item->getFileSystemItem();
         if (file == nullptr || file->parent() == nullptr) continue;  // a scanned root has no folder here
-        const std::string& path = item->getParentFolderItemPath();
+        const std::string_view path = item->getParentFolderItemPath();
         auto record = findRecord(path);
         if (!record) {
-            record = HeapsFolderData::create(file->parent(), m_pContainer, path);
-            m_arrFoldersData.emplace(path, record);
+            record = HeapsFolderData::create(file->parent(), m_pContainer, std::string(path));
+            m_arrFoldersData.emplace(record->getFolderPath(), record);
         }
         auto& intersection = m_arrFoldersIntersections[record->getID()];
         intersection.emplace(groupID, group);
@@ -125,13 +125,16 @@ void DuplicatesHeaps::generateHeapsGroup(HeapsGroup& group, const RecordLookup& 
     const auto& main = group.getMainFolder();
     const auto it = m_arrFoldersIntersections.find(main->getID());
     if (it == m_arrFoldersIntersections.end()) return;
-    std::set<std::string> paths;
+    // The groups' entries (and so these views of their paths) outlive the loop.
+    std::vector<std::string_view> paths;
     for (const auto& [id, weakGroup] : it->second) {
         const auto shared = weakGroup.lock();
         if (!shared || !shared->getCategory()) continue;
-        for (const auto& item : shared->getItems()) paths.insert(item->getParentFolderItemPath());
+        for (const auto& item : shared->getItems()) paths.push_back(item->getParentFolderItemPath());
     }
-    paths.erase(main->getFolderPath());
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    std::erase(paths, std::string_view(main->getFolderPath()));
     for (const auto& path : paths)
         if (const auto second = lookup(path)) group.addHeap(DuplicatesHeap::buildHeapWithFolderWithFolder(main, second));
 }
@@ -170,7 +173,7 @@ void DuplicatesHeaps::validateEmptyDataAfterRemoveWithListener(
     for (const auto& [path, record] : m_arrFoldersData) record->updateData();
 
     // 3. The heaps of every folder, until cancelled.
-    const RecordLookup lookupShown = [this](const std::string& path) -> std::shared_ptr<HeapsFolderData> {
+    const RecordLookup lookupShown = [this](std::string_view path) -> std::shared_ptr<HeapsFolderData> {
         const auto it = m_arrFoldersData.find(path);
         return it == m_arrFoldersData.end() ? nullptr : it->second;
     };
@@ -313,7 +316,7 @@ std::shared_ptr<HeapsGroup> DuplicatesHeaps::buildHeapsGroupForFolderWithPath(co
     const auto record = findRecord(path);
     if (!record) return nullptr;
     auto group = HeapsGroup::create(record);
-    generateHeapsGroup(*group, [this](const std::string& other) { return findRecord(other); });
+    generateHeapsGroup(*group, [this](std::string_view other) { return findRecord(other); });
     return group;
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -78,9 +79,9 @@ public:
     // every other record; null when the folder has no record.
     std::shared_ptr<HeapsGroup> buildHeapsGroupForFolderWithPath(const std::string& path) const;
     // The shown records, by folder path.
-    const std::map<std::string, std::shared_ptr<HeapsFolderData>>& getAllFoldersData() const { return m_arrFoldersData; }
+    const std::map<std::string, std::shared_ptr<HeapsFolderData>, std::less<>>& getAllFoldersData() const { return m_arrFoldersData; }
     // The records set aside because they only have heaps with duplicate folders.
-    const std::map<std::string, std::shared_ptr<HeapsFolderData>>& getHiddenFoldersData() const {
+    const std::map<std::string, std::shared_ptr<HeapsFolderData>, std::less<>>& getHiddenFoldersData() const {
         return m_arrHiddenFoldersData;
     }
     // The records of the folders holding copies of the group.
@@ -115,10 +116,10 @@ public:
                                             std::uint64_t size, float progress, bool forced);
 
 private:
-    using FoldersDataMap = std::map<std::string, std::shared_ptr<HeapsFolderData>>;
-    using RecordLookup = std::function<std::shared_ptr<HeapsFolderData>(const std::string& path)>;
+    using FoldersDataMap = std::map<std::string, std::shared_ptr<HeapsFolderData>, std::less<>>;
+    using RecordLookup = std::function<std::shared_ptr<HeapsFolderData>(std::string_view path)>;
 
-    std::shared_ptr<HeapsFolderData> findRecord(const std::string& path) const;
+    std::shared_ptr<HeapsFolderData> findRecord(std::string_view path) const;
     // Tries a heap between the record and every record holding a copy of a
     // group of the record's intersection set.
     void generateHeapsGroup(HeapsGroup& group, const RecordLookup& lookup) const;
