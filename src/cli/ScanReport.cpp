@@ -78,73 +78,101 @@ std::string folderPathOf(const FolderSystemItem* folder) {
     return folder ? folder->path() : std::string();
 }
 
-void writeJson(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts) {
-    json report = json::object();
-    report["format"] = "kestrane-scan-report";
-    report["version"] = kReportVersion;
-    report["kestraneVersion"] = KESTRANE_VERSION;
-    report["folders"] = pathArray(facts.folders);
-    report["scannedFolders"] = pathArray(facts.scannedFolders);
-    report["startDate"] = formatIsoDate(facts.startDate);
-    report["finishDate"] = formatIsoDate(facts.finishDate);
-    report["stopped"] = facts.stopped;
-    report["minimalSize"] = facts.minimalSize;
-    report["minimalSizeAutomatic"] = facts.minimalSizeAutomatic;
-    report["fullHash"] = facts.fullHash;
-    report["includeHidden"] = facts.includeHidden;
-    report["folderStages"] = facts.folderStages;
-    report["backupsSkipped"] = facts.backupsSkipped;
-    report["counters"] = {{"scannedFiles", facts.scannedFiles},
-                          {"possibleDuplicates", facts.possibleDuplicates},
-                          {"actualDuplicates", facts.actualDuplicates},
-                          {"checkedFolders", facts.checkedFolders}};
-    report["foundSize"] = container.getAllFilesSize();
+std::string jsonText(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
 
-    json categories = json::array();
+// Writes `"name": [` and one element a line as `emit` hands them over, then
+// `]`. The report is written piece by piece like this so that a result of a
+// million copies never stands whole in memory as one JSON value.
+template <typename Fill>
+void writeArrayMember(std::ostream& out, const char* indent, const char* name, Fill&& fill) {
+    out << indent << '"' << name << "\": [";
+    bool first = true;
+    fill([&](const json& element) {
+        out << (first ? "\n" : ",\n") << indent << "  " << jsonText(element);
+        first = false;
+    });
+    out << (first ? "]" : std::string("\n") + indent + "]");
+}
+
+void writeJson(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts) {
+    json head = json::object();
+    head["format"] = "kestrane-scan-report";
+    head["version"] = kReportVersion;
+    head["kestraneVersion"] = KESTRANE_VERSION;
+    head["folders"] = pathArray(facts.folders);
+    head["scannedFolders"] = pathArray(facts.scannedFolders);
+    head["startDate"] = formatIsoDate(facts.startDate);
+    head["finishDate"] = formatIsoDate(facts.finishDate);
+    head["stopped"] = facts.stopped;
+    head["minimalSize"] = facts.minimalSize;
+    head["minimalSizeAutomatic"] = facts.minimalSizeAutomatic;
+    head["fullHash"] = facts.fullHash;
+    head["includeHidden"] = facts.includeHidden;
+    head["folderStages"] = facts.folderStages;
+    head["backupsSkipped"] = facts.backupsSkipped;
+    head["counters"] = {{"scannedFiles", facts.scannedFiles},
+                        {"possibleDuplicates", facts.possibleDuplicates},
+                        {"actualDuplicates", facts.actualDuplicates},
+                        {"checkedFolders", facts.checkedFolders}};
+    head["foundSize"] = container.getAllFilesSize();
+    out << "{\n";
+    for (auto it = head.begin(); it != head.end(); ++it)
+        out << "  " << jsonText(it.key()) << ": " << jsonText(it.value()) << ",\n";
+
+    out << "  \"categories\": [\n";
     for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
         const auto category = container.getCategoryWithType(type);
-        json groups = json::array();
-        if (category)
-            for (const auto& group : sortedGroups(*category)) groups.push_back(groupObject(*group));
-        categories.push_back({{"number", type},
+        const json summary = {{"number", type},
                               {"name", categoryName(type)},
                               {"possibleSize", facts.possibleSizes[type]},
                               {"foundSize", category ? category->getTotalSize() : 0},
                               {"removableSize", category ? category->getSizeThatCanBeRemoved() : 0},
                               {"groupCount", category ? category->getGroupsCount() : 0},
-                              {"copyCount", category ? category->getTotalCount() : 0},
-                              {"groups", std::move(groups)}});
+                              {"copyCount", category ? category->getTotalCount() : 0}};
+        std::string text = jsonText(summary);
+        text.pop_back();  // the closing brace: the groups follow
+        out << "    " << text << ",\n";
+        writeArrayMember(out, "      ", "groups", [&](auto&& emit) {
+            if (category)
+                for (const auto& group : sortedGroups(*category)) emit(groupObject(*group));
+        });
+        out << "}" << (type + 1 < ScanReportFacts::kCategorySlots ? ",\n" : "\n");
     }
-    report["categories"] = std::move(categories);
+    out << "  ],\n";
 
-    json hidden = json::array();
-    if (const auto& category = container.getHiddenCategoryOfDuplicates()) {
+    writeArrayMember(out, "  ", "insideDuplicateFolders", [&](auto&& emit) {
+        const auto& category = container.getHiddenCategoryOfDuplicates();
+        if (!category) return;
         for (const auto& group : sortedGroups(*category)) {
             json object = groupObject(*group);
             const auto items = group->getItems();
             object["category"] = items.empty() ? -1 : items.front()->getTypeUsingFileSystemItem();
-            hidden.push_back(std::move(object));
+            emit(object);
         }
-    }
-    report["insideDuplicateFolders"] = std::move(hidden);
+    });
+    out << ",\n";
 
-    json pairs = json::array();
-    for (const auto& heap : DuplicatesManager::biggestHeapsOf(&container, std::numeric_limits<std::size_t>::max())) {
-        pairs.push_back({{"folders", json::array({pathObject(folderPathOf(heap->getMainFolderItem())),
-                                                  pathObject(folderPathOf(heap->getSecondFolderItem()))})},
-                         {"size", heap->getHeapSize()},
-                         {"sharedGroups", heap->getCountOfGroups()}});
-    }
-    report["similarFolders"] = std::move(pairs);
+    writeArrayMember(out, "  ", "similarFolders", [&](auto&& emit) {
+        for (const auto& heap :
+             DuplicatesManager::biggestHeapsOf(&container, std::numeric_limits<std::size_t>::max())) {
+            emit({{"folders", json::array({pathObject(folderPathOf(heap->getMainFolderItem())),
+                                           pathObject(folderPathOf(heap->getSecondFolderItem()))})},
+                  {"size", heap->getHeapSize()},
+                  {"sharedGroups", heap->getCountOfGroups()}});
+        }
+    });
+    out << ",\n";
 
-    report["stats"] = {{"readingSeconds", facts.stageSeconds[0]},
-                       {"duplicateFilesSeconds", facts.stageSeconds[1]},
-                       {"duplicateFoldersSeconds", facts.stageSeconds[2]},
-                       {"similarFoldersSeconds", facts.stageSeconds[3]},
-                       {"totalSeconds", facts.totalSeconds},
-                       {"cpuSeconds", facts.cpuSeconds},
-                       {"peakMemoryBytes", facts.peakMemoryBytes}};
-    out << report.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
+    const json stats = {{"readingSeconds", facts.stageSeconds[0]},
+                        {"duplicateFilesSeconds", facts.stageSeconds[1]},
+                        {"duplicateFoldersSeconds", facts.stageSeconds[2]},
+                        {"similarFoldersSeconds", facts.stageSeconds[3]},
+                        {"totalSeconds", facts.totalSeconds},
+                        {"cpuSeconds", facts.cpuSeconds},
+                        {"peakMemoryBytes", facts.peakMemoryBytes}};
+    out << "  \"stats\": " << jsonText(stats) << "\n}\n";
 }
 
 std::string csvField(const std::string& text) {
