@@ -8,7 +8,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cassert>
 #include <cmath>
@@ -56,41 +55,37 @@ std::optional<T> integerFromJson(const json& value) {
     return std::nullopt;
 }
 
-// Text values of the enumerated string settings, indexed by their number.
-constexpr std::array<const char*, 3> kPresentationNames = {"outline", "folders", "plain"};
-constexpr std::array<const char*, 9> kSelectedFilesSortNames = {
-    nullptr,  // 0 has no name: sort types count from 1
-    "Name. A to Z",
-    "Name. Z to A",
-    "Size. Large to Small",
-    "Size. Small to Large",
-    "Date. Newest to Oldest",
-    "Date. Oldest to Newest",
-    "Selected",
-    "Type",
-};
+// The stored texts of the enumerated settings kept as text.
+constexpr Settings::NamedChoice kPresentationNames[] = {{Settings::kPresentationOutline, "outline"},
+                                                       {Settings::kPresentationFolders, "folders"},
+                                                       {Settings::kPresentationPlain, "plain"}};
+// Sort types count from 1.
+constexpr Settings::NamedChoice kSelectedFilesSortNames[] = {
+    {1, "Name. A to Z"},         {2, "Name. Z to A"},           {3, "Size. Large to Small"},
+    {4, "Size. Small to Large"}, {5, "Date. Newest to Oldest"}, {6, "Date. Oldest to Newest"},
+    {7, "Selected"},             {8, "Type"}};
 // The layout's third state (folder content only, 2) has no established text
 // of its own; it is stored as "folder content" so that it survives a restart,
 // and a reader that does not know that text falls back to 0 like for any
 // unknown text.
-constexpr std::array<const char*, 3> kFolderSplitNames = {
-    "folder preview", "folder preview and folder content", "folder content"};
+constexpr Settings::NamedChoice kFolderSplitNames[] = {
+    {Settings::kFolderSplitPreview, "folder preview"},
+    {Settings::kFolderSplitPreviewAndContent, "folder preview and folder content"},
+    {Settings::kFolderSplitContent, "folder content"}};
 constexpr const char* kUnknownEnumeratedValue = "unknown";
 
-template <std::size_t N>
-std::int32_t indexOfName(const std::optional<std::string>& stored, const std::array<const char*, N>& names,
+std::int32_t valueOfName(const std::optional<std::string>& stored, std::span<const Settings::NamedChoice> names,
                          std::int32_t fallback) {
     if (!stored) return fallback;
-    for (std::size_t i = 0; i < N; ++i)
-        if (names[i] != nullptr && *stored == names[i]) return static_cast<std::int32_t>(i);
+    for (const Settings::NamedChoice& choice : names)
+        if (*stored == choice.name) return choice.value;
     return fallback;
 }
 
-template <std::size_t N>
-std::string nameOfIndex(std::int32_t index, const std::array<const char*, N>& names) {
-    if (index < 0 || static_cast<std::size_t>(index) >= N || names[static_cast<std::size_t>(index)] == nullptr)
-        return kUnknownEnumeratedValue;
-    return names[static_cast<std::size_t>(index)];
+std::string nameOfValue(std::int32_t value, std::span<const Settings::NamedChoice> names) {
+    for (const Settings::NamedChoice& choice : names)
+        if (choice.value == value) return choice.name;
+    return kUnknownEnumeratedValue;
 }
 
 std::string inHome(const char* relative) {
@@ -113,6 +108,16 @@ Settings::Settings(std::shared_ptr<platform::PreferencesStore> store) : m_store(
 
 Settings Settings::standard() {
     return Settings(platform::PreferencesStore::standard());
+}
+
+std::span<const Settings::NamedChoice> Settings::selectedFilesPresentationNames() {
+    return kPresentationNames;
+}
+std::span<const Settings::NamedChoice> Settings::selectedFilesSortTypeNames() {
+    return kSelectedFilesSortNames;
+}
+std::span<const Settings::NamedChoice> Settings::folderSplitStateNames() {
+    return kFolderSplitNames;
 }
 
 // --- Generic typed access ------------------------------------------------------
@@ -486,22 +491,22 @@ void Settings::setSortDirection(std::int32_t direction) {
     saveIntValue(direction, kKeySortDirection);
 }
 std::int32_t Settings::selectedFilesPresentation() const {
-    return indexOfName(getStringValueForKey(kKeySelectedFilesPresentation), kPresentationNames, kPresentationOutline);
+    return valueOfName(getStringValueForKey(kKeySelectedFilesPresentation), kPresentationNames, kPresentationOutline);
 }
 void Settings::setSelectedFilesPresentation(std::int32_t presentation) {
-    saveStringValue(nameOfIndex(presentation, kPresentationNames), kKeySelectedFilesPresentation);
+    saveStringValue(nameOfValue(presentation, kPresentationNames), kKeySelectedFilesPresentation);
 }
 std::int32_t Settings::selectedFilesSortType() const {
-    return indexOfName(getStringValueForKey(kKeySelectedFilesSortType), kSelectedFilesSortNames, 1);
+    return valueOfName(getStringValueForKey(kKeySelectedFilesSortType), kSelectedFilesSortNames, 1);
 }
 void Settings::setSelectedFilesSortType(std::int32_t sortType) {
-    saveStringValue(nameOfIndex(sortType, kSelectedFilesSortNames), kKeySelectedFilesSortType);
+    saveStringValue(nameOfValue(sortType, kSelectedFilesSortNames), kKeySelectedFilesSortType);
 }
 std::int32_t Settings::folderSplitState() const {
-    return indexOfName(getStringValueForKey(kKeyFolderSplitState), kFolderSplitNames, kFolderSplitPreview);
+    return valueOfName(getStringValueForKey(kKeyFolderSplitState), kFolderSplitNames, kFolderSplitPreview);
 }
 void Settings::setFolderSplitState(std::int32_t state) {
-    saveStringValue(nameOfIndex(state, kFolderSplitNames), kKeyFolderSplitState);
+    saveStringValue(nameOfValue(state, kFolderSplitNames), kKeyFolderSplitState);
 }
 float Settings::selectInFolderDividerPosition() const {
     return getFloatValueForKey(kKeySelectInFolderDividerPosition, 1.0f);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,17 @@ public:
     static constexpr std::int32_t kFolderSplitPreview = 0;             // "folder preview"
     static constexpr std::int32_t kFolderSplitPreviewAndContent = 1;  // "folder preview and folder content"
     static constexpr std::int32_t kFolderSplitContent = 2;             // "folder content"
+
+    // A value of an enumerated preference and the text that stands for it.
+    struct NamedChoice {
+        std::int32_t value;
+        const char* name;
+    };
+    // The three enumerated preferences kept in the store as text: each value
+    // with the text it is stored as, in the order of the values.
+    static std::span<const NamedChoice> selectedFilesPresentationNames();
+    static std::span<const NamedChoice> selectedFilesSortTypeNames();
+    static std::span<const NamedChoice> folderSplitStateNames();
 
     // `store` must not be null.
     explicit Settings(std::shared_ptr<platform::PreferencesStore> store);

@@ -294,6 +294,28 @@ TEST_F(SettingsTest, EnumeratedSettingsAreStoredAsTextsAndUnknownTextsReadAsTheD
     EXPECT_EQ(with("KEY_folderSplitState", 1).folderSplitState(), 0);
     settings->setFolderSplitState(5);
     EXPECT_EQ(settings->folderSplitState(), 0);
+
+    // The published names are the texts stored for their values, and read back as them.
+    Strings publishedSortNames;
+    for (const Settings::NamedChoice& choice : Settings::selectedFilesSortTypeNames()) {
+        publishedSortNames.push_back(choice.name);
+        settings->setSelectedFilesSortType(choice.value);
+        EXPECT_EQ(*onDisk("Selected Files Sort Type"), json(choice.name));
+        EXPECT_EQ(settings->selectedFilesSortType(), choice.value);
+    }
+    EXPECT_EQ(publishedSortNames, sortNames);
+    EXPECT_EQ(Settings::selectedFilesPresentationNames().size(), 3u);
+    for (const Settings::NamedChoice& choice : Settings::selectedFilesPresentationNames()) {
+        settings->setSelectedFilesPresentation(choice.value);
+        EXPECT_EQ(*onDisk("Selected Files Presentation"), json(choice.name));
+        EXPECT_EQ(settings->selectedFilesPresentation(), choice.value);
+    }
+    EXPECT_EQ(Settings::folderSplitStateNames().size(), 3u);
+    for (const Settings::NamedChoice& choice : Settings::folderSplitStateNames()) {
+        settings->setFolderSplitState(choice.value);
+        EXPECT_EQ(*onDisk("KEY_folderSplitState"), json(choice.name));
+        EXPECT_EQ(settings->folderSplitState(), choice.value);
+    }
 }
 
 TEST_F(SettingsTest, TypedExtensionsAreNormalized) {
