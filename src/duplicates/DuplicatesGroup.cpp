@@ -134,7 +134,7 @@ const std::string& DuplicatesGroup::getGroupExtension() const {
 
 void DuplicatesGroup::calculateGroupCachedData() const {
     if (m_groupName) return;
-    m_groupName.emplace();
+    m_groupName = std::make_unique<GroupName>();
     const auto items = getItems();
     if (items.empty()) return;
 
@@ -288,6 +288,7 @@ void DuplicatesGroup::onGroupAddedToCategory(const std::shared_ptr<DuplicatesCat
 
     m_pContent = std::make_unique<GroupContent>(self);
     notifyListenerThatGroupWillChange();
+    m_pContent->reserveItems(m_arrFileSystemItems.size());
     for (FileSystemItem* fileItem : m_arrFileSystemItems) m_pContent->addItem(fileItem);
     notifyListenerThatGroupDidChanged();
 

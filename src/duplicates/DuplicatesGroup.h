@@ -142,7 +142,7 @@ private:
     std::vector<FileSystemItem*> m_arrFileSystemItems;
     std::unique_ptr<GroupContent> m_pContent;
     std::unique_ptr<GroupSelection> m_pSelection;
-    mutable std::optional<GroupName> m_groupName;
+    mutable std::unique_ptr<GroupName> m_groupName;  // made on first use: most groups are never named
     std::uint32_t m_nNotificationDeep = 0;
     bool m_bCanBeAddedToCategory = true;
     bool m_bIsPackageContent = false;

@@ -57,27 +57,28 @@ void GroupContent::removeItem(const std::shared_ptr<DuplicateItem>& item) {
 }
 
 bool GroupContent::containsItem(const DuplicateItem* item) const {
-    if (!m_arrItemsSet.empty()) return m_arrItemsSet.contains(item);
+    if (m_arrItemsSet) return m_arrItemsSet->contains(item);
     return std::any_of(m_arrItems.begin(), m_arrItems.end(), [item](const auto& held) { return held.get() == item; });
 }
 
 // Called after the entry went into m_arrItems.
 void GroupContent::indexItem(const DuplicateItem* item) {
     if (m_arrItems.size() < kIndexedFromCount) return;
-    if (m_arrItemsSet.empty()) {
-        for (const auto& held : m_arrItems) m_arrItemsSet.insert(held.get());
+    if (!m_arrItemsSet) {
+        m_arrItemsSet = std::make_unique<std::unordered_set<const DuplicateItem*>>();
+        for (const auto& held : m_arrItems) m_arrItemsSet->insert(held.get());
     } else {
-        m_arrItemsSet.insert(item);
+        m_arrItemsSet->insert(item);
     }
 }
 
 // Called after the entry left m_arrItems.
 void GroupContent::unindexItem(const DuplicateItem* item) {
-    if (m_arrItemsSet.empty()) return;
+    if (!m_arrItemsSet) return;
     if (m_arrItems.size() < kIndexedFromCount / 2)
-        std::unordered_set<const DuplicateItem*>().swap(m_arrItemsSet);
+        m_arrItemsSet.reset();
     else
-        m_arrItemsSet.erase(item);
+        m_arrItemsSet->erase(item);
 }
 
 std::uint64_t GroupContent::getSizeThatCanBeRemoved() const {

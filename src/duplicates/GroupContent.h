@@ -33,6 +33,8 @@ public:
 
     const std::vector<std::shared_ptr<DuplicateItem>>& getItems() const { return m_arrItems; }
     bool containsItem(const DuplicateItem* item) const;
+    // Room for this many entries, before they are added one by one.
+    void reserveItems(std::size_t count) { m_arrItems.reserve(count); }
     std::uint64_t getItemsCount() const { return m_arrItems.size(); }
 
     std::uint64_t getTotalSize() const { return m_nTotalSize; }
@@ -63,7 +65,7 @@ private:
     static constexpr std::size_t kIndexedFromCount = 32;
     void indexItem(const DuplicateItem* item);
     void unindexItem(const DuplicateItem* item);
-    std::unordered_set<const DuplicateItem*> m_arrItemsSet;
+    std::unique_ptr<std::unordered_set<const DuplicateItem*>> m_arrItemsSet;
     std::uint64_t m_nTotalSize = 0;
     std::uint64_t m_nNotRemovedSize = 0;
     std::uint64_t m_nCountOfItemsOutsideDuplicatesFolders = 0;
