@@ -55,6 +55,9 @@ DuplicatesHeap::DuplicatesHeap(Key, std::shared_ptr<HeapsFolderData> main, std::
     : m_pMainFolderData(std::move(main)), m_pSecondFolderData(std::move(second)) {
     for (const auto& [id, group] : m_pMainFolderData->getGroups())
         if (m_pSecondFolderData->hasGroupWithID(id)) m_arrGroups.insert(id);
+    // Most folder pairs share a single group and make no heap: their items
+    // are not gathered for nothing.
+    if (m_arrGroups.size() < kMinimalCountOfSharedGroups) return;
     m_arrItems = m_pMainFolderData->getItemsFromFolderInGroups(m_arrGroups);
     m_nCountOfMainItems = m_arrItems.size();
     for (auto& item : m_pSecondFolderData->getItemsFromFolderInGroups(m_arrGroups)) m_arrItems.push_back(std::move(item));
