@@ -25,7 +25,8 @@ struct OperationQueue::State {
     std::condition_variable finished;  // waiters: an operation ended
     std::deque<Task> tasks;
     std::vector<std::thread> threads;
-    unsigned idle = 0;
+    unsigned idle = 0;      // threads without an operation (polling or asleep)
+    unsigned spinning = 0;  // of those, the ones polling: they need no wake-up
     std::size_t running = 0;
     bool stopping = false;
     // Mirrors tasks.size() (written under the mutex) for the idle spin.
@@ -66,9 +67,11 @@ void OperationQueue::run(const std::shared_ptr<State>& state) {
         if (state->tasks.empty() && !state->stopping) {
             const std::chrono::microseconds spin{state->idleSpinMicroseconds.load(std::memory_order_relaxed)};
             if (spin.count() > 0) {
+                ++state->spinning;
                 lock.unlock();
                 spinUntil(spin, [&] { return state->queued.load(std::memory_order_acquire) != 0; });
                 lock.lock();
+                --state->spinning;
             }
         }
         state->wake.wait(lock, [&] { return state->stopping || !state->tasks.empty(); });
@@ -89,6 +92,7 @@ void OperationQueue::run(const std::shared_ptr<State>& state) {
 }
 
 void OperationQueue::async(Task task) {
+    bool wakeSleeper = false;
     {
         std::lock_guard lock(m_state->mutex);
         m_state->tasks.push_back(std::move(task));
@@ -96,8 +100,12 @@ void OperationQueue::async(Task task) {
         const bool needThread = m_state->idle < m_state->tasks.size() &&
                                 m_state->threads.size() < m_state->maxConcurrent && !m_state->stopping;
         if (needThread) m_state->threads.emplace_back([state = m_state] { run(state); });
+        // A polling thread takes the operation by itself (and, should its
+        // time run out first, finds it before it sleeps): wake a sleeping one
+        // only for operations beyond what the polling ones will take.
+        wakeSleeper = m_state->tasks.size() > m_state->spinning;
     }
-    m_state->wake.notify_one();
+    if (wakeSleeper) m_state->wake.notify_one();
 }
 
 void OperationQueue::sync(const Task& task) {
