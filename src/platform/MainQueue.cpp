@@ -20,11 +20,15 @@ bool MainQueue::isMainThread() {
 }
 
 void MainQueue::async(Task task) {
+    bool wasEmpty = false;
     {
         std::lock_guard lock(m_mutex);
+        wasEmpty = m_tasks.empty();
         m_tasks.push_back(std::move(task));
     }
-    m_wake.notify_all();
+    // The main thread only ever waits on an empty queue: once a task waits,
+    // it has been woken already (or is running) and finds the later ones too.
+    if (wasEmpty) m_wake.notify_all();
 }
 
 void MainQueue::sync(const Task& task) {
