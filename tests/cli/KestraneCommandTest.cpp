@@ -211,6 +211,8 @@ TEST_F(KestraneCommandTest, AnUnreadableFolderIsNamedAndNothingIsScanned) {
     ASSERT_EQ(::chmod(m_tree.path().c_str(), 0755), 0);
     ASSERT_EQ(::chmod(locked.c_str(), 0700), 0);
     const auto result = ChildProcess::run(kBinary, {"scan", locked}, 65534);
+    if (result.exitStatus == 126 || result.exitStatus == 127)
+        GTEST_SKIP() << "the binary cannot be run as uid 65534 from where it was built";
     EXPECT_EQ(result.exitStatus, 3) << result.err;
     EXPECT_NE(result.err.find(locked + ": cannot read it"), std::string::npos) << result.err;
 }
