@@ -27,9 +27,10 @@ using test::noise;
 
 using test::TempDir;
 
-std::optional<std::string> partial(const std::string& path, std::uint64_t size, std::uint64_t block) {
+std::optional<std::string> partial(const std::string& path, std::uint64_t size, std::uint64_t block,
+                                   ContentHasher::FileKind kind = ContentHasher::FileKind::unknown) {
     return ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(path, size, block,
-                                                                                          3 * block);
+                                                                                          3 * block, kind);
 }
 
 TEST(ContentHasherTest, FullKeysMatchTheReferenceDigests) {
@@ -105,26 +106,35 @@ TEST(ContentHasherTest, PartialKeyBlocksAndThreshold) {
 
 TEST(ContentHasherTest, FilesThatChangeOrAreNotRegularGiveAKeyFromWhatWasReadOrNone) {
     TempDir dir;
-    EXPECT_EQ(ContentHasher::hashforFile(dir / "missing"), std::nullopt);
-    EXPECT_EQ(partial(dir / "missing", 100000, 8192), std::nullopt);
-    EXPECT_EQ(ContentHasher::hashforFile(dir.makeDir("folder")), std::nullopt);
-
-    // A symbolic link is not followed, even to a regular file.
     const std::string target = dir.writeFile("target", "content");
     ASSERT_EQ(::symlink(target.c_str(), (dir / "link").c_str()), 0);
-    EXPECT_EQ(ContentHasher::hashforFile(dir / "link"), std::nullopt);
-
-    // A FIFO without a writer would block a reader forever: it is refused
-    // without waiting (the hash runs on another thread so that a hang fails
-    // the test instead of stalling it).
     const std::string fifo = dir / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    auto fifoKeys = std::async(std::launch::async, [fifo] {
-        return std::make_pair(ContentHasher::hashforFile(fifo), partial(fifo, 100000, 8192));
-    });
-    ASSERT_EQ(fifoKeys.wait_for(std::chrono::seconds(10)), std::future_status::ready)
-        << "a FIFO was opened for reading";
-    EXPECT_EQ(fifoKeys.get(), std::make_pair(std::optional<std::string>{}, std::optional<std::string>{}));
+    dir.makeDir("folder");
+    // Whether or not the caller vouches for a regular file (a scan saw one
+    // there, so the path is opened without being looked at first), nothing
+    // else is ever read.
+    for (const auto kind : {ContentHasher::FileKind::unknown, ContentHasher::FileKind::regular}) {
+        SCOPED_TRACE(kind == ContentHasher::FileKind::regular ? "said to be regular" : "unknown");
+        EXPECT_EQ(ContentHasher::hashforFile(target, kind), md5sum(target));
+        EXPECT_EQ(ContentHasher::hashforFile(dir / "missing", kind), std::nullopt);
+        EXPECT_EQ(partial(dir / "missing", 100000, 8192, kind), std::nullopt);
+        EXPECT_EQ(ContentHasher::hashforFile(dir / "folder", kind), std::nullopt);
+
+        // A symbolic link is not followed, even to a regular file.
+        EXPECT_EQ(ContentHasher::hashforFile(dir / "link", kind), std::nullopt);
+        EXPECT_EQ(partial(dir / "link", 7, 8192, kind), std::nullopt);
+
+        // A FIFO without a writer would block a reader forever: it is refused
+        // without waiting (the hash runs on another thread so that a hang
+        // fails the test instead of stalling it).
+        auto fifoKeys = std::async(std::launch::async, [fifo, kind] {
+            return std::make_pair(ContentHasher::hashforFile(fifo, kind), partial(fifo, 100000, 8192, kind));
+        });
+        ASSERT_EQ(fifoKeys.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+            << "a FIFO was opened for reading";
+        EXPECT_EQ(fifoKeys.get(), std::make_pair(std::optional<std::string>{}, std::optional<std::string>{}));
+    }
     EXPECT_FALSE(ContentHasher::isNeedFullCheckPNGAtPath(fifo));
 
     // Shrunk since its size was taken: the blocks past the end read nothing
