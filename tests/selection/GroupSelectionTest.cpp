@@ -93,6 +93,9 @@ TEST_F(GroupSelectionTest, CopiesInsideADuplicateFolderGoWithTheFolder) {
     tree.file("B/w.txt", "xxxxx");
     FileSystemItem* b = tree.file("b/x.txt", "xxxxx");
     FileSystemItem* c = tree.file("c/x.txt", "xxxxx");
+    FileSystemItem* deep = tree.file("A/sub/2.txt", "22");
+    FileSystemItem* deepInB = tree.file("B/sub/2.txt", "22");
+    container->addGroupWithItems({deep, deepInB});
     tree.calculateSizes();
     const auto files = container->addGroupWithItems({inFolder, b, c});
     const auto folders = container->addGroupWithItems({tree.folder("A"), tree.folder("B")});
@@ -102,26 +105,36 @@ TEST_F(GroupSelectionTest, CopiesInsideADuplicateFolderGoWithTheFolder) {
     EXPECT_FALSE(files->selectItemForced(entryOf(inFolder), true));
     EXPECT_FALSE(entryOf(inFolder)->isSelected());
 
-    // Selecting the folder selects it; alone it cannot be deselected.
+    // Selecting the folder selects everything below it, in one announcement;
+    // alone a copy inside cannot be deselected.
+    NotificationCounter notifications;
     ASSERT_TRUE(folders->selectItemForced(entryOf(tree.folder("A")), false));
+    EXPECT_EQ(notifications.count, 1);
     EXPECT_TRUE(entryOf(inFolder)->isSelected());
+    EXPECT_TRUE(entryOf(deep)->isSelected());
+    EXPECT_FALSE(entryOf(deepInB)->isSelected());
     entryOf(inFolder)->deselectItem();
     EXPECT_TRUE(entryOf(inFolder)->isSelected());
 
-    // The copy in the folder is left out of sizes and actual counts, but the
-    // last-copy rule counts it.
+    // The copies in the folder are left out of sizes and actual counts, but the
+    // last-copy rule counts them.
     EXPECT_EQ(files->getSelectedSize(), 0u);
     EXPECT_EQ(files->getActualSelectedCount(), 0u);
     EXPECT_EQ(files->getSelectedCountWithDuplicatesFolderContent(), 1u);
+    EXPECT_EQ(container->getHiddenCategoryOfDuplicates()->getSelectedCountWithDuplicatesFolderContent(), 1);
+    EXPECT_EQ(container->getHiddenCategoryOfDuplicates()->getCountOfActualSelectedItems(), 0);
     EXPECT_TRUE(files->selectItemForced(entryOf(b), false));
     EXPECT_FALSE(files->selectItemForced(entryOf(c), false));
     EXPECT_EQ(files->getSelectedSize(), 5u);
     EXPECT_EQ(files->getCategory()->getTotalSelectedSize(), 5);
     EXPECT_EQ(files->getCategory()->getSelectedCountWithDuplicatesFolderContent(), 2);
 
-    // Deselecting the folder takes its content along.
-    folders->deselectItem(entryOf(tree.folder("A")));
+    // Deselecting the folder takes its content along, in one announcement.
+    notifications.count = 0;
+    folders->deselectAllItems();
+    EXPECT_EQ(notifications.count, 1);
     EXPECT_FALSE(entryOf(inFolder)->isSelected());
+    EXPECT_FALSE(entryOf(deep)->isSelected());
     EXPECT_TRUE(entryOf(b)->isSelected());
     EXPECT_EQ(files->getSelectedCountWithDuplicatesFolderContent(), 1u);
 }
@@ -155,70 +168,39 @@ TEST_F(GroupSelectionTest, ASelectedCopyThatTurnsOutToBeInADuplicateFolderIsReco
 }
 
 TEST_F(GroupSelectionTest, EachOutermostBatchPostsOneNotification) {
-    FileSystemItem* a = tree.file("a/n.txt", "n");
-    FileSystemItem* b = tree.file("b/n.txt", "n");
-    FileSystemItem* c = tree.file("c/n.txt", "n");
-    const auto group = container->addGroupWithItems({a, b, c});
+    const auto group = container->addGroupWithItems(
+        {tree.file("a/n.txt", "n"), tree.file("b/n.txt", "n"), tree.file("c/n.txt", "n")});
+    const auto& items = group->getItems();
     NotificationCounter notifications;
 
     // Outside a batch every change is announced at once.
-    ASSERT_TRUE(group->selectItemForced(entryOf(a), false));
-    EXPECT_EQ(notifications.count, 1);
-    group->deselectItem(entryOf(a));
+    ASSERT_TRUE(group->selectItemForced(items[0], false));
+    group->deselectItem(items[0]);
     EXPECT_EQ(notifications.count, 2);
 
-    DuplicatesGroup::BeginSelectionGroup();
-    DuplicatesGroup::BeginSelectionGroup();
-    DuplicatesGroup::BeginSelectionGroup();
+    for (int i = 0; i < 3; ++i) DuplicatesGroup::BeginSelectionGroup();
     EXPECT_EQ(GroupSelection::openSelectionGroups(), 3);
-    ASSERT_TRUE(group->selectItemForced(entryOf(a), false));
-    ASSERT_TRUE(group->selectItemForced(entryOf(b), false));
+    ASSERT_TRUE(group->selectItemForced(items[0], false));
+    ASSERT_TRUE(group->selectItemForced(items[1], false));
     DuplicatesGroup::EndSelectionGroup();
     DuplicatesGroup::EndSelectionGroup();
     EXPECT_EQ(notifications.count, 2);
     DuplicatesGroup::EndSelectionGroup();
     EXPECT_EQ(notifications.count, 3);
-    EXPECT_EQ(GroupSelection::openSelectionGroups(), 0);
 
     // Operations that change several copies are one batch each.
     group->deselectAllItems();
-    EXPECT_EQ(notifications.count, 4);
     container->deselectAllItems();
     EXPECT_EQ(notifications.count, 5);
 
     // An unmatched end does not leave the counter below 0.
     DuplicatesGroup::EndSelectionGroup();
     EXPECT_EQ(GroupSelection::openSelectionGroups(), 0);
-    EXPECT_EQ(notifications.count, 6);
     DuplicatesGroup::BeginSelectionGroup();
-    group->selectItemForced(entryOf(c), false);
+    group->selectItemForced(items[2], false);
     EXPECT_EQ(notifications.count, 6);
     DuplicatesGroup::EndSelectionGroup();
     EXPECT_EQ(notifications.count, 7);
-}
-
-TEST_F(GroupSelectionTest, SelectingADuplicateFolderIsOneAnnouncement) {
-    tree.file("A/1.txt", "1");
-    tree.file("A/sub/2.txt", "22");
-    tree.file("B/1.txt", "1");
-    tree.file("B/sub/2.txt", "22");
-    container->addGroupWithItems({tree.folder("A")->childWithName("1.txt"), tree.folder("B")->childWithName("1.txt")});
-    container->addGroupWithItems({tree.folder("A/sub")->childWithName("2.txt"),
-                                  tree.folder("B/sub")->childWithName("2.txt")});
-    const auto folders = container->addGroupWithItems({tree.folder("A"), tree.folder("B")});
-    NotificationCounter notifications;
-
-    ASSERT_TRUE(entryOf(tree.folder("A"))->selectItemForced(false));
-    EXPECT_EQ(notifications.count, 1);
-    EXPECT_TRUE(entryOf(tree.folder("A/sub")->childWithName("2.txt"))->isSelected());
-    EXPECT_FALSE(entryOf(tree.folder("B/sub")->childWithName("2.txt"))->isSelected());
-    // The hidden groups hold the content of both folders: half of it is selected.
-    EXPECT_EQ(container->getHiddenCategoryOfDuplicates()->getSelectedCountWithDuplicatesFolderContent(), 2);
-    EXPECT_EQ(container->getHiddenCategoryOfDuplicates()->getCountOfActualSelectedItems(), 0);
-
-    folders->deselectAllItems();
-    EXPECT_EQ(notifications.count, 2);
-    EXPECT_EQ(container->getHiddenCategoryOfDuplicates()->getSelectedCountWithDuplicatesFolderContent(), 0);
 }
 
 TEST_F(GroupSelectionTest, TickingTheLastCopyByHandFollowsTheSettings) {
@@ -246,7 +228,6 @@ TEST_F(GroupSelectionTest, TickingTheLastCopyByHandFollowsTheSettings) {
     settings.saveBoolValue(false, Settings::kKeyShowRemoveLastInCategoriesMessage);
     EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(b), Place::similarFolders, false), Outcome::confirmationNeeded);
     EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(b), Place::resultLists, false), Outcome::selected);
-
 }
 
 TEST_F(GroupSelectionTest, ItemListenersAreToldOnTheMainQueue) {

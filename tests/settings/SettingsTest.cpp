@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -17,7 +16,9 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using kestrane::Settings;
@@ -85,6 +86,9 @@ struct Setting {
     json stored;
     json (*get)(const Settings&);
     void (*set)(Settings&, const json&);
+    std::vector<std::string> (*listDefault)() = nullptr;  // a list's default depends on the home folder
+
+    json defaultIn() const { return listDefault ? json(listDefault()) : defaultValue; }
 };
 #define SETTING(key, getter, setter, type, def, value, stored)                                                   \
     Setting {                                                                                                    \
@@ -92,6 +96,12 @@ struct Setting {
             [](Settings& s, const json& v) { s.setter(v.get<type>()); }                                          \
     }
 #define FLAG(key, getter, setter, def) SETTING(key, getter, setter, bool, def, !(def), !(def))
+#define LIST(key, getter, setter, def)                                                                           \
+    Setting {                                                                                                    \
+        key, nullptr, json::array({"/mine"}), json::array({"/mine"}),                                            \
+            [](const Settings& s) { return json(s.getter()); },                                                  \
+            [](Settings& s, const json& v) { s.setter(v.get<Strings>()); }, &Settings::def                       \
+    }
 
 const std::uint64_t kBig = std::numeric_limits<std::uint64_t>::max() - 1;
 const std::string kNbsp = "\xC2\xA0";
@@ -149,56 +159,45 @@ const std::vector<Setting>& allSettings() {
                 "folder preview and folder content"),
         SETTING("SelectInFolder.DividerPosition", selectInFolderDividerPosition, setSelectInFolderDividerPosition,
                 float, 1.0f, 0.25f, 0.25),
+        LIST("KEY_exclude_folders", excludeFolders, setExcludeFolders, createDefaultExcludeFoldersArray),
+        LIST("KEY_exclude_files", excludeFiles, setExcludeFiles, createDefaultExcludeFilesArray),
+        LIST("KEY_exclude_extensions", excludeExtensions, setExcludeExtensions, createDefaultExcludeExtensionsArray),
+        LIST("KEY_autoAlwaysSelect_folders", autoAlwaysSelectFolders, setAutoAlwaysSelectFolders,
+             createDefaultAutoSelectFoldersArray),
+        LIST("KEY_autoNeverSelect_folders", autoNeverSelectFolders, setAutoNeverSelectFolders,
+             createDefaultNeverSelectFoldersArray),
         SETTING("SelectInFolder.DividerPreviewPosition", selectInFolderDividerPreviewPosition,
                 setSelectInFolderDividerPreviewPosition, float, 0.0f, -1.5f, -1.5),
     };
     return table;
 }
 
-// The message flags that the alert restore turns back on (the select-in-folder one is removed instead).
-const Strings kMessageKeys = {
-    "KEY_showRemoveLastInCategoriesMessage", "KEY_showRemoveLastInHeapsMessage", "KEY_showNewScanMessage",
-    "KEY_showRemovePermanentlyItemsOnRemoteDisksMessage", "KEY_showRemovePermanentlyMessage",
-    "KEY_showRestartScanMessage", "KEY_showAutoSelectMessage",
-    "Show Alert That" + kNbsp + "Auto Select Did Not Change Selection",
-    "Show Alert That" + kNbsp + "Auto Select Did Not Change Selection Because Never Select List",
-};
-const Strings kListKeys = {"KEY_exclude_folders", "KEY_exclude_files", "KEY_exclude_extensions",
-                           "KEY_autoAlwaysSelect_folders", "KEY_autoNeverSelect_folders"};
-
 TEST_F(SettingsTest, AnEmptyStoreGivesEveryDefaultAndReadingWritesNothing) {
-    for (const auto& s : allSettings()) EXPECT_EQ(s.get(*settings), s.defaultValue) << s.key;
+    for (const auto& s : allSettings()) EXPECT_EQ(s.get(*settings), s.defaultIn()) << s.key;
     EXPECT_TRUE(settings->excludeTimeMachineBackups());
     EXPECT_TRUE(settings->skipVolumeSystemFolders());
     EXPECT_EQ(settings->lastOpenedFolderToScan(), std::nullopt);
     EXPECT_TRUE(settings->lastTenFolders().empty());
-
-    const std::string& h = m_home;
-    EXPECT_EQ(settings->excludeFolders(), (Strings{"/System", "/Library", h + "/Library"}));
-    EXPECT_EQ(settings->excludeFiles(),
-              (Strings{h + "/Pictures/Photo Booth Library", h + "/Pictures/Photos Library.photoslibrary",
-                       h + "/Pictures/iPhoto Library.photolibrary", h + "/Movies/iMovie Library.imovielibrary",
-                       h + "/Movies/iMovie Theater.theater"}));
-    EXPECT_EQ(settings->excludeExtensions(), (Strings{".framework", ".build", ".plist", ".def", ".info", ".lib",
-                                                     ".dylib", ".lproj", ".entitlements"}));
-    EXPECT_EQ(settings->autoAlwaysSelectFolders(), (Strings{h + "/Downloads"}));
-    EXPECT_EQ(settings->autoNeverSelectFolders(),
-              (Strings{h + "/Movies/iMovie Events", h + "/Movies/iMovie Projects", h + "/Music/iTunes"}));
-
     EXPECT_TRUE(store()->keys().empty());
     EXPECT_FALSE(std::filesystem::exists(kestrane::platform::preferencesFilePath()));
+
+    // Default lists are built from the home folder of the moment.
+    EXPECT_EQ(settings->excludeFolders(), (Strings{"/System", "/Library", m_home + "/Library"}));
+    ::setenv("HOME", "/elsewhere/someone", 1);
+    EXPECT_EQ(settings->excludeFolders(), (Strings{"/System", "/Library", "/elsewhere/someone/Library"}));
+    EXPECT_EQ(settings->autoAlwaysSelectFolders(), Strings{"/elsewhere/someone/Downloads"});
 }
 
 TEST_F(SettingsTest, EverySetterWritesItsOwnKeyPostsItsNoticeAndTheValueSurvivesAReopen) {
+    const std::string autoSelect = "AutoSelectPreferencesChangedNotification";
     const std::map<std::string, std::string> notifications = {
         {"KEY_forceFullHashCalculation", "OnForceFullHashCalculationChangedNotificationName"},
         {"KEY_moveCleanedDuplicatesToTheTrashCan", "RemoveToTrashSettingChangedNotification"},
         {"KEY_allowRemovingAllDuplicateCopies", "OnAllowRemovingAllDuplicateCopiesChangedNotification"},
         {"Log Removed Duplicates", "OnLogRemovedDuplicatesChangedNotification"},
-        {"KEY_showAutoSelectMessage", "AutoSelectPreferencesChangedNotification"},
-        {"Show Alert That" + kNbsp + "Auto Select Did Not Change Selection", "AutoSelectPreferencesChangedNotification"},
-        {"Show Alert That" + kNbsp + "Auto Select Did Not Change Selection Because Never Select List",
-         "AutoSelectPreferencesChangedNotification"},
+        {"KEY_showAutoSelectMessage", autoSelect},
+        {"Show Alert That" + kNbsp + "Auto Select Did Not Change Selection", autoSelect},
+        {"Show Alert That" + kNbsp + "Auto Select Did Not Change Selection Because Never Select List", autoSelect},
     };
     for (const auto& s : allSettings()) {
         NotificationRecorder recorder;
@@ -220,29 +219,26 @@ TEST_F(SettingsTest, EverySetterWritesItsOwnKeyPostsItsNoticeAndTheValueSurvives
     for (const auto& s : allSettings()) EXPECT_EQ(s.get(reread), s.value) << s.key;
     EXPECT_EQ(reread.lastOpenedFolderToScan(), "/data/photos " + kNbsp + "odd");
     reread.setLastOpenedFolderToScan(std::nullopt);
+    reread.setExcludeFiles(std::nullopt);
     EXPECT_FALSE(onDisk("Last opened folder to scan").has_value());
+    EXPECT_FALSE(onDisk("KEY_exclude_files").has_value());
 }
 
 TEST_F(SettingsTest, WrongTypedStoredValuesReadAsTheirDefaults) {
     // Booleans: a JSON boolean or a number counts; anything else is the default.
     EXPECT_TRUE(with("Log Removed Duplicates", "false").logRemovedDuplicates());
-    EXPECT_FALSE(with("KEY_removeEmptyFolders", "yes").removeEmptyFolders());
+    EXPECT_FALSE(with("KEY_allowRemovingAllDuplicateCopies", json::array({true})).allowRemovingAllDuplicateCopies());
     EXPECT_TRUE(with("KEY_scanInHiddenFolders", 2).scanInHiddenFolders());
     EXPECT_FALSE(with("KEY_showNewScanMessage", 0.0).showNewScanMessage());
-    EXPECT_TRUE(with("KEY_showRestartScanMessage", nullptr).showRestartScanMessage());
-    EXPECT_FALSE(with("KEY_allowRemovingAllDuplicateCopies", json::array({true})).allowRemovingAllDuplicateCopies());
 
     // Unsigned numbers: fractions truncate; negative, too large or not a number is the default.
     for (const json& bad : {json("123"), json(-5), json(1e30), json(true)})
         EXPECT_EQ(with("us:minDuplicatesFileSize", bad).minDuplicatesFileSize(), 1048576u) << bad;
     EXPECT_EQ(with("us:minDuplicatesFileSize", 4096.9).minDuplicatesFileSize(), 4096u);
     EXPECT_EQ(with("s:hashBlockSize", 0).hashBlockSize(), 0u);
-
     // 32-bit integers keep their own range.
     EXPECT_EQ(with("KEY_sortType", std::int64_t{1} << 40).sortType(), 0);
-    EXPECT_EQ(with("KEY_sortDirection", "1").sortDirection(), 1);
     EXPECT_EQ(with("KEY_sortDirection", -7).sortDirection(), -7);
-
     // Floats accept any number within a float's range.
     EXPECT_EQ(with("SelectInFolder.DividerPosition", "0.5").selectInFolderDividerPosition(), 1.0f);
     EXPECT_EQ(with("SelectInFolder.DividerPreviewPosition", 3).selectInFolderDividerPreviewPosition(), 3.0f);
@@ -260,62 +256,36 @@ TEST_F(SettingsTest, WrongTypedStoredValuesReadAsTheirDefaults) {
     EXPECT_TRUE(with("KEY_exclude_extensions", json::array()).excludeExtensions().empty());
 }
 
-TEST_F(SettingsTest, DefaultListsFollowTheCurrentHomeAndNoListRestoresThem) {
-    settings->setExcludeFolders(Strings{"/mine"});
-    EXPECT_EQ(*onDisk("KEY_exclude_folders"), json::array({"/mine"}));
-    EXPECT_EQ(settings->excludeFolders(), Strings{"/mine"});
-
-    settings->setExcludeFolders(std::nullopt);
-    EXPECT_FALSE(stored("KEY_exclude_folders"));
-    ::setenv("HOME", "/elsewhere/someone", 1);
-    EXPECT_EQ(settings->excludeFolders(), (Strings{"/System", "/Library", "/elsewhere/someone/Library"}));
-    EXPECT_EQ(settings->autoAlwaysSelectFolders(), Strings{"/elsewhere/someone/Downloads"});
-}
-
 TEST_F(SettingsTest, EnumeratedSettingsAreStoredAsTextsAndUnknownTextsReadAsTheDefault) {
-    const Strings sortNames = {"Name. A to Z",         "Name. Z to A",           "Size. Large to Small",
-                               "Size. Small to Large", "Date. Newest to Oldest", "Date. Oldest to Newest",
-                               "Selected",             "Type"};
-    for (int i = 1; i <= 8; ++i) {
-        settings->setSelectedFilesSortType(i);
-        EXPECT_EQ(*onDisk("Selected Files Sort Type"), json(sortNames[i - 1]));
-        EXPECT_EQ(settings->selectedFilesSortType(), i);
+    // Every published name is the text stored for its value, and reads back as it.
+    using Get = std::int32_t (Settings::*)() const;
+    using Set = void (Settings::*)(std::int32_t);
+    const std::vector<std::tuple<std::string, std::span<const Settings::NamedChoice>, Get, Set>> choices = {
+        {"Selected Files Sort Type", Settings::selectedFilesSortTypeNames(), &Settings::selectedFilesSortType,
+         &Settings::setSelectedFilesSortType},
+        {"Selected Files Presentation", Settings::selectedFilesPresentationNames(),
+         &Settings::selectedFilesPresentation, &Settings::setSelectedFilesPresentation},
+        {"KEY_folderSplitState", Settings::folderSplitStateNames(), &Settings::folderSplitState,
+         &Settings::setFolderSplitState},
+    };
+    for (const auto& [key, names, get, set] : choices) {
+        EXPECT_EQ(names.size(), key == "Selected Files Sort Type" ? 8u : 3u);
+        for (const Settings::NamedChoice& choice : names) {
+            ((*settings).*set)(choice.value);
+            EXPECT_EQ(*onDisk(key), json(choice.name));
+            EXPECT_EQ(((*settings).*get)(), choice.value) << choice.name;
+        }
     }
     for (int outside : {0, 9, -1}) {
         settings->setSelectedFilesSortType(outside);
         EXPECT_EQ(*onDisk("Selected Files Sort Type"), json("unknown"));
         EXPECT_EQ(settings->selectedFilesSortType(), 1);
     }
-    EXPECT_EQ(with("Selected Files Sort Type", "size").selectedFilesSortType(), 1);
+    EXPECT_EQ(with("Selected Files Sort Type", "Type").selectedFilesSortType(), 8);
     EXPECT_EQ(with("Selected Files Sort Type", 4).selectedFilesSortType(), 1);
-    EXPECT_EQ(with("Selected Files Presentation", "folders").selectedFilesPresentation(), 1);
     EXPECT_EQ(with("Selected Files Presentation", "Plain").selectedFilesPresentation(), 0);
     EXPECT_EQ(with("KEY_folderSplitState", "folder content").folderSplitState(), 2);
     EXPECT_EQ(with("KEY_folderSplitState", 1).folderSplitState(), 0);
-    settings->setFolderSplitState(5);
-    EXPECT_EQ(settings->folderSplitState(), 0);
-
-    // The published names are the texts stored for their values, and read back as them.
-    Strings publishedSortNames;
-    for (const Settings::NamedChoice& choice : Settings::selectedFilesSortTypeNames()) {
-        publishedSortNames.push_back(choice.name);
-        settings->setSelectedFilesSortType(choice.value);
-        EXPECT_EQ(*onDisk("Selected Files Sort Type"), json(choice.name));
-        EXPECT_EQ(settings->selectedFilesSortType(), choice.value);
-    }
-    EXPECT_EQ(publishedSortNames, sortNames);
-    EXPECT_EQ(Settings::selectedFilesPresentationNames().size(), 3u);
-    for (const Settings::NamedChoice& choice : Settings::selectedFilesPresentationNames()) {
-        settings->setSelectedFilesPresentation(choice.value);
-        EXPECT_EQ(*onDisk("Selected Files Presentation"), json(choice.name));
-        EXPECT_EQ(settings->selectedFilesPresentation(), choice.value);
-    }
-    EXPECT_EQ(Settings::folderSplitStateNames().size(), 3u);
-    for (const Settings::NamedChoice& choice : Settings::folderSplitStateNames()) {
-        settings->setFolderSplitState(choice.value);
-        EXPECT_EQ(*onDisk("KEY_folderSplitState"), json(choice.name));
-        EXPECT_EQ(settings->folderSplitState(), choice.value);
-    }
 }
 
 TEST_F(SettingsTest, TypedExtensionsAreNormalized) {
@@ -335,57 +305,39 @@ TEST_F(SettingsTest, MinimalSizeSliderMapsBreakpointsAndRoundTrips) {
     }
     EXPECT_NEAR(static_cast<double>(Settings::minimalSizeForSliderValue(50.0f)), 5500000.0, 2.0);
     EXPECT_NEAR(static_cast<double>(Settings::minimalSizeForSliderValue(83.333336f)), 105000000.0, 128.0);
-    EXPECT_EQ(Settings::minimalSizeForSliderValue(-4.0f), 0u);
+    for (float outside : {-4.0f, std::nanf("")}) EXPECT_EQ(Settings::minimalSizeForSliderValue(outside), 0u);
     EXPECT_EQ(Settings::minimalSizeForSliderValue(250.0f), 200000000u);
-    EXPECT_EQ(Settings::minimalSizeForSliderValue(std::nanf("")), 0u);
     EXPECT_EQ(Settings::sliderValueForMinimalSize(5000000000ull), 100.0f);
-    EXPECT_NEAR(Settings::sliderValueForMinimalSize(1048576), 33.513245f, 1e-4f);
-
     for (float v = 0.0f; v <= 100.0f; v += 0.25f)
         EXPECT_NEAR(Settings::sliderValueForMinimalSize(Settings::minimalSizeForSliderValue(v)), v, 1e-4f) << v;
 }
 
 TEST_F(SettingsTest, RecentFoldersKeepTenMostRecentFirst) {
     for (int i = 1; i <= 11; ++i) settings->addRecentFolder("/f" + std::to_string(i));
-    Strings expected;
-    for (int i = 11; i >= 2; --i) expected.push_back("/f" + std::to_string(i));
-    EXPECT_EQ(settings->lastTenFolders(), expected);
-
-    // Adding a listed folder moves it to the front without dropping another.
+    // A listed folder moves to the front without dropping another; another case is another folder.
     settings->addRecentFolder("/f5");
-    expected.erase(std::find(expected.begin(), expected.end(), "/f5"));
-    expected.insert(expected.begin(), "/f5");
-    EXPECT_EQ(settings->lastTenFolders(), expected);
-
-    // Paths compare exactly: another case is another folder.
     settings->addRecentFolder("/F5");
-    EXPECT_EQ(settings->lastTenFolders()[1], "/f5");
-
+    EXPECT_EQ(settings->lastTenFolders(),
+              (Strings{"/F5", "/f5", "/f11", "/f10", "/f9", "/f8", "/f7", "/f6", "/f4", "/f3"}));
     settings->clearRecentFolders();
-    EXPECT_TRUE(settings->lastTenFolders().empty());
     EXPECT_EQ(*onDisk("KEY_last_ten_folders"), json::array());
 }
 
 TEST_F(SettingsTest, TransientFullHashStateInvertsTheStoredSettingWithoutStoringAnything) {
-    EXPECT_FALSE(Settings::actualStateOfFullHashCalculation());
-
     settings->setActualStateOfFullHashCalculation(true);
     EXPECT_TRUE(Settings::actualStateOfFullHashCalculation());
     EXPECT_TRUE(settings->actualFullHashCalculationState());
     EXPECT_FALSE(settings->forceFullHashCalculation());
     EXPECT_TRUE(store()->keys().empty());
-
     // The flag inverts whatever is stored, also after the stored value changes.
     settings->setForceFullHashCalculation(true);
     EXPECT_FALSE(Settings::actualStateOfFullHashCalculation());
     settings->setActualStateOfFullHashCalculation(true);
     EXPECT_FALSE(Settings::userRevertedForceFullHashCalculation());
     EXPECT_TRUE(Settings::actualStateOfFullHashCalculation());
-    EXPECT_TRUE(settings->forceFullHashCalculation());
 }
 
-// The result holder's side of the seam, as a test sees it: records each call
-// and what the settings said at that moment.
+// The result holder's side of the seam: records each call and what the settings said at that moment.
 class RecordingDeselector : public kestrane::FullySelectedGroupsDeselector {
 public:
     explicit RecordingDeselector(Settings settings) : m_settings(std::move(settings)) {}
@@ -396,116 +348,83 @@ public:
         excludeFoldersAtCall = m_settings.store()->object(Settings::kKeyExcludeFolders).has_value();
     }
     int calls = 0;
-    bool allowAllAtCall = false;
-    bool hiddenFoldersAtCall = true;
-    bool excludeFoldersAtCall = true;
+    bool allowAllAtCall = false, hiddenFoldersAtCall = true, excludeFoldersAtCall = true;
 
 private:
     Settings m_settings;
 };
 
-// Each restore: set every setting away from its default, restore, and check that
-// exactly the group's settings are back at their defaults, with the notifications given.
-class SettingsRestoreTest : public SettingsTest {
-protected:
-    void SetUp() override {
-        SettingsTest::SetUp();
-        for (const auto& s : allSettings()) s.set(*settings, s.value);
-        for (const auto& key : kListKeys) settings->saveArrayValue(Strings{"/custom"}, key);
-        deselector = std::make_shared<RecordingDeselector>(*settings);
-        Settings::setFullySelectedGroupsDeselector(deselector);
-    }
-    void restore(void (Settings::*operation)(), const std::set<std::string>& group) {
-        NotificationRecorder recorder;
-        ((*settings).*operation)();
-        notifications = recorder.names;
-        for (const auto& s : allSettings())
-            EXPECT_EQ(s.get(*settings), group.count(s.key) ? s.defaultValue : s.value) << s.key;
-    }
+// Each restore, from every setting away from its default: exactly its group is
+// back at the defaults (a list by losing its key), with the notices given.
+TEST_F(SettingsTest, EachRestoreBringsBackExactlyItsGroup) {
+    const std::string that = "Show Alert That" + kNbsp;
+    const std::set<std::string> scan = {"us:defineMinimalDuplicatesFileSizeAutomatically",
+                                        "us:defineMinimalDuplicatesFileSizeAsZero", "us:minDuplicatesFileSize",
+                                        "KEY_scanInHiddenFolders", "KEY_forceFullHashCalculation"};
+    const std::set<std::string> removal = {
+        "KEY_moveCleanedDuplicatesToTheTrashCan", "KEY_allowRemovingAllDuplicateCopies", "KEY_removeEmptyFolders",
+        "Log Removed Duplicates", "KEY_showRemoveLastInCategoriesMessage", "KEY_showRemoveLastInHeapsMessage",
+        "KEY_showRemovePermanentlyItemsOnRemoteDisksMessage", "KEY_showRemovePermanentlyMessage"};
+    const std::set<std::string> alerts = {
+        "KEY_showRemoveLastInCategoriesMessage", "KEY_showRemoveLastInHeapsMessage", "KEY_showNewScanMessage",
+        "KEY_showRemovePermanentlyItemsOnRemoteDisksMessage", "KEY_showRemovePermanentlyMessage",
+        "KEY_showRestartScanMessage", "KEY_showAutoSelectMessage", that + "Auto Select Did Not Change Selection",
+        that + "Auto Select Did Not Change Selection Because Never Select List",
+        that + "Duplicate Folder Selected in Select In Folder Dialog"};
+    const Strings lists = {"KEY_exclude_folders", "KEY_exclude_files", "KEY_exclude_extensions",
+                           "KEY_autoAlwaysSelect_folders", "KEY_autoNeverSelect_folders"};
+    std::set<std::string> all = {"KEY_showOverviewAfterScanning"};
+    for (const auto* group : {&scan, &removal, &alerts}) all.insert(group->begin(), group->end());
+    all.insert(lists.begin(), lists.end());
+    const std::string forceFull = "OnForceFullHashCalculationChangedNotificationName";
+    const std::string autoSelect = "AutoSelectPreferencesChangedNotification";
+    const Strings removalNotices = {"RemoveToTrashSettingChangedNotification",
+                                    "OnAllowRemovingAllDuplicateCopiesChangedNotification",
+                                    "OnLogRemovedDuplicatesChangedNotification"};
+    Strings allNotices = {forceFull};
+    allNotices.insert(allNotices.end(), removalNotices.begin(), removalNotices.end());
+    allNotices.insert(allNotices.end(), {autoSelect, "DuplicateItemSelectionChangedNotification"});
 
-    std::shared_ptr<RecordingDeselector> deselector;
-    Strings notifications;
-};
-
-const std::set<std::string> kScanGroup = {"us:defineMinimalDuplicatesFileSizeAutomatically",
-                                          "us:defineMinimalDuplicatesFileSizeAsZero", "us:minDuplicatesFileSize",
-                                          "KEY_scanInHiddenFolders", "KEY_forceFullHashCalculation"};
-const std::set<std::string> kRemoveGroup = {
-    "KEY_moveCleanedDuplicatesToTheTrashCan", "KEY_allowRemovingAllDuplicateCopies", "KEY_removeEmptyFolders",
-    "Log Removed Duplicates", "KEY_showRemoveLastInCategoriesMessage", "KEY_showRemoveLastInHeapsMessage",
-    "KEY_showRemovePermanentlyItemsOnRemoteDisksMessage", "KEY_showRemovePermanentlyMessage"};
-
-TEST_F(SettingsRestoreTest, ScanGroupLeavesTheListsAndTheHashBlockSize) {
-    restore(&Settings::restoreDefaultsScan, kScanGroup);
-    EXPECT_EQ(notifications, Strings{"OnForceFullHashCalculationChangedNotificationName"});
-    for (const char* key : {"us:defineMinimalDuplicatesFileSizeAutomatically",
-                            "us:defineMinimalDuplicatesFileSizeAsZero", "us:minDuplicatesFileSize"})
-        EXPECT_FALSE(stored(key)) << key;
-    for (const auto& key : kListKeys) EXPECT_TRUE(stored(key)) << key;
-}
-
-TEST_F(SettingsRestoreTest, EachListRestoreRemovesOnlyItsOwnKey) {
-    const std::vector<void (Settings::*)()> restores = {
-        &Settings::restoreDefaultExcludeFolders, &Settings::restoreDefaultExcludeFiles,
-        &Settings::restoreDefaultExcludeExtensions, &Settings::restoreDefaultAutoAlwaysSelectFolders,
-        &Settings::restoreDefaultAutoNeverSelectFolders};
-    for (std::size_t i = 0; i < restores.size(); ++i) {
-        for (const auto& key : kListKeys) settings->saveArrayValue(Strings{"/custom"}, key);
-        restore(restores[i], {});
-        for (std::size_t j = 0; j < kListKeys.size(); ++j) EXPECT_EQ(stored(kListKeys[j]), i != j) << kListKeys[j];
-    }
-}
-
-TEST_F(SettingsRestoreTest, RemoveGroupDeselectsFullGroupsBeforeForbiddingThem) {
-    restore(&Settings::restoreRemoveDefaults, kRemoveGroup);
-    EXPECT_EQ(deselector->calls, 1);
-    EXPECT_TRUE(deselector->allowAllAtCall);
-    EXPECT_EQ(notifications, (Strings{"RemoveToTrashSettingChangedNotification",
-                                      "OnAllowRemovingAllDuplicateCopiesChangedNotification",
-                                      "OnLogRemovedDuplicatesChangedNotification"}));
-
-    // A holder that is gone is not called.
-    deselector.reset();
-    settings->setAllowRemovingAllDuplicateCopies(true);
-    settings->restoreRemoveDefaults();
-    EXPECT_FALSE(settings->allowRemovingAllDuplicateCopies());
-}
-
-TEST_F(SettingsRestoreTest, AlertWindowsTurnEveryMessageBackOnWithOneNotice) {
-    std::set<std::string> group(kMessageKeys.begin(), kMessageKeys.end());
-    group.insert("Show Alert That" + kNbsp + "Duplicate Folder Selected in Select In Folder Dialog");
-    restore(&Settings::restoreDefaultsForAlertWindows, group);
-    for (const auto& key : kMessageKeys) EXPECT_EQ(store()->object(key), json(true)) << key;
-    EXPECT_FALSE(stored("Show Alert That" + kNbsp + "Duplicate Folder Selected in Select In Folder Dialog"));
-    EXPECT_EQ(notifications, Strings{"AutoSelectPreferencesChangedNotification"});
-}
-
-TEST_F(SettingsRestoreTest, AllSettingsRunsEveryGroupInOrderAndLeavesTheRest) {
+    const std::vector<std::tuple<void (Settings::*)(), std::set<std::string>, Strings>> restores = {
+        {&Settings::restoreDefaultsScan, scan, {forceFull}},
+        {&Settings::restoreDefaultExcludeFolders, {lists[0]}, {}},
+        {&Settings::restoreDefaultExcludeFiles, {lists[1]}, {}},
+        {&Settings::restoreDefaultExcludeExtensions, {lists[2]}, {}},
+        {&Settings::restoreDefaultAutoAlwaysSelectFolders, {lists[3]}, {}},
+        {&Settings::restoreDefaultAutoNeverSelectFolders, {lists[4]}, {}},
+        {&Settings::restoreRemoveDefaults, removal, removalNotices},
+        {&Settings::restoreDefaultsForAlertWindows, alerts, {autoSelect}},
+        {&Settings::restoreShowOverviewAfterScanning, {"KEY_showOverviewAfterScanning"}, {}},
+        {&Settings::restoreDefaultsForAllSettings, all, allNotices},  // last: its deselector is checked below
+    };
     settings->addRecentFolder("/recent");
     settings->setLastOpenedFolderToScan("/opened");
-    std::set<std::string> group = kScanGroup;
-    group.insert(kRemoveGroup.begin(), kRemoveGroup.end());
-    group.insert(kMessageKeys.begin(), kMessageKeys.end());
-    group.insert("Show Alert That" + kNbsp + "Duplicate Folder Selected in Select In Folder Dialog");
-    group.insert("KEY_showOverviewAfterScanning");
-    restore(&Settings::restoreDefaultsForAllSettings, group);
-    for (const auto& key : kListKeys) EXPECT_FALSE(stored(key)) << key;
+    std::shared_ptr<RecordingDeselector> deselector;
+    for (const auto& [operation, group, notices] : restores) {
+        for (const auto& s : allSettings()) s.set(*settings, s.value);
+        deselector = std::make_shared<RecordingDeselector>(*settings);
+        Settings::setFullySelectedGroupsDeselector(deselector);
+
+        NotificationRecorder recorder;
+        ((*settings).*operation)();
+        for (const auto& s : allSettings()) {
+            EXPECT_EQ(s.get(*settings), group.count(s.key) ? s.defaultIn() : s.value) << s.key;
+            EXPECT_TRUE(!s.listDefault || stored(s.key) != (group.count(s.key) == 1)) << s.key;
+        }
+        EXPECT_EQ(recorder.names, notices);
+        // Full selections are cleared while selecting every copy is still allowed.
+        EXPECT_EQ(deselector->calls, group.count("KEY_allowRemovingAllDuplicateCopies") ? 1 : 0);
+        EXPECT_TRUE(deselector->calls == 0 || deselector->allowAllAtCall);
+    }
+    // Restoring everything leaves the recent folders, and deselects after the scan and list groups.
     EXPECT_EQ(settings->lastTenFolders(), Strings{"/recent"});
     EXPECT_EQ(settings->lastOpenedFolderToScan(), "/opened");
-
-    // The deselection comes after the scan and list groups, before the removal flags.
-    EXPECT_EQ(deselector->calls, 1);
     EXPECT_FALSE(deselector->hiddenFoldersAtCall);
     EXPECT_FALSE(deselector->excludeFoldersAtCall);
-    EXPECT_TRUE(deselector->allowAllAtCall);
-
-    ASSERT_FALSE(notifications.empty());
-    EXPECT_EQ(notifications.front(), "OnForceFullHashCalculationChangedNotificationName");
-    EXPECT_EQ(notifications.back(), "DuplicateItemSelectionChangedNotification");
-    const auto position = [&](const std::string& name) {
-        return std::find(notifications.begin(), notifications.end(), name) - notifications.begin();
-    };
-    EXPECT_LT(position("RemoveToTrashSettingChangedNotification"), position("AutoSelectPreferencesChangedNotification"));
+    // The deselector is held weakly.
+    const std::weak_ptr<RecordingDeselector> watched = deselector;
+    deselector.reset();
+    EXPECT_TRUE(watched.expired());
 }
 
 }  // namespace
