@@ -118,8 +118,22 @@ void FileSeparator::separateItemsWithFullFileHash(std::vector<FileSystemItem*> i
     indexOfItemsForSeparate = 0;
     m_nCountOfItemsRestToSeparate = 0;
     useFullHash = fullHash;
+    std::uint64_t bytesToRead = 0;
+    for (const FileSystemItem* item : m_arrItemsForSeparate) {
+        bytesToRead += bytesToReadForItem(*item, fullHash);
+        if (bytesToRead > kWorkingQueueReadLimit) break;
+    }
+    m_bHashOnWorkingQueue = bytesToRead <= kWorkingQueueReadLimit;
     if (m_passStartHandler) m_passStartHandler(fullHash);
     continueSeparateItems();
+}
+
+std::uint64_t FileSeparator::bytesToReadForItem(const FileSystemItem& item, bool fullHash) const {
+    if (!item.isRegularFile() || item.logicalSize() <= 0) return 0;  // a name key, or none
+    const auto size = static_cast<std::uint64_t>(item.logicalSize());
+    if (fullHash || size < m_nHashMaxSize || m_nHashBlockSize == 0 || m_nHashBlockSize > size / 3) return size;
+    // Three blocks; the last one runs from an aligned offset to the end.
+    return 3 * m_nHashBlockSize + ContentHasher::kBlockAlignment;
 }
 
 void FileSeparator::continueSeparateItems() {
@@ -139,8 +153,8 @@ void FileSeparator::addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem
     // The operation gets everything it needs now: after a stop the listener may
     // drop the items (and their tree) while operations already running finish.
     ItemFacts facts{item->path(), std::string(item->name()), item->logicalSize(), item->isRegularFile()};
-    m_pFilterOperationQueue->addOperation([self = shared_from_this(), item, facts = std::move(facts), fullHash,
-                                           blockSize = m_nHashBlockSize, maxSize = m_nHashMaxSize] {
+    auto operation = [self = shared_from_this(), item, facts = std::move(facts), fullHash,
+                      blockSize = m_nHashBlockSize, maxSize = m_nHashMaxSize] {
         std::optional<std::string> key;
         bool needsFullCheck = false;
         if (!self->m_bIsSeparationCanceled.load()) {
@@ -151,10 +165,17 @@ void FileSeparator::addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem
             needsFullCheck =
                 key && !fullHash && facts.logicalSize > 0 && ContentHasher::isNeedFullHashBuildForPath(facts.path);
         }
+        // Recorded by a task of its own even when computed on the working
+        // queue: keys always come back after the whole batch is handed out,
+        // and after whatever was queued meanwhile (a stop).
         self->m_shared->workingQueue->async([self, item, key = std::move(key), needsFullCheck]() mutable {
             self->recordKey(item, std::move(key), needsFullCheck);
         });
-    });
+    };
+    if (m_bHashOnWorkingQueue)
+        operation();
+    else
+        m_pFilterOperationQueue->addOperation(std::move(operation));
 }
 
 std::optional<std::string> FileSeparator::calculateHashForItemFullHash(const ItemFacts& item, bool fullHash,

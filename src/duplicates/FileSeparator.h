@@ -40,7 +40,8 @@ public:
 // Keys are computed on the separator's own operation queue ("Separating
 // Queue"; the queue of a finished separation serves a later one, so that
 // its threads need not be started again), at most kMaxConcurrentOperations
-// files at a time, in batches of kBatchSize items:
+// files at a time (a pass that reads very little in all is hashed on the
+// working queue itself, one file at a time), in batches of kBatchSize items:
 // the next batch starts when every key of the current one is back. When the
 // first pass is over, every partial key shared by two or more items of which
 // one is of a doubtful type (see ContentHasher::isNeedFullHashBuildForPath)
@@ -57,6 +58,10 @@ class FileSeparator final : public std::enable_shared_from_this<FileSeparator> {
 public:
     static constexpr std::size_t kBatchSize = 10;
     static constexpr unsigned kMaxConcurrentOperations = 4;
+    // A pass that reads at most this many bytes in all computes its keys on
+    // the working queue itself, one file after the other: handing such small
+    // files to other threads and their keys back costs more than reading them.
+    static constexpr std::uint64_t kWorkingQueueReadLimit = 32 * 1024;
 
     static std::shared_ptr<FileSeparator> create();
     ~FileSeparator();
@@ -106,7 +111,9 @@ private:
         std::int64_t logicalSize = 0;
         bool isRegularFile = false;
     };
-    // Runs on the operation queue.
+    // What computing the item's key reads, at most.
+    std::uint64_t bytesToReadForItem(const FileSystemItem& item, bool fullHash) const;
+    // Runs on the operation queue (or, for a small pass, the working queue).
     static std::optional<std::string> calculateHashForItemFullHash(const ItemFacts& item, bool fullHash,
                                                                   std::uint64_t blockSize, std::uint64_t maxSize);
     void recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck);
@@ -120,6 +127,7 @@ private:
     std::uint64_t indexOfItemsForSeparate = 0;
     std::uint64_t m_nCountOfItemsRestToSeparate = 0;
     bool useFullHash = false;
+    bool m_bHashOnWorkingQueue = false;  // the current pass is small enough
     FileSeparatorMap m_arrItemsByFileContentHash;
     std::unordered_set<std::string> m_arrHashThatNeedToCheckFully;
     std::uint64_t m_nHashBlockSize = 0;

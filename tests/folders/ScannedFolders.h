@@ -96,6 +96,9 @@ inline FolderSystemItem* folderAt(FolderSystemItem& root, std::string_view relat
 class QueueGate {
 public:
     explicit QueueGate(platform::SerialQueue& queue) : m_queue(queue) {
+        // Whatever the queue is still finishing (the tail of earlier work)
+        // must not pass for something waiting behind the gate.
+        m_queue.drain();
         m_queue.async([opened = m_opened.get_future().share()] { opened.wait(); });
     }
     ~QueueGate() { open(); }
