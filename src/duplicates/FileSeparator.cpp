@@ -165,6 +165,9 @@ void FileSeparator::addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem
             needsFullCheck =
                 key && !fullHash && facts.logicalSize > 0 && ContentHasher::isNeedFullHashBuildForPath(facts.path);
         }
+        // A key computed after a stop would only be dropped: a separation
+        // that was stopped sends nothing back from its last operations.
+        if (self->m_bIsSeparationCanceled.load()) return;
         // Recorded by a task of its own even when computed on the working
         // queue: keys always come back after the whole batch is handed out,
         // and after whatever was queued meanwhile (a stop).

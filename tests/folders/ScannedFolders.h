@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <memory>
 #include <string>
@@ -96,10 +97,10 @@ inline FolderSystemItem* folderAt(FolderSystemItem& root, std::string_view relat
 class QueueGate {
 public:
     explicit QueueGate(platform::SerialQueue& queue) : m_queue(queue) {
-        // Whatever the queue is still finishing (the tail of earlier work)
-        // must not pass for something waiting behind the gate.
-        m_queue.drain();
-        m_queue.async([opened = m_opened.get_future().share()] { opened.wait(); });
+        m_queue.async([opened = m_opened.get_future().share(), closed = m_closed] {
+            closed->store(true);
+            opened.wait();
+        });
     }
     ~QueueGate() { open(); }
     QueueGate(const QueueGate&) = delete;
@@ -111,13 +112,16 @@ public:
         m_opened.set_value();
     }
     // Runs the main queue until something is queued behind the gate.
+    // Until the gate runs, what is counted may still be the tail of earlier
+    // work (a task finishing), not something behind the gate.
     bool waitUntilSomethingWaits() {
-        return runMainQueueUntil([&] { return m_queue.pendingCount() > 1; });
+        return runMainQueueUntil([&] { return m_closed->load() && m_queue.pendingCount() > 1; });
     }
 
 private:
     platform::SerialQueue& m_queue;
     std::promise<void> m_opened;
+    std::shared_ptr<std::atomic<bool>> m_closed = std::make_shared<std::atomic<bool>>(false);
     bool m_isOpen = false;
 };
 
