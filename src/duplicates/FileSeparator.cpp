@@ -8,6 +8,7 @@
 #include "scan/FileSystemItem.h"
 #include "settings/Settings.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -118,12 +119,6 @@ void FileSeparator::separateItemsWithFullFileHash(std::vector<FileSystemItem*> i
     indexOfItemsForSeparate = 0;
     m_nCountOfItemsRestToSeparate = 0;
     useFullHash = fullHash;
-    std::uint64_t bytesToRead = 0;
-    for (const FileSystemItem* item : m_arrItemsForSeparate) {
-        bytesToRead += bytesToReadForItem(*item, fullHash);
-        if (bytesToRead > kWorkingQueueReadLimit) break;
-    }
-    m_bHashOnWorkingQueue = bytesToRead <= kWorkingQueueReadLimit;
     if (m_passStartHandler) m_passStartHandler(fullHash);
     continueSeparateItems();
 }
@@ -138,8 +133,16 @@ std::uint64_t FileSeparator::bytesToReadForItem(const FileSystemItem& item, bool
 
 void FileSeparator::continueSeparateItems() {
     KESTRANE_ASSERT_ON_QUEUE(workingQueue());
-    for (std::size_t handedOut = 0; handedOut < kBatchSize && indexOfItemsForSeparate < m_arrItemsForSeparate.size();
-         ++handedOut) {
+    const std::size_t batchEnd =
+        std::min<std::size_t>(indexOfItemsForSeparate + kBatchSize, m_arrItemsForSeparate.size());
+    // Only the items about to be handed out are looked at, and not after a
+    // stop: the listener may then drop them.
+    std::uint64_t bytesToRead = 0;
+    if (!m_bIsSeparationCanceled.load())
+        for (std::size_t i = indexOfItemsForSeparate; i < batchEnd && bytesToRead <= kWorkingQueueReadLimit; ++i)
+            bytesToRead += bytesToReadForItem(*m_arrItemsForSeparate[i], useFullHash);
+    m_bHashOnWorkingQueue = bytesToRead <= kWorkingQueueReadLimit;
+    while (indexOfItemsForSeparate < batchEnd) {
         FileSystemItem* item = m_arrItemsForSeparate[indexOfItemsForSeparate];
         ++indexOfItemsForSeparate;
         ++m_nCountOfItemsRestToSeparate;

@@ -40,7 +40,7 @@ public:
 // Keys are computed on the separator's own operation queue ("Separating
 // Queue"; the queue of a finished separation serves a later one, so that
 // its threads need not be started again), at most kMaxConcurrentOperations
-// files at a time (a pass that reads very little in all is hashed on the
+// files at a time (a batch that reads very little in all is hashed on the
 // working queue itself, one file at a time), in batches of kBatchSize items:
 // the next batch starts when every key of the current one is back. When the
 // first pass is over, every partial key shared by two or more items of which
@@ -58,7 +58,7 @@ class FileSeparator final : public std::enable_shared_from_this<FileSeparator> {
 public:
     static constexpr std::size_t kBatchSize = 10;
     static constexpr unsigned kMaxConcurrentOperations = 4;
-    // A pass that reads at most this many bytes in all computes its keys on
+    // A batch that reads at most this many bytes in all computes its keys on
     // the working queue itself, one file after the other: handing such small
     // files to other threads and their keys back costs more than reading them.
     static constexpr std::uint64_t kWorkingQueueReadLimit = 32 * 1024;
@@ -127,7 +127,7 @@ private:
     std::uint64_t indexOfItemsForSeparate = 0;
     std::uint64_t m_nCountOfItemsRestToSeparate = 0;
     bool useFullHash = false;
-    bool m_bHashOnWorkingQueue = false;  // the current pass is small enough
+    bool m_bHashOnWorkingQueue = false;  // the current batch is small enough
     FileSeparatorMap m_arrItemsByFileContentHash;
     std::unordered_set<std::string> m_arrHashThatNeedToCheckFully;
     std::uint64_t m_nHashBlockSize = 0;
