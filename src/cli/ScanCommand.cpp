@@ -399,6 +399,7 @@ int runScanCommand(const std::vector<std::string>& args) {
 
     struct sigaction action {};
     action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESTART;  // a read or write under way goes on after the first press
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
 
@@ -417,7 +418,7 @@ int runScanCommand(const std::vector<std::string>& args) {
         }
     });
     platform::MainQueue::shared().run();
-    interruptWatch->invalidate();
+    interruptWatch.reset();  // no timer thread stays behind while the report is written
 
     const auto container = DuplicatesManager::sharedManager().duplicateContainer();
     if (!presenter->finished || !container || !presenter->scanner) {
@@ -426,6 +427,7 @@ int runScanCommand(const std::vector<std::string>& args) {
         return kExitFailure;
     }
     const ScanReportFacts facts = gatherFacts(*presenter->scanner, *flow, options, settings, stopped);
+    flow.reset();  // its timers end here, before the report is written
     if (options.stats) {
         char line[256];
         std::snprintf(line, sizeof line,

@@ -271,45 +271,43 @@ TEST_F(KestraneCommandTest, PreferencesSetWithPrefsChangeTheNextScanAndOptionsOv
 
 // A scan that takes long enough to interrupt: same-size files whose whole
 // content must be read.
-class KestraneInterruptTest : public KestraneCommandTest {
-protected:
-    void SetUp() override {
-        KestraneCommandTest::SetUp();
-        const std::string block = test::noise(8 << 20, 31);
-        for (int i = 0; i < 48; ++i) {
-            std::string content = block;
-            content[content.size() / 2] = static_cast<char>(i);  // same size, different middle
-            m_tree.writeFile("big/f" + std::to_string(i) + ".bin", content);
-        }
-        m_tree.writeFile("big/x/dup1.bin", block);
-        m_tree.writeFile("big/x/dup2.bin", block);
-    }
-};
+class KestraneInterruptTest : public KestraneCommandTest {};
 
-TEST_F(KestraneInterruptTest, CtrlCOnceReportsWhatWasFoundAndTwiceQuitsAtOnce) {
-    {
-        ChildProcess scan(kBinary, {"scan", "--full-hash", "-m", "all", "-F", "json", m_tree / "big"});
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        scan.sendSignal(SIGINT);
-        const auto result = scan.wait();
-        EXPECT_EQ(result.exitStatus, 0) << result.err;
-        const auto report = json::parse(result.out, nullptr, false);
-        ASSERT_FALSE(report.is_discarded()) << result.out;
-        EXPECT_EQ(report["stopped"], true);
-        EXPECT_NE(result.err.find("stopping"), std::string::npos) << result.err;
+TEST_F(KestraneInterruptTest, CtrlCOnceStopsTheScanAndReportsWhatWasFound) {
+    const std::string block = test::noise(8 << 20, 31);
+    for (int i = 0; i < 48; ++i) {
+        std::string content = block;
+        content[content.size() / 2] = static_cast<char>(i);  // same size, different middle
+        m_tree.writeFile("big/f" + std::to_string(i) + ".bin", content);
     }
-    {
-        ChildProcess scan(kBinary, {"scan", "--full-hash", "-m", "all", "-F", "json", m_tree / "big"});
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        // Presses in quick succession (signals sent together may merge into one).
-        for (int press = 0; press < 20; ++press) {
-            scan.sendSignal(SIGINT);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        const auto result = scan.wait();
-        EXPECT_EQ(result.exitStatus, 130) << result.err;
-        EXPECT_TRUE(result.out.empty());
+    ChildProcess scan(kBinary, {"scan", "--full-hash", "-m", "all", "-F", "json", m_tree / "big"});
+    ASSERT_TRUE(scan.waitUntilCatching(SIGINT, std::chrono::seconds(20)));
+    scan.sendSignal(SIGINT);
+    const auto result = scan.wait();
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    const auto report = json::parse(result.out, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << result.out;
+    EXPECT_EQ(report["stopped"], true);
+    EXPECT_NE(result.err.find("stopping"), std::string::npos) << result.err;
+}
+
+TEST_F(KestraneInterruptTest, CtrlCTwiceQuitsAtOnceEvenWhileTheReportIsBeingWritten) {
+    // Enough groups that the report fills the pipe: the program waits on its
+    // write until the test reads, which it does not do before both presses.
+    for (int i = 0; i < 600; ++i) {
+        const std::string content = "pair " + std::to_string(i);
+        m_tree.writeFile("many/a/file-with-a-long-name-" + std::to_string(i) + ".txt", content);
+        m_tree.writeFile("many/b/file-with-a-long-name-" + std::to_string(i) + ".txt", content);
     }
+    m_tree.writeFile("many/a/unique.txt", "so that a and b are not duplicate folders");
+    ChildProcess scan(kBinary, {"scan", "-m", "all", "-F", "json", m_tree / "many"});
+    ASSERT_TRUE(scan.waitForOutput(std::chrono::seconds(60)));
+    scan.sendSignal(SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    scan.sendSignal(SIGINT);
+    const auto result = scan.wait();
+    EXPECT_EQ(result.exitStatus, 130) << result.err;
+    EXPECT_NE(result.err.find("interrupted"), std::string::npos) << result.err;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "support/ChildProcess.h"
 
 #include <csignal>
+#include <fstream>
+#include <thread>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -46,6 +48,27 @@ ChildProcess::~ChildProcess() {
 
 void ChildProcess::sendSignal(int signal) const {
     if (m_pid > 0) ::kill(m_pid, signal);
+}
+
+bool ChildProcess::waitUntilCatching(int signal, std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const std::string statusPath = "/proc/" + std::to_string(m_pid) + "/status";
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream status(statusPath);
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("SigCgt:", 0) != 0) continue;
+            const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+            if (caught & (1ull << (signal - 1))) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+bool ChildProcess::waitForOutput(std::chrono::milliseconds timeout) const {
+    pollfd fd = {m_outFd, POLLIN, 0};
+    return ::poll(&fd, 1, static_cast<int>(timeout.count())) == 1;
 }
 
 ChildProcess::Result ChildProcess::wait() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -26,6 +27,11 @@ public:
 
     pid_t pid() const { return m_pid; }
     void sendSignal(int signal) const;
+    // Waits until the program has installed a handler for the signal (its
+    // SigCgt in /proc), so that a signal sent next is not fatal by default.
+    bool waitUntilCatching(int signal, std::chrono::milliseconds timeout) const;
+    // Waits until standard output has something to read, without reading it.
+    bool waitForOutput(std::chrono::milliseconds timeout) const;
     // Reads both outputs to their end and waits for the exit.
     Result wait();
 
