@@ -134,7 +134,10 @@ void DuplicatesFilter::filterNextPossibleDuplicates() {
         if (isFilterCanceled) continue;
         m_pFileSeparator = FileSeparator::create();
         // The set is handed over: the candidate list only keeps its key and size.
-        m_pFileSeparator->separateItemsWithListener(std::move(candidate.items), weak_from_this());
+        // The separation holds the container, and with it the roots of the
+        // items, until it has reported, even when this filter is gone by then.
+        m_pFileSeparator->separateItemsWithListener(std::move(candidate.items), weak_from_this(),
+                                                    m_pDuplicatesContainer);
         candidate.items.clear();
         candidate.items.shrink_to_fit();
         return;

@@ -52,6 +52,13 @@ public:
 //
 // Collecting and filtering run on the working queue the orchestrator gives;
 // only stopFilterDuplicates() may be called from any thread.
+//
+// The filter keeps raw pointers to the items offered. Before filtering starts
+// the roots of their tree are saved in the container
+// (DuplicatesContainer::saveRoots): the filter, the work it has queued and
+// every separation it starts hold the container, so that a filter that was
+// stopped and dropped by its owners still finds its items until it is done.
+// Without saved roots the caller keeps the tree alive until the filter is gone.
 class DuplicatesFilter final : public FileSeparatorListener, public std::enable_shared_from_this<DuplicatesFilter> {
 public:
     // Sets whose files are below this size mark the end of the "large" part

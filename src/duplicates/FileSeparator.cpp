@@ -69,21 +69,27 @@ void FileSeparator::setPassStartHandlerForTesting(std::function<void(bool fullHa
 }
 
 void FileSeparator::separateItemsWithListener(std::vector<FileSystemItem*> items,
-                                              std::weak_ptr<FileSeparatorListener> listener) {
-    m_shared->workingQueue->async([self = shared_from_this(), items = std::move(items),
-                                   listener = std::move(listener)]() mutable {
-        self->start(std::move(items), std::move(listener));
+                                              std::weak_ptr<FileSeparatorListener> listener,
+                                              std::shared_ptr<const void> itemsOwner) {
+    m_shared->workingQueue->async([self = shared_from_this(), items = std::move(items), listener = std::move(listener),
+                                   itemsOwner = std::move(itemsOwner)]() mutable {
+        self->start(std::move(items), std::move(listener), std::move(itemsOwner));
     });
 }
 
 void FileSeparator::stop() {
+    // At once, so that a start or a batch already queued touches no item: the
+    // caller may let the items go as soon as the listener is told.
+    m_bIsSeparationCanceled.store(true);
     m_shared->workingQueue->async([self = shared_from_this()] { self->cancelOnWorkingQueue(); });
 }
 
-void FileSeparator::start(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener) {
+void FileSeparator::start(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener,
+                          std::shared_ptr<const void> itemsOwner) {
     KESTRANE_ASSERT_ON_QUEUE(workingQueue());
     if (m_eState != State::idle) return;  // a separator runs once
     m_pListener = std::move(listener);
+    m_pItemsOwner = std::move(itemsOwner);
     m_arrItemsByFileContentHash.clear();
     m_arrHashThatNeedToCheckFully.clear();
     m_eState = State::separating;
@@ -241,8 +247,9 @@ void FileSeparator::notifyListenerAboutFinish() {
 
 void FileSeparator::cancelOnWorkingQueue() {
     KESTRANE_ASSERT_ON_QUEUE(workingQueue());
-    if (m_bIsSeparationCanceled.exchange(true)) return;
-    if (m_eState != State::separating) return;  // not started yet (start reports), or already reported
+    // Not started yet (start sees the flag and reports), already reported, or
+    // reported by an earlier stop.
+    if (m_eState != State::separating) return;
     if (m_pFilterOperationQueue) m_pFilterOperationQueue->cancelAllOperations();
     m_nCountOfItemsRestToSeparate = 0;
     notifyListenerAboutFinish();
@@ -263,6 +270,9 @@ void FileSeparator::notify() {
     m_arrHashThatNeedToCheckFully.clear();
     auto listener = m_pListener.lock();
     m_pListener.reset();
+    // Let go of the items only after the listener saw them: this may free
+    // their tree, here on the working queue.
+    const std::shared_ptr<const void> itemsOwner = std::move(m_pItemsOwner);
     if (listener) listener->onFinishSeparateItemsByHash(*this, std::move(result));
 }
 

@@ -79,11 +79,19 @@ public:
 
     // Starts the separation of the items and returns at once. The block
     // length of partial keys is read from the settings now.
-    void separateItemsWithListener(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener);
+    //
+    // itemsOwner keeps the items alive (the roots of their tree, or a
+    // container that holds them) until the listener has been told: the items
+    // are marked, read and, after a stop, unmarked on the working queue,
+    // possibly after every other owner let go. Without it the caller must keep
+    // the items alive until the listener is told.
+    void separateItemsWithListener(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener,
+                                   std::shared_ptr<const void> itemsOwner = nullptr);
 
-    // Cancels the separation (queued on the working queue): no more keys are
-    // computed, the items of the current pass lose their checked mark, and the
-    // listener gets an empty map. Nothing happens after the listener was told.
+    // Cancels the separation from any thread: from now on no file is read and
+    // no item is marked; on the working queue, the items of the current pass
+    // lose their checked mark and the listener gets an empty map. Nothing
+    // happens after the listener was told.
     void stop();
 
     // Test hook: called on the working queue at the start of each pass, before
@@ -100,7 +108,8 @@ private:
     enum class State { idle, separating, finished };
     struct Shared;
 
-    void start(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener);
+    void start(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener,
+               std::shared_ptr<const void> itemsOwner);
     void separateItemsWithFullFileHash(std::vector<FileSystemItem*> items, bool fullHash);
     void continueSeparateItems();
     void addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem* item, bool fullHash);
@@ -123,6 +132,9 @@ private:
     void notify();
 
     std::weak_ptr<FileSeparatorListener> m_pListener;
+    // What keeps the items alive while this separator may touch them;
+    // released once the listener was told.
+    std::shared_ptr<const void> m_pItemsOwner;
     std::vector<FileSystemItem*> m_arrItemsForSeparate;
     std::uint64_t indexOfItemsForSeparate = 0;
     std::uint64_t m_nCountOfItemsRestToSeparate = 0;
@@ -133,8 +145,9 @@ private:
     std::uint64_t m_nHashBlockSize = 0;
     std::uint64_t m_nHashMaxSize = 0;
     std::shared_ptr<platform::OperationQueue> m_pFilterOperationQueue;
-    // Set by stop() on the working queue; read there and, to skip reading
-    // files after a stop, by the operations.
+    // Set by stop() at once (any thread); read on the working queue and, to
+    // skip reading files after a stop, by the operations. The end of a stop
+    // (unmarking, telling the listener) is queued on the working queue.
     std::atomic<bool> m_bIsSeparationCanceled{false};
     State m_eState = State::idle;
     std::shared_ptr<Shared> m_shared;

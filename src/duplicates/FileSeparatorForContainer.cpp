@@ -22,7 +22,9 @@ void FileSeparatorForContainer::separateItemsToContainerWithListener(
         self->m_pContainer = container;
         self->m_pListener = listener;
         self->m_pSeparator = separator;
-        separator->separateItemsWithListener(std::move(*holder), self);
+        // The container holds the roots of the items: the separation keeps it
+        // until it has reported, even when this object is gone by then.
+        separator->separateItemsWithListener(std::move(*holder), self, container);
     });
 }
 

@@ -184,6 +184,11 @@ void FoldersScanner::startFilterDuplicatesFiles() {
     m_pDuplicatesFilterWorkingQueue->async([self = shared_from_this()] {
         platform::MainQueue::shared().async([self] {
             for (auto& root : self->m_arrRoots) root->calctotalsizeex();
+            // Every folder has been read: from now on the container owns the
+            // tree too, so the search (and the groups it adds) keeps its items
+            // alive when a scan whose result is ignored goes away before it ends.
+            if (const auto& container = self->m_pDuplicatesFilter->getContainer())
+                container->saveRoots(self->m_arrRoots);
             self->m_pStartSearchDuplicatesDate = Clock::now();
             self->setState(kSearchingDuplicateFiles);
             self->m_pDuplicatesFilter->filterDuplicates();

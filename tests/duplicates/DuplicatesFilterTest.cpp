@@ -3,6 +3,8 @@
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
+#include "duplicates/FileSeparator.h"
+#include "folders/ScannedFolders.h"
 #include "platform/MainQueue.h"
 #include "platform/SerialQueue.h"
 #include "scan/FolderSystemItem.h"
@@ -236,6 +238,39 @@ TEST_F(DuplicatesFilterTest, StopEndsWithTheGroupsFoundSoFar) {
     const auto groups = m_listener->container->getAllFilesGroups().size();
     EXPECT_GE(groups, 1u);
     EXPECT_LT(groups, 60u);
+}
+
+TEST_F(DuplicatesFilterTest, AStoppedFilterDroppedByItsOwnersKeepsItsTreeUntilItsWorkEnds) {
+    for (int i = 0; i < 20; ++i) {
+        const std::string content(700 + i, 'c');
+        file(*m_root, "x" + std::to_string(i) + ".jpg", content);
+        file(*m_root, "y" + std::to_string(i) + ".jpg", content);
+    }
+    auto filter = makeFilter(0);
+    offerTree(*filter);
+    filter->getContainer()->saveRoots({m_root});
+    const std::weak_ptr<VolumeSystemItem> tree = m_root;
+    const std::weak_ptr<DuplicatesFilter> filterGone = filter;
+
+    // The first separation waits to begin while the filter is stopped and
+    // every owner lets go: only the queued work still holds the tree.
+    auto gate = std::make_unique<test::QueueGate>(FileSeparator::workingQueue());
+    filter->filterDuplicates();
+    ASSERT_TRUE(gate->waitUntilSomethingWaits());
+    filter->stopFilterDuplicates();
+    m_queue->drain();  // the stop has reached the separator
+    filter.reset();
+    m_root.reset();
+    EXPECT_TRUE(filterGone.expired());
+    EXPECT_FALSE(tree.expired()) << "nothing kept the items of the queued work";
+
+    // The separation ends with nobody to tell, and lets the tree go.
+    gate.reset();
+    FileSeparator::workingQueue().drain();
+    m_queue->drain();
+    EXPECT_TRUE(tree.expired()) << "the work kept the tree after it ended";
+    platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(20));
+    EXPECT_EQ(m_listener->finishes, 0);
 }
 
 }  // namespace

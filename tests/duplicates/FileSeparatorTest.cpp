@@ -2,8 +2,10 @@
 
 #include "duplicates/ContentHasher.h"
 #include "duplicates/ModelTestTree.h"
+#include "folders/ScannedFolders.h"
 #include "platform/SerialQueue.h"
 #include "scan/FileSystemItem.h"
+#include "scan/VolumeSystemItem.h"
 #include "settings/Settings.h"
 #include "support/TestSupport.h"
 
@@ -19,6 +21,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -261,6 +264,77 @@ TEST_F(FileSeparatorTest, ListenerGoneBeforeTheEnd) {
     for (int i = 0; i < 3000 && !weak.expired(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(weak.expired());
     for (FileSystemItem* i : items) EXPECT_TRUE(i->isCheckedForDuplicates());
+}
+
+// What a stopped separation sees when the listener is told: whether the tree
+// of its items was still there, and whether any of them stayed marked.
+class TreeCheckingListener final : public FileSeparatorListener {
+public:
+    TreeCheckingListener(std::weak_ptr<VolumeSystemItem> tree, std::vector<FileSystemItem*> items)
+        : m_tree(std::move(tree)), m_items(std::move(items)) {}
+
+    void onFinishSeparateItemsByHash(FileSeparator&, FileSeparatorMap result) override {
+        ++calls;
+        resultSize = result.size();
+        const auto tree = m_tree.lock();
+        treeWasAlive = tree != nullptr;
+        if (tree)
+            for (const FileSystemItem* item : m_items) anyMarked = anyMarked || item->isCheckedForDuplicates();
+    }
+
+    std::atomic<int> calls{0};
+    std::atomic<std::size_t> resultSize{0};
+    std::atomic<bool> treeWasAlive{false};
+    std::atomic<bool> anyMarked{false};
+
+private:
+    std::weak_ptr<VolumeSystemItem> m_tree;
+    std::vector<FileSystemItem*> m_items;
+};
+
+TEST_F(FileSeparatorTest, AStoppedSeparationKeepsTheOwnerOfItsItemsUntilTheListenerIsTold) {
+    // Stopped before it begins, and after its first batch was handed out
+    // (keys on their way back), each time with every other owner of the tree
+    // gone: the items are unmarked while they still exist, then the tree goes.
+    for (const bool firstBatchHandedOut : {false, true}) {
+        SCOPED_TRACE(firstBatchHandedOut ? "first batch handed out" : "not begun");
+        test::TempDir dir;
+        auto root = VolumeSystemItem::create(dir.path(), 0, 0);
+        std::vector<FileSystemItem*> items;
+        for (int i = 0; i < 14; ++i) {  // two batches
+            const std::string name = std::to_string(i) + ".jpg";
+            dir.writeFile(name, "same bytes");
+            items.push_back(FileSystemItem::createInParent(name, *root, 4096, false, 10));
+        }
+        const std::weak_ptr<VolumeSystemItem> tree = root;
+        auto listener = std::make_shared<TreeCheckingListener>(tree, items);
+
+        auto& working = FileSeparator::workingQueue();
+        auto first = std::make_unique<test::QueueGate>(working);
+        auto separator = FileSeparator::create();
+        separator->separateItemsWithListener(items, listener, root);
+        std::optional<test::QueueGate> second;
+        if (firstBatchHandedOut) {
+            second.emplace(working);
+            first->open();
+            ASSERT_TRUE(second->waitUntilSomethingWaits());  // the first batch's keys
+            EXPECT_TRUE(items.front()->isCheckedForDuplicates());
+        }
+        separator->stop();
+        separator.reset();
+        root.reset();
+        items.clear();
+        EXPECT_FALSE(tree.expired()) << "nothing kept the items of the queued work";
+
+        first.reset();
+        second.reset();
+        working.drain();
+        EXPECT_EQ(listener->calls, 1);
+        EXPECT_EQ(listener->resultSize, 0u);
+        EXPECT_TRUE(listener->treeWasAlive);
+        EXPECT_FALSE(listener->anyMarked);
+        EXPECT_TRUE(tree.expired()) << "the separation kept the tree after it ended";
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
+#include "duplicates/FileSeparator.h"
+#include "folders/ScannedFolders.h"
 #include "platform/MainQueue.h"
 #include "platform/VolumeInfo.h"
 #include "settings/Settings.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 
 namespace kestrane {
 namespace {
@@ -168,6 +171,53 @@ INSTANTIATE_TEST_SUITE_P(EveryStage, FoldersScannerStopTest,
                          ::testing::Values(StopCase{1, false}, StopCase{1, true}, StopCase{2, false}, StopCase{2, true},
                                            StopCase{3, false}, StopCase{3, true}, StopCase{4, false},
                                            StopCase{4, true}));
+
+// A new scan stops the running one with its result ignored and lets it go at
+// once. What the stopped scan still has queued on the separators' working
+// queue then runs after the scanner (and its roots) are gone, and must still
+// find the items it was given. Run under AddressSanitizer this catches an
+// item freed too early; the waits are gates, not timings.
+TEST_F(FoldersScannerTest, AScanDroppedRightAfterAnIgnoringStopLeavesItsQueuedSeparationsAValidTree) {
+    constexpr int kSets = 30;
+    for (int set = 0; set < kSets; ++set)
+        for (const char* top : {"a", "b", "c"})
+            m_tree.writeFile(std::string(top) + "/f" + std::to_string(set) + ".jpg",
+                             std::string(500 + static_cast<std::size_t>(set), 'k'));
+    auto& working = FileSeparator::workingQueue();
+    for (int round = 0; round < 6; ++round) {
+        // Even rounds: the first separation has not begun; odd rounds: its
+        // keys are computed and on their way back.
+        const bool keysOnTheirWay = round % 2 == 1;
+        SCOPED_TRACE(keysOnTheirWay ? "keys on their way back" : "separation not begun");
+        auto listener = std::make_shared<CountingListener>();
+        auto scanner = FoldersScanner::create({m_tree.path()}, listener);
+        scanner->enableSearchDuplicatesFoldersAndSimilars(round % 4 < 2);
+        auto first = std::make_unique<test::QueueGate>(working);
+        scanner->startScanAndUseMinimalFileSizeFullHashCalculation(0, false);
+        ASSERT_TRUE(first->waitUntilSomethingWaits());  // the first separation waits
+        ASSERT_EQ(scanner->getCurrentState(), FoldersScanner::kSearchingDuplicateFiles);
+        std::optional<test::QueueGate> second;
+        if (keysOnTheirWay) {
+            second.emplace(working);  // behind the first separation's start
+            first->open();
+            ASSERT_TRUE(second->waitUntilSomethingWaits());  // its keys wait behind the second gate
+        }
+
+        scanner->stopWithIgnoreResult(true);
+        std::weak_ptr<FoldersScanner> gone = scanner;
+        scanner.reset();
+        EXPECT_TRUE(gone.expired()) << "the scan outlived its last owner";
+
+        first.reset();
+        second.reset();
+        // The working queue ends the separation; the search queue then ends the
+        // filter, whose last report may queue one more step here.
+        working.drain();
+        platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(30));
+        working.drain();
+        EXPECT_EQ(listener->calls, 0);
+    }
+}
 
 TEST_F(FoldersScannerTest, StopWhileReadingTheSecondOfThreeFoldersSkipsTheThird) {
     m_tree.writeFile("1/a.jpg", "same bytes");
