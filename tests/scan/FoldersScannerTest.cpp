@@ -178,10 +178,13 @@ INSTANTIATE_TEST_SUITE_P(EveryStage, FoldersScannerStopTest,
 // find the items it was given. Run under AddressSanitizer this catches an
 // item freed too early; the waits are gates, not timings.
 TEST_F(FoldersScannerTest, AScanDroppedRightAfterAnIgnoringStopLeavesItsQueuedSeparationsAValidTree) {
-    constexpr int kSets = 30;
+    // Sets of more than one batch: the keys of the first batch coming back
+    // lead to the second batch being read.
+    constexpr int kSets = 8;
+    constexpr std::size_t kCopies = FileSeparator::kBatchSize + 2;
     for (int set = 0; set < kSets; ++set)
-        for (const char* top : {"a", "b", "c"})
-            m_tree.writeFile(std::string(top) + "/f" + std::to_string(set) + ".jpg",
+        for (std::size_t copy = 0; copy < kCopies; ++copy)
+            m_tree.writeFile("d" + std::to_string(copy) + "/f" + std::to_string(set) + ".jpg",
                              std::string(500 + static_cast<std::size_t>(set), 'k'));
     auto& working = FileSeparator::workingQueue();
     for (int round = 0; round < 6; ++round) {
