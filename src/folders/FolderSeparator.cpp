@@ -27,6 +27,12 @@ std::shared_ptr<FolderSeparator> FolderSeparator::create() {
 
 FolderSeparator::FolderSeparator(Private) {}
 
+std::shared_ptr<FolderSeparator> FolderSeparator::createChild() const {
+    auto child = create();
+    child->m_pItemsOwner = m_pItemsOwner;
+    return child;
+}
+
 FolderSeparator::~FolderSeparator() = default;
 
 platform::SerialQueue& FolderSeparator::workingQueue() {
@@ -123,7 +129,7 @@ void FolderSeparator::splitFoldersAt(std::size_t splitIndex) {
     for (auto& group : subGroups) {
         FolderDuplicatesInfos infos;
         for (FolderSystemItem* folder : group) infos.emplace(folder, m_arrFoldersInfos.at(folder));
-        auto sub = create();
+        auto sub = createChild();
         m_arrSubSeparators.push_back(sub);
         auto holder = std::make_shared<std::pair<FolderDuplicatesInfos, std::vector<FolderSystemItem*>>>(
             std::move(infos), std::move(group));
@@ -151,7 +157,7 @@ void FolderSeparator::separateNextFileBatch() {
     auto batch = m_arrFileItemsGroupedBySize.extract(m_arrFileItemsGroupedBySize.begin());
     m_arrFilesThatWasSeparated = std::move(batch.mapped());
     m_pFileSeparator = FileSeparator::create();
-    m_pFileSeparator->separateItemsWithListener(m_arrFilesThatWasSeparated, weak_from_this());
+    m_pFileSeparator->separateItemsWithListener(m_arrFilesThatWasSeparated, weak_from_this(), m_pItemsOwner);
 }
 
 void FolderSeparator::separateNextFolderBatch() {
@@ -161,7 +167,7 @@ void FolderSeparator::separateNextFolderBatch() {
     subFolders.reserve(m_arrFoldersThatWasSeparated.size());
     for (FileSystemItem* item : m_arrFoldersThatWasSeparated) subFolders.push_back(static_cast<FolderSystemItem*>(item));
     foldCurrentIntoTotal();
-    m_pFolderSeparator = create();
+    m_pFolderSeparator = createChild();
     m_pFolderSeparator->separateItemsWithDelegate(std::move(subFolders), weak_from_this());
 }
 

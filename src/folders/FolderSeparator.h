@@ -69,6 +69,11 @@ public:
     // The serial queue "folderseparator.working", made on first use.
     static platform::SerialQueue& workingQueue();
 
+    // What keeps the folders alive (the result container holding the
+    // scanned trees): held until this separator is gone, and handed to every
+    // separator it starts, so that work still queued after a stop never
+    // meets a freed tree. Set before separating.
+    void setItemsOwner(std::shared_ptr<const void> owner) { m_pItemsOwner = std::move(owner); }
     // Starts separating the folders and returns at once (any thread).
     void separateItemsWithDelegate(std::vector<FolderSystemItem*> folders,
                                    std::weak_ptr<FolderSeparatorDelegate> delegate);
@@ -97,6 +102,8 @@ public:
     explicit FolderSeparator(Private);
 
 private:
+    // A separator started by this one, sharing its items' owner.
+    std::shared_ptr<FolderSeparator> createChild() const;
     void continueFolderSeparation();
     void splitFoldersAt(std::size_t splitIndex);
     void sortChildrenBySize();
@@ -112,6 +119,7 @@ private:
 
     std::vector<FolderSystemItem*> m_arrFoldersItems;
     FolderDuplicatesInfos m_arrFoldersInfos;
+    std::shared_ptr<const void> m_pItemsOwner;  // keeps the folders alive
     std::weak_ptr<FolderSeparatorDelegate> m_pDelegate;
 
     // Not-yet-compared direct children by logical size, built once.

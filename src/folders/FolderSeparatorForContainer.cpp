@@ -25,6 +25,7 @@ void FolderSeparatorForContainer::separateItemsToContainerWithListener(
         self->m_bCountDelivered = true;
         self->m_pTimeBeforeUpdate = Clock::now();
         self->m_pSeparator = FolderSeparator::create();
+        self->m_pSeparator->setItemsOwner(container);
         if (self->m_bIsStopRequested) self->m_pSeparator->stop();
         self->m_pSeparator->separateItemsWithDelegate(std::move(*holder), self->weak_from_this());
     });

@@ -231,5 +231,35 @@ TEST_F(FolderSeparatorTest, StopWhileFilesAreHashedReportsOnceWithNothingAndUnma
     EXPECT_TRUE(item("B")->isCheckedForDuplicates());
 }
 
+TEST_F(FolderSeparatorTest, AStoppedSeparationDroppedByItsOwnersKeepsTheTreeUntilItsWorkEnds) {
+    for (const std::string folder : {"A", "B"}) {
+        m_dir.writeFile(folder + "/one.txt", "first");
+        m_dir.writeFile(folder + "/two.txt", "second file");
+    }
+    scan();
+    const std::weak_ptr<VolumeSystemItem> tree = m_root;
+    auto listener = std::make_shared<AdapterListener>();
+    auto adapter = FolderSeparatorForContainer::create();
+    // The first batch of files waits behind the gate; meanwhile the
+    // separation is stopped and every owner of the result lets go.
+    auto gate = std::make_unique<test::QueueGate>(FileSeparator::workingQueue());
+    adapter->separateItemsToContainerWithListener(folders({"A", "B"}), m_container, listener);
+    ASSERT_TRUE(gate->waitUntilSomethingWaits());
+    adapter->stop();
+    FolderSeparator::workingQueue().drain();
+    adapter.reset();
+    listener.reset();
+    m_container.reset();
+    m_root.reset();
+    EXPECT_FALSE(tree.expired()) << "nothing kept the folders of the queued work";
+
+    gate.reset();
+    for (int pass = 0; pass < 3; ++pass) {
+        FileSeparator::workingQueue().drain();
+        FolderSeparator::workingQueue().drain();
+    }
+    EXPECT_TRUE(tree.expired()) << "the work kept the tree after it ended";
+}
+
 }  // namespace
 }  // namespace kestrane
