@@ -200,13 +200,18 @@ void writeCsv(std::ostream& out, const DuplicatesContainer& container) {
     }
 }
 
-std::string shortDate(std::chrono::system_clock::time_point date) {
+// Local time in a strftime format.
+std::string formatLocalTime(std::chrono::system_clock::time_point date, const char* format) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
     std::tm local{};
     ::localtime_r(&seconds, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    char text[48];
+    std::strftime(text, sizeof text, format, &local);
     return text;
+}
+
+std::string shortDate(std::chrono::system_clock::time_point date) {
+    return formatLocalTime(date, "%Y-%m-%d %H:%M");
 }
 
 // Control characters (a line break in a name, say) would break the layout.
@@ -318,12 +323,7 @@ std::string_view categoryName(std::int32_t category) {
 }
 
 std::string formatIsoDate(std::chrono::system_clock::time_point date) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string iso = text;  // ...+0100 -> ...+01:00
+    std::string iso = formatLocalTime(date, "%Y-%m-%dT%H:%M:%S%z");  // ...+0100 -> ...+01:00
     if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
     return iso;
 }
