@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -38,6 +39,14 @@ public:
     std::uint64_t checked = 0;
     std::vector<std::pair<std::uint64_t, float>> reports;
 };
+
+using Figures = std::array<std::uint64_t, 4>;
+
+// Statistics as {items, selected, similar selected, size}.
+Figures figuresOf(const HeapsItemsStatistics& statistics) {
+    return {statistics.countOfItems, statistics.countOfSelectedItems, statistics.countOfSimilarSelectedItems,
+            statistics.totalSize};
+}
 
 class DuplicatesHeapsTest : public test::IsolatedHomeTest {
 protected:
@@ -65,13 +74,9 @@ protected:
     void validate(const std::shared_ptr<HeapsValidateProgressListener>& listener = nullptr) {
         m_container->validateEmptyDataAfterRemoveWithListener(listener);
     }
-    std::shared_ptr<HeapsFolderData> record(const std::string& relative) const {
-        const auto& all = m_heaps->getAllFoldersData();
-        const auto it = all.find(pathOf(relative));
-        return it == all.end() ? nullptr : it->second;
-    }
-    std::shared_ptr<HeapsFolderData> hiddenRecord(const std::string& relative) const {
-        const auto& all = m_heaps->getHiddenFoldersData();
+    // The record of a shown (or, with hidden, a set-aside) folder, or null.
+    std::shared_ptr<HeapsFolderData> record(const std::string& relative, bool hidden = false) const {
+        const auto& all = hidden ? m_heaps->getHiddenFoldersData() : m_heaps->getAllFoldersData();
         const auto it = all.find(pathOf(relative));
         return it == all.end() ? nullptr : it->second;
     }
@@ -107,18 +112,15 @@ TEST_F(DuplicatesHeapsTest, FoldersSharingTwoGroupsFormAHeapEachWayAndOneSharedG
 
     const auto ab = heap("A", "B");
     const auto ba = heap("B", "A");
-    ASSERT_TRUE(ab);
-    ASSERT_TRUE(ba);
+    ASSERT_TRUE(ab && ba);
     EXPECT_EQ(ab->getMainFolderItem(), m_tree.folder("A"));
     EXPECT_EQ(ab->getSecondFolderItem(), m_tree.folder("B"));
     EXPECT_EQ(ba->getMainFolderItem(), m_tree.folder("B"));
     EXPECT_TRUE(ab->sameAs(*ba));
     EXPECT_TRUE(ab->revertedHeap()->sameAs(*ab));
-    // Shared files of 10 and 5 bytes in each folder.
-    EXPECT_EQ(ab->getCountOfItems(), 4u);
-    EXPECT_EQ(ab->getCountOfGroups(), 2u);
-    EXPECT_EQ(ab->getHeapHalfSize(), 15u);
-    EXPECT_EQ(ab->getHeapSize(), 30u);
+    // Shared files of 10 and 5 bytes in each folder: items, groups, half size, size.
+    EXPECT_EQ((Figures{ab->getCountOfItems(), ab->getCountOfGroups(), ab->getHeapHalfSize(), ab->getHeapSize()}),
+              (Figures{4, 2, 15, 30}));
     for (const auto& item : ab->getMainFolderItems()) EXPECT_EQ(item->getParentFolderItemPath(), pathOf("A"));
     for (const auto& item : ab->getSecondFolderItems()) EXPECT_EQ(item->getParentFolderItemPath(), pathOf("B"));
 
@@ -147,7 +149,6 @@ TEST_F(DuplicatesHeapsTest, AFolderFormsNoHeapWithItself) {
     validate();
     EXPECT_TRUE(m_heaps->getAllFoldersData().empty());
     EXPECT_TRUE(m_heaps->getHiddenFoldersData().empty());
-    EXPECT_TRUE(m_heaps->isEmpty());
 
     auto f = HeapsFolderData::create(m_tree.folder("F"));
     f->updateData();
@@ -174,7 +175,7 @@ TEST_F(DuplicatesHeapsTest, CopiesOfTheSameFolderFormNoHeapAndTheirOtherHeapsAre
     // D1 and D2 have no heap with each other; their heaps with E involve a
     // duplicate folder, so all three records are set aside.
     EXPECT_TRUE(m_heaps->getAllFoldersData().empty());
-    ASSERT_TRUE(hiddenRecord("D1") && hiddenRecord("D2") && hiddenRecord("E"));
+    ASSERT_TRUE(record("D1", true) && record("D2", true) && record("E", true));
     EXPECT_EQ(m_heaps->getTotalHeapsSize(), 0u);
     EXPECT_TRUE(m_heaps->isEmpty());
 
@@ -183,19 +184,14 @@ TEST_F(DuplicatesHeapsTest, CopiesOfTheSameFolderFormNoHeapAndTheirOtherHeapsAre
     EXPECT_EQ(d1->getCountOfHeapsInGroup(), 0u);
     ASSERT_EQ(d1->getAllSubHeapsWithDuplicatesFolder().size(), 1u);
     EXPECT_EQ(d1->getAllSubHeapsWithDuplicatesFolder().front()->getSecondFolderItem(), m_tree.folder("E"));
-    EXPECT_FALSE(DuplicatesHeap::buildHeapWithFolderWithFolder(hiddenRecord("D1"), hiddenRecord("D2")));
-    EXPECT_FALSE(DuplicatesHeap::buildHeapWithFolderWithFolder(hiddenRecord("D2"), hiddenRecord("D1")));
+    EXPECT_FALSE(DuplicatesHeap::buildHeapWithFolderWithFolder(record("D1", true), record("D2", true)));
+    EXPECT_FALSE(DuplicatesHeap::buildHeapWithFolderWithFolder(record("D2", true), record("D1", true)));
 
     // A duplicate folder counts as a whole.
-    const auto d1Record = hiddenRecord("D1");
-    auto statistics = d1Record->calculateStatistics();
-    EXPECT_EQ(statistics.countOfItems, 2u);
-    EXPECT_EQ(statistics.countOfSelectedItems, 0u);
-    EXPECT_EQ(statistics.totalSize, static_cast<std::uint64_t>(m_tree.folder("D1")->logicalSize()));
+    const auto d1Size = static_cast<std::uint64_t>(m_tree.folder("D1")->logicalSize());
+    EXPECT_EQ(figuresOf(record("D1", true)->calculateStatistics()), (Figures{2, 0, 0, d1Size}));
     ASSERT_TRUE(entryOf(m_tree.folder("D1"))->selectItemForced(false));
-    statistics = d1Record->calculateStatistics();
-    EXPECT_EQ(statistics.countOfSelectedItems, 2u);
-    EXPECT_EQ(statistics.countOfSimilarSelectedItems, 0u);
+    EXPECT_EQ(figuresOf(record("D1", true)->calculateStatistics()), (Figures{2, 2, 0, d1Size}));
 }
 
 TEST_F(DuplicatesHeapsTest, AFolderInsideADuplicateFolderIsKeptApartAndComesBackWhenTheFolderIsNoCopyAnyMore) {
@@ -208,14 +204,13 @@ TEST_F(DuplicatesHeapsTest, AFolderInsideADuplicateFolderIsKeptApartAndComesBack
     validate();
 
     EXPECT_TRUE(m_heaps->getAllFoldersData().empty());
-    const auto y = hiddenRecord("Y");
+    const auto y = record("Y", true);
     ASSERT_TRUE(y);  // hidden, not dropped
     const auto yHeaps = m_heaps->getHeapsGroupForFolderData(*y);
     ASSERT_TRUE(yHeaps);
     EXPECT_EQ(yHeaps->getCountOfHeapsInGroup(), 0u);
     EXPECT_EQ(yHeaps->getAllSubHeapsWithDuplicatesFolder().size(), 2u);  // with P1/X and with P2/X
     EXPECT_TRUE(yHeaps->getItemsInMainFolderThatParticipateInHeaps().empty());
-    EXPECT_EQ(m_heaps->getTotalHeapsSize(), 0u);
 
     // P1 and P2 stop being copies: the hidden records are looked at again.
     m_container->getCategoryWithType(kFileCategoryFolders)->removeGroup(folders);
@@ -272,21 +267,14 @@ TEST_F(DuplicatesHeapsTest, StatisticsAndLastCopiesFollowTheSelection) {
     const auto ap = entryOf(m_tree.folder("A")->childWithName("p.txt"));
 
     ASSERT_TRUE(bp->selectItemForced(false));
-    auto statistics = a->calculateStatistics();
-    EXPECT_EQ(statistics.countOfItems, 2u);
-    EXPECT_EQ(statistics.countOfSelectedItems, 0u);
-    EXPECT_EQ(statistics.countOfSimilarSelectedItems, 1u);  // B/p
-    EXPECT_EQ(statistics.totalSize, 15u);
-    statistics = groupA->calculateStatistics();
-    EXPECT_EQ(statistics.countOfSimilarSelectedItems, 1u);
-    EXPECT_EQ(statistics.totalSize, 15u);
-    std::uint64_t items = 0, selected = 0, size = 0;
+    EXPECT_EQ(figuresOf(a->calculateStatistics()), (Figures{2, 0, 1, 15}));  // similar: B/p
+    EXPECT_EQ(figuresOf(groupA->calculateStatistics()), (Figures{2, 0, 1, 15}));
+    EXPECT_EQ(figuresOf(ab->calculateStatisticsForSecondFolder()), (Figures{2, 1, 0, 15}));  // nothing selected in A
+    // The out-value form fills only what it is given.
+    Figures out{9, 9, 9, 9};
     ab->calculateForSecondFolderCountOfItemsCountOfSelectedItemsCountOfSimilarSelectedItemsTotalSize(
-        &items, &selected, nullptr, &size);
-    EXPECT_EQ(items, 2u);
-    EXPECT_EQ(selected, 1u);
-    EXPECT_EQ(size, 15u);
-    EXPECT_EQ(ab->calculateStatisticsForSecondFolder().countOfSimilarSelectedItems, 0u);  // nothing selected in A
+        &out[0], &out[1], nullptr, &out[3]);
+    EXPECT_EQ(out, (Figures{2, 1, 9, 15}));
 
     // A holds the last unselected copy of p; B holds no group's last copies.
     EXPECT_TRUE(ab->isHasLastItemsInMainFolder());
