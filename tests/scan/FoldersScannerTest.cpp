@@ -120,15 +120,7 @@ TEST_F(FoldersScannerTest, IdenticalFoldersBecomeAFolderGroupAndStagesCanBeSwitc
     EXPECT_EQ(filesOnlyStages[2], 0.0);  // the duplicate-folder stage never began
 }
 
-class CountingListener : public FoldersScannerListener {
-public:
-    void onScanCompleteWithResult(std::shared_ptr<DuplicatesContainer> result) override {
-        ++calls;
-        container = std::move(result);
-    }
-    int calls = 0;
-    std::shared_ptr<DuplicatesContainer> container;
-};
+using CountingListener = test::ResultListener;
 
 // Stops the scan as soon as it reaches a state, with or without its result.
 struct StopCase {

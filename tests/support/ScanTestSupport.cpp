@@ -10,19 +10,6 @@
 
 namespace kestrane::test {
 
-namespace {
-
-class ResultListener : public FoldersScannerListener {
-public:
-    void onScanCompleteWithResult(std::shared_ptr<DuplicatesContainer> result) override {
-        ++calls;
-        container = std::move(result);
-    }
-    int calls = 0;
-    std::shared_ptr<DuplicatesContainer> container;
-};
-
-}  // namespace
 
 ScanOutcome scanFolders(const std::vector<std::string>& paths, const ScanOptions& options) {
     auto listener = std::make_shared<ResultListener>();

@@ -1,16 +1,13 @@
 #pragma once
 
+#include "scan/FoldersScanner.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
-
-namespace kestrane {
-class DuplicatesContainer;
-class FoldersScanner;
-}  // namespace kestrane
 
 namespace kestrane::test {
 
@@ -20,6 +17,17 @@ struct ScanOptions {
     bool fullHash = false;
     bool includeHidden = true;
     bool folderStages = true;
+};
+
+// Keeps what a scan hands over at its end, and how many times it did.
+class ResultListener : public FoldersScannerListener {
+public:
+    void onScanCompleteWithResult(std::shared_ptr<DuplicatesContainer> result) override {
+        ++calls;
+        container = std::move(result);
+    }
+    int calls = 0;
+    std::shared_ptr<DuplicatesContainer> container;
 };
 
 struct ScanOutcome {
