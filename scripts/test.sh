@@ -18,6 +18,11 @@ esac
 scripts/setup.sh
 
 flags=(-G Ninja -DKESTRANE_WERROR=ON -DKESTRANE_BUILD_TESTS=ON)
+# Rebuilds of the same sources (other build modes, other checkouts) come from
+# the compiler cache when one is installed; nothing depends on it.
+if command -v ccache >/dev/null 2>&1; then
+  flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 case "$mode" in
   release)  flags+=(-DCMAKE_BUILD_TYPE=Release) ;;
   debug)    flags+=(-DCMAKE_BUILD_TYPE=Debug) ;;
