@@ -475,8 +475,9 @@ only:
   -f, --full-hash       compare whole files; by default large files are
                         compared by three blocks of their content
       --no-full-hash    compare large files by three blocks
-  -H, --hidden          scan hidden files and folders too
-      --no-hidden       leave hidden files and folders out
+  -H, --hidden          compare what lies inside hidden folders too
+      --no-hidden       leave hidden folders and everything inside them out;
+                        hidden files in other folders are still compared
       --no-folder-stages
                         do not look for duplicate and similar folders
   -F, --format FORMAT   human (the default), json or csv

@@ -245,8 +245,8 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
         out << (i ? ", " : "") << printablePath(facts.folders[i]);
     out << "\n";
     out << "Minimal size " << formatSize(facts.minimalSize) << (facts.minimalSizeAutomatic ? " (automatic)" : "")
-        << ", " << (facts.fullHash ? "full" : "partial") << " content keys, hidden files "
-        << (facts.includeHidden ? "included" : "skipped") << (facts.folderStages ? "" : ", folders not compared")
+        << ", " << (facts.fullHash ? "full" : "partial") << " content keys, hidden folders "
+        << (facts.includeHidden ? "included" : "skipped (hidden files elsewhere compared)") << (facts.folderStages ? "" : ", folders not compared")
         << (facts.backupsSkipped ? ", backups skipped" : "") << "\n";
     if (facts.stopped) out << "The scan was stopped: these are the duplicates found until then.\n";
     out << "\n";

@@ -246,14 +246,24 @@ TEST_F(KestraneCommandTest, PreferencesSetWithPrefsChangeTheNextScanAndOptionsOv
     m_tree.writeFile("top/b.txt", test::noise(3000, 21));
     m_tree.writeFile("top/big1.bin", test::noise(2000000, 22));
     m_tree.writeFile("top/big2.bin", test::noise(2000000, 22));
+    m_tree.writeFile("top/.big3.bin", test::noise(2000000, 22));
     auto groupCount = [](const json& report) {
         std::size_t count = 0;
         for (const auto& category : report["categories"]) count += category["groups"].size();
         return count;
     };
 
-    // Defaults: hidden files left out, files of 1 MB and more.
-    EXPECT_EQ(groupCount(jsonScan({m_tree / "top"})), 1u);
+    // Defaults: what lies in hidden folders is left out, but a hidden file in
+    // an ordinary folder is compared, and the report says exactly that.
+    const json defaults = jsonScan({m_tree / "top"});
+    EXPECT_EQ(groupCount(defaults), 1u);
+    EXPECT_EQ(groupsIn(defaults, 5), (std::set<std::set<std::string>>{
+                                         {m_tree / "top/big1.bin", m_tree / "top/big2.bin", m_tree / "top/.big3.bin"}}));
+    const auto human = kestrane({"scan", m_tree / "top"});
+    EXPECT_NE(human.out.find("hidden folders skipped (hidden files elsewhere compared)"), std::string::npos)
+        << human.out;
+    EXPECT_NE(kestrane({"scan", "--help"}).out.find("hidden files in other folders are still compared"),
+              std::string::npos);
     ASSERT_EQ(kestrane({"prefs", "set", "KEY_scanInHiddenFolders", "true"}).exitStatus, 0);
     ASSERT_EQ(kestrane({"prefs", "set", "us:defineMinimalDuplicatesFileSizeAsZero", "true"}).exitStatus, 0);
     ASSERT_EQ(kestrane({"prefs", "set", "us:defineMinimalDuplicatesFileSizeAutomatically", "false"}).exitStatus, 0);
