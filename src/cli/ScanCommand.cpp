@@ -277,6 +277,11 @@ std::optional<ScanCommandOptions> parseScanCommandOptions(const std::vector<std:
         bool ok = true;
         std::string text;
         if (onlyFolders || arg == "-" || !arg.starts_with("-")) {
+            // An empty name would silently become the working folder.
+            if (args[i].empty()) {
+                error = "an empty folder name was given: name the folder (\".\" for the working folder)";
+                return std::nullopt;
+            }
             options.folders.push_back(args[i]);
         } else if (arg == "--") {
             onlyFolders = true;
@@ -498,8 +503,9 @@ While the scan runs, standard error shows its progress. Ctrl-C once stops the
 scan and reports what was found so far; twice quits at once.
 
 Exit status: 0 done (also when nothing was found), 1 the report could not be
-written, 2 bad option or value, 3 a folder does not exist, is not a folder or
-cannot be read, 4 every folder was left out, 130 interrupted twice.
+written, 2 bad option or value (or an empty folder name), 3 a folder does not
+exist, is not a folder or cannot be read, 4 every folder was left out, 130
+interrupted twice.
 
 The JSON and CSV layouts are described in docs/report-format.md and in
 kestrane(1).

@@ -180,6 +180,8 @@ TEST_F(KestraneCommandTest, MistakesGetOneLineNamingThePathAndTheirOwnExitStatus
         {{"scan", "--min-size", "12 parsecs", m_tree.path()}, 2, "bad size \"12 parsecs\""},
         {{"scan", "--format", "xml", m_tree.path()}, 2, "unknown format \"xml\""},
         {{"scan"}, 2, "name at least one folder"},
+        {{"scan", m_tree.path(), ""}, 2, "an empty folder name was given"},
+        {{"scan", "--", ""}, 2, "an empty folder name was given"},
         {{"defragment"}, 2, "unknown command \"defragment\""},
     };
     for (const auto& c : cases) {
