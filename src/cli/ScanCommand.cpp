@@ -114,10 +114,9 @@ public:
         m_err << "\r\033[K" << percent << "  " << flow->descriptionLine() << std::flush;
         m_bLineShown = true;
     }
-    void onScanFinishedWithDuplicates(bool found) override {
+    void onScanFinishedWithDuplicates(bool) override {
         clearLine();
         finished = true;
-        foundDuplicates = found;
         platform::MainQueue::shared().stop();
     }
     void clearLine() {
@@ -127,7 +126,6 @@ public:
 
     std::shared_ptr<FoldersScanner> scanner;
     bool finished = false;
-    bool foundDuplicates = false;
 
 private:
     bool m_bShowProgress;
@@ -442,7 +440,7 @@ int runScanCommand(const std::vector<std::string>& args) {
                       facts.totalSeconds, facts.cpuSeconds, static_cast<double>(facts.peakMemoryBytes) / 1048576.0);
         std::cerr << line;
     }
-    if (!presenter->foundDuplicates && options.report.format != ReportFormat::human)
+    if (foundTotals(*container).groups == 0 && options.report.format != ReportFormat::human)
         std::cerr << "kestrane: no duplicates were found\n";
 
     if (options.outputPath) {

@@ -117,6 +117,7 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
                         {"actualDuplicates", facts.actualDuplicates},
                         {"checkedFolders", facts.checkedFolders}};
     head["foundSize"] = container.getAllFilesSize();
+    head["removableSize"] = foundTotals(container).removableSize;
     out << "{\n";
     for (auto it = head.begin(); it != head.end(); ++it)
         out << "  " << jsonText(it.key()) << ": " << jsonText(it.value()) << ",\n";
@@ -292,14 +293,32 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
     const std::size_t count = facts.folders.size();
     out << "\n" << count << " " << (count == 1 ? "folder was" : "folders were") << " scanned on "
         << shortDate(facts.finishDate) << ".\n";
-    const auto found = static_cast<std::uint64_t>(std::max<std::int64_t>(0, container.getAllFilesSize()));
-    if (found == 0)
+    const FoundTotals totals = foundTotals(container);
+    if (totals.groups == 0) {
         out << "No duplicates were found.\n";
-    else
-        out << formatSize(found) << " of duplicates were found.\n";
+        return;
+    }
+    // A group of empty files is found although it weighs nothing: the count
+    // of groups keeps the line true.
+    out << formatSize(totals.size) << " of duplicates were found. Removing all but one copy of "
+        << (totals.groups == 1 ? std::string("the group") : "each of the " + std::to_string(totals.groups) + " groups")
+        << " would free " << formatSize(totals.removableSize) << ".\n";
 }
 
 }  // namespace
+
+FoundTotals foundTotals(const DuplicatesContainer& container) {
+    FoundTotals totals;
+    for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
+        const auto category = container.getCategoryWithType(type);
+        if (!category) continue;
+        auto bytes = [](std::int64_t size) { return static_cast<std::uint64_t>(std::max<std::int64_t>(0, size)); };
+        totals.groups += category->getGroupsCount();
+        totals.size += bytes(category->getTotalSize());
+        totals.removableSize += bytes(category->getSizeThatCanBeRemoved());
+    }
+    return totals;
+}
 
 void writeScanReport(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts,
                      const ReportOptions& options) {

@@ -48,6 +48,15 @@ struct ReportOptions {
     bool allGroups = false;  // human: every group, not only the biggest
 };
 
+// What the groups of the categories 0 to 6 add up to. Copies inside duplicate
+// folders are counted once, with their folder.
+struct FoundTotals {
+    std::uint64_t groups = 0;
+    std::uint64_t size = 0;           // every copy
+    std::uint64_t removableSize = 0;  // all copies but one of each group
+};
+FoundTotals foundTotals(const DuplicatesContainer& container);
+
 // Writes the report of a finished scan (layouts in docs/report-format.md).
 void writeScanReport(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts,
                      const ReportOptions& options);

@@ -207,6 +207,37 @@ TEST_F(KestraneCommandTest, MistakesGetOneLineNamingThePathAndTheirOwnExitStatus
     }
 }
 
+TEST_F(KestraneCommandTest, TheHumanSummaryCountsEveryGroupAndSaysWhatRemovalWouldFree) {
+    // Two identical folders, three copies of one file, and two empty files.
+    for (const char* side : {"a", "b"})
+        m_tree.writeFile(std::string("tree/") + side + "/x.bin", test::noise(30000, 41));
+    for (const char* copy : {"tree/c/p.txt", "tree/c/q.txt", "tree/d/r.txt"})
+        m_tree.writeFile(copy, test::noise(5000, 42));
+    m_tree.writeFile("tree/empties/e1/empty.txt", "");
+    m_tree.writeFile("tree/empties/e2/empty.txt", "");
+    m_tree.writeFile("tree/empties/e1/own", "one");
+    m_tree.writeFile("tree/empties/e2/own", "two");
+
+    const auto all = kestrane({"scan", "-m", "all", m_tree / "tree"});
+    ASSERT_EQ(all.exitStatus, 0) << all.err;
+    EXPECT_NE(all.out.find("\n75 KB of duplicates were found. Removing all but one copy of each of the 3 groups "
+                           "would free 40 KB.\n"),
+              std::string::npos)
+        << all.out;
+    EXPECT_EQ(jsonScan({"-m", "all", m_tree / "tree"})["removableSize"], 40000);
+
+    // Groups of empty files weigh nothing but are still duplicates.
+    const auto empties = kestrane({"scan", "-m", "all", m_tree / "tree/empties"});
+    EXPECT_NE(empties.out.find("empties/e2/empty.txt"), std::string::npos) << empties.out;
+    EXPECT_EQ(empties.out.find("No duplicates"), std::string::npos) << empties.out;
+    EXPECT_NE(empties.out.find("0 bytes of duplicates were found. Removing all but one copy of the group would "
+                               "free 0 bytes."),
+              std::string::npos)
+        << empties.out;
+    const auto emptiesJson = kestrane({"scan", "-m", "all", "-F", "json", m_tree / "tree/empties"});
+    EXPECT_EQ(emptiesJson.err.find("no duplicates"), std::string::npos) << emptiesJson.err;
+}
+
 TEST_F(KestraneCommandTest, AnUnreadableFolderIsNamedAndNothingIsScanned) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the binary as another user";
     const std::string locked = m_tree.makeDir("locked");
