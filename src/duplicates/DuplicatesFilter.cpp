@@ -151,6 +151,9 @@ void DuplicatesFilter::onFinishSeparateItemsByHash(FileSeparator& separator, Fil
         if (self->m_pFileSeparator.get() != reporting) return;
         self->m_pFileSeparator.reset();
         self->saveHashHeapsInContainer(*holder);
+        // A stopped separation may have left files out: the set counts as compared only without a stop.
+        if (!self->isFilterCanceled)
+            self->m_nFinishedCandidates = static_cast<std::size_t>(self->m_nCurrentFilterIndexInKeys) + 1;
         self->filterNextPossibleDuplicates();
     });
 }
@@ -215,6 +218,12 @@ void DuplicatesFilter::notifyListenerAboutFilteredFilesCountEachHasSizeWithType(
 }
 
 void DuplicatesFilter::finishFilterDuplicates() {
+    // The sets go largest first (automatic mode): files below the first set
+    // not compared to its end may have been left out.
+    const std::uint64_t belowUnfinished =
+        m_nFinishedCandidates < m_arrCandidates.size() ? m_arrCandidates[m_nFinishedCandidates].size + 1 : 0;
+    const bool anyGroup = m_nCurrentMinimalDuplicatesFileSize != UINT64_MAX;
+    m_nReachedMinimalFileSize = anyGroup ? std::max(m_nCurrentMinimalDuplicatesFileSize, belowUnfinished) : belowUnfinished;
     auto listener = m_pListener.lock();
     if (!listener) return;
     m_pListener.reset();
@@ -233,7 +242,7 @@ void DuplicatesFilter::stopFilterDuplicates() {
 
 std::uint64_t DuplicatesFilter::getCurrentMinimalFileSize() const {
     if (!m_bAutoDefineMinimalFileSize) return m_nMinimalDuplicatesFileSize;
-    return isFilterCanceled ? m_nCurrentMinimalDuplicatesFileSize : 0;
+    return isFilterCanceled ? m_nReachedMinimalFileSize.load() : 0;
 }
 
 }  // namespace kestrane

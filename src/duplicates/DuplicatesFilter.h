@@ -84,6 +84,12 @@ public:
     // Any thread: filtering ends with the groups found so far.
     void stopFilterDuplicates();
 
+    // The smallest size the search covers: the fixed minimal size; in
+    // automatic mode 0 when the search ran to its end, and after a stop,
+    // once it has finished, the size reached: the smallest group found, but
+    // never below a set that was not compared to its end (one byte above
+    // that set's size, so a search stopped before it finished any set names
+    // a size above every candidate).
     std::uint64_t getCurrentMinimalFileSize() const;
     std::uint64_t minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize() const {
         return m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize;
@@ -137,6 +143,10 @@ private:
     bool m_bAutoDefineMinimalFileSize = false;
     std::uint64_t m_nMinimalDuplicatesFileSize = 0;
     std::uint64_t m_nCurrentMinimalDuplicatesFileSize = UINT64_MAX;
+    // The leading candidate sets whose separation ended without a stop.
+    std::size_t m_nFinishedCandidates = 0;
+    // Set when the search finishes (see getCurrentMinimalFileSize).
+    std::atomic<std::uint64_t> m_nReachedMinimalFileSize{0};
     std::uint64_t m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize = 0;
     std::atomic<bool> isFilterCanceled{false};
     std::shared_ptr<FileSeparator> m_pFileSeparator;

@@ -245,11 +245,11 @@ void FoldersScanner::onFinishFilterWithResultContainer(std::shared_ptr<Duplicate
 }
 
 void FoldersScanner::startFilterDuplicatesFoldersInContainer(std::shared_ptr<DuplicatesContainer> container) {
-    // An automatic search that ran to its end looks at folders of every size
-    // (automatic mode of the folder stage); one that stopped early keeps the
-    // size it reached.
-    std::int64_t folderMinimalSize = static_cast<std::int64_t>(m_pDuplicatesFilter->getCurrentMinimalFileSize());
-    if (isMinimalDuplicatesSizeWasDefinedAutomatically() && folderMinimalSize == 0) folderMinimalSize = -1;
+    // The folder stage compares folders from the size the file search
+    // reached: every size after an automatic search that ran to its end
+    // (without the time limit of the folder stage's own automatic mode), the
+    // size reached when the time limit stopped it.
+    const auto folderMinimalSize = static_cast<std::int64_t>(m_pDuplicatesFilter->getCurrentMinimalFileSize());
     m_pDuplicatesFolderFilter = DuplicatesFolderFilter::create(std::move(container), folderMinimalSize);
     m_pDuplicatesFolderFilter->setListener(weak_from_this());
     setState(kSearchingDuplicateFolders);

@@ -240,6 +240,24 @@ TEST_F(DuplicatesFilterTest, StopEndsWithTheGroupsFoundSoFar) {
     EXPECT_LT(groups, 60u);
 }
 
+TEST_F(DuplicatesFilterTest, AnAutomaticSearchStoppedBeforeItComparedAnySetNamesASizeAboveEveryCandidate) {
+    for (std::size_t size : {3000, 2000}) {
+        file(*m_root, "x" + std::to_string(size) + ".jpg", std::string(size, 'x'));
+        file(*m_root, "y" + std::to_string(size) + ".jpg", std::string(size, 'x'));
+    }
+    auto filter = makeFilter(-1);
+    offerTree(*filter);
+    auto gate = std::make_unique<test::QueueGate>(FileSeparator::workingQueue());
+    filter->filterDuplicates();
+    ASSERT_TRUE(gate->waitUntilSomethingWaits());  // the largest set has not been compared
+    filter->stopFilterDuplicates();
+    m_queue->drain();
+    gate.reset();
+    test::runMainQueueUntil([&] { return m_listener->finishes > 0; });
+    EXPECT_TRUE(m_listener->container->getAllFilesGroups().empty());
+    EXPECT_EQ(filter->getCurrentMinimalFileSize(), 3001u);
+}
+
 TEST_F(DuplicatesFilterTest, AStoppedFilterDroppedByItsOwnersKeepsItsTreeUntilItsWorkEnds) {
     for (int i = 0; i < 20; ++i) {
         const std::string content(700 + i, 'c');

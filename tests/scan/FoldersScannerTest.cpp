@@ -246,6 +246,28 @@ TEST_F(FoldersScannerTest, ASecondStartIsIgnored) {
     EXPECT_EQ(listener->calls, 1);
 }
 
+TEST_F(FoldersScannerTest, AnAutomaticSearchThatRanToItsEndComparesFoldersOfEverySizeBucketByBucket) {
+    for (const char* top : {"one", "two"}) {
+        m_tree.writeFile(std::string(top) + "/album/a.jpg", std::string(3000, 'a'));
+        m_tree.writeFile(std::string(top) + "/album/b.jpg", std::string(5000, 'b'));
+    }
+    auto listener = std::make_shared<CountingListener>();
+    auto scanner = FoldersScanner::create({m_tree.path()}, listener);
+    scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(false);
+    // Right when the similar-folder stage begins, the folder stage's last
+    // report is the one shown: a stage that went through every bucket is
+    // complete (a time-limited one would show the share of its time limit).
+    ASSERT_TRUE(test::runMainQueueUntil(
+        [&] { return scanner->getCurrentState() >= FoldersScanner::kSearchingSimilarFolders; }));
+    ASSERT_EQ(scanner->getCurrentState(), FoldersScanner::kSearchingSimilarFolders);
+    EXPECT_EQ(scanner->getDuplicatesFoldersFilterProgress(), 1.0f);
+    test::runMainQueueUntil([&] { return listener->calls > 0; });
+    ASSERT_NE(listener->container, nullptr);
+    EXPECT_EQ(test::groupsOfCategory(*listener->container, 6),
+              (test::PathGroups{{m_tree / "one", m_tree / "two"}}));
+    EXPECT_EQ(scanner->finalMinimalDuplicatesSize(), 0u);
+}
+
 TEST_F(FoldersScannerTest, AutomaticSizeStopsAtTheFirstGroupBelowOneMegabyteAfterTheTimeLimit) {
     // Largest first: 1,000,000 bytes (does not stop the search), 999,999 (stops it), then many smaller sets.
     std::vector<std::size_t> sizes{1000000, 999999};
