@@ -73,6 +73,10 @@ void FolderScanWorker2::scanFolder(FolderScanTask& task, const SubtaskCreator& s
         if (isCanceled()) break;
         _filesCollector->updateForced(false);
     }
+    // Entries that could not be examined (a folder that may be listed but not
+    // searched, or a read that failed part way) leave the folder's content
+    // unknown: it must never pass for a copy of a folder that holds more.
+    if (_reader.lastError()) task.item->markThatHasExcludeContent();
     _reader.close();
 }
 

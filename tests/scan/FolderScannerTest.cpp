@@ -338,5 +338,24 @@ TEST(FolderScannerTest, UnreadableFolderIsMarkedUpToTheRootAndTheRestIsRead) {
     });
 }
 
+TEST(FolderScannerTest, FolderListedButNotSearchableIsMarkedAsHavingUnknownContent) {
+    TempDir tree;
+    tree.writeFile("listed/unique.txt", "only here");
+    tree.writeFile("plain/a.txt", "a");
+    for (const auto& dir : {tree.path(), tree / "plain"}) ::chmod(dir.c_str(), 0755);
+    ::chmod((tree / "plain/a.txt").c_str(), 0644);
+    ::chmod((tree / "listed").c_str(), 0444);  // names can be read, entries cannot be examined
+
+    expectAsUnprivilegedUser([&] {
+        auto result = scan(tree.path());
+        if (!result.root() || result.listener->completions != 1) return false;
+        auto* listed = folderNamed(*result.root(), "listed");
+        auto* plain = folderNamed(*result.root(), "plain");
+        return listed && plain && listed->hasExcludeContent() && result.root()->hasExcludeContent() &&
+               !plain->hasExcludeContent() && plain->childWithName("a.txt") != nullptr;
+    });
+    ::chmod((tree / "listed").c_str(), 0755);
+}
+
 }  // namespace
 }  // namespace kestrane
