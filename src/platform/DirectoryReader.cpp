@@ -68,8 +68,8 @@ void closeKeepingErrno(int fd) {
 // Opens the directory at `path` (length `length`, NUL-terminated) relative to
 // baseFd. A path that does not fit in PATH_MAX is cut at slashes into pieces
 // that do; each piece is opened relative to the directory the one before it led to.
-int openDirectoryRelative(int baseFd, const char* path, std::size_t length) {
-    if (length < PATH_MAX) return ::openat(baseFd, path, kDirectoryOpenFlags);
+int openDirectoryRelative(int baseFd, const char* path, std::size_t length, int finalFlags = kDirectoryOpenFlags) {
+    if (length < PATH_MAX) return ::openat(baseFd, path, finalFlags);
 
     int current = baseFd;
     bool ownsCurrent = false;
@@ -99,7 +99,7 @@ int openDirectoryRelative(int baseFd, const char* path, std::size_t length) {
         while (position < length && path[position] == '/') ++position;
     }
     const char* rest = position < length ? path + position : ".";
-    const int fd = ::openat(current, rest, kDirectoryOpenFlags);
+    const int fd = ::openat(current, rest, finalFlags);
     if (ownsCurrent) closeKeepingErrno(current);
     return fd;
 }
@@ -112,6 +112,30 @@ int openDirectoryAtPath(const std::string& path) {
         return -1;
     }
     return openDirectoryRelative(AT_FDCWD, path.c_str(), path.size());
+}
+
+PathAnchor::PathAnchor(const std::string& path) : m_directory(AT_FDCWD), m_name(path.c_str()) {
+    if (path.size() < PATH_MAX) return;
+    std::size_t slash = path.size();
+    while (slash > 0 && path[slash - 1] == '/') --slash;  // "a/b/" names b
+    const std::size_t end = slash;
+    while (slash > 0 && path[slash - 1] != '/') --slash;
+    if (slash == 0) {  // one component longer than any name can be
+        m_directory = -1;
+        errno = ENAMETOOLONG;
+        return;
+    }
+    m_leaf.assign(path, slash, end - slash);
+    m_name = m_leaf.c_str();
+    std::size_t parentLength = slash;
+    while (parentLength > 1 && path[parentLength - 1] == '/') --parentLength;
+    const std::string parent = path.substr(0, parentLength);
+    m_directory = openDirectoryRelative(AT_FDCWD, parent.c_str(), parent.size(), kIntermediateOpenFlags);
+    m_ownsDirectory = m_directory >= 0;
+}
+
+PathAnchor::~PathAnchor() {
+    if (m_ownsDirectory) ::close(m_directory);
 }
 
 DirectoryReader::DirectoryReader(MountDetection mountDetection)
@@ -272,6 +296,7 @@ bool DirectoryReader::examine(const char* name, unsigned char directoryType, Dir
 
     const unsigned returned = attributes.stx_mask;
     entry.type = (returned & STATX_TYPE) ? typeFromMode(attributes.stx_mode) : typeFromDirentType(directoryType);
+    entry.device = makedev(attributes.stx_dev_major, attributes.stx_dev_minor);
     if (returned & STATX_INO) entry.inode = attributes.stx_ino;
     if (returned & STATX_NLINK) entry.linkCount = attributes.stx_nlink;
     if (returned & STATX_MTIME) {
@@ -279,34 +304,28 @@ bool DirectoryReader::examine(const char* name, unsigned char directoryType, Dir
         entry.modificationNanoseconds = attributes.stx_mtime.tv_nsec;
     }
 
-    switch (entry.type) {
-        case DirectoryEntryType::symlink:
-            break;
-        case DirectoryEntryType::directory: {
-            // The link count is the one figure about a directory's size that
-            // every local Linux file system keeps cheaply: its sub-folders. The
-            // directory's st_size means something different on each file system
-            // (blocks on ext4, which never shrink; name bytes on btrfs; 20 per
-            // entry on tmpfs), so it is not used.
-            if (entry.linkCount > 2) entry.minimumEntryCount = entry.linkCount - 2;
-            if (m_mountDetection == MountDetection::automatic &&
-                (attributes.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)) {
-                entry.isMountPoint = (attributes.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
-            } else if (parentIdentity()) {
-                // Mount ids tell apart every mount, bind mounts of the same file
-                // system included, and not a btrfs subvolume (its own device
-                // number, but no mount). Without them, the device decides.
-                if (m_parentHasMountId && (returned & STATX_MNT_ID))
-                    entry.isMountPoint = attributes.stx_mnt_id != m_parentMountId;
-                else
-                    entry.isMountPoint = makedev(attributes.stx_dev_major, attributes.stx_dev_minor) != m_parentDevice;
-            }
-            break;
-        }
-        default:
-            if (returned & STATX_SIZE) entry.logicalSize = attributes.stx_size;
-            if (returned & STATX_BLOCKS) entry.allocatedSize = attributes.stx_blocks * 512;
-            break;
+    if (entry.type == DirectoryEntryType::symlink) return true;
+    if (m_mountDetection == MountDetection::automatic && (attributes.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)) {
+        entry.isMountPoint = (attributes.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    } else if (parentIdentity()) {
+        // Mount ids tell apart every mount, bind mounts of the same file
+        // system included, and not a btrfs subvolume (its own device
+        // number, but no mount). Without them, the device decides.
+        if (m_parentHasMountId && (returned & STATX_MNT_ID))
+            entry.isMountPoint = attributes.stx_mnt_id != m_parentMountId;
+        else
+            entry.isMountPoint = entry.device != m_parentDevice;
+    }
+    if (entry.type == DirectoryEntryType::directory) {
+        // The link count is the one figure about a directory's size that
+        // every local Linux file system keeps cheaply: its sub-folders. The
+        // directory's st_size means something different on each file system
+        // (blocks on ext4, which never shrink; name bytes on btrfs; 20 per
+        // entry on tmpfs), so it is not used.
+        if (entry.linkCount > 2) entry.minimumEntryCount = entry.linkCount - 2;
+    } else {
+        if (returned & STATX_SIZE) entry.logicalSize = attributes.stx_size;
+        if (returned & STATX_BLOCKS) entry.allocatedSize = attributes.stx_blocks * 512;
     }
     return true;
 }

@@ -31,6 +31,9 @@ struct DirectoryEntry {
     // Points into the reader's buffer: valid until its next readBatch(), open or
     // close. name.data() is NUL-terminated, so it can be handed to openat as is.
     std::string_view name;
+    // The file system's device number and the inode on it: together, which
+    // file this is (two names with the same pair are one file, hard links).
+    std::uint64_t device = 0;
     std::uint64_t inode = 0;
     // Non-directories: the data length in bytes (0 for symbolic links).
     std::uint64_t logicalSize = 0;
@@ -50,7 +53,8 @@ struct DirectoryEntry {
     // itself, which DirectoryReader::entriesRead() does exactly.
     std::uint32_t minimumEntryCount = 0;
     DirectoryEntryType type = DirectoryEntryType::unknown;
-    // Directories: the root of another mount (a file system mounted here).
+    // The root of another mount: a file system mounted on this directory, or
+    // a file bind-mounted over this name. Never set for symbolic links.
     bool isMountPoint = false;
 };
 
@@ -162,5 +166,34 @@ private:
 // a directory and is not followed when it is a symbolic link. Returns a
 // close-on-exec descriptor, or -1 with errno set, as open(2) does.
 int openDirectoryAtPath(const std::string& path);
+
+// A path of any length as a directory to work relative to and a name inside
+// it, for the *at() calls: a path shorter than PATH_MAX stays whole, relative
+// to AT_FDCWD; a longer one has its parent opened piece by piece (O_PATH:
+// passing through needs search permission only) and keeps its last component.
+//
+//     PathAnchor anchor(path);
+//     if (!anchor) ... errno says why ...
+//     int fd = ::openat(anchor.directory(), anchor.name(), O_RDONLY | O_NOFOLLOW);
+class PathAnchor {
+public:
+    explicit PathAnchor(const std::string& path);
+    ~PathAnchor();
+    PathAnchor(const PathAnchor&) = delete;
+    PathAnchor& operator=(const PathAnchor&) = delete;
+
+    // False when the parent of a long path could not be opened (errno was set then).
+    explicit operator bool() const { return m_directory != -1; }
+    // AT_FDCWD, or the open parent of a long path.
+    int directory() const { return m_directory; }
+    // The whole path, or the last component of a long one. NUL-terminated.
+    const char* name() const { return m_name; }
+
+private:
+    int m_directory;
+    bool m_ownsDirectory = false;
+    std::string m_leaf;
+    const char* m_name;
+};
 
 }  // namespace kestrane::platform
