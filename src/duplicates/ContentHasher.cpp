@@ -1,5 +1,6 @@
 #include "duplicates/ContentHasher.h"
 
+#include "platform/DirectoryReader.h"
 #include "platform/NoDestructor.h"
 
 #include <openssl/crypto.h>
@@ -29,25 +30,46 @@ namespace {
 class RegularFile {
 public:
     RegularFile(const std::string& path, ContentHasher::FileKind kind) {
+        const platform::PathAnchor anchor(path);
+        if (!anchor) {
+            fail(ContentHasher::Failure::cannotOpen, errno);
+            return;
+        }
         struct stat before {};
         const bool checkFirst = kind != ContentHasher::FileKind::regular;
-        if (checkFirst && (::lstat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode))) return;
+        if (checkFirst) {
+            if (::fstatat(anchor.directory(), anchor.name(), &before, AT_SYMLINK_NOFOLLOW) != 0) {
+                fail(ContentHasher::Failure::cannotOpen, errno);
+                return;
+            }
+            if (!S_ISREG(before.st_mode)) {
+                fail(ContentHasher::Failure::notRegularFile, 0);
+                return;
+            }
+        }
         int fd = -1;
         do {
-            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+            fd = ::openat(anchor.directory(), anchor.name(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
         } while (fd < 0 && errno == EINTR);
-        if (fd < 0) return;
-        struct stat after {};
-        if (::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) ||
-            (checkFirst && (after.st_dev != before.st_dev || after.st_ino != before.st_ino))) {
+        if (fd < 0) {
+            // O_NOFOLLOW on a link gives ELOOP: something else than a file is there now.
+            if (errno == ELOOP)
+                fail(ContentHasher::Failure::notRegularFile, 0);
+            else
+                fail(ContentHasher::Failure::cannotOpen, errno);
+            return;
+        }
+        if (::fstat(fd, &m_opened) != 0 || !S_ISREG(m_opened.st_mode) ||
+            (checkFirst && (m_opened.st_dev != before.st_dev || m_opened.st_ino != before.st_ino))) {
             ::close(fd);
+            fail(ContentHasher::Failure::notRegularFile, 0);
             return;
         }
         // Back to blocking reads: O_NONBLOCK only guarded the open, and a few
         // network and FUSE file systems honour it on regular files.
         ::fcntl(fd, F_SETFL, 0);
         m_fd = fd;
-        m_size = static_cast<std::uint64_t>(std::max<off_t>(after.st_size, 0));
+        m_size = static_cast<std::uint64_t>(std::max<off_t>(m_opened.st_size, 0));
     }
     ~RegularFile() {
         if (m_fd >= 0) ::close(m_fd);
@@ -59,10 +81,28 @@ public:
     int fd() const { return m_fd; }
     // The size when it was opened.
     std::uint64_t size() const { return m_size; }
+    ContentHasher::Failure failure() const { return m_failure; }
+    int error() const { return m_error; }
+
+    // Whether the size and the modification time are still those of the open.
+    bool unchangedSinceOpen() const {
+        struct stat now {};
+        if (::fstat(m_fd, &now) != 0) return false;
+        return now.st_size == m_opened.st_size && now.st_mtim.tv_sec == m_opened.st_mtim.tv_sec &&
+               now.st_mtim.tv_nsec == m_opened.st_mtim.tv_nsec;
+    }
 
 private:
+    void fail(ContentHasher::Failure failure, int error) {
+        m_failure = failure;
+        m_error = error;
+    }
+
     int m_fd = -1;
     std::uint64_t m_size = 0;
+    struct stat m_opened {};
+    ContentHasher::Failure m_failure = ContentHasher::Failure::none;
+    int m_error = 0;
 };
 
 // The MD5 implementation, fetched from the default provider once: fetching it
@@ -123,9 +163,9 @@ private:
     bool m_valid = false;
 };
 
-// Reads the file from its current position to the end into the digest.
-// False when a read fails.
-bool digestToEnd(int fd, Md5& md5) {
+// Reads the file from its current position to the end into the digest and
+// counts the bytes. False when a read fails (errno tells why).
+bool digestToEnd(int fd, Md5& md5, std::uint64_t& bytesRead) {
     unsigned char buffer[ContentHasher::kReadChunkLength];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -135,13 +175,20 @@ bool digestToEnd(int fd, Md5& md5) {
         }
         if (n == 0) return true;
         md5.update(buffer, static_cast<std::size_t>(n));
+        bytesRead += static_cast<std::uint64_t>(n);
     }
 }
 
 // Files up to this size fit in the kernel's default read-ahead window (128 KiB).
 constexpr std::uint64_t kSequentialAdviceMinSize = 128 * 1024;
 
-std::optional<std::string> digestWholeFile(RegularFile& file);
+struct WholeDigest {
+    std::optional<std::string> key;
+    std::uint64_t bytesRead = 0;
+    int error = 0;  // why a read failed
+};
+WholeDigest digestWholeFile(RegularFile& file);
+std::optional<std::string> digestBlocks(RegularFile& file, std::uint64_t size, std::uint64_t blockLength);
 
 struct Block {
     std::uint64_t offset = 0;
@@ -199,43 +246,91 @@ std::string asciiLowercase(std::string_view text) {
 std::optional<std::string> ContentHasher::hashforFile(const std::string& path, FileKind kind) {
     RegularFile file(path, kind);
     if (!file.isOpen()) return std::nullopt;
-    return digestWholeFile(file);
+    return digestWholeFile(file).key;
+}
+
+bool ContentHasher::usesPartialKey(std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold) {
+    // blockLength > size / 3 is 3 * blockLength > size without the overflow.
+    return blockLength != 0 && size != 0 && size >= threshold && blockLength <= size / 3;
+}
+
+ContentHasher::KeyResult ContentHasher::keyForListedFile(const std::string& path, std::uint64_t listedSize,
+                                                         std::uint64_t blockLength, std::uint64_t threshold,
+                                                         FileKind kind) {
+    KeyResult result;
+    RegularFile file(path, kind);
+    if (!file.isOpen()) {
+        result.failure = file.failure();
+        result.error = file.error();
+        return result;
+    }
+    if (file.size() != listedSize) {
+        result.failure = Failure::changed;
+        return result;
+    }
+    std::optional<std::string> key;
+    if (usesPartialKey(listedSize, blockLength, threshold)) {
+        key = digestBlocks(file, listedSize, blockLength);
+        result.partial = true;
+    } else {
+        WholeDigest whole = digestWholeFile(file);
+        if (!whole.key) {
+            result.failure = Failure::readFailed;
+            result.error = whole.error;
+            return result;
+        }
+        if (whole.bytesRead != listedSize) {
+            result.failure = Failure::changed;
+            return result;
+        }
+        key = std::move(whole.key);
+    }
+    if (!key) {
+        result.failure = Failure::readFailed;
+        return result;
+    }
+    if (!file.unchangedSinceOpen()) {
+        result.failure = Failure::changed;
+        result.partial = false;
+        return result;
+    }
+    result.key = std::move(key);
+    return result;
 }
 
 namespace {
 
-std::optional<std::string> digestWholeFile(RegularFile& file) {
+WholeDigest digestWholeFile(RegularFile& file) {
+    WholeDigest digest;
     Md5 md5;
-    if (!md5.valid()) return std::nullopt;
+    if (!md5.valid()) return digest;
     // Read-ahead only pays where the file is longer than the kernel's window.
     if (file.size() > kSequentialAdviceMinSize) ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (!digestToEnd(file.fd(), md5)) return std::nullopt;
-    return md5.finalHex();
+    if (!digestToEnd(file.fd(), md5, digest.bytesRead)) {
+        digest.error = errno;
+        return digest;
+    }
+    digest.key = md5.finalHex();
+    return digest;
 }
 
-}  // namespace
-
-std::optional<std::string> ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
-    const std::string& path, std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold, FileKind kind) {
-    // blockLength > size / 3 is 3 * blockLength > size without the overflow.
-    if (blockLength == 0 || size == 0 || size < threshold || blockLength > size / 3) return hashforFile(path, kind);
-
-    const std::size_t chunkLength = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunkLength, blockLength));
+// The partial key of an open file of this size: the start, end and middle blocks.
+std::optional<std::string> digestBlocks(RegularFile& file, std::uint64_t size, std::uint64_t blockLength) {
+    const std::size_t chunkLength =
+        static_cast<std::size_t>(std::min<std::uint64_t>(ContentHasher::kReadChunkLength, blockLength));
     const std::uint64_t rest = size - blockLength;
     const Block start{0, blockLength};
     Block middle;
     Block end;
-    if (size < kAlignedBlocksMinSize) {
+    if (size < ContentHasher::kAlignedBlocksMinSize) {
         middle = {rest / 2, blockLength};
         end = {rest, blockLength};
     } else {
-        middle = {rest / 2 / kBlockAlignment * kBlockAlignment, blockLength};
-        const std::uint64_t endOffset = rest / kBlockAlignment * kBlockAlignment;
+        constexpr std::uint64_t alignment = ContentHasher::kBlockAlignment;
+        middle = {rest / 2 / alignment * alignment, blockLength};
+        const std::uint64_t endOffset = rest / alignment * alignment;
         end = {endOffset, size - endOffset};
     }
-
-    RegularFile file(path, kind);
-    if (!file.isOpen()) return std::nullopt;
     Md5 md5;
     if (!md5.valid()) return std::nullopt;
     // Three blocks far apart: read-ahead past them would be wasted. Files
@@ -246,6 +341,16 @@ std::optional<std::string> ContentHasher::hashforFilePartlyWithSizeHashPartBlock
     digestBlock(file.fd(), end, chunkLength, md5);
     digestBlock(file.fd(), middle, chunkLength, md5);
     return md5.finalHex();
+}
+
+}  // namespace
+
+std::optional<std::string> ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
+    const std::string& path, std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold, FileKind kind) {
+    if (!usesPartialKey(size, blockLength, threshold)) return hashforFile(path, kind);
+    RegularFile file(path, kind);
+    if (!file.isOpen()) return std::nullopt;
+    return digestBlocks(file, size, blockLength);
 }
 
 std::string ContentHasher::nameKey(std::string_view name) {

@@ -21,8 +21,10 @@ namespace kestrane {
 // The routines only ever read regular files: a path that names a FIFO, a
 // socket, a device, a folder or a symbolic link gives no key and is never read
 // (it is opened non-blocking, checked with fstat and closed at once; the
-// final component is not followed). A file that changes while it is read
-// gives a key over what was read, or none; nothing here throws.
+// final component is not followed). Paths of any length are opened (relative
+// to their parent folder when they are longer than PATH_MAX). A file that
+// changes while it is read gives a key over what was read, or none, except
+// through keyForListedFile, which refuses it; nothing here throws.
 //
 // Every routine is safe to call from any thread at the same time. Reading
 // uses one stack buffer of kReadChunkLength bytes per call.
@@ -43,6 +45,32 @@ public:
     // a regular file once open); `unknown`: it is looked at first, so that
     // nothing but a regular file is ever opened.
     enum class FileKind { unknown, regular };
+
+    // Why keyForListedFile gave no key.
+    enum class Failure : std::uint8_t {
+        none,
+        cannotOpen,      // see error
+        notRegularFile,  // something else than a regular file is there now
+        readFailed,      // see error
+        changed,         // its size is not the listed one, or it changed while it was read
+    };
+    struct KeyResult {
+        std::optional<std::string> key;
+        bool partial = false;  // the key covers three blocks, not every byte
+        Failure failure = Failure::none;
+        int error = 0;  // the errno of cannotOpen and readFailed
+    };
+
+    // The key of a file that a scan listed with listedSize bytes: the partial
+    // key when usesPartialKey(listedSize, blockLength, threshold), else the
+    // full key. No key when the file does not have the listed size once open,
+    // or when its size or modification time differ after it was read: a key
+    // over other data than the scan saw would group the file on stale facts.
+    static KeyResult keyForListedFile(const std::string& path, std::uint64_t listedSize, std::uint64_t blockLength,
+                                      std::uint64_t threshold, FileKind kind = FileKind::regular);
+    // Whether a file of this size gets a partial key: size >= threshold and
+    // size >= 3 * blockLength, with a block length and a size other than 0.
+    static bool usesPartialKey(std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold);
 
     // The full key of the file, or none when it can't be opened or a read fails.
     static std::optional<std::string> hashforFile(const std::string& path, FileKind kind = FileKind::unknown);

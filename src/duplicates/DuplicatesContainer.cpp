@@ -334,4 +334,16 @@ void DuplicatesContainer::onGroupDidRemovedFromCategory(const std::shared_ptr<Du
     m_arrAllFilesGroups.erase(group->getGroupID());
 }
 
+void DuplicatesContainer::addOtherNames(const FileSystemItem* item, std::vector<FileSystemItem*> names) {
+    if (names.empty()) return;
+    m_nOtherNamesCount += names.size();
+    auto& list = m_otherNames[item];
+    list.insert(list.end(), names.begin(), names.end());
+}
+
+const std::vector<FileSystemItem*>* DuplicatesContainer::getOtherNames(const FileSystemItem* item) const {
+    const auto it = m_otherNames.find(item);
+    return it == m_otherNames.end() ? nullptr : &it->second;
+}
+
 }  // namespace kestrane

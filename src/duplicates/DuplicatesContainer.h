@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrane {
@@ -19,6 +20,7 @@ class FileSystemItem;
 class FolderSystemItem;
 class HeapsCollection;
 class HeapsValidateProgressListener;
+class ScanProblems;
 class VolumeSystemItem;
 
 // The result of one scan: the file categories 0 to 6 (6 holds the groups of
@@ -94,6 +96,16 @@ public:
     void updateRoots();
     std::vector<std::shared_ptr<VolumeSystemItem>> buildRootFolders() const { return m_arrRoots; }
 
+    // What the scan left out and why; null for a result not made by a scan.
+    void setScanProblems(std::shared_ptr<const ScanProblems> problems) { m_pScanProblems = std::move(problems); }
+    const std::shared_ptr<const ScanProblems>& getScanProblems() const { return m_pScanProblems; }
+    // The other names (hard links) of a file that is compared under `item`:
+    // they are one file with it, never copies of it. Null for most items.
+    void addOtherNames(const FileSystemItem* item, std::vector<FileSystemItem*> names);
+    const std::vector<FileSystemItem*>* getOtherNames(const FileSystemItem* item) const;
+    // How many names were set aside as other names of a compared file.
+    std::size_t getOtherNamesCount() const { return m_nOtherNamesCount; }
+
     // The items of the roots for a path: every root lying inside the path, or
     // the item at the path inside the first root that contains it.
     std::vector<FileSystemItem*> findSystemItemWithPath(std::string_view path) const;
@@ -146,6 +158,9 @@ private:
     std::map<std::uint64_t, std::shared_ptr<DuplicatesGroup>> m_arrAllFilesGroups;  // by group ID
     std::shared_ptr<HeapsCollection> m_pHeaps;
     std::shared_ptr<const ExcludeChecker> m_pExcludeChecker;
+    std::shared_ptr<const ScanProblems> m_pScanProblems;
+    std::unordered_map<const FileSystemItem*, std::vector<FileSystemItem*>> m_otherNames;
+    std::size_t m_nOtherNamesCount = 0;
 };
 
 }  // namespace kestrane

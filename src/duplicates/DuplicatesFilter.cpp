@@ -8,9 +8,11 @@
 #include "platform/MainQueue.h"
 #include "platform/SerialQueue.h"
 #include "scan/ExcludeChecker.h"
+#include "scan/FolderScanContext.h"
 #include "scan/FolderSystemItem.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace kestrane {
 
@@ -46,6 +48,45 @@ void DuplicatesFilter::setDuplicateContainer(std::shared_ptr<DuplicatesContainer
     m_pDuplicatesContainer = std::move(container);
 }
 
+void DuplicatesFilter::setScanContext(std::shared_ptr<HardLinkNames> hardLinks, std::shared_ptr<ScanProblems> problems) {
+    m_pHardLinks = std::move(hardLinks);
+    m_pScanProblems = std::move(problems);
+}
+
+void DuplicatesFilter::collapseNamesOfOneFile(std::vector<FileSystemItem*>& items) {
+    struct Name {
+        platform::FileIdentity file;
+        std::string path;
+        FileSystemItem* item;
+    };
+    std::vector<Name> names;
+    for (FileSystemItem* item : items)
+        if (const auto* file = m_pHardLinks->find(item)) names.push_back({*file, item->path(), item});
+    if (names.size() < 2) return;
+    std::sort(names.begin(), names.end(),
+              [](const Name& a, const Name& b) { return std::tie(a.file, a.path) < std::tie(b.file, b.path); });
+    bool collapsed = false;
+    for (std::size_t first = 0; first < names.size();) {
+        std::size_t end = first + 1;
+        while (end < names.size() && names[end].file == names[first].file) ++end;
+        if (end - first > 1) {
+            std::vector<FileSystemItem*> others;
+            for (std::size_t i = first + 1; i < end; ++i) {
+                // Checked and in no group: to the folder stages the name is
+                // unique content, so a folder holding it is never reported as
+                // a copy that removing would free.
+                names[i].item->setIsOtherNameOfFile(true);
+                names[i].item->setIsCheckedForDuplicates(true);
+                others.push_back(names[i].item);
+            }
+            if (m_pDuplicatesContainer) m_pDuplicatesContainer->addOtherNames(names[first].item, std::move(others));
+            collapsed = true;
+        }
+        first = end;
+    }
+    if (collapsed) std::erase_if(items, [](const FileSystemItem* item) { return item->isOtherNameOfFile(); });
+}
+
 bool DuplicatesFilter::isNeedScanFileItemIncludeHidden(FileSystemItem* item, bool includeHidden) const {
     if (item == nullptr || item->isDir() || item->hasExcludeContent() || item->isCheckedForDuplicates() ||
         item->isInPackage())
@@ -68,10 +109,14 @@ std::uint64_t DuplicatesFilter::addFileItemIncludeHidden(FileSystemItem* item, b
 
 void DuplicatesFilter::buildCandidates() {
     std::vector<Candidate> gathered;
+    const bool anyHardLinks = m_pHardLinks && !m_pHardLinks->empty();
+    if (anyHardLinks) m_pHardLinks->finish();
     for (std::int32_t type : kComparedCategories) {
         auto bySize = m_arrPossibleDuplicates.find(type);
         if (bySize == m_arrPossibleDuplicates.end()) continue;
         for (auto& [size, items] : bySize->second) {
+            if (items.size() < 2) continue;
+            if (anyHardLinks) collapseNamesOfOneFile(items);
             if (items.size() < 2) continue;
             Candidate candidate;
             candidate.key = std::to_string(size) + "_" + std::string(typeKeyOfFileCategory(type));
@@ -133,6 +178,7 @@ void DuplicatesFilter::filterNextPossibleDuplicates() {
         m_nTotalProcessedFiles += candidate.items.size();
         if (isFilterCanceled) continue;
         m_pFileSeparator = FileSeparator::create();
+        m_pFileSeparator->setScanProblems(m_pScanProblems);
         // The set is handed over: the candidate list only keeps its key and size.
         // The separation holds the container, and with it the roots of the
         // items, until it has reported, even when this filter is gone by then.

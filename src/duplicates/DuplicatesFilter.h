@@ -20,7 +20,9 @@ class DuplicatesContainer;
 class ExcludeChecker;
 class FileSystemItem;
 class FolderSystemItem;
+class HardLinkNames;
 class HeapsCollection;
+class ScanProblems;
 
 struct DuplicatesFilterProgress {
     float totalProgress = 0;       // candidate sets done / all candidate sets
@@ -74,6 +76,11 @@ public:
     void setWorkingQueue(std::shared_ptr<platform::SerialQueue> queue);
     void setListener(std::weak_ptr<DuplicatesFilterListener> listener);
     void setDuplicateContainer(std::shared_ptr<DuplicatesContainer> container);
+    // What the scan noted: the names of files with several names, which count
+    // as one copy (the first name by path is compared, the others become its
+    // other names in the container), and where files that cannot be read or
+    // change while they are read are noted. Set before filtering starts.
+    void setScanContext(std::shared_ptr<HardLinkNames> hardLinks, std::shared_ptr<ScanProblems> problems);
     const std::shared_ptr<DuplicatesContainer>& getContainer() const { return m_pDuplicatesContainer; }
 
     // On the working queue: offers a scanned file; returns the size of its
@@ -120,6 +127,7 @@ private:
 
     bool isNeedScanFileItemIncludeHidden(FileSystemItem* item, bool includeHidden) const;
     void buildCandidates();
+    void collapseNamesOfOneFile(std::vector<FileSystemItem*>& items);
     void filterNextPossibleDuplicates();
     void saveHashHeapsInContainer(const FileSeparatorMap& result);
     void updatePossibleDuplicateFolderInformationByFolder(FolderSystemItem* folder);
@@ -150,6 +158,8 @@ private:
     std::uint64_t m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize = 0;
     std::atomic<bool> isFilterCanceled{false};
     std::shared_ptr<FileSeparator> m_pFileSeparator;
+    std::shared_ptr<HardLinkNames> m_pHardLinks;
+    std::shared_ptr<ScanProblems> m_pScanProblems;
 
     std::uint64_t m_nPossibleDuplicateFoldersSize = 0;
     std::unordered_map<std::string, std::uint64_t> m_arrPossibleDuplicateFolders;

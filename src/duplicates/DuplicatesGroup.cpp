@@ -117,6 +117,32 @@ bool DuplicatesGroup::isFolderGroup() const {
     return category && category->getType() == kFileCategoryFolders;
 }
 
+namespace {
+
+// Walks the tree with a stack of its own: folders may nest deeper than the
+// call stack would take.
+bool anyFileComparedInPart(const FileSystemItem& top) {
+    std::vector<const FileSystemItem*> pending{&top};
+    while (!pending.empty()) {
+        const FileSystemItem* item = pending.back();
+        pending.pop_back();
+        if (!item->isDir()) {
+            if (item->isComparedInPart()) return true;
+            continue;
+        }
+        for (const auto& child : static_cast<const FolderSystemItem*>(item)->childrenArray())
+            pending.push_back(child.get());
+    }
+    return false;
+}
+
+}  // namespace
+
+bool DuplicatesGroup::isComparedInPart() const {
+    const std::vector<FileSystemItem*> items = getFileSystemItems();
+    return !items.empty() && anyFileComparedInPart(*items.front());
+}
+
 const std::string& DuplicatesGroup::getGroupName() const {
     calculateGroupCachedData();
     return m_groupName->name;

@@ -68,6 +68,11 @@ public:
     // Always true in the hidden category; otherwise whether the content holds it.
     bool isHasItem(const DuplicateItem& item) const;
     bool isFolderGroup() const;
+    // Whether the copies were told apart by partial content keys (three
+    // blocks of each file) rather than by every byte: a file group whose
+    // copies got partial keys, a folder group with such a file below its
+    // first copy. Such copies agree on those blocks and may differ elsewhere.
+    bool isComparedInPart() const;
 
     // The display name of the first copy whose name does not look like a
     // copy (else of the first copy), that name without extension, and its

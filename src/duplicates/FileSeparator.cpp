@@ -6,6 +6,7 @@
 #include "platform/OperationQueue.h"
 #include "platform/SerialQueue.h"
 #include "scan/FileSystemItem.h"
+#include "scan/ScanProblems.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -164,15 +165,22 @@ void FileSeparator::addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem
     ItemFacts facts{item->path(), std::string(item->name()), item->logicalSize(), item->isRegularFile()};
     auto operation = [self = shared_from_this(), item, facts = std::move(facts), fullHash,
                       blockSize = m_nHashBlockSize, maxSize = m_nHashMaxSize] {
-        std::optional<std::string> key;
+        ContentHasher::KeyResult result;
         bool needsFullCheck = false;
         if (!self->m_bIsSeparationCanceled.load()) {
-            key = calculateHashForItemFullHash(facts, fullHash, blockSize, maxSize);
+            result = calculateHashForItemFullHash(facts, fullHash, blockSize, maxSize);
             // Whether a shared partial key must be confirmed; decided here
             // because it may read the file (PNG), which the working queue must
             // not wait for. An empty file's name key needs no confirmation.
-            needsFullCheck =
-                key && !fullHash && facts.logicalSize > 0 && ContentHasher::isNeedFullHashBuildForPath(facts.path);
+            needsFullCheck = result.key && !fullHash && facts.logicalSize > 0 &&
+                             ContentHasher::isNeedFullHashBuildForPath(facts.path);
+            if (!result.key && facts.isRegularFile && self->m_pScanProblems) {
+                using Failure = ContentHasher::Failure;
+                const bool changed = result.failure == Failure::changed || result.failure == Failure::notRegularFile;
+                self->m_pScanProblems->add(facts.path,
+                                           changed ? ScanProblemKind::changedFile : ScanProblemKind::unreadableFile,
+                                           result.error);
+            }
         }
         // A key computed after a stop would only be dropped: a separation
         // that was stopped sends nothing back from its last operations.
@@ -180,9 +188,10 @@ void FileSeparator::addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem
         // Recorded by a task of its own even when computed on the working
         // queue: keys always come back after the whole batch is handed out,
         // and after whatever was queued meanwhile (a stop).
-        self->m_shared->workingQueue->async([self, item, key = std::move(key), needsFullCheck]() mutable {
-            self->recordKey(item, std::move(key), needsFullCheck);
-        });
+        self->m_shared->workingQueue->async(
+            [self, item, key = std::move(result.key), needsFullCheck, partial = result.partial]() mutable {
+                self->recordKey(item, std::move(key), needsFullCheck, partial);
+            });
     };
     if (m_bHashOnWorkingQueue)
         operation();
@@ -190,21 +199,29 @@ void FileSeparator::addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem
         m_pFilterOperationQueue->addOperation(std::move(operation));
 }
 
-std::optional<std::string> FileSeparator::calculateHashForItemFullHash(const ItemFacts& item, bool fullHash,
-                                                                      std::uint64_t blockSize, std::uint64_t maxSize) {
+ContentHasher::KeyResult FileSeparator::calculateHashForItemFullHash(const ItemFacts& item, bool fullHash,
+                                                                     std::uint64_t blockSize, std::uint64_t maxSize) {
+    ContentHasher::KeyResult result;
     // Only regular files are ever opened; the hashing routines check again.
-    if (!item.isRegularFile) return std::nullopt;
-    if (item.logicalSize <= 0) return ContentHasher::nameKey(item.name);
-    constexpr auto kind = ContentHasher::FileKind::regular;
-    if (fullHash) return ContentHasher::hashforFile(item.path, kind);
-    return ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
-        item.path, static_cast<std::uint64_t>(item.logicalSize), blockSize, maxSize, kind);
+    if (!item.isRegularFile) {
+        result.failure = ContentHasher::Failure::notRegularFile;
+        return result;
+    }
+    if (item.logicalSize <= 0) {
+        result.key = ContentHasher::nameKey(item.name);
+        return result;
+    }
+    // A block length of 0 gives the full key.
+    return ContentHasher::keyForListedFile(item.path, static_cast<std::uint64_t>(item.logicalSize),
+                                           fullHash ? 0 : blockSize, maxSize, ContentHasher::FileKind::regular);
 }
 
-void FileSeparator::recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck) {
+void FileSeparator::recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck,
+                              bool partial) {
     KESTRANE_ASSERT_ON_QUEUE(workingQueue());
     if (m_bIsSeparationCanceled.load() || m_eState != State::separating) return;
     if (!useFullHash && key && needsFullCheck) m_arrHashThatNeedToCheckFully.insert(*key);
+    item->setIsComparedInPart(key && partial);
     saveFileItemWithHash(item, key);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "duplicates/ContentHasher.h"
 #include "duplicates/SeparatorMap.h"
 
 #include <atomic>
@@ -20,6 +21,7 @@ class SerialQueue;
 
 class FileSeparator;
 class FileSystemItem;
+class ScanProblems;
 
 // Content key -> the file items that have it.
 using FileSeparatorMap = SeparatorMap<FileSystemItem>;
@@ -48,8 +50,11 @@ public:
 // is taken out of the result and its items are hashed again in full, in a
 // second (confirmation) pass that adds its keys to the same result.
 //
-// Items that can't be read (or are not regular files) get no key and are in
-// no set; each item handed to hashing is marked checked for duplicates.
+// Items that can't be read (or are not regular files), and files whose size
+// is not the listed one or that change while they are read, get no key and
+// are in no set (and are noted in the scan's problems, when there are any);
+// each item handed to hashing is marked checked for duplicates, and marked
+// compared in part when its key is a partial one.
 //
 // All bookkeeping runs on the process-wide serial workingQueue(), which also
 // calls the listener. A separator is made with create(), runs once and is not
@@ -94,6 +99,10 @@ public:
     // happens after the listener was told.
     void stop();
 
+    // Where files that cannot be read, or change while they are read, are
+    // noted; without it they are only left out. Set before starting.
+    void setScanProblems(std::shared_ptr<ScanProblems> problems) { m_pScanProblems = std::move(problems); }
+
     // Test hook: called on the working queue at the start of each pass, before
     // any of its items is handed out, with whether the pass computes full keys.
     void setPassStartHandlerForTesting(std::function<void(bool fullHash)> handler);
@@ -123,9 +132,9 @@ private:
     // What computing the item's key reads, at most.
     std::uint64_t bytesToReadForItem(const FileSystemItem& item, bool fullHash) const;
     // Runs on the operation queue (or, for a small pass, the working queue).
-    static std::optional<std::string> calculateHashForItemFullHash(const ItemFacts& item, bool fullHash,
-                                                                  std::uint64_t blockSize, std::uint64_t maxSize);
-    void recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck);
+    static ContentHasher::KeyResult calculateHashForItemFullHash(const ItemFacts& item, bool fullHash,
+                                                                 std::uint64_t blockSize, std::uint64_t maxSize);
+    void recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck, bool partial);
     void saveFileItemWithHash(FileSystemItem* item, const std::optional<std::string>& key);
     void notifyListenerAboutFinish();
     void cancelOnWorkingQueue();
@@ -152,6 +161,7 @@ private:
     State m_eState = State::idle;
     std::shared_ptr<Shared> m_shared;
     std::function<void(bool)> m_passStartHandler;
+    std::shared_ptr<ScanProblems> m_pScanProblems;
 };
 
 }  // namespace kestrane

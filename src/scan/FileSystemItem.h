@@ -116,6 +116,14 @@ public:
     bool hasExcludeContent() const { return hasFlag(kHasExcludeContent); }
     bool isCheckedForDuplicates() const { return hasFlag(kCheckedForDuplicates); }
     void setIsCheckedForDuplicates(bool checked) { setFlag(kCheckedForDuplicates, checked); }
+    // Another name of a file that is compared under its first name (a hard
+    // link): it never joins a group, so it is never counted or selected.
+    bool isOtherNameOfFile() const { return hasFlag(kOtherNameOfFile); }
+    void setIsOtherNameOfFile(bool on) { setFlag(kOtherNameOfFile, on); }
+    // The file's content key covers three blocks of it, not every byte (a
+    // partial key): its group holds files that agree on those blocks.
+    bool isComparedInPart() const { return hasFlag(kComparedInPart); }
+    void setIsComparedInPart(bool on) { setFlag(kComparedInPart, on); }
     // Sets the excluded-content flag on the item and on every ancestor up to
     // the root (always the whole chain). Safe from several threads at once.
     void markThatHasExcludeContent();
@@ -165,6 +173,8 @@ protected:
         kCheckedForDuplicates = 1u << 2,
         kCheckedForPackage = 1u << 3,
         kPackage = 1u << 4,
+        kOtherNameOfFile = 1u << 5,
+        kComparedInPart = 1u << 6,
     };
 
     // The links that few items have; made on first use, dropped when all are empty.

@@ -35,10 +35,14 @@ bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
+// Names of files with several names are handed to the scan context this many at a time.
+constexpr std::size_t kHardLinkBatch = 256;
+
 }  // namespace
 
-FolderScanWorker2::FolderScanWorker2(std::shared_ptr<FolderScanWorkerFilesCollector> filesCollector)
-    : _filesCollector(std::move(filesCollector)) {}
+FolderScanWorker2::FolderScanWorker2(std::shared_ptr<FolderScanWorkerFilesCollector> filesCollector,
+                                     std::shared_ptr<const FolderScanContext> context)
+    : _filesCollector(std::move(filesCollector)), _context(std::move(context)) {}
 
 FolderScanWorker2::~FolderScanWorker2() = default;
 
@@ -60,12 +64,14 @@ void FolderScanWorker2::processTaskWithSubtaskCreatorAndCompletion(std::unique_p
         scanFolder(*next, subtaskCreator);
     }
     _stackCollection.clear();
+    if (_context) _context->hardLinks->add(_hardLinkNames);
     completion();
 }
 
 void FolderScanWorker2::scanFolder(FolderScanTask& task, const SubtaskCreator& subtaskCreator) {
-    if (_reader.open(task.path)) {
+    if (auto error = _reader.open(task.path)) {
         task.item->markThatHasExcludeContent();  // unreadable: its content is unknown
+        if (_context) _context->problems->add(task.path, ScanProblemKind::unreadableFolder, error->code);
         return;
     }
     while (_reader.readBatch([&](const DirectoryEntry& entry) { processEntry(task, entry, subtaskCreator); }) ==
@@ -76,16 +82,42 @@ void FolderScanWorker2::scanFolder(FolderScanTask& task, const SubtaskCreator& s
     // Entries that could not be examined (a folder that may be listed but not
     // searched, or a read that failed part way) leave the folder's content
     // unknown: it must never pass for a copy of a folder that holds more.
-    if (_reader.lastError()) task.item->markThatHasExcludeContent();
+    if (const auto& error = _reader.lastError()) {
+        task.item->markThatHasExcludeContent();
+        if (_context) _context->problems->add(task.path, ScanProblemKind::partlyReadFolder, error->code);
+    }
     _reader.close();
+}
+
+void FolderScanWorker2::noteProblem(const FolderScanTask& task, std::string_view name, ScanProblemKind kind,
+                                    int error) {
+    if (!_context) return;
+    std::string path;
+    path.reserve(task.path.size() + 1 + name.size());
+    path.append(task.path);
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    path.append(name);
+    _context->problems->add(std::move(path), kind, error);
+}
+
+bool FolderScanWorker2::isChosenFolder(const DirectoryEntry& entry) const {
+    if (!_context) return false;
+    const platform::FileIdentity identity{entry.device, entry.inode};
+    for (const auto& chosen : _context->chosenFolders)
+        if (chosen == identity) return true;
+    return false;
 }
 
 void FolderScanWorker2::processEntry(FolderScanTask& task, const DirectoryEntry& entry,
                                      const SubtaskCreator& subtaskCreator) {
     if (entry.type == DirectoryEntryType::symlink) return;
-    if (entry.type == DirectoryEntryType::directory && entry.isMountPoint) return;
-
     const std::string_view name = entry.name;
+    if (entry.isMountPoint) {
+        // Another file system (or a file bind-mounted here): never entered.
+        noteProblem(task, name, ScanProblemKind::mountNotEntered);
+        return;
+    }
+
     const bool hidden = !name.empty() && name.front() == '.';
     const bool excluded = task.excludeChecker && task.excludeChecker->checkName(name) == ExcludeTreeChecker::Excluded;
     FolderSystemItem& parent = *task.item;
@@ -93,10 +125,15 @@ void FolderScanWorker2::processEntry(FolderScanTask& task, const DirectoryEntry&
     if (entry.type == DirectoryEntryType::directory) {
         const bool package = endsWith(name, ".app");
         FolderSystemItem* folder = parent.addChild(FolderSystemItem::make(name, &parent, hidden, package));
-        if (excluded) {
+        if (excluded || isChosenFolder(entry)) {
+            // In the tree, but not read: excluded, or one of the chosen folders
+            // seen again (a bind mount), which is read as itself.
             folder->markThatHasExcludeContent();
-            return;  // in the tree, but not read
+            noteProblem(task, name, excluded ? ScanProblemKind::excludedFolder : ScanProblemKind::sameFolderReadOnce);
+            return;
         }
+        if (hidden && _context && !_context->includeHidden && !parent.isTopHiddenFlag())
+            noteProblem(task, name, ScanProblemKind::hiddenFolderLeftOut);
         std::string path;
         path.reserve(task.path.size() + 1 + name.size());
         path.append(task.path);
@@ -117,6 +154,10 @@ void FolderScanWorker2::processEntry(FolderScanTask& task, const DirectoryEntry&
                                                                 static_cast<std::int64_t>(entry.logicalSize),
                                                                 fileKindOf(entry.type)));
     if (excluded) file->markThatHasExcludeContent();
+    if (_context && entry.linkCount > 1 && entry.type == DirectoryEntryType::regular) {
+        _hardLinkNames.push_back({file, {entry.device, entry.inode}});
+        if (_hardLinkNames.size() >= kHardLinkBatch) _context->hardLinks->add(_hardLinkNames);
+    }
     _filesCollector->addFile(file);
 }
 

@@ -13,9 +13,9 @@ namespace kestrane {
 
 std::shared_ptr<FolderScanner> FolderScanner::create(
     std::optional<std::string> path, std::shared_ptr<const ExcludeTreeCheckerByRootNode> excludeChecker,
-    std::weak_ptr<FolderScannerListener> listener) {
+    std::weak_ptr<FolderScannerListener> listener, std::shared_ptr<const FolderScanContext> context) {
     auto scanner = std::make_shared<FolderScanner>(Private{}, std::move(listener));
-    scanner->start(std::move(path), std::move(excludeChecker));
+    scanner->start(std::move(path), std::move(excludeChecker), std::move(context));
     return scanner;
 }
 
@@ -34,7 +34,8 @@ std::unique_ptr<FolderScanTask> FolderScanner::generateTaskForFolderPath(
 }
 
 void FolderScanner::start(std::optional<std::string> path,
-                          std::shared_ptr<const ExcludeTreeCheckerByRootNode> excludeChecker) {
+                          std::shared_ptr<const ExcludeTreeCheckerByRootNode> excludeChecker,
+                          std::shared_ptr<const FolderScanContext> context) {
     if (!path || path->empty()) {
         reportCompletion();
         return;
@@ -43,7 +44,7 @@ void FolderScanner::start(std::optional<std::string> path,
     tasks.push_back(generateTaskForFolderPath(*path, excludeChecker.get()));
     std::weak_ptr<FolderScanner> weakSelf = weak_from_this();
     _workersController = ObjectWorkersController::create(
-        "FolderScanner", std::make_shared<ScannerFactory>(weakSelf), kCountOfWorkers, std::move(tasks),
+        "FolderScanner", std::make_shared<ScannerFactory>(weakSelf, std::move(context)), kCountOfWorkers, std::move(tasks),
         [weakSelf](ObjectWorkersController& controller) {
             if (auto self = weakSelf.lock()) self->onObjectWorkersControllerFinishTasks(controller);
         });

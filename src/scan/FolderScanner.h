@@ -14,6 +14,7 @@ class ExcludeTreeCheckerByRootNode;
 class FileSystemItem;
 class FolderScanner;
 class FolderScanTask;
+struct FolderScanContext;
 class ObjectWorkersController;
 class VolumeSystemItem;
 
@@ -37,10 +38,13 @@ public:
     static constexpr std::size_t kCountOfWorkers = 4;
 
     // A path of nullopt (or empty) makes no root: completion comes with none.
-    // Without an exclusion checker nothing is excluded.
+    // Without an exclusion checker nothing is excluded. The context, shared by
+    // the scans of one whole search, receives what is left out and the names
+    // of files with several; without one, nothing is noted.
     static std::shared_ptr<FolderScanner> create(std::optional<std::string> path,
                                                  std::shared_ptr<const ExcludeTreeCheckerByRootNode> excludeChecker,
-                                                 std::weak_ptr<FolderScannerListener> listener);
+                                                 std::weak_ptr<FolderScannerListener> listener,
+                                                 std::shared_ptr<const FolderScanContext> context = nullptr);
     ~FolderScanner() override;
 
     void cancel();
@@ -59,7 +63,8 @@ public:
     FolderScanner(Private, std::weak_ptr<FolderScannerListener> listener);
 
 private:
-    void start(std::optional<std::string> path, std::shared_ptr<const ExcludeTreeCheckerByRootNode> excludeChecker);
+    void start(std::optional<std::string> path, std::shared_ptr<const ExcludeTreeCheckerByRootNode> excludeChecker,
+               std::shared_ptr<const FolderScanContext> context);
     std::unique_ptr<FolderScanTask> generateTaskForFolderPath(const std::string& path,
                                                               const ExcludeTreeCheckerByRootNode* excludeChecker);
     void onObjectWorkersControllerFinishTasks(ObjectWorkersController& controller);

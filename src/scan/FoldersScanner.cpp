@@ -8,6 +8,7 @@
 #include "platform/MainQueue.h"
 #include "platform/OperationQueue.h"
 #include "platform/SerialQueue.h"
+#include "platform/FileIdentity.h"
 #include "platform/UserFolders.h"
 #include "platform/VolumeInfo.h"
 #include "scan/ExcludeChecker.h"
@@ -15,6 +16,7 @@
 #include "scan/VolumeSystemItem.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <sys/stat.h>
 
 namespace kestrane {
@@ -34,6 +36,17 @@ std::string withoutTrailingSlashes(std::string path) {
 bool exists(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The folder a chosen path names, symbolic links resolved; the path as given
+// when it cannot be resolved.
+std::string resolvedPath(const std::string& given) {
+    std::string path = given;
+    if (char* resolved = ::realpath(given.c_str(), nullptr)) {
+        path = resolved;
+        std::free(resolved);
+    }
+    return path;
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -61,29 +74,45 @@ FoldersScanner::FoldersScanner(Private, std::vector<std::string> paths, std::wea
 
 std::vector<std::string> FoldersScanner::chooseTopFolders(const std::vector<std::string>& paths,
                                                           const platform::VolumeInfoProvider& volumes) {
+    // Each chosen folder as what it is on disk: its real path (symbolic links
+    // resolved, the chosen folder itself included) and its identity, so that
+    // a folder reached through a link, or a bind mount of it, counts once.
+    // A path that cannot be resolved stays as given (its reading will fail
+    // and say so).
+    struct Chosen {
+        std::string path;  // with a trailing slash
+        std::optional<platform::FileIdentity> identity;
+    };
     // Volumes in the order they are first met; paths of each in the order given.
-    std::vector<std::pair<std::string, std::vector<std::string>>> byVolume;
+    std::vector<std::pair<std::string, std::vector<Chosen>>> byVolume;
     for (const auto& given : paths) {
         if (given.empty()) continue;
-        const auto volume = volumes.volumeForPath(given);
+        const std::string path = resolvedPath(given);
+        const auto volume = volumes.volumeForPath(path);
         if (!volume) continue;
         auto it = std::find_if(byVolume.begin(), byVolume.end(),
                                [&](const auto& entry) { return entry.first == volume->mountPoint; });
         if (it == byVolume.end()) it = byVolume.insert(byVolume.end(), {volume->mountPoint, {}});
-        it->second.push_back(withTrailingSlash(given));
+        it->second.push_back({withTrailingSlash(path), platform::identityOfPath(path)});
     }
     std::vector<std::string> top;
+    std::vector<platform::FileIdentity> kept;
     for (const auto& [mountPoint, list] : byVolume) {
         for (std::size_t i = 0; i < list.size(); ++i) {
             bool keep = true;
             for (std::size_t j = 0; j < list.size() && keep; ++j) {
                 if (i == j) continue;
-                if (list[j] == list[i])
+                if (list[j].path == list[i].path)
                     keep = j > i;  // of equal paths the first stays
-                else if (list[i].starts_with(list[j]))
+                else if (list[i].path.starts_with(list[j].path))
                     keep = false;  // inside another chosen folder
             }
-            if (keep) top.push_back(withoutTrailingSlashes(list[i]));
+            // The same folder under another path (a bind mount): the first stays.
+            if (keep && list[i].identity)
+                keep = std::find(kept.begin(), kept.end(), *list[i].identity) == kept.end();
+            if (!keep) continue;
+            if (list[i].identity) kept.push_back(*list[i].identity);
+            top.push_back(withoutTrailingSlashes(list[i].path));
         }
     }
     return top;
@@ -113,7 +142,11 @@ void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint
     m_pDuplicatesFilterWorkingQueue = platform::SerialQueue::create("kestrane.duplicates.search");
 
     auto checker = std::make_shared<ExcludeChecker>(true, m_settings);
-    checker->addIncludedFolderPaths(_userSelectedPaths);
+    // Chosen folders are read at their real paths: what the person chose is
+    // included under those paths (and under the paths as given).
+    std::vector<std::string> included = _userSelectedPaths;
+    for (const auto& path : _userSelectedPaths) included.push_back(resolvedPath(path));
+    checker->addIncludedFolderPaths(included);
     const std::int64_t filterSize =
         isMinimalDuplicatesSizeWasDefinedAutomatically() ? -1 : static_cast<std::int64_t>(minimalFileSize);
     std::shared_ptr<HeapsCollection> heaps;
@@ -121,6 +154,14 @@ void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint
     m_pDuplicatesFilter = DuplicatesFilter::create(filterSize, std::move(heaps), checker);
     m_pDuplicatesFilter->setWorkingQueue(m_pDuplicatesFilterWorkingQueue);
     m_pDuplicatesFilter->setListener(weak_from_this());
+
+    auto context = std::make_shared<FolderScanContext>();
+    for (const auto& folder : m_arrFoldersForScan)
+        if (const auto identity = platform::identityOfPath(folder)) context->chosenFolders.push_back(*identity);
+    context->includeHidden = m_bIncludeHiddenFiles;
+    m_pDuplicatesFilter->setScanContext(context->hardLinks, context->problems);
+    if (const auto& container = m_pDuplicatesFilter->getContainer()) container->setScanProblems(context->problems);
+    m_pScanContext = std::move(context);
     _excludeTreeChecker = checker->buildTreeChecker();
 
     _startScanDate = Clock::now();
@@ -139,7 +180,8 @@ void FoldersScanner::scanNextFolder() {
     // The scanner may report before create() returns: its identity is known only afterwards,
     // so batches are accepted from any scanner until then (there is only ever one at a time).
     m_pCurrentScannerIdentity = nullptr;
-    m_pCurrentScanner = FolderScanner::create(m_arrFoldersForScan[next], _excludeTreeChecker, weak_from_this());
+    m_pCurrentScanner = FolderScanner::create(m_arrFoldersForScan[next], _excludeTreeChecker, weak_from_this(),
+                                               m_pScanContext);
     m_pCurrentScannerIdentity = m_pCurrentScanner.get();
 }
 

@@ -4,6 +4,7 @@
 #include "duplicates/HeapsValidateProgressListener.h"
 #include "folders/DuplicatesFolderFilter.h"
 #include "folders/HeapsItemsFilter.h"
+#include "scan/FolderScanContext.h"
 #include "scan/FolderScanner.h"
 #include "settings/Settings.h"
 
@@ -110,8 +111,17 @@ public:
     static constexpr int kStageCount = 4;
     std::array<double, kStageCount> getStageDurations() const;
 
+    // What the scan could not read or did not enter, with the reason (null
+    // before the scan started). Complete once the scan is.
+    std::shared_ptr<const ScanProblems> getScanProblems() const {
+        return m_pScanContext ? m_pScanContext->problems : nullptr;
+    }
+
     // The top folders of a set of chosen folders, per volume, outer folders
     // winning over folders inside them; folders without a volume are dropped.
+    // Folders are compared by what they are on disk: each is taken at its
+    // real path (a chosen symbolic link to a folder stands for that folder),
+    // and of two paths to one folder (a bind mount) the first stays.
     static std::vector<std::string> chooseTopFolders(const std::vector<std::string>& paths,
                                                      const platform::VolumeInfoProvider& volumes);
 
@@ -174,6 +184,7 @@ private:
     std::shared_ptr<DuplicatesFolderFilter> m_pDuplicatesFolderFilter;
     std::shared_ptr<HeapsItemsFilter> _heapItemsFilter;
     std::shared_ptr<const ExcludeTreeCheckerByRootNode> _excludeTreeChecker;
+    std::shared_ptr<const FolderScanContext> m_pScanContext;
 
     std::atomic<std::int32_t> m_eCurrentState{kCreated};
     // When each state was first entered, in steady-clock ticks (0: never).

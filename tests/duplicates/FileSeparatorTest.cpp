@@ -5,6 +5,7 @@
 #include "folders/ScannedFolders.h"
 #include "platform/SerialQueue.h"
 #include "scan/FileSystemItem.h"
+#include "scan/ScanProblems.h"
 #include "scan/VolumeSystemItem.h"
 #include "settings/Settings.h"
 #include "support/TestSupport.h"
@@ -24,6 +25,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <cerrno>
 #include <thread>
 #include <vector>
 
@@ -80,6 +82,7 @@ protected:
                               std::function<void(FileSeparator&, bool)> onPassStart = {}, bool stopFirst = false) {
         auto listener = std::make_shared<RecordingListener>();
         separator = FileSeparator::create();
+        separator->setScanProblems(problems);
         if (onPassStart)
             separator->setPassStartHandlerForTesting([onPassStart, weak = std::weak_ptr(separator)](bool fullHash) {
                 if (auto s = weak.lock()) onPassStart(*s, fullHash);
@@ -127,6 +130,7 @@ protected:
 
     test::ModelTestTree tree;
     std::shared_ptr<FileSeparator> separator;
+    std::shared_ptr<ScanProblems> problems = std::make_shared<ScanProblems>();
 };
 
 TEST_F(FileSeparatorTest, NoItemOrOneItemFinishesAtOnce) {
@@ -215,6 +219,66 @@ TEST_F(FileSeparatorTest, UnreadableItemsGetNoKey) {
     // Handed to hashing all the same.
     EXPECT_TRUE(deleted->isCheckedForDuplicates());
     EXPECT_TRUE(pipe->isCheckedForDuplicates());
+}
+
+TEST_F(FileSeparatorTest, FilesThatNoLongerMatchTheScanAreLeftOutAndNotedWithTheReason) {
+    // Listed at 50,000 bytes, then grown or cut (same size class no more),
+    // rewritten with another size and the listed size kept, deleted, or
+    // replaced by a FIFO; two untouched copies group as before.
+    FileSystemItem* grown = file("grown.jpg", noise(50000, 7));
+    FileSystemItem* cut = file("cut.bin", noise(50000, 7));
+    FileSystemItem* gone = file("gone.jpg", noise(50000, 7));
+    FileSystemItem* fifo = file("now-a-pipe.jpg", noise(50000, 7));
+    FileSystemItem* small = file("small.jpg", noise(50000, 7));
+    test::TempDir scratch;
+    scratch.writeFile("g", noise(50001, 7));
+    ASSERT_EQ(::rename((scratch / "g").c_str(), grown->path().c_str()), 0);
+    ASSERT_EQ(::truncate(cut->path().c_str(), 49999), 0);
+    ASSERT_EQ(::truncate(small->path().c_str(), 100), 0);
+    ASSERT_EQ(::unlink(gone->path().c_str()), 0);
+    ASSERT_EQ(::unlink(fifo->path().c_str()), 0);
+    ASSERT_EQ(::mkfifo(fifo->path().c_str(), 0600), 0);
+
+    FileSystemItem* a = file("a.jpg", noise(50000, 7));
+    FileSystemItem* b = file("b.jpg", noise(50000, 7));
+    const FileSeparatorMap result = separate({grown, cut, gone, fifo, small, a, b});
+    EXPECT_EQ(sets(result), (Sets{{"a.jpg", "b.jpg"}}));
+
+    std::set<std::pair<std::string, ScanProblemKind>> noted;
+    for (const auto& problem : problems->list()) noted.insert({problem.path, problem.kind});
+    EXPECT_EQ(noted, (std::set<std::pair<std::string, ScanProblemKind>>{
+                         {grown->path(), ScanProblemKind::changedFile},
+                         {cut->path(), ScanProblemKind::changedFile},
+                         {small->path(), ScanProblemKind::changedFile},
+                         {fifo->path(), ScanProblemKind::changedFile},
+                         {gone->path(), ScanProblemKind::unreadableFile},
+                     }));
+    for (const auto& problem : problems->list()) {
+        if (problem.kind == ScanProblemKind::unreadableFile) {
+            EXPECT_EQ(problem.error, ENOENT);
+        }
+    }
+}
+
+TEST_F(FileSeparatorTest, ItemsKeyedOnThreeBlocksAreMarkedComparedInPartUntilAFullPassConfirmsThem) {
+    // Big enough for partial keys (three 8,192-byte blocks, from 24,576 bytes on).
+    FileSystemItem* photoA = file("a.jpg", noise(60000, 3));
+    FileSystemItem* photoB = file("b.jpg", noise(60000, 3));
+    // Text files always get a full confirmation of a shared partial key.
+    FileSystemItem* textA = file("a.txt", noise(60000, 4));
+    FileSystemItem* textB = file("b.txt", noise(60000, 4));
+    // Below the threshold: full keys from the start.
+    FileSystemItem* smallA = file("a.png", noise(20000, 5));
+    FileSystemItem* smallB = file("b.png", noise(20000, 5));
+    separate({photoA, photoB, textA, textB, smallA, smallB});
+    EXPECT_TRUE(photoA->isComparedInPart());
+    EXPECT_TRUE(photoB->isComparedInPart());
+    for (const FileSystemItem* item : {textA, textB, smallA, smallB}) EXPECT_FALSE(item->isComparedInPart()) << item->path();
+
+    // A forced full pass keys every byte.
+    ForcedFullHash full;
+    separate({photoA, photoB});
+    EXPECT_FALSE(photoA->isComparedInPart());
 }
 
 TEST_F(FileSeparatorTest, StopDuringTheConfirmationPass) {

@@ -25,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempDir;
+using test::expectAsUnprivilegedUser;
 
 // Records what a folder scan reports, and checks the order of the reports.
 class RecordingListener : public FolderScannerListener {
@@ -296,25 +297,6 @@ TEST(FolderScannerTest, PoolRuleCountsTheEntriesOfRealFolders) {
     }
     EXPECT_LT(counts["small"], FolderScanWorker2::kMinEntriesForPool);
     EXPECT_GE(counts["large"], FolderScanWorker2::kMinEntriesForPool);
-}
-
-// Runs check() as an unprivileged user (in a child process when the tests run
-// as root, since root reads folders without read permission).
-void expectAsUnprivilegedUser(const std::function<bool()>& check) {
-    if (::geteuid() != 0) {
-        EXPECT_TRUE(check());
-        return;
-    }
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-        ::_exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the check failed in the unprivileged child (3: could not drop privileges)";
 }
 
 TEST(FolderScannerTest, UnreadableFolderIsMarkedUpToTheRootAndTheRestIsRead) {

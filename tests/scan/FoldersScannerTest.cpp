@@ -2,10 +2,13 @@
 
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
+#include "duplicates/DuplicatesGroup.h"
 #include "duplicates/FileSeparator.h"
 #include "folders/ScannedFolders.h"
 #include "platform/MainQueue.h"
 #include "platform/VolumeInfo.h"
+#include "scan/FileSystemItem.h"
+#include "scan/ScanProblems.h"
 #include "settings/Settings.h"
 #include "support/FakeVolumes.h"
 #include "support/ScanTestSupport.h"
@@ -13,8 +16,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
 #include <map>
 #include <optional>
+#include <set>
 
 namespace kestrane {
 namespace {
@@ -293,6 +302,159 @@ TEST_F(FoldersScannerTest, AutomaticSizeStopsAtTheFirstGroupBelowOneMegabyteAfte
     EXPECT_LT(groups.size(), sizes.size());
     EXPECT_LE(scanner->finalMinimalDuplicatesSize(), 999999u);
     EXPECT_GT(scanner->finalMinimalDuplicatesSize(), 0u);
+}
+
+std::set<std::string> pathsOf(const std::vector<FileSystemItem*>& items) {
+    std::set<std::string> paths;
+    for (const FileSystemItem* item : items) paths.insert(item->path());
+    return paths;
+}
+
+std::set<std::pair<std::string, ScanProblemKind>> problemsOf(const DuplicatesContainer& container) {
+    std::set<std::pair<std::string, ScanProblemKind>> problems;
+    if (container.getScanProblems())
+        for (const auto& problem : container.getScanProblems()->list()) problems.insert({problem.path, problem.kind});
+    return problems;
+}
+
+TEST_F(FoldersScannerTest, NamesOfOneFileAreOneCopyTheirFolderIsNoCopyAndTheOtherNamesGoWithTheFirst) {
+    const std::string content = test::noise(300000, 11);
+    const std::string first = m_tree.writeFile("a/big.bin", content);
+    m_tree.makeDir("b");
+    m_tree.makeDir("c");
+    ASSERT_EQ(::link(first.c_str(), (m_tree / "b/big.bin").c_str()), 0);
+    ASSERT_EQ(::link(first.c_str(), (m_tree / "c/big.bin").c_str()), 0);
+    m_tree.writeFile("d/copy.bin", content);  // a real second copy
+    m_tree.writeFile("d/unique.txt", "only here");
+    // A file with two names and no copy: no group at all.
+    const std::string lonely = m_tree.writeFile("e/lonely.bin", test::noise(300000, 12));
+    m_tree.makeDir("f");
+    ASSERT_EQ(::link(lonely.c_str(), (m_tree / "f/lonely.bin").c_str()), 0);
+
+    const auto outcome = test::scanFolders({m_tree.path()});
+    ASSERT_TRUE(outcome.container);
+    const DuplicatesContainer& result = *outcome.container;
+    EXPECT_EQ(test::fileGroups(result), (test::PathGroups{{first, m_tree / "d/copy.bin"}}));
+    // The first name by path is compared; the others are recorded with it.
+    const FileSystemItem* compared = result.findExistedSystemItemWithPath(first);
+    ASSERT_NE(compared, nullptr);
+    ASSERT_NE(result.getOtherNames(compared), nullptr);
+    EXPECT_EQ(pathsOf(*result.getOtherNames(compared)), (std::set<std::string>{m_tree / "b/big.bin", m_tree / "c/big.bin"}));
+    EXPECT_EQ(result.getOtherNamesCount(), 3u);
+    // Removing all but one copy frees one file's bytes, not three.
+    EXPECT_EQ(result.getCategoryWithType(5)->getSizeThatCanBeRemoved(), 300000);
+    // Folders holding only other names of a kept file are not copies that removal would free.
+    EXPECT_TRUE(test::groupsOfCategory(result, 6).empty());
+}
+
+TEST(FoldersScannerTopFoldersTest, FoldersAreComparedByWhatTheyAreOnDisk) {
+    TempDir dir;
+    dir.makeDir("t1/a/inner");
+    ASSERT_EQ(::symlink((dir / "t1").c_str(), (dir / "t1link").c_str()), 0);
+    ASSERT_EQ(::symlink("t1/a", (dir / "alink").c_str()), 0);
+    const auto& volumes = platform::volumeInfoProvider();
+    const std::string t1 = dir / "t1";
+    // A folder inside another chosen folder, reached through a link to either.
+    EXPECT_EQ(FoldersScanner::chooseTopFolders({t1, dir / "t1link/a"}, volumes), (std::vector<std::string>{t1}));
+    EXPECT_EQ(FoldersScanner::chooseTopFolders({dir / "alink", dir / "t1link"}, volumes), (std::vector<std::string>{t1}));
+    // A chosen link to a folder stands for that folder, and equals it.
+    EXPECT_EQ(FoldersScanner::chooseTopFolders({dir / "t1link", t1, dir / "t1/./a/.."}, volumes),
+              (std::vector<std::string>{t1}));
+    EXPECT_EQ(FoldersScanner::chooseTopFolders({dir / "alink/inner"}, volumes),
+              (std::vector<std::string>{dir / "t1/a/inner"}));
+}
+
+TEST_F(FoldersScannerTest, AChosenLinkToAFolderIsScannedAsThatFolderAndLinksInsideStayUnfollowed) {
+    m_tree.writeFile("music/one.mp3", test::noise(50000, 3));
+    m_tree.writeFile("music/again/one.mp3", test::noise(50000, 3));
+    ASSERT_EQ(::symlink((m_tree / "music").c_str(), (m_tree / "Music").c_str()), 0);
+    ASSERT_EQ(::symlink((m_tree / "music/one.mp3").c_str(), (m_tree / "music/link.mp3").c_str()), 0);
+    const auto outcome = test::scanFolders({m_tree / "Music"});
+    ASSERT_TRUE(outcome.container);
+    EXPECT_EQ(outcome.scanner->getFoldersForScan(), (std::vector<std::string>{m_tree / "music"}));
+    EXPECT_EQ(outcome.scanner->getCountOfScannedFiles(), 2u);
+    EXPECT_EQ(test::fileGroups(*outcome.container),
+              (test::PathGroups{{m_tree / "music/one.mp3", m_tree / "music/again/one.mp3"}}));
+}
+
+TEST_F(FoldersScannerTest, FilesBeyondPathMaxAreReadAndCompared) {
+    const std::string deep = m_tree.makeDeepDir("tree", PATH_MAX + 100);
+    TempDir::writeFileAtAnyDepth(deep + "/far.jpg", test::noise(40000, 8));
+    m_tree.writeFile("near.jpg", test::noise(40000, 8));
+    const auto outcome = test::scanFolders({m_tree.path()});
+    ASSERT_TRUE(outcome.container);
+    EXPECT_EQ(test::fileGroups(*outcome.container), (test::PathGroups{{m_tree / "near.jpg", deep + "/far.jpg"}}));
+    EXPECT_TRUE(problemsOf(*outcome.container).empty());
+}
+
+TEST_F(FoldersScannerTest, WhatIsLeftOutOnPurposeIsNotedWithItsReason) {
+    m_tree.writeFile("photos/a.jpg", "a");
+    m_tree.writeFile("photos/.thumbnails/a.jpg", "a");
+    m_tree.writeFile(".cache/inner/.deeper/x", "x");
+    m_tree.writeFile(".hidden-file", "h");
+    m_tree.writeFile("build/out.o", "o");
+    Settings::standard().setExcludeFolders(std::vector<std::string>{m_tree / "build"});
+
+    test::ScanOptions options;
+    options.includeHidden = false;
+    const auto outcome = test::scanFolders({m_tree.path()}, options);
+    ASSERT_TRUE(outcome.container);
+    // Only the outermost hidden folders, never a hidden file or a folder inside a hidden one.
+    EXPECT_EQ(problemsOf(*outcome.container), (std::set<std::pair<std::string, ScanProblemKind>>{
+                                                  {m_tree / ".cache", ScanProblemKind::hiddenFolderLeftOut},
+                                                  {m_tree / "photos/.thumbnails", ScanProblemKind::hiddenFolderLeftOut},
+                                                  {m_tree / "build", ScanProblemKind::excludedFolder},
+                                              }));
+    options.includeHidden = true;
+    const auto withHidden = test::scanFolders({m_tree.path()}, options);
+    ASSERT_TRUE(withHidden.container);
+    EXPECT_EQ(problemsOf(*withHidden.container), (std::set<std::pair<std::string, ScanProblemKind>>{
+                                                     {m_tree / "build", ScanProblemKind::excludedFolder}}));
+}
+
+// Root only: bind mounts.
+class FoldersScannerMountTest : public FoldersScannerTest {
+protected:
+    void SetUp() override {
+        FoldersScannerTest::SetUp();
+        if (::geteuid() != 0) GTEST_SKIP() << "bind mounts need root";
+    }
+    void TearDown() override {
+        for (auto it = m_mounts.rbegin(); it != m_mounts.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
+        FoldersScannerTest::TearDown();
+    }
+    bool bind(const std::string& source, const std::string& target) {
+        if (::mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
+        m_mounts.push_back(target);
+        return true;
+    }
+    std::vector<std::string> m_mounts;
+};
+
+TEST_F(FoldersScannerMountTest, ABindMountOfAChosenFolderIsReadOnceAndAMountInsideIsNotEntered) {
+    m_tree.writeFile("t1/a/song.mp3", test::noise(50000, 4));
+    m_tree.writeFile("t1/b/other.mp3", test::noise(50000, 5));
+    m_tree.writeFile("elsewhere/inside.mp3", test::noise(50000, 5));
+    m_tree.makeDir("view");
+    m_tree.makeDir("whole");
+    m_tree.makeDir("t1/mnt");
+    if (!bind(m_tree / "t1/a", m_tree / "view") || !bind(m_tree / "t1", m_tree / "whole") ||
+        !bind(m_tree / "elsewhere", m_tree / "t1/mnt"))
+        GTEST_SKIP() << "bind mounts are not allowed here";
+
+    // The same folder twice: the first path stays.
+    EXPECT_EQ(FoldersScanner::chooseTopFolders({m_tree / "t1", m_tree / "whole"}, platform::volumeInfoProvider()),
+              (std::vector<std::string>{m_tree / "t1"}));
+    // A bind mount of a folder inside another chosen folder: each file is read once.
+    const auto outcome = test::scanFolders({m_tree / "t1", m_tree / "view"});
+    ASSERT_TRUE(outcome.container);
+    EXPECT_EQ(outcome.scanner->getCountOfScannedFiles(), 2u);
+    EXPECT_TRUE(test::fileGroups(*outcome.container).empty());
+    EXPECT_TRUE(test::groupsOfCategory(*outcome.container, 6).empty());
+    EXPECT_EQ(problemsOf(*outcome.container), (std::set<std::pair<std::string, ScanProblemKind>>{
+                                                  {m_tree / "t1/a", ScanProblemKind::sameFolderReadOnce},
+                                                  {m_tree / "t1/mnt", ScanProblemKind::mountNotEntered},
+                                              }));
 }
 
 }  // namespace

@@ -3,12 +3,19 @@
 #include "platform/MainQueue.h"
 #include "platform/PreferencesStore.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace kestrane::test {
 
@@ -20,7 +27,60 @@ TempDir::TempDir() {
     m_path = pattern;
 }
 
+namespace {
+
+// Removes `name` inside dirFd and everything below it, however deep, without
+// building paths (std::filesystem stops at PATH_MAX).
+void removeTreeAt(int dirFd, const char* name) {
+    if (::unlinkat(dirFd, name, 0) == 0 || (errno != EISDIR && errno != EPERM)) return;
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fchmod(fd, 0700);
+        if (DIR* dir = ::fdopendir(::dup(fd))) {
+            std::vector<std::string> names;
+            while (const dirent* entry = ::readdir(dir)) {
+                const std::string child = entry->d_name;
+                if (child != "." && child != "..") names.push_back(child);
+            }
+            ::closedir(dir);
+            for (const auto& child : names) removeTreeAt(fd, child.c_str());
+        }
+        ::close(fd);
+    }
+    ::unlinkat(dirFd, name, AT_REMOVEDIR);
+}
+
+// Opens the folder at an absolute path of any length, one component at a time.
+int openFolderAtAnyDepth(const std::string& path) {
+    int fd = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::size_t start = 1;
+    while (fd >= 0 && start < path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string component = path.substr(start, end - start);
+        start = end + 1;
+        if (component.empty()) continue;
+        const int next = ::openat(fd, component.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    return fd;
+}
+
+}  // namespace
+
 TempDir::~TempDir() {
+    // A tree deeper than PATH_MAX goes first, relative to open folders.
+    if (const int fd = ::open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+        if (DIR* dir = ::fdopendir(::dup(fd))) {
+            std::vector<std::string> deep;
+            while (const dirent* entry = ::readdir(dir))
+                if (std::string(entry->d_name).starts_with("deep-")) deep.push_back(entry->d_name);
+            ::closedir(dir);
+            for (const auto& name : deep) removeTreeAt(fd, name.c_str());
+        }
+        ::close(fd);
+    }
     std::error_code ec;
     // Tests may leave folders without permissions behind: give them back first.
     for (auto it = fs::recursive_directory_iterator(m_path, fs::directory_options::skip_permission_denied, ec);
@@ -53,6 +113,53 @@ std::string TempDir::writeFile(const std::string& relative, const std::string& c
 
 std::string TempDir::writeFileOfSize(const std::string& relative, std::size_t size, char fill) const {
     return writeFile(relative, std::string(size, fill));
+}
+
+std::string TempDir::makeDeepDir(const std::string& relative, std::size_t minimumLength) const {
+    // Named "deep-..." at the top so that the destructor knows to remove it relative to open folders.
+    const std::string top = "deep-" + relative;
+    makeDir(top);
+    std::string path = *this / top;
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; fd >= 0 && path.size() < minimumLength; ++level) {
+        const std::string name = std::string(250, 'd') + std::to_string(level);
+        if (::mkdirat(fd, name.c_str(), 0755) != 0) break;
+        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+        path += "/" + name;
+    }
+    if (fd < 0 || path.size() < minimumLength) throw std::runtime_error("cannot make a deep folder in " + m_path);
+    ::close(fd);
+    return path;
+}
+
+void TempDir::writeFileAtAnyDepth(const std::string& path, const std::string& content) {
+    const std::size_t slash = path.rfind('/');
+    const int dirFd = openFolderAtAnyDepth(path.substr(0, slash));
+    const int fd = dirFd < 0 ? -1
+                             : ::openat(dirFd, path.c_str() + slash + 1, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (dirFd >= 0) ::close(dirFd);
+    const bool written = fd >= 0 && ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    if (fd >= 0) ::close(fd);
+    if (!written) throw std::runtime_error("cannot write a file at depth " + std::to_string(path.size()));
+}
+
+void expectAsUnprivilegedUser(const std::function<bool()>& check) {
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(check());
+        return;
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the check failed in the unprivileged child (3: could not drop privileges)";
 }
 
 void IsolatedHomeTest::SetUp() {

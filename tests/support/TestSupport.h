@@ -26,10 +26,22 @@ public:
     std::string writeFile(const std::string& relative, const std::string& content) const;
     // Creates a file of the given size filled with a repeating pattern.
     std::string writeFileOfSize(const std::string& relative, std::size_t size, char fill = 'x') const;
+    // Creates a chain of folders with 250-byte names below `relative` (made
+    // one relative to the other, so the path grows past PATH_MAX) until the
+    // deepest one's path is at least minimumLength bytes; returns that path.
+    std::string makeDeepDir(const std::string& relative, std::size_t minimumLength) const;
+    // Writes a file at an absolute path of any length (its folders must exist).
+    static void writeFileAtAnyDepth(const std::string& path, const std::string& content);
 
 private:
     std::string m_path;
 };
+
+// Runs check() as an unprivileged user: in a child process switched to user
+// and group 65534 (nobody) when the tests run as root, since root reads what
+// has no read permission; in the test's own process otherwise. The child must
+// not need threads the parent started.
+void expectAsUnprivilegedUser(const std::function<bool()>& check);
 
 // Fixture: every test gets a fresh HOME, XDG_CONFIG_HOME and XDG_DATA_HOME in
 // a temporary folder, so that nothing of the person running the tests is read
