@@ -9,11 +9,13 @@
 #include "duplicates/DuplicatesManager.h"
 #include "folders/DuplicatesHeap.h"
 #include "scan/FolderSystemItem.h"
+#include "scan/ScanProblems.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <limits>
 #include <ostream>
@@ -61,7 +63,13 @@ std::string itemDate(const DuplicateItem& item) {
     return formatIsoDate(item.getLastModificationDate());
 }
 
-json groupObject(const DuplicatesGroup& group) {
+// The other names (hard links) of the copy, when it has any.
+const std::vector<FileSystemItem*>* otherNamesOf(const DuplicatesContainer& container, const DuplicateItem& item) {
+    const FileSystemItem* file = item.getFileSystemItem();
+    return file ? container.getOtherNames(file) : nullptr;
+}
+
+json groupObject(const DuplicatesContainer& container, const DuplicatesGroup& group) {
     json items = json::array();
     for (const auto& item : group.getItems()) {
         json entry = json::object();
@@ -69,9 +77,22 @@ json groupObject(const DuplicatesGroup& group) {
         entry["size"] = item->getFileItemSize();
         entry["modified"] = itemDate(*item);
         entry["selected"] = item->isSelected();
+        if (const auto* names = otherNamesOf(container, *item)) {
+            json others = json::array();
+            for (const FileSystemItem* name : *names) others.push_back(pathObject(name->path()));
+            entry["otherNames"] = std::move(others);
+        }
         items.push_back(std::move(entry));
     }
-    return json{{"id", group.getGroupID()}, {"size", group.oneItemSize()}, {"items", std::move(items)}};
+    return json{{"id", group.getGroupID()},
+                {"size", group.oneItemSize()},
+                {"compared", group.isComparedInPart() ? "partial" : "whole"},
+                {"items", std::move(items)}};
+}
+
+std::vector<ScanProblem> problemsOf(const DuplicatesContainer& container) {
+    const auto& problems = container.getScanProblems();
+    return problems ? problems->list() : std::vector<ScanProblem>{};
 }
 
 std::string folderPathOf(const FolderSystemItem* folder) {
@@ -118,6 +139,7 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
                         {"checkedFolders", facts.checkedFolders}};
     head["foundSize"] = container.getAllFilesSize();
     head["removableSize"] = foundTotals(container).removableSize;
+    head["otherNamesCount"] = container.getOtherNamesCount();
     out << "{\n";
     for (auto it = head.begin(); it != head.end(); ++it)
         out << "  " << jsonText(it.key()) << ": " << jsonText(it.value()) << ",\n";
@@ -137,7 +159,7 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
         out << "    " << text << ",\n";
         writeArrayMember(out, "      ", "groups", [&](auto&& emit) {
             if (category)
-                for (const auto& group : sortedGroups(*category)) emit(groupObject(*group));
+                for (const auto& group : sortedGroups(*category)) emit(groupObject(container, *group));
         });
         out << "}" << (type + 1 < ScanReportFacts::kCategorySlots ? ",\n" : "\n");
     }
@@ -147,7 +169,7 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
         const auto& category = container.getHiddenCategoryOfDuplicates();
         if (!category) return;
         for (const auto& group : sortedGroups(*category)) {
-            json object = groupObject(*group);
+            json object = groupObject(container, *group);
             const auto items = group->getItems();
             object["category"] = items.empty() ? -1 : items.front()->getTypeUsingFileSystemItem();
             emit(object);
@@ -162,6 +184,16 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
                                            pathObject(folderPathOf(heap->getSecondFolderItem()))})},
                   {"size", heap->getHeapSize()},
                   {"sharedGroups", heap->getCountOfGroups()}});
+        }
+    });
+    out << ",\n";
+
+    writeArrayMember(out, "  ", "problems", [&](auto&& emit) {
+        for (const auto& problem : problemsOf(container)) {
+            json object = pathObject(problem.path);
+            object["kind"] = scanProblemKindKey(problem.kind);
+            if (problem.error != 0) object["error"] = std::strerror(problem.error);
+            emit(object);
         }
     });
     out << ",\n";
@@ -230,13 +262,64 @@ std::string printablePath(const std::string& path) {
     return text;
 }
 
-void writeGroup(std::ostream& out, const DuplicatesGroup& group) {
+void writeGroup(std::ostream& out, const DuplicatesContainer& container, const DuplicatesGroup& group) {
     const auto items = group.getItems();
     out << "  " << items.size() << " copies of " << formatSize(group.oneItemSize()) << " (group " << group.getGroupID()
-        << ")\n";
-    for (const auto& item : items)
+        << (group.isComparedInPart() ? ", compared in part" : "") << ")\n";
+    for (const auto& item : items) {
         out << "    " << printablePath(item->getFileItemPath()) << "  " << formatSize(item->getFileItemSize()) << "  "
             << shortDate(item->getLastModificationDate()) << "\n";
+        if (const auto* names = otherNamesOf(container, *item))
+            for (const FileSystemItem* name : *names)
+                out << "      same file as " << printablePath(name->path()) << "\n";
+    }
+}
+
+struct ProblemWording {
+    const char* one;   // "folder could not be read"
+    const char* many;  // "folders could not be read"
+};
+
+ProblemWording wordingOf(ScanProblemKind kind) {
+    switch (kind) {
+        case ScanProblemKind::unreadableFolder: return {"folder could not be read", "folders could not be read"};
+        case ScanProblemKind::partlyReadFolder: return {"folder was read only in part", "folders were read only in part"};
+        case ScanProblemKind::unreadableFile: return {"file could not be read", "files could not be read"};
+        case ScanProblemKind::changedFile: return {"file changed during the scan", "files changed during the scan"};
+        case ScanProblemKind::mountNotEntered:
+            return {"mounted file system was not entered", "mounted file systems were not entered"};
+        case ScanProblemKind::sameFolderReadOnce:
+            return {"folder is another chosen folder, read once", "folders are other chosen folders, read once"};
+        case ScanProblemKind::hiddenFolderLeftOut:
+            return {"hidden folder was left out (--hidden compares it)", "hidden folders were left out (--hidden compares them)"};
+        case ScanProblemKind::excludedFolder:
+            return {"folder was excluded by the settings", "folders were excluded by the settings"};
+    }
+    return {"item was left out", "items were left out"};
+}
+
+constexpr std::size_t kProblemPathsShown = 3;
+
+// What the scan could not read or did not enter: per kind its count and its
+// first few paths (all with --all).
+void writeProblems(std::ostream& out, const std::vector<ScanProblem>& problems, bool all) {
+    if (problems.empty()) return;
+    out << "\nNot compared:\n";
+    for (std::size_t first = 0; first < problems.size();) {
+        std::size_t end = first;
+        while (end < problems.size() && problems[end].kind == problems[first].kind) ++end;
+        const std::size_t count = end - first;
+        const ProblemWording wording = wordingOf(problems[first].kind);
+        out << "  " << count << " " << (count == 1 ? wording.one : wording.many) << ":\n";
+        const std::size_t shown = all ? count : std::min(count, kProblemPathsShown);
+        for (std::size_t i = first; i < first + shown; ++i) {
+            out << "    " << printablePath(problems[i].path);
+            if (problems[i].error != 0) out << " (" << std::strerror(problems[i].error) << ")";
+            out << "\n";
+        }
+        if (shown < count) out << "    and " << (count - shown) << " more (--all lists them)\n";
+        first = end;
+    }
 }
 
 void writeHuman(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts,
@@ -249,6 +332,9 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
         << ", " << (facts.fullHash ? "full" : "partial") << " content keys, hidden folders "
         << (facts.includeHidden ? "included" : "skipped (hidden files elsewhere compared)") << (facts.folderStages ? "" : ", folders not compared")
         << (facts.backupsSkipped ? ", backups skipped" : "") << "\n";
+    if (!facts.fullHash)
+        out << "Groups marked \"compared in part\" agree on three blocks of each file, not on every byte;\n"
+               "removal compares whole files first, and --full-hash compares every byte now.\n";
     if (facts.stopped) out << "The scan was stopped: these are the duplicates found until then.\n";
     out << "\n";
 
@@ -278,7 +364,7 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
                                             std::to_string(groups.size()) + " groups"
                                       : "")
             << ":\n";
-        for (std::size_t i = 0; i < shown; ++i) writeGroup(out, *groups[i]);
+        for (std::size_t i = 0; i < shown; ++i) writeGroup(out, container, *groups[i]);
     }
 
     const auto heaps = DuplicatesManager::biggestHeapsOf(&container, kBiggestSimilarPairs);
@@ -289,6 +375,11 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
                 << printablePath(folderPathOf(heap->getSecondFolderItem())) << ": "
                 << formatSize(heap->getHeapSize()) << " in " << heap->getCountOfGroups() << " shared groups\n";
     }
+
+    writeProblems(out, problemsOf(container), options.allGroups);
+    if (const std::size_t names = container.getOtherNamesCount())
+        out << "\n" << names << (names == 1 ? " name was" : " names were")
+            << " another name of a file counted once (hard links are one file, never copies).\n";
 
     const std::size_t count = facts.folders.size();
     out << "\n" << count << " " << (count == 1 ? "folder was" : "folders were") << " scanned on "
