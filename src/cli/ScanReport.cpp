@@ -285,7 +285,10 @@ ProblemWording wordingOf(ScanProblemKind kind) {
         case ScanProblemKind::unreadableFolder: return {"folder could not be read", "folders could not be read"};
         case ScanProblemKind::partlyReadFolder: return {"folder was read only in part", "folders were read only in part"};
         case ScanProblemKind::unreadableFile: return {"file could not be read", "files could not be read"};
-        case ScanProblemKind::changedFile: return {"file changed during the scan", "files changed during the scan"};
+        case ScanProblemKind::changedFile:
+            // Also what pseudo-files (/proc, /sys) do: they list one size and read another.
+            return {"file was not as listed when read (changed during the scan)",
+                    "files were not as listed when read (changed during the scan)"};
         case ScanProblemKind::mountNotEntered:
             return {"mounted file system was not entered", "mounted file systems were not entered"};
         case ScanProblemKind::sameFolderReadOnce:
