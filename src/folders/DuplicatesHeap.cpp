@@ -7,46 +7,35 @@
 
 namespace kestrane {
 
-namespace {
-
-std::shared_ptr<DuplicatesGroup> groupOfFolder(const FolderSystemItem& folder) {
-    const DuplicateItem* entry = folder.getDuplicateItem();
-    return entry != nullptr ? entry->getGroup() : nullptr;
+HeapsFolderTraits HeapsFolderTraits::of(const FolderSystemItem* folder) {
+    HeapsFolderTraits traits;
+    traits.folder = folder;
+    if (folder == nullptr) return traits;
+    traits.excluded = folder->isPackage() || folder->isInPackage();
+    const DuplicateItem* entry = folder->getDuplicateItem();
+    traits.isOrIsInDuplicateFolder = entry != nullptr || folder->findParentDuplicateFolder() != nullptr;
+    if (entry != nullptr) {
+        // The container holds its groups for as long as the folders are compared.
+        traits.folderGroup = entry->getGroup().get();
+        if (const auto enclosing = entry->getAssociatedDuplicateFolder()) traits.enclosingGroup = enclosing->getGroup().get();
+    }
+    return traits;
 }
 
-// The group of the outermost duplicate folder that encloses the folder, or null.
-std::shared_ptr<DuplicatesGroup> groupOfEnclosingDuplicateFolder(const FolderSystemItem& folder) {
-    const DuplicateItem* entry = folder.getDuplicateItem();
-    const auto enclosing = entry != nullptr ? entry->getAssociatedDuplicateFolder() : nullptr;
-    return enclosing ? enclosing->getGroup() : nullptr;
+bool HeapsFolderTraits::canBeSimilar(const HeapsFolderTraits& a, const HeapsFolderTraits& b) {
+    if (a.excluded || b.excluded || a.folder == b.folder) return false;
+    if (a.folderGroup == nullptr || b.folderGroup == nullptr) return true;
+    if (a.folderGroup == b.folderGroup) return false;
+    if (a.enclosingGroup != nullptr && a.enclosingGroup == b.folderGroup) return false;
+    return b.enclosingGroup == nullptr || (b.enclosingGroup != a.folderGroup && b.enclosingGroup != a.enclosingGroup);
 }
-
-// The folders are copies of each other, or one lies in a copy of the other.
-bool areCopiesOfEachOther(const FolderSystemItem& a, const FolderSystemItem& b) {
-    const auto groupA = groupOfFolder(a);
-    const auto groupB = groupOfFolder(b);
-    if (!groupA || !groupB) return false;
-    if (groupA == groupB) return true;
-    const auto outerA = groupOfEnclosingDuplicateFolder(a);
-    const auto outerB = groupOfEnclosingDuplicateFolder(b);
-    if (outerA && outerA == groupB) return true;
-    return outerB && (outerB == groupA || outerB == outerA);
-}
-
-bool isInOrIsPackage(const FolderSystemItem& folder) {
-    return folder.isPackage() || folder.isInPackage();
-}
-
-}  // namespace
 
 std::shared_ptr<DuplicatesHeap> DuplicatesHeap::buildHeapWithFolderWithFolder(
     const std::shared_ptr<HeapsFolderData>& main, const std::shared_ptr<HeapsFolderData>& second) {
     if (!main || !second || main == second) return nullptr;
-    const FolderSystemItem* mainFolder = main->getFolderSystemItem();
-    const FolderSystemItem* secondFolder = second->getFolderSystemItem();
-    if (mainFolder == nullptr || secondFolder == nullptr || mainFolder == secondFolder) return nullptr;
-    if (isInOrIsPackage(*mainFolder) || isInOrIsPackage(*secondFolder)) return nullptr;
-    if (areCopiesOfEachOther(*mainFolder, *secondFolder)) return nullptr;
+    if (!HeapsFolderTraits::canBeSimilar(HeapsFolderTraits::of(main->getFolderSystemItem()),
+                                         HeapsFolderTraits::of(second->getFolderSystemItem())))
+        return nullptr;
     auto heap = std::make_shared<DuplicatesHeap>(Key{}, main, second);
     return heap->getCountOfGroups() >= kMinimalCountOfSharedGroups ? heap : nullptr;
 }

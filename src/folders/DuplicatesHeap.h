@@ -9,7 +9,26 @@
 namespace kestrane {
 
 class DuplicateItem;
+class DuplicatesGroup;
 class FolderSystemItem;
+
+// What decides whether a folder can be a similar folder of another, read once
+// per folder so that a computation over many pairs compares plain values.
+struct HeapsFolderTraits {
+    const FolderSystemItem* folder = nullptr;
+    // The folder is gone, is a package or lies inside one: it pairs with nothing.
+    bool excluded = true;
+    // The folder is, or lies inside, a duplicate folder: its heaps are kept apart.
+    bool isOrIsInDuplicateFolder = false;
+    // The group of the folder itself, and of the outermost duplicate folder enclosing it.
+    const DuplicatesGroup* folderGroup = nullptr;
+    const DuplicatesGroup* enclosingGroup = nullptr;
+
+    static HeapsFolderTraits of(const FolderSystemItem* folder);
+    // Two different folders, neither excluded, that are no copies of each
+    // other (directly or through their outermost enclosing duplicate folders).
+    static bool canBeSimilar(const HeapsFolderTraits& a, const HeapsFolderTraits& b);
+};
 
 // Two similar folders, seen from the first (main) one: the groups that have
 // copies directly in both, and those copies. Made only when the folders share

@@ -9,6 +9,7 @@
 #include "folders/DuplicatesHeap.h"
 #include "folders/HeapsFolderData.h"
 #include "folders/HeapsGroup.h"
+#include "folders/HeapsPairFinder.h"
 #include "platform/MainQueue.h"
 #include "scan/ExcludeChecker.h"
 #include "scan/FolderSystemItem.h"
@@ -88,10 +89,7 @@ void DuplicatesHeaps::addGroup(const std::shared_ptr<DuplicatesGroup>& group) {
         if (intersection.size() >= 2) m_nPossibleHeapsSize.fetch_add(item->getFileItemSize(), std::memory_order_relaxed);
         if (std::find(touched.begin(), touched.end(), record) == touched.end()) touched.push_back(std::move(record));
     }
-    for (const auto& record : touched) {
-        record->addItemsOfGroup(group);
-        m_arrFoldersWithNewGroups.insert(record->getID());
-    }
+    for (const auto& record : touched) record->addItemsOfGroup(group);
     m_bNeedRecalculateTotalHeapsSize = true;
 }
 
@@ -142,12 +140,12 @@ void DuplicatesHeaps::generateHeapsGroup(HeapsGroup& group, const RecordLookup& 
 // The full computation:
 //  1. records whose folder has copies of fewer than two live groups go;
 //  2. the hidden records come back and every record is brought up to date;
-//  3. folder by folder (until cancelled), its heaps: rebuilt from its previous
-//     ones when it had some and gained no group since, else tried against
-//     every folder holding a copy of one of its groups; the size found so far
-//     is reported on the way;
-//  4. every heap is added the other way round as well, so that a cancelled
-//     computation still gives both folders of each heap found;
+//  3. folder by folder (until cancelled), its heaps with every folder holding
+//     a copy of one of its groups (HeapsPairFinder); the size found so far is
+//     reported on the way; at most m_nMaximalPairCount pairs are kept, the
+//     biggest, and the others counted;
+//  4. the heaps of a cancelled computation are also seen from the folders it
+//     did not visit, so that it still gives both folders of each heap found;
 //  5. records without heaps go, records with only heaps with duplicate
 //     folders are hidden;
 //  6. the final size is reported, whatever the throttle.
@@ -172,51 +170,41 @@ void DuplicatesHeaps::validateEmptyDataAfterRemoveWithListener(
     m_arrHiddenFoldersData.clear();
     for (const auto& [path, record] : m_arrFoldersData) record->updateData();
 
-    // 3. The heaps of every folder, until cancelled.
-    const RecordLookup lookupShown = [this](std::string_view path) -> std::shared_ptr<HeapsFolderData> {
-        const auto it = m_arrFoldersData.find(path);
-        return it == m_arrFoldersData.end() ? nullptr : it->second;
-    };
-    const auto currentRecordOf = [&lookupShown](const HeapsFolderData& old) {
-        return lookupShown(old.getFolderPath());
-    };
-    std::unordered_map<std::uint64_t, std::shared_ptr<HeapsGroup>> groups;
-    std::vector<std::shared_ptr<HeapsGroup>> kept;
+    // 3. The heaps of every folder, until cancelled; 4. as seen from the
+    // folders not visited as well.
+    std::vector<std::shared_ptr<HeapsFolderData>> records;
+    records.reserve(m_arrFoldersData.size());
+    for (const auto& [path, record] : m_arrFoldersData) records.push_back(record);
+    HeapsPairFinder finder(std::move(records), m_nMaximalPairCount);
     std::uint64_t runningTotal = 0;
     const std::size_t count = m_arrFoldersData.size();
-    std::size_t index = 0;
-    for (const auto& [path, record] : m_arrFoldersData) {
-        if (listener && listener->isHeapsValidationCanceled()) break;
-        auto group = HeapsGroup::create(record);
-        const auto previous = m_arrHeapsGroups.find(record->getID());
-        if (previous != m_arrHeapsGroups.end() && previous->second->isCanBeUsedForFastRecalculation() &&
-            !m_arrFoldersWithNewGroups.contains(record->getID()))
-            group->fastRecalculateGroup(*previous->second, currentRecordOf);
-        else
-            generateHeapsGroup(*group, lookupShown);
-        runningTotal += group->calculateSizeOfParticipatingItems();
-        if (runningTotal > 0)
-            notifyHeapsSizeChangedWithProgress(
-                listener, runningTotal, static_cast<float>(index) / static_cast<float>(count) * 0.5f + 0.5f, false);
-        if (group->hasAnyHeap()) {
-            groups.emplace(record->getID(), group);
-            kept.push_back(std::move(group));
+    finder.run([&listener] { return listener && listener->isHeapsValidationCanceled(); },
+               [&](std::size_t index, const HeapsPairFinder::Row& row) {
+                   for (const auto& item : row.participatingItems)
+                       if (!item->getAssociatedDuplicateFolder()) runningTotal += item->getFileItemSize();
+                   if (runningTotal > 0)
+                       notifyHeapsSizeChangedWithProgress(
+                           listener, runningTotal,
+                           static_cast<float>(index) / static_cast<float>(count) * 0.5f + 0.5f, false);
+                   addCheckedFolders(listener, 1, false);
+               });
+    m_nFoundPairs = finder.foundPairCount();
+    m_nKeptPairs = finder.keptPairCount();
+    auto table = std::make_shared<HeapsRecordTable>(finder.records());
+    std::unordered_map<std::uint64_t, std::shared_ptr<HeapsGroup>> groups;
+    auto& rows = finder.rows();
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        auto& row = rows[index];
+        if (row.foundHeaps == 0 && row.foundHeapsWithDuplicatesFolder == 0) {
+            (*table)[index].reset();  // no entry points at a folder without heaps: it may go
+            continue;
         }
-        addCheckedFolders(listener, 1, false);
-        ++index;
-    }
-
-    // 4. Every heap also seen from its second folder.
-    for (const auto& group : kept) {
-        const auto& main = group->getMainFolder();
-        for (const auto& second : group->secondHeapsFoldersData()) {
-            auto it = groups.find(second->getID());
-            if (it != groups.end() && it->second->getHeapForKey(main->getID())) continue;
-            const auto heap = DuplicatesHeap::buildHeapWithFolderWithFolder(second, main);
-            if (!heap) continue;
-            if (it == groups.end()) it = groups.emplace(second->getID(), HeapsGroup::create(second)).first;
-            it->second->addHeap(heap);
-        }
+        const auto& record = finder.records()[index];
+        groups.emplace(record->getID(),
+                       HeapsGroup::createComputed(record, {table, std::move(row.heaps),
+                                                           std::move(row.heapsWithDuplicatesFolder), row.foundHeaps,
+                                                           row.foundHeapsWithDuplicatesFolder,
+                                                           std::move(row.participatingItems)}));
     }
 
     // 5. Keep the result; records without heaps go, those with only heaps
@@ -235,8 +223,6 @@ void DuplicatesHeaps::validateEmptyDataAfterRemoveWithListener(
             ++it;
         }
     }
-    m_arrFoldersWithNewGroups.clear();
-
     // 6. (The total is recomputed at once, so that getPossibleHeapsSize follows.)
     m_bNeedRecalculateTotalHeapsSize = true;
     getTotalHeapsSize();
@@ -320,6 +306,73 @@ std::shared_ptr<HeapsGroup> DuplicatesHeaps::buildHeapsGroupForFolderWithPath(co
     return group;
 }
 
+void DuplicatesHeaps::forEachPairLargestFirst(const PairVisitor& visit) const {
+    // The shown folders, those with the most duplicates first (ties: by path);
+    // each pair comes from the first of its two folders in that order.
+    std::vector<const HeapsGroup*> ranked;
+    {
+        std::vector<const HeapsFolderData*> records;
+        records.reserve(m_arrFoldersData.size());
+        for (const auto& [path, record] : m_arrFoldersData) records.push_back(record.get());
+        std::stable_sort(records.begin(), records.end(), [](const HeapsFolderData* a, const HeapsFolderData* b) {
+            return a->getAllDuplicatesSize() > b->getAllDuplicatesSize();
+        });
+        ranked.reserve(records.size());
+        for (const HeapsFolderData* record : records) ranked.push_back(getHeapsGroupForFolderData(*record).get());
+    }
+    std::unordered_map<const HeapsFolderData*, std::uint32_t> rankOf;
+    rankOf.reserve(ranked.size());
+    for (std::uint32_t rank = 0; rank < ranked.size(); ++rank)
+        if (ranked[rank] != nullptr) rankOf.emplace(ranked[rank]->getMainFolder().get(), rank);
+
+    // One cursor per folder over its heaps (largest first, then by second
+    // record ID), merged: largest first, then by folder rank, then by ID.
+    struct Cursor {
+        std::uint32_t rank;
+        std::size_t position;
+        std::uint64_t halfSize;
+        std::uint64_t secondID;
+        const HeapsFolderData* second;
+    };
+    const auto advance = [&](Cursor& cursor) {
+        const auto& entries = ranked[cursor.rank]->getHeapEntries();
+        for (; cursor.position < entries.size(); ++cursor.position) {
+            const auto& second = ranked[cursor.rank]->secondRecordOf(entries[cursor.position]);
+            const auto it = rankOf.find(second.get());
+            if (it == rankOf.end() || it->second <= cursor.rank) continue;  // listed from the other folder
+            cursor.halfSize = entries[cursor.position].halfSize;
+            cursor.secondID = second->getID();
+            cursor.second = second.get();
+            return true;
+        }
+        return false;
+    };
+    const auto later = [](const Cursor& a, const Cursor& b) {
+        if (a.halfSize != b.halfSize) return a.halfSize < b.halfSize;
+        if (a.rank != b.rank) return a.rank > b.rank;
+        return a.secondID > b.secondID;
+    };
+    std::vector<Cursor> queue;
+    for (std::uint32_t rank = 0; rank < ranked.size(); ++rank) {
+        if (ranked[rank] == nullptr) continue;
+        Cursor cursor{rank, 0, 0, 0, nullptr};
+        if (advance(cursor)) queue.push_back(cursor);
+    }
+    std::make_heap(queue.begin(), queue.end(), later);
+    while (!queue.empty()) {
+        std::pop_heap(queue.begin(), queue.end(), later);
+        Cursor& cursor = queue.back();
+        const HeapsGroup& group = *ranked[cursor.rank];
+        const auto& entry = group.getHeapEntries()[cursor.position];
+        if (!visit(*group.getMainFolder(), *cursor.second, entry.halfSize, entry.sharedGroups)) return;
+        ++cursor.position;
+        if (advance(cursor))
+            std::push_heap(queue.begin(), queue.end(), later);
+        else
+            queue.pop_back();
+    }
+}
+
 void DuplicatesHeaps::updateDataOfFolders(const std::vector<std::string>& paths) {
     for (const auto& path : paths)
         if (const auto record = findRecord(path)) record->updateData();
@@ -332,6 +385,7 @@ void DuplicatesHeaps::recalculateHeapsInfo() {
     for (auto& [id, group] : m_arrHeapsGroups) {
         auto rebuilt = HeapsGroup::create(group->getMainFolder());
         rebuilt->fastRecalculateGroup(*group);
+        rebuilt->sortHeapsLargestFirst();
         group = std::move(rebuilt);
     }
     m_bNeedRecalculateTotalHeapsSize = true;

@@ -13,7 +13,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace kestrane {
@@ -53,6 +52,14 @@ class DuplicatesHeaps final : public HeapsCollection {
 public:
     // Reports of the size found so far closer together than this are dropped.
     static constexpr std::chrono::milliseconds kNotificationInterval{500};
+    // The similar-folder pairs a computation keeps at most (about 32 bytes
+    // each): folders that are all alike make a pair of every two of them.
+    static constexpr std::uint64_t kDefaultMaximalPairCount = 1'000'000;
+
+    // A kept pair of shown folders: its two folders, half the size of their
+    // shared copies and how many groups they share. Returns false to stop.
+    using PairVisitor = std::function<bool(const HeapsFolderData& main, const HeapsFolderData& second,
+                                           std::uint64_t halfSize, std::uint32_t sharedGroups)>;
 
     static std::shared_ptr<DuplicatesHeaps> create();
     explicit DuplicatesHeaps(Key);
@@ -84,6 +91,19 @@ public:
     const std::map<std::string, std::shared_ptr<HeapsFolderData>, std::less<>>& getHiddenFoldersData() const {
         return m_arrHiddenFoldersData;
     }
+    // Every kept pair of shown folders once, largest first; pairs of one size
+    // in the order of their first folder among the shown ones (most
+    // duplicates first, then by path), then by the second record's ID. The
+    // first folder of a pair is the main one. Nothing is copied: the pairs
+    // come from the groups of heaps as they are.
+    void forEachPairLargestFirst(const PairVisitor& visit) const;
+    // From the next computation on, keep at most this many pairs (both kinds).
+    void setMaximalPairCount(std::uint64_t count) { m_nMaximalPairCount = count; }
+    std::uint64_t getMaximalPairCount() const { return m_nMaximalPairCount; }
+    // Of the last computation: the pairs of folders not in duplicate folders
+    // that were kept, and those found beyond the maximal count and left out.
+    std::uint64_t getCountOfPairs() const { return m_nKeptPairs; }
+    std::uint64_t getCountOfLeftOutPairs() const { return m_nFoundPairs - m_nKeptPairs; }
     // The records of the folders holding copies of the group.
     std::vector<std::shared_ptr<HeapsFolderData>> getAllFoldersOfGroup(const DuplicatesGroup& group) const;
     // Refreshes the records of the folders at these paths.
@@ -135,11 +155,11 @@ private:
     std::unordered_map<std::uint64_t, std::map<std::uint64_t, std::weak_ptr<DuplicatesGroup>>> m_arrFoldersIntersections;
     // Folder record ID -> its heaps, from the last computation.
     std::unordered_map<std::uint64_t, std::shared_ptr<HeapsGroup>> m_arrHeapsGroups;
-    // Records that gained a group since the last computation: their heaps
-    // may be with folders they had none with, so they are built afresh.
-    std::unordered_set<std::uint64_t> m_arrFoldersWithNewGroups;
     std::weak_ptr<DuplicatesContainer> m_pContainer;
 
+    std::uint64_t m_nMaximalPairCount = kDefaultMaximalPairCount;
+    std::uint64_t m_nFoundPairs = 0;
+    std::uint64_t m_nKeptPairs = 0;
     std::atomic<std::uint64_t> m_nPossibleHeapsSize{0};
     std::atomic<std::uint64_t> m_nTotalHeapsSize{0};
     bool m_bNeedRecalculateTotalHeapsSize = true;

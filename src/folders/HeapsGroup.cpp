@@ -5,43 +5,71 @@
 #include "folders/DuplicatesHeap.h"
 #include "scan/FolderSystemItem.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace kestrane {
-
-namespace {
-
-// The folder is a duplicate folder or lies inside one.
-bool isOrIsInDuplicateFolder(const FolderSystemItem* folder) {
-    return folder != nullptr && (folder->getDuplicateItem() != nullptr || folder->findParentDuplicateFolder() != nullptr);
-}
-
-}  // namespace
 
 std::shared_ptr<HeapsGroup> HeapsGroup::create(std::shared_ptr<HeapsFolderData> mainFolder) {
     return std::make_shared<HeapsGroup>(Key{}, std::move(mainFolder));
 }
 
-HeapsGroup::HeapsGroup(Key, std::shared_ptr<HeapsFolderData> mainFolder) : m_pMainFolder(std::move(mainFolder)) {}
+std::shared_ptr<HeapsGroup> HeapsGroup::createComputed(std::shared_ptr<HeapsFolderData> mainFolder,
+                                                       ComputedHeaps computed) {
+    auto group = create(std::move(mainFolder));
+    group->m_pRecords = std::move(computed.records);
+    group->m_arrHeaps = std::move(computed.heaps);
+    group->m_arrHeapsWithDuplicatesFolder = std::move(computed.heapsWithDuplicatesFolder);
+    group->m_nFoundHeaps = computed.foundHeaps;
+    group->m_nFoundHeapsWithDuplicatesFolder = computed.foundHeapsWithDuplicatesFolder;
+    group->m_arrMainFolderItemsInHeaps = std::move(computed.participatingItems);
+    return group;
+}
+
+HeapsGroup::HeapsGroup(Key, std::shared_ptr<HeapsFolderData> mainFolder)
+    : m_pMainFolder(std::move(mainFolder)), m_pRecords(std::make_shared<const HeapsRecordTable>()) {}
+
+HeapsRecordTable& HeapsGroup::ownRecords() {
+    if (!m_pOwnRecords) {
+        m_pOwnRecords = std::make_shared<HeapsRecordTable>(*m_pRecords);
+        m_pRecords = m_pOwnRecords;
+    }
+    return *m_pOwnRecords;
+}
 
 void HeapsGroup::addHeap(const std::shared_ptr<DuplicatesHeap>& heap) {
     if (!heap || heap->getMainHeapsFolderData() != m_pMainFolder) return;
     const auto& second = heap->getSecondHeapsFolderData();
-    if (isOrIsInDuplicateFolder(heap->getMainFolderItem()) || isOrIsInDuplicateFolder(heap->getSecondFolderItem())) {
-        if (m_arrSecondIDsWithDuplicatesFolder.insert(second->getID()).second)
-            m_arrHeapsWithDuplicatesFolder.push_back(heap);
+    if (m_arrAddedSecondIDs.empty()) {
+        // A computed group: the seconds it already has count as added.
+        for (const auto* entries : {&m_arrHeaps, &m_arrHeapsWithDuplicatesFolder})
+            for (const auto& entry : *entries) m_arrAddedSecondIDs.insert(secondRecordOf(entry)->getID());
+        for (const auto& item : m_arrMainFolderItemsInHeaps) m_arrMainFolderItemsInHeapsSet.insert(item.get());
+    }
+    if (!m_arrAddedSecondIDs.insert(second->getID()).second) return;
+    auto& records = ownRecords();
+    const HeapsPairEntry entry{static_cast<std::uint32_t>(records.size()),
+                               static_cast<std::uint32_t>(heap->getCountOfGroups()), heap->getHeapHalfSize()};
+    records.push_back(second);
+    const bool apart = HeapsFolderTraits::of(heap->getMainFolderItem()).isOrIsInDuplicateFolder ||
+                       HeapsFolderTraits::of(heap->getSecondFolderItem()).isOrIsInDuplicateFolder;
+    if (apart) {
+        m_arrHeapsWithDuplicatesFolder.push_back(entry);
+        ++m_nFoundHeapsWithDuplicatesFolder;
         return;
     }
-    if (!m_arrHeaps.emplace(second->getID(), heap).second) return;
-    m_arrSecondFoldersForHeaps.push_back(heap->getSecondFolderItem());
-    m_arrSecondHeapsFoldersData.push_back(second);
+    m_arrHeaps.push_back(entry);
+    ++m_nFoundHeaps;
     for (auto& item : heap->getMainFolderItems())
         if (m_arrMainFolderItemsInHeapsSet.insert(item.get()).second) m_arrMainFolderItemsInHeaps.push_back(std::move(item));
 }
 
 std::shared_ptr<DuplicatesHeap> HeapsGroup::getHeapForKey(std::uint64_t secondFolderID) const {
-    const auto it = m_arrHeaps.find(secondFolderID);
-    return it == m_arrHeaps.end() ? nullptr : it->second;
+    for (const auto& entry : m_arrHeaps) {
+        const auto& second = secondRecordOf(entry);
+        if (second->getID() == secondFolderID) return DuplicatesHeap::buildHeapWithFolderWithFolder(m_pMainFolder, second);
+    }
+    return nullptr;
 }
 
 std::shared_ptr<DuplicatesHeap> HeapsGroup::getSubHeapWithSecondFolder(const HeapsFolderData& secondFolder) const {
@@ -51,15 +79,46 @@ std::shared_ptr<DuplicatesHeap> HeapsGroup::getSubHeapWithSecondFolder(const Hea
 std::vector<std::uint64_t> HeapsGroup::getAllSubHeapsKeys() const {
     std::vector<std::uint64_t> keys;
     keys.reserve(m_arrHeaps.size());
-    for (const auto& [id, heap] : m_arrHeaps) keys.push_back(id);
+    for (const auto& entry : m_arrHeaps) keys.push_back(secondRecordOf(entry)->getID());
+    std::sort(keys.begin(), keys.end());
     return keys;
 }
 
-std::vector<std::shared_ptr<DuplicatesHeap>> HeapsGroup::buildAllSubHeapsArray() const {
+std::vector<std::shared_ptr<DuplicatesHeap>> HeapsGroup::buildHeaps(const std::vector<HeapsPairEntry>& entries) const {
+    std::vector<const HeapsPairEntry*> ordered;
+    ordered.reserve(entries.size());
+    for (const auto& entry : entries) ordered.push_back(&entry);
+    std::sort(ordered.begin(), ordered.end(), [this](const HeapsPairEntry* a, const HeapsPairEntry* b) {
+        return secondRecordOf(*a)->getID() < secondRecordOf(*b)->getID();
+    });
     std::vector<std::shared_ptr<DuplicatesHeap>> heaps;
-    heaps.reserve(m_arrHeaps.size());
-    for (const auto& [id, heap] : m_arrHeaps) heaps.push_back(heap);
+    heaps.reserve(entries.size());
+    for (const auto* entry : ordered)
+        if (auto heap = DuplicatesHeap::buildHeapWithFolderWithFolder(m_pMainFolder, secondRecordOf(*entry)))
+            heaps.push_back(std::move(heap));
     return heaps;
+}
+
+std::vector<std::shared_ptr<DuplicatesHeap>> HeapsGroup::buildAllSubHeapsArray() const {
+    return buildHeaps(m_arrHeaps);
+}
+
+std::vector<std::shared_ptr<DuplicatesHeap>> HeapsGroup::getAllSubHeapsWithDuplicatesFolder() const {
+    return buildHeaps(m_arrHeapsWithDuplicatesFolder);
+}
+
+std::vector<FolderSystemItem*> HeapsGroup::getAllSecondFolders() const {
+    std::vector<FolderSystemItem*> folders;
+    folders.reserve(m_arrHeaps.size());
+    for (const auto& entry : m_arrHeaps) folders.push_back(secondRecordOf(entry)->getFolderSystemItem());
+    return folders;
+}
+
+std::vector<std::shared_ptr<HeapsFolderData>> HeapsGroup::secondHeapsFoldersData() const {
+    std::vector<std::shared_ptr<HeapsFolderData>> records;
+    records.reserve(m_arrHeaps.size());
+    for (const auto& entry : m_arrHeaps) records.push_back(secondRecordOf(entry));
+    return records;
 }
 
 std::uint64_t HeapsGroup::calculateSizeOfParticipatingItems() const {
@@ -71,13 +130,21 @@ std::uint64_t HeapsGroup::calculateSizeOfParticipatingItems() const {
 
 void HeapsGroup::fastRecalculateGroup(
     const HeapsGroup& old, const std::function<std::shared_ptr<HeapsFolderData>(const HeapsFolderData&)>& currentRecordOf) {
-    const auto rebuild = [&](const std::shared_ptr<DuplicatesHeap>& oldHeap) {
-        const auto& oldSecond = oldHeap->getSecondHeapsFolderData();
+    const auto rebuild = [&](const HeapsPairEntry& entry) {
+        const auto& oldSecond = old.secondRecordOf(entry);
         const auto second = currentRecordOf ? currentRecordOf(*oldSecond) : oldSecond;
         if (second) addHeap(DuplicatesHeap::buildHeapWithFolderWithFolder(m_pMainFolder, second));
     };
-    for (const auto& [id, heap] : old.m_arrHeaps) rebuild(heap);
-    for (const auto& heap : old.m_arrHeapsWithDuplicatesFolder) rebuild(heap);
+    for (const auto& entry : old.m_arrHeaps) rebuild(entry);
+    for (const auto& entry : old.m_arrHeapsWithDuplicatesFolder) rebuild(entry);
+}
+
+void HeapsGroup::sortHeapsLargestFirst() {
+    for (auto* entries : {&m_arrHeaps, &m_arrHeapsWithDuplicatesFolder})
+        std::sort(entries->begin(), entries->end(), [this](const HeapsPairEntry& a, const HeapsPairEntry& b) {
+            if (a.halfSize != b.halfSize) return a.halfSize > b.halfSize;
+            return secondRecordOf(a)->getID() < secondRecordOf(b)->getID();
+        });
 }
 
 bool HeapsGroup::isHasLastItems() const {
@@ -127,8 +194,8 @@ HeapsItemsStatistics HeapsGroup::calculateStatistics() const {
         }
     }
     std::unordered_set<const FolderSystemItem*> secondFolders;
-    for (const auto& second : m_arrSecondHeapsFoldersData)
-        if (const FolderSystemItem* folder = second->getFolderSystemItem()) secondFolders.insert(folder);
+    for (const auto& entry : m_arrHeaps)
+        if (const FolderSystemItem* folder = secondRecordOf(entry)->getFolderSystemItem()) secondFolders.insert(folder);
     return HeapsFolderData::statisticsOfItems(
         m_arrMainFolderItemsInHeaps,
         [&secondFolders](const FolderSystemItem* folder) { return secondFolders.contains(folder); });
