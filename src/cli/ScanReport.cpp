@@ -6,8 +6,8 @@
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
-#include "duplicates/DuplicatesManager.h"
-#include "folders/DuplicatesHeap.h"
+#include "folders/DuplicatesHeaps.h"
+#include "folders/HeapsFolderData.h"
 #include "scan/FolderSystemItem.h"
 #include "scan/ScanProblems.h"
 
@@ -17,8 +17,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <limits>
 #include <ostream>
+#include <unordered_map>
 
 namespace kestrane::cli {
 
@@ -93,6 +93,10 @@ json groupObject(const DuplicatesContainer& container, const DuplicatesGroup& gr
 std::vector<ScanProblem> problemsOf(const DuplicatesContainer& container) {
     const auto& problems = container.getScanProblems();
     return problems ? problems->list() : std::vector<ScanProblem>{};
+}
+
+const DuplicatesHeaps* heapsOf(const DuplicatesContainer& container) {
+    return dynamic_cast<const DuplicatesHeaps*>(container.getHeaps().get());
 }
 
 std::string folderPathOf(const FolderSystemItem* folder) {
@@ -177,16 +181,32 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
     });
     out << ",\n";
 
-    writeArrayMember(out, "  ", "similarFolders", [&](auto&& emit) {
-        for (const auto& heap :
-             DuplicatesManager::biggestHeapsOf(&container, std::numeric_limits<std::size_t>::max())) {
-            emit({{"folders", json::array({pathObject(folderPathOf(heap->getMainFolderItem())),
-                                           pathObject(folderPathOf(heap->getSecondFolderItem()))})},
-                  {"size", heap->getHeapSize()},
-                  {"sharedGroups", heap->getCountOfGroups()}});
-        }
-    });
-    out << ",\n";
+    // The pairs come one at a time from the similar-folder registry; only the
+    // folders' path objects are kept, one per folder.
+    const DuplicatesHeaps* heaps = heapsOf(container);
+    out << "  \"similarFolders\": [";
+    bool firstPair = true;
+    if (heaps) {
+        std::unordered_map<const HeapsFolderData*, std::string> pathTexts;
+        const auto pathText = [&](const HeapsFolderData& record) -> const std::string& {
+            auto [it, added] = pathTexts.try_emplace(&record);
+            if (added) it->second = jsonText(pathObject(folderPathOf(record.getFolderSystemItem())));
+            return it->second;
+        };
+        std::string line;
+        heaps->forEachPairLargestFirst([&](const HeapsFolderData& main, const HeapsFolderData& second,
+                                           std::uint64_t halfSize, std::uint32_t sharedGroups) {
+            line.assign(firstPair ? "\n    " : ",\n    ");
+            line.append("{\"folders\":[").append(pathText(main)).append(",").append(pathText(second));
+            line.append("],\"size\":").append(std::to_string(halfSize * 2));
+            line.append(",\"sharedGroups\":").append(std::to_string(sharedGroups)).append("}");
+            out << line;
+            firstPair = false;
+            return true;
+        });
+    }
+    out << (firstPair ? "],\n" : "\n  ],\n");
+    out << "  \"similarFolderPairsLeftOut\": " << (heaps ? heaps->getCountOfLeftOutPairs() : 0) << ",\n";
 
     writeArrayMember(out, "  ", "problems", [&](auto&& emit) {
         for (const auto& problem : problemsOf(container)) {
@@ -370,13 +390,27 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
         for (std::size_t i = 0; i < shown; ++i) writeGroup(out, container, *groups[i]);
     }
 
-    const auto heaps = DuplicatesManager::biggestHeapsOf(&container, kBiggestSimilarPairs);
-    if (!heaps.empty()) {
-        out << "\nSimilar folders, the biggest pairs:\n";
-        for (const auto& heap : heaps)
-            out << "  " << printablePath(folderPathOf(heap->getMainFolderItem())) << "\n    and "
-                << printablePath(folderPathOf(heap->getSecondFolderItem())) << ": "
-                << formatSize(heap->getHeapSize()) << " in " << heap->getCountOfGroups() << " shared groups\n";
+    const DuplicatesHeaps* heaps = heapsOf(container);
+    const std::uint64_t pairs = heaps ? heaps->getCountOfPairs() : 0;
+    const std::uint64_t leftOut = heaps ? heaps->getCountOfLeftOutPairs() : 0;
+    if (pairs > 0 || leftOut > 0) {
+        out << "\nSimilar folders, "
+            << (pairs > kBiggestSimilarPairs ? "the " + std::to_string(kBiggestSimilarPairs) + " biggest of " +
+                                                   std::to_string(pairs) + " pairs"
+                                             : std::string("the biggest pairs"))
+            << ":\n";
+        std::size_t shown = 0;
+        heaps->forEachPairLargestFirst([&](const HeapsFolderData& main, const HeapsFolderData& second,
+                                           std::uint64_t halfSize, std::uint32_t sharedGroups) {
+            out << "  " << printablePath(folderPathOf(main.getFolderSystemItem())) << "\n    and "
+                << printablePath(folderPathOf(second.getFolderSystemItem())) << ": " << formatSize(halfSize * 2)
+                << " in " << sharedGroups << " shared groups\n";
+            return ++shown < kBiggestSimilarPairs;
+        });
+        if (leftOut > 0)
+            out << "  " << leftOut << " more similar-folder " << (leftOut == 1 ? "pair was" : "pairs were")
+                << " found and left out: only the " << heaps->getMaximalPairCount()
+                << " biggest pairs are kept.\n";
     }
 
     writeProblems(out, problemsOf(container), options.allGroups);
