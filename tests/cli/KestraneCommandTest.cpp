@@ -108,6 +108,7 @@ TEST_F(KestraneCommandTest, TheJsonReportHoldsFileGroupsByCategoryDuplicateAndSi
         }
     }
     EXPECT_TRUE(foundPair) << report["similarFolders"].dump();
+    EXPECT_EQ(report["similarFolderPairsLeftOut"], 0);
     for (const char* stage : {"readingSeconds", "duplicateFilesSeconds", "duplicateFoldersSeconds",
                               "similarFoldersSeconds", "totalSeconds", "peakMemoryBytes"})
         EXPECT_GT(report["stats"][stage].get<double>(), 0.0) << stage;

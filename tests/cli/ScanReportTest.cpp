@@ -2,10 +2,18 @@
 #include "cli/ScanReport.h"
 #include "cli/TextEncoding.h"
 
+#include "duplicates/DuplicatesContainer.h"
+#include "folders/DuplicatesHeaps.h"
+#include "support/ScanTestSupport.h"
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <regex>
+#include <set>
+#include <sstream>
 
 namespace kestrane::cli {
 namespace {
@@ -65,6 +73,98 @@ TEST(ScanCommandOptionsTest, ValuesMayBeAttachedAndADoubleDashEndsTheOptions) {
         EXPECT_FALSE(parseScanCommandOptions(bad, error)) << bad[0];
         EXPECT_FALSE(error.empty()) << bad[0];
     }
+}
+
+// Six folders holding the same two files (and one of their own each): a
+// similar pair of every two of them, fifteen pairs of one size.
+class SimilarPairsReportTest : public test::IsolatedHomeTest {
+protected:
+    void SetUp() override {
+        IsolatedHomeTest::SetUp();
+        for (int n = 1; n <= 6; ++n) {
+            const std::string folder = "f" + std::to_string(n);
+            m_tree.writeFile(folder + "/a.txt", "alpha content\n");
+            m_tree.writeFile(folder + "/b.txt", "beta content\n");
+            m_tree.writeFile(folder + "/own" + std::to_string(n) + ".txt", "only in " + folder + "\n");
+        }
+        m_outcome = test::scanFolders({m_tree.path()});
+        ASSERT_NE(m_outcome.container, nullptr);
+        m_heaps = std::dynamic_pointer_cast<DuplicatesHeaps>(m_outcome.container->getHeaps());
+        ASSERT_NE(m_heaps, nullptr);
+    }
+    // Recomputes the similar folders keeping at most count pairs.
+    void keepAtMost(std::uint64_t count) {
+        m_heaps->setMaximalPairCount(count);
+        m_outcome.container->validateEmptyDataAfterRemoveWithListener(nullptr);
+    }
+    std::string report(ReportFormat format) const {
+        std::ostringstream out;
+        writeScanReport(out, *m_outcome.container, {}, {format, false});
+        return out.str();
+    }
+    nlohmann::json jsonReport() const {
+        auto parsed = nlohmann::json::parse(report(ReportFormat::json), nullptr, false);
+        EXPECT_FALSE(parsed.is_discarded());
+        return parsed;
+    }
+    // The listed pairs, each as its two folder names.
+    static std::set<std::set<std::string>> pairsOf(const nlohmann::json& report) {
+        std::set<std::set<std::string>> pairs;
+        for (const auto& pair : report["similarFolders"]) {
+            EXPECT_EQ(pair["size"], 54);
+            EXPECT_EQ(pair["sharedGroups"], 2);
+            std::set<std::string> names;
+            for (const auto& folder : pair["folders"]) {
+                const std::string path = folder["path"];
+                names.insert(path.substr(path.rfind('/') + 1));
+            }
+            pairs.insert(names);
+        }
+        return pairs;
+    }
+
+    test::TempDir m_tree;
+    test::ScanOutcome m_outcome;
+    std::shared_ptr<DuplicatesHeaps> m_heaps;
+};
+
+TEST_F(SimilarPairsReportTest, EveryPairIsListedOnceAndNoneIsLeftOut) {
+    const auto json = jsonReport();
+    ASSERT_EQ(json["similarFolders"].size(), 15u);
+    std::set<std::set<std::string>> expected;
+    for (int a = 1; a <= 6; ++a)
+        for (int b = a + 1; b <= 6; ++b) expected.insert({"f" + std::to_string(a), "f" + std::to_string(b)});
+    EXPECT_EQ(pairsOf(json), expected);
+    EXPECT_EQ(json["similarFolderPairsLeftOut"], 0);
+
+    const std::string human = report(ReportFormat::human);
+    EXPECT_NE(human.find("Similar folders, the 10 biggest of 15 pairs:\n"), std::string::npos) << human;
+    std::size_t listed = 0;
+    for (auto at = human.find("\n    and "); at != std::string::npos; at = human.find("\n    and ", at + 1)) ++listed;
+    EXPECT_EQ(listed, 10u);
+    EXPECT_EQ(human.find("left out"), std::string::npos) << human;
+}
+
+TEST_F(SimilarPairsReportTest, PairsBeyondTheBoundAreCountedAsLeftOutInBothReports) {
+    keepAtMost(4);
+    const auto json = jsonReport();
+    // Of one size, the first folders' pairs are kept: f1 with f2 to f5.
+    EXPECT_EQ(pairsOf(json), (std::set<std::set<std::string>>{{"f1", "f2"}, {"f1", "f3"}, {"f1", "f4"}, {"f1", "f5"}}));
+    EXPECT_EQ(json["similarFolderPairsLeftOut"], 11);
+    // The sizes still count every pair found.
+    EXPECT_EQ(json["foundSize"], 6 * 27);
+
+    const std::string human = report(ReportFormat::human);
+    EXPECT_NE(human.find("Similar folders, the biggest pairs:\n"), std::string::npos) << human;
+    EXPECT_NE(human.find("\n  11 more similar-folder pairs were found and left out: only the 4 biggest pairs are "
+                         "kept.\n"),
+              std::string::npos)
+        << human;
+
+    keepAtMost(0);
+    EXPECT_TRUE(jsonReport()["similarFolders"].empty());
+    EXPECT_EQ(jsonReport()["similarFolderPairsLeftOut"], 15);
+    EXPECT_NE(report(ReportFormat::human).find("15 more similar-folder pairs"), std::string::npos);
 }
 
 }  // namespace

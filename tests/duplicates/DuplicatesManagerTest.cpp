@@ -4,6 +4,7 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "folders/DuplicatesHeap.h"
+#include "folders/DuplicatesHeaps.h"
 #include "folders/HeapsFolderData.h"
 #include "platform/MainQueue.h"
 #include "settings/Settings.h"
@@ -14,6 +15,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
+#include <tuple>
 #include <set>
 
 namespace kestrane {
@@ -211,6 +214,49 @@ TEST_F(DuplicatesManagerTest, BiggestPairsComeLargestFirstOnceEachAndKeepTies) {
         EXPECT_GE(groups[i - 1]->getSizeThatCanBeRemoved(), groups[i]->getSizeThatCanBeRemoved());
     EXPECT_EQ(groups.front()->getSizeThatCanBeRemoved(), 3000u);
     EXPECT_EQ(groups.back()->getSizeThatCanBeRemoved(), 50u);
+}
+
+// The report lists the pairs as the registry keeps them; they must be the
+// pairs the ranked list builds afresh, in the same order, with the same
+// figures: sizes that fall, sizes that tie across and within folders, and
+// folders copied whole, whose pairs are never listed.
+TEST_F(DuplicatesManagerTest, TheKeptPairsComeInTheOrderAndWithTheFiguresOfTheRankedList) {
+    for (const char* folder : {"alike/1", "alike/2", "alike/3", "alike/4", "copied/one", "copied/two"}) {
+        m_tree.writeFileOfSize(std::string(folder) + "/x.bin", 900, 'x');
+        m_tree.writeFileOfSize(std::string(folder) + "/y.bin", 100, 'y');
+        if (std::string(folder).starts_with("alike"))
+            m_tree.writeFile(std::string(folder) + "/own.txt", std::string(folder) + " alone");
+    }
+    ASSERT_NO_FATAL_FAILURE(makeSimilarPairs());
+    const auto& container = *m_outcome.container;
+    const auto* heaps = dynamic_cast<const DuplicatesHeaps*>(container.getHeaps().get());
+    ASSERT_TRUE(heaps);
+
+    using Pair = std::tuple<std::string, std::string, std::uint64_t, std::uint64_t>;
+    std::vector<Pair> ranked;
+    for (const auto& heap : DuplicatesManager::biggestHeapsOf(&container, std::numeric_limits<std::size_t>::max()))
+        ranked.emplace_back(heap->getMainHeapsFolderData()->getFolderPath(),
+                            heap->getSecondHeapsFolderData()->getFolderPath(), heap->getHeapHalfSize(),
+                            heap->getCountOfGroups());
+    std::vector<Pair> kept;
+    heaps->forEachPairLargestFirst([&](const HeapsFolderData& main, const HeapsFolderData& second,
+                                       std::uint64_t halfSize, std::uint32_t groups) {
+        kept.emplace_back(main.getFolderPath(), second.getFolderPath(), halfSize, groups);
+        return true;
+    });
+    // Twelve pairs pN, six among the four alike folders; none of the copies.
+    ASSERT_EQ(ranked.size(), 12u + 6u);
+    EXPECT_EQ(kept, ranked);
+    EXPECT_EQ(heaps->getCountOfPairs(), 18u);
+    EXPECT_EQ(heaps->getCountOfLeftOutPairs(), 0u);
+    for (const auto& [main, second, half, groups] : kept) EXPECT_EQ(main.find("copied"), std::string::npos) << main;
+
+    // Stopping early hands over a prefix.
+    std::size_t seen = 0;
+    heaps->forEachPairLargestFirst([&](const HeapsFolderData&, const HeapsFolderData&, std::uint64_t, std::uint32_t) {
+        return ++seen < 3;
+    });
+    EXPECT_EQ(seen, 3u);
 }
 
 TEST_F(DuplicatesManagerTest, WithoutFoldersOfOneSimilarFolderTheEasyListIsTheBiggestPairs) {

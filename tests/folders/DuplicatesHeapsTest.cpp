@@ -88,6 +88,20 @@ protected:
         const auto heaps = m_heaps->getHeapsGroupForFolderData(*mainRecord);
         return heaps ? heaps->getHeapForKey(secondRecord->getID()) : nullptr;
     }
+    // The kept pairs as the report lists them: "main+second half groups".
+    std::vector<std::string> listedPairs() const {
+        std::vector<std::string> pairs;
+        m_heaps->forEachPairLargestFirst([&](const HeapsFolderData& main, const HeapsFolderData& second,
+                                             std::uint64_t halfSize, std::uint32_t groups) {
+            const auto name = [&](const HeapsFolderData& record) {
+                return record.getFolderPath().substr(m_tree.path().size() + 1);
+            };
+            pairs.push_back(name(main) + "+" + name(second) + " " + std::to_string(halfSize) + " " +
+                            std::to_string(groups));
+            return true;
+        });
+        return pairs;
+    }
     std::vector<std::string> shownFolders() const {
         std::vector<std::string> names;
         for (const auto& [path, data] : m_heaps->getAllFoldersData()) names.push_back(path.substr(m_tree.path().size() + 1));
@@ -330,6 +344,85 @@ TEST_F(DuplicatesHeapsTest, AGroupAddedLaterJoinsFoldersThatAlreadyHadOtherHeaps
     EXPECT_TRUE(heap("B", "C"));
     EXPECT_TRUE(heap("C", "B"));
     EXPECT_TRUE(heap("B", "A"));
+}
+
+TEST_F(DuplicatesHeapsTest, ABoundedComputationKeepsTheBiggestPairsFromBothFoldersAndCountsTheOthers) {
+    // A and B share two big files; C, D, E and F are all alike: six pairs of one size.
+    shared("p.bin", std::string(1000, 'p'), {"A", "B"});
+    shared("q.bin", std::string(1000, 'q'), {"A", "B"});
+    shared("r.txt", "rrrrrrrrrr", {"C", "D", "E", "F"});
+    shared("s.txt", "ssssssssss", {"C", "D", "E", "F"});
+    validate();
+    const std::vector<std::string> all = {"A+B 2000 2", "C+D 20 2", "C+E 20 2", "C+F 20 2",
+                                          "D+E 20 2",   "D+F 20 2", "E+F 20 2"};
+    EXPECT_EQ(listedPairs(), all);
+    EXPECT_EQ(m_heaps->getCountOfPairs(), 7u);
+    EXPECT_EQ(m_heaps->getCountOfLeftOutPairs(), 0u);
+    const std::uint64_t total = m_heaps->getTotalHeapsSize();
+    EXPECT_EQ(total, 4000u + 4u * 20u);
+
+    // Room for three: the biggest, then the first two of the tie in folder order.
+    m_heaps->setMaximalPairCount(3);
+    validate();
+    EXPECT_EQ(listedPairs(), (std::vector<std::string>{"A+B 2000 2", "C+D 20 2", "C+E 20 2"}));
+    EXPECT_EQ(m_heaps->getCountOfPairs(), 3u);
+    EXPECT_EQ(m_heaps->getCountOfLeftOutPairs(), 4u);
+    // A kept pair is kept from both folders, a left-out one from neither.
+    EXPECT_TRUE(heap("E", "C"));
+    EXPECT_TRUE(heap("C", "E"));
+    EXPECT_FALSE(heap("E", "F"));
+    EXPECT_FALSE(heap("F", "E"));
+    // What the folders found is still whole: F keeps its record, its heap
+    // count and its copies, and the size does not change.
+    EXPECT_EQ(shownFolders(), (std::vector<std::string>{"A", "B", "C", "D", "E", "F"}));
+    const auto f = m_heaps->getHeapsGroupForFolderData(*record("F"));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->getCountOfHeapsInGroup(), 0u);
+    EXPECT_EQ(f->getCountOfLeftOutHeaps(), 3u);
+    EXPECT_EQ(f->getItemsInMainFolderThatParticipateInHeaps().size(), 2u);
+    EXPECT_EQ(m_heaps->getTotalHeapsSize(), total);
+
+    // Room for none: every pair is counted as left out, nothing else changes.
+    m_heaps->setMaximalPairCount(0);
+    validate();
+    EXPECT_TRUE(listedPairs().empty());
+    EXPECT_EQ(m_heaps->getCountOfLeftOutPairs(), 7u);
+    EXPECT_EQ(shownFolders().size(), 6u);
+    EXPECT_EQ(m_heaps->getTotalHeapsSize(), total);
+
+    // Room again: the next computation keeps them all.
+    m_heaps->setMaximalPairCount(DuplicatesHeaps::kDefaultMaximalPairCount);
+    validate();
+    EXPECT_EQ(listedPairs(), all);
+}
+
+TEST_F(DuplicatesHeapsTest, APairWithACopiedFolderCountsTowardsTheBoundButIsNeverListed) {
+    // X1 and X2 are copies of each other; both are alike with Y (kept apart),
+    // and Y is alike with Z.
+    shared("f1.txt", "first", {"X1", "X2", "Y", "Z"});
+    shared("f2.txt", "second", {"X1", "X2", "Y", "Z"});
+    file("Y/y.txt", "only in Y");
+    file("Z/z.txt", "only in Z");
+    m_tree.calculateSizes();
+    ASSERT_TRUE(group({m_tree.folder("X1"), m_tree.folder("X2")}));
+    validate();
+    EXPECT_EQ(listedPairs(), (std::vector<std::string>{"Y+Z 11 2"}));
+    EXPECT_EQ(m_heaps->getCountOfLeftOutPairs(), 0u);
+
+    // Five pairs of one size (Y-Z and the four of a copy with Y or Z)
+    // compete for two places: the first in folder order take them, X1's two
+    // pairs kept apart, and Y-Z is left out. The copies stay set aside, Y and
+    // Z stay shown.
+    m_heaps->setMaximalPairCount(2);
+    validate();
+    EXPECT_TRUE(listedPairs().empty());
+    EXPECT_EQ(m_heaps->getCountOfPairs(), 0u);
+    EXPECT_EQ(m_heaps->getCountOfLeftOutPairs(), 1u);
+    ASSERT_TRUE(record("X1", true) && record("X2", true));
+    const auto x1 = m_heaps->getHeapsGroupForFolderData(*record("X1", true));
+    ASSERT_TRUE(x1);
+    EXPECT_EQ(x1->getAllSubHeapsWithDuplicatesFolder().size(), 2u);
+    EXPECT_EQ(shownFolders(), (std::vector<std::string>{"Y", "Z"}));
 }
 
 }  // namespace
