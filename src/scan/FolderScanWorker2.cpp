@@ -41,8 +41,9 @@ constexpr std::size_t kHardLinkBatch = 256;
 }  // namespace
 
 FolderScanWorker2::FolderScanWorker2(std::shared_ptr<FolderScanWorkerFilesCollector> filesCollector,
-                                     std::shared_ptr<const FolderScanContext> context)
-    : _filesCollector(std::move(filesCollector)), _context(std::move(context)) {}
+                                     std::shared_ptr<const FolderScanContext> context,
+                                     std::shared_ptr<const void> treeOwner)
+    : _filesCollector(std::move(filesCollector)), _context(std::move(context)), _treeOwner(std::move(treeOwner)) {}
 
 FolderScanWorker2::~FolderScanWorker2() = default;
 

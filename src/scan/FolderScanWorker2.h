@@ -24,8 +24,10 @@ public:
     // Folders with fewer entries than this stay with the worker that found them.
     static constexpr std::uint32_t kMinEntriesForPool = 33;
 
+    // treeOwner (may be null) keeps the items the worker adds to alive while it works.
     explicit FolderScanWorker2(std::shared_ptr<FolderScanWorkerFilesCollector> filesCollector,
-                               std::shared_ptr<const FolderScanContext> context = nullptr);
+                               std::shared_ptr<const FolderScanContext> context = nullptr,
+                               std::shared_ptr<const void> treeOwner = nullptr);
     ~FolderScanWorker2() override;
 
     void processTaskWithSubtaskCreatorAndCompletion(std::unique_ptr<ObjectTask> task, SubtaskCreator subtaskCreator,
@@ -44,6 +46,7 @@ private:
 
     std::shared_ptr<FolderScanWorkerFilesCollector> _filesCollector;
     std::shared_ptr<const FolderScanContext> _context;
+    std::shared_ptr<const void> _treeOwner;
     // Names of files with several, handed to the context a batch at a time.
     std::vector<HardLinkNames::Name> _hardLinkNames;
     std::vector<std::unique_ptr<FolderScanTask>> _stackCollection;

@@ -44,7 +44,7 @@ void FolderScanner::start(std::optional<std::string> path,
     tasks.push_back(generateTaskForFolderPath(*path, excludeChecker.get()));
     std::weak_ptr<FolderScanner> weakSelf = weak_from_this();
     _workersController = ObjectWorkersController::create(
-        "FolderScanner", std::make_shared<ScannerFactory>(weakSelf, std::move(context)), kCountOfWorkers, std::move(tasks),
+        "FolderScanner", std::make_shared<ScannerFactory>(weakSelf, std::move(context), _root), kCountOfWorkers, std::move(tasks),
         [weakSelf](ObjectWorkersController& controller) {
             if (auto self = weakSelf.lock()) self->onObjectWorkersControllerFinishTasks(controller);
         });
