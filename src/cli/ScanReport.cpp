@@ -253,18 +253,99 @@ void writeCsv(std::ostream& out, const DuplicatesContainer& container) {
     }
 }
 
-// Local time in a strftime format.
-std::string formatLocalTime(std::chrono::system_clock::time_point date, const char* format) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
+static_assert(sizeof(std::time_t) == sizeof(std::int64_t), "file times need a 64-bit time_t");
+
+// A moment as calendar fields: local time, or UTC (offset 0) where the C
+// library cannot give local time because the year does not fit a struct tm
+// (beyond about two billion years either way).
+struct CivilTime {
+    std::int64_t year = 1970;
+    unsigned month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    long offsetSeconds = 0;  // east of UTC
+};
+
+// The proleptic Gregorian date of a count of days since 1970-01-01, for any
+// 64-bit count (H. Hinnant's civil_from_days).
+void civilFromDays(std::int64_t days, CivilTime& civil) {
+    const std::int64_t z = days + 719468;
+    // Eras of 400 years (146097 days), counted from 0000-03-01.
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;  // [0, 146096]
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;  // [0, 399]
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);  // [0, 365]
+    const std::int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;                                   // [0, 11]
+    civil.day = static_cast<unsigned>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    civil.month = static_cast<unsigned>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    civil.year = yearOfEra + era * 400 + (civil.month <= 2 ? 1 : 0);
+}
+
+CivilTime civilTime(std::int64_t secondsSinceEpoch) {
+    CivilTime civil;
+    const std::time_t seconds = secondsSinceEpoch;
     std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[48];
-    std::strftime(text, sizeof text, format, &local);
+    if (::localtime_r(&seconds, &local)) {
+        civil.year = static_cast<std::int64_t>(local.tm_year) + 1900;
+        civil.month = static_cast<unsigned>(local.tm_mon + 1);
+        civil.day = static_cast<unsigned>(local.tm_mday);
+        civil.hour = static_cast<unsigned>(local.tm_hour);
+        civil.minute = static_cast<unsigned>(local.tm_min);
+        civil.second = static_cast<unsigned>(local.tm_sec);
+        civil.offsetSeconds = local.tm_gmtoff;
+        return civil;
+    }
+    constexpr std::int64_t kDay = 86400;
+    std::int64_t days = secondsSinceEpoch / kDay;
+    std::int64_t rest = secondsSinceEpoch % kDay;
+    if (rest < 0) {
+        rest += kDay;
+        --days;
+    }
+    civilFromDays(days, civil);
+    civil.hour = static_cast<unsigned>(rest / 3600);
+    civil.minute = static_cast<unsigned>(rest / 60 % 60);
+    civil.second = static_cast<unsigned>(rest % 60);
+    return civil;
+}
+
+// Years 0 to 9999 in four digits; others with a sign and at least six
+// digits, ISO 8601's expanded form as ECMAScript writes it (+010000, -000001).
+std::string yearText(std::int64_t year) {
+    char text[32];
+    if (year >= 0 && year <= 9999)
+        std::snprintf(text, sizeof text, "%04lld", static_cast<long long>(year));
+    else
+        std::snprintf(text, sizeof text, "%c%06llu", year < 0 ? '-' : '+',
+                      static_cast<unsigned long long>(year < 0 ? -year : year));
     return text;
 }
 
-std::string shortDate(std::chrono::system_clock::time_point date) {
-    return formatLocalTime(date, "%Y-%m-%d %H:%M");
+enum class DateStyle { iso, minutes };
+
+// Local time of a moment in seconds since the epoch: ISO 8601 with the offset
+// (2026-12-06T10:15:02+01:00), or "2026-12-06 10:15" for the human report.
+std::string formatLocalTime(std::int64_t seconds, DateStyle style) {
+    const CivilTime civil = civilTime(seconds);
+    char text[128];
+    if (style == DateStyle::minutes) {
+        std::snprintf(text, sizeof text, "-%02u-%02u %02u:%02u", civil.month, civil.day, civil.hour, civil.minute);
+        return yearText(civil.year) + text;
+    }
+    // Minutes of the offset as %z gives them (a local mean time of the 1800s
+    // may have seconds too, which ISO 8601 cannot write).
+    const long offsetMinutes = (civil.offsetSeconds < 0 ? -civil.offsetSeconds : civil.offsetSeconds) / 60;
+    std::snprintf(text, sizeof text, "-%02u-%02uT%02u:%02u:%02u%c%02ld:%02ld", civil.month, civil.day, civil.hour,
+                  civil.minute, civil.second, civil.offsetSeconds < 0 ? '-' : '+', offsetMinutes / 60,
+                  offsetMinutes % 60);
+    return yearText(civil.year) + text;
+}
+
+std::int64_t secondsOf(std::chrono::system_clock::time_point date) {
+    return std::chrono::floor<std::chrono::seconds>(date.time_since_epoch()).count();
+}
+
+std::string shortDate(std::int64_t seconds) {
+    return formatLocalTime(seconds, DateStyle::minutes);
 }
 
 // Control characters (a line break in a name, say) would break the layout.
@@ -288,7 +369,7 @@ void writeGroup(std::ostream& out, const DuplicatesContainer& container, const D
         << (group.isComparedInPart() ? ", compared in part" : "") << ")\n";
     for (const auto& item : items) {
         out << "    " << printablePath(item->getFileItemPath()) << "  " << formatSize(item->getFileItemSize()) << "  "
-            << shortDate(item->getLastModificationDate()) << "\n";
+            << shortDate(item->getLastModificationDate().seconds) << "\n";
         if (const auto* names = otherNamesOf(container, *item))
             for (const FileSystemItem* name : *names)
                 out << "      same file as " << printablePath(name->path()) << "\n";
@@ -420,7 +501,7 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
 
     const std::size_t count = facts.folders.size();
     out << "\n" << count << " " << (count == 1 ? "folder was" : "folders were") << " scanned on "
-        << shortDate(facts.finishDate) << ".\n";
+        << shortDate(secondsOf(facts.finishDate)) << ".\n";
     const FoundTotals totals = foundTotals(container);
     if (totals.groups == 0) {
         out << "No duplicates were found.\n";
@@ -470,9 +551,11 @@ std::string_view categoryName(std::int32_t category) {
 }
 
 std::string formatIsoDate(std::chrono::system_clock::time_point date) {
-    std::string iso = formatLocalTime(date, "%Y-%m-%dT%H:%M:%S%z");  // ...+0100 -> ...+01:00
-    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
-    return iso;
+    return formatLocalTime(secondsOf(date), DateStyle::iso);
+}
+
+std::string formatIsoDate(platform::FileTime time) {
+    return formatLocalTime(time.seconds, DateStyle::iso);
 }
 
 std::string formatSize(std::uint64_t bytes) {

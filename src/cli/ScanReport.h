@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileTime.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -63,8 +65,11 @@ void writeScanReport(std::ostream& out, const DuplicatesContainer& container, co
 
 // "images", "videos", ... "folders" for 0..6; "" otherwise.
 std::string_view categoryName(std::int32_t category);
-// Local time, ISO 8601 with the offset: 2026-12-06T10:15:02+01:00.
+// Local time, ISO 8601 with the offset: 2026-12-06T10:15:02+01:00. A year
+// outside 0 to 9999 has a sign and at least six digits (+010000-01-01T...);
+// a time too far away for the C library's local time is given in UTC.
 std::string formatIsoDate(std::chrono::system_clock::time_point date);
+std::string formatIsoDate(platform::FileTime time);
 // Bytes the way the preferences count them (1 MB = 1,000,000 bytes): "4.1 MB".
 std::string formatSize(std::uint64_t bytes);
 

@@ -97,11 +97,11 @@ std::int32_t DuplicateItem::getTypeUsingFileSystemItem() const {
     return typeOfFileAtPath(m_pItem->name());
 }
 
-std::chrono::system_clock::time_point DuplicateItem::getLastModificationDate() const {
+platform::FileTime DuplicateItem::getLastModificationDate() const {
     if (!m_lastModificationDate) {
         const auto attributes = FilesAttributesCacher::instance().attributesOfItemAtPath(m_sItemPath);
         m_lastModificationDate = attributes && !attributes->isEmpty() ? attributes->modificationDate
-                                                                      : std::chrono::system_clock::time_point{};
+                                                                      : platform::FileTime{};
     }
     return *m_lastModificationDate;
 }

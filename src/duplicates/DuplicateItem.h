@@ -1,8 +1,8 @@
 #pragma once
 
+#include "platform/FileTime.h"
 #include "platform/WeakListeners.h"
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -77,7 +77,7 @@ public:
     std::int32_t getTypeUsingFileSystemItem() const;
 
     // Read once from the file's attributes; 1970-01-01 when they can't be read.
-    std::chrono::system_clock::time_point getLastModificationDate() const;
+    platform::FileTime getLastModificationDate() const;
     // No path, or nothing at the path any more.
     bool isMovedByUserOrDeleted() const;
     // Nothing at the path, or nothing at the path of one of the file item's children.
@@ -119,7 +119,7 @@ private:
     std::weak_ptr<DuplicatesGroup> m_pGroup;
     std::weak_ptr<DuplicateItem> m_pAssociatedDuplicateFolder;
     std::string m_sItemPath;
-    mutable std::optional<std::chrono::system_clock::time_point> m_lastModificationDate;
+    mutable std::optional<platform::FileTime> m_lastModificationDate;
     std::unique_ptr<WeakListeners<DuplicateItemListener>> m_listeners;  // made on first use
     std::uint32_t m_nParentPathLength = 0;  // of m_sItemPath
     mutable std::uint32_t m_nLevel = 0;

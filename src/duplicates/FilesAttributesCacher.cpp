@@ -41,10 +41,7 @@ std::optional<FileAttributes> FilesAttributesCacher::readAttributesOfItemAtPath(
     attributes.linkCount = info.stx_nlink;
     attributes.permissions = info.stx_mode & 07777;
     attributes.owner = info.stx_uid;
-    const auto sinceEpoch =
-        std::chrono::seconds(info.stx_mtime.tv_sec) + std::chrono::nanoseconds(info.stx_mtime.tv_nsec);
-    attributes.modificationDate = std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceEpoch));
+    attributes.modificationDate = platform::FileTime::fromStatx(info.stx_mtime);
     return attributes;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/FileTime.h"
+
 #include <sys/types.h>
 
-#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -22,7 +23,7 @@ struct FileAttributes {
     std::uint64_t linkCount = 0;
     mode_t permissions = 0;
     uid_t owner = 0;
-    std::chrono::system_clock::time_point modificationDate{};
+    platform::FileTime modificationDate{};
 
     bool isEmpty() const { return empty; }
 };

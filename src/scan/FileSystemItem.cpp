@@ -214,14 +214,11 @@ std::uint64_t FileSystemItem::getCountOfDeepFilesWithHidden(bool) const {
     return 0;
 }
 
-std::optional<std::chrono::system_clock::time_point> FileSystemItem::getFileItemLastModificationDate() const {
+std::optional<platform::FileTime> FileSystemItem::getFileItemLastModificationDate() const {
     struct statx info {};
     if (::statx(AT_FDCWD, path().c_str(), AT_SYMLINK_NOFOLLOW, STATX_MTIME, &info) != 0) return std::nullopt;
     if ((info.stx_mask & STATX_MTIME) == 0) return std::nullopt;
-    const auto sinceEpoch = std::chrono::seconds(info.stx_mtime.tv_sec) +
-                            std::chrono::nanoseconds(info.stx_mtime.tv_nsec);
-    return std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceEpoch));
+    return platform::FileTime::fromStatx(info.stx_mtime);
 }
 
 }  // namespace kestrane

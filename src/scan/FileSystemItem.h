@@ -1,7 +1,8 @@
 #pragma once
 
+#include "platform/FileTime.h"
+
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -159,7 +160,7 @@ public:
 
     // The modification time read from the file system now (lstat of path());
     // none when the item cannot be read.
-    std::optional<std::chrono::system_clock::time_point> getFileItemLastModificationDate() const;
+    std::optional<platform::FileTime> getFileItemLastModificationDate() const;
 
     // File: allocated size on disk. Folder: after calctotalsize, the sum over the children.
     std::int64_t mnselfsize = 0;

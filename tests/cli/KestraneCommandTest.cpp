@@ -15,7 +15,9 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -137,6 +139,31 @@ TEST_F(KestraneCommandTest, CsvHasOneQuotedLinePerCopyAndTheOutputFileIsReplaced
     std::size_t lines = 0;
     for (std::size_t at = csv.find("\r\n"); at != std::string::npos; at = csv.find("\r\n", at + 2)) ++lines;
     EXPECT_EQ(lines, 4u);
+}
+
+TEST_F(KestraneCommandTest, ModificationTimesLongAfter2262AreReportedAsTheirOwnDates) {
+    const test::ScopedTimeZone utc("UTC0");
+    const std::string content = test::noise(3000, 51);
+    const std::string later = m_tree.writeFile("future/a.txt", content);
+    const std::string leapDay = m_tree.writeFile("future/b.txt", content);
+    for (const auto& [path, seconds] : {std::pair{later, 10'426'881'600ll}, std::pair{leapDay, 13'574'563'200ll}}) {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<std::time_t>(seconds), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        struct stat info {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        if (info.st_mtim.tv_sec != seconds) GTEST_SKIP() << "this file system cannot keep times after 2400";
+    }
+
+    const json report = jsonScan({"-m", "all", m_tree / "future"});
+    std::map<std::string, std::string> modified;
+    for (const auto& item : report["categories"][3]["groups"][0]["items"])
+        modified[realPath(item)] = item["modified"];
+    EXPECT_EQ(modified, (std::map<std::string, std::string>{{later, "2300-06-01T12:00:00+00:00"},
+                                                              {leapDay, "2400-02-29T00:00:00+00:00"}}));
+    const auto csv = kestrane({"scan", "-m", "all", "-F", "csv", m_tree / "future"});
+    EXPECT_NE(csv.out.find(later + ",2300-06-01T12:00:00+00:00,"), std::string::npos) << csv.out;
+    const auto human = kestrane({"scan", "-m", "all", m_tree / "future"});
+    EXPECT_NE(human.out.find(leapDay + "  3.0 KB  2400-02-29 00:00\n"), std::string::npos) << human.out;
 }
 
 TEST_F(KestraneCommandTest, MistakesGetOneLineNamingThePathAndTheirOwnExitStatus) {

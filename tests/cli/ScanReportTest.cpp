@@ -1,6 +1,7 @@
 #include "cli/ScanCommand.h"
 #include "cli/ScanReport.h"
 #include "cli/TextEncoding.h"
+#include "support/TestSupport.h"
 
 #include "duplicates/DuplicatesContainer.h"
 #include "folders/DuplicatesHeaps.h"
@@ -11,6 +12,8 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cstdint>
+#include <limits>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -50,6 +53,34 @@ TEST(ScanReportTextTest, SizesCountThousandsAndDatesCarryTheirOffset) {
     EXPECT_EQ(categoryName(0), "images");
     EXPECT_EQ(categoryName(6), "folders");
     EXPECT_EQ(categoryName(7), "");
+}
+
+TEST(ScanReportTextTest, EveryFileTimeIsWrittenAsItsCalendarDate) {
+    using platform::FileTime;
+    const test::ScopedTimeZone utc("UTC0");
+    struct Case {
+        std::int64_t seconds;
+        const char* iso;
+    };
+    const Case cases[] = {
+        {1'700'000'000, "2023-11-14T22:13:20+00:00"},
+        {10'426'881'600, "2300-06-01T12:00:00+00:00"},  // past 2262, where 64-bit nanoseconds end
+        {253'402'300'799, "9999-12-31T23:59:59+00:00"},
+        {253'402'300'800, "+010000-01-01T00:00:00+00:00"},
+        {-14'826'672'000, "1500-03-01T00:00:00+00:00"},
+        {-62'167'219'201, "-000001-12-31T23:59:59+00:00"},
+        // Beyond the years a struct tm holds: the calendar date in UTC.
+        {std::numeric_limits<std::int64_t>::max(), "+292277026596-12-04T15:30:07+00:00"},
+        {std::numeric_limits<std::int64_t>::min(), "-292277022657-01-27T08:29:52+00:00"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(formatIsoDate(FileTime{c.seconds, 999'999'999}), c.iso) << c.seconds;
+
+    // Local time, with the daylight-saving rule of the year itself.
+    const test::ScopedTimeZone newYork("EST5EDT,M3.2.0,M11.1.0");
+    EXPECT_EQ(formatIsoDate(FileTime{10'426'881'600, 0}), "2300-06-01T08:00:00-04:00");
+    EXPECT_EQ(formatIsoDate(FileTime{10'426'881'600 - 136 * 86400, 0}), "2300-01-16T07:00:00-05:00");
+    EXPECT_EQ(formatIsoDate(FileTime{std::numeric_limits<std::int64_t>::max(), 0}),
+              "+292277026596-12-04T15:30:07+00:00");
 }
 
 TEST(ScanCommandOptionsTest, ValuesMayBeAttachedAndADoubleDashEndsTheOptions) {

@@ -37,7 +37,8 @@ TEST(DuplicateItemTest, WhatACopyKnowsAboutItsFileOnDisk) {
 
     struct stat info {};
     ASSERT_EQ(::lstat((tree.path() + "/B/p.jpg").c_str(), &info), 0);
-    EXPECT_EQ(std::chrono::system_clock::to_time_t(copy->getLastModificationDate()), info.st_mtim.tv_sec);
+    EXPECT_EQ(copy->getLastModificationDate(),
+              (platform::FileTime{info.st_mtim.tv_sec, static_cast<std::uint32_t>(info.st_mtim.tv_nsec)}));
     EXPECT_FALSE(copy->isMovedByUserOrDeleted());
     EXPECT_FALSE(folder->calculateIsDiskContentChanged());
 
@@ -59,7 +60,7 @@ TEST(DuplicateItemTest, WhatACopyKnowsAboutItsFileOnDisk) {
     FileSystemItem* gone = tree.file("C/gone.txt", "x");
     container->addGroupWithItems({gone, tree.file("D/gone.txt", "x")});
     std::filesystem::remove(gone->path());
-    EXPECT_EQ(entryOf(gone)->getLastModificationDate(), std::chrono::system_clock::time_point{});
+    EXPECT_EQ(entryOf(gone)->getLastModificationDate(), platform::FileTime{});
     FilesAttributesCacher::instance().reset();
 }
 

@@ -6,7 +6,7 @@
 
 #include <sys/stat.h>
 
-#include <chrono>
+#include <cstdint>
 
 namespace kestrane {
 namespace {
@@ -25,7 +25,8 @@ TEST(FilesAttributesCacherTest, ReadsOnceAndRemembersFailures) {
     EXPECT_EQ(first->linkCount, 1u);
     struct stat info {};
     ASSERT_EQ(::lstat(file.c_str(), &info), 0);
-    EXPECT_EQ(std::chrono::system_clock::to_time_t(first->modificationDate), info.st_mtim.tv_sec);
+    EXPECT_EQ(first->modificationDate,
+              (platform::FileTime{info.st_mtim.tv_sec, static_cast<std::uint32_t>(info.st_mtim.tv_nsec)}));
 
     // The cache answers until it is reset.
     dir.writeFile("f.bin", "1234567890");

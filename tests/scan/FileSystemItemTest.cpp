@@ -215,12 +215,14 @@ TEST(FileSystemItemTest, ModificationDateIsReadFromDiskAtEachCall) {
         const struct timespec times[2] = {{0, UTIME_OMIT}, {seconds, nanoseconds}};
         ASSERT_EQ(::utimensat(AT_FDCWD, file->path().c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
     };
-    using namespace std::chrono;
+    using platform::FileTime;
     setMtime(1'000'000'000, 123'456'789);
-    EXPECT_EQ(file->getFileItemLastModificationDate(),
-              system_clock::time_point(seconds(1'000'000'000) + nanoseconds(123'456'789)));
+    EXPECT_EQ(file->getFileItemLastModificationDate(), (FileTime{1'000'000'000, 123'456'789}));
     setMtime(1'700'000'000, 0);
-    EXPECT_EQ(file->getFileItemLastModificationDate(), system_clock::time_point(seconds(1'700'000'000)));
+    EXPECT_EQ(file->getFileItemLastModificationDate(), (FileTime{1'700'000'000, 0}));
+    // Beyond 2262, where a count of nanoseconds in 64 bits ends (2300-06-01T12:00:00Z).
+    setMtime(10'426'881'600, 5);
+    EXPECT_EQ(file->getFileItemLastModificationDate(), (FileTime{10'426'881'600, 5}));
     EXPECT_TRUE(sub->getFileItemLastModificationDate().has_value());
 
     FileSystemItem* missing = FileSystemItem::createInParent("gone", *sub, 0, false, 0);

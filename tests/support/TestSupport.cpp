@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -172,6 +173,20 @@ void IsolatedHomeTest::SetUp() {
 
 void IsolatedHomeTest::TearDown() {
     platform::MainQueue::shared().runPending();
+}
+
+ScopedTimeZone::ScopedTimeZone(const std::string& zone) {
+    if (const char* previous = std::getenv("TZ")) m_previous = previous;
+    ::setenv("TZ", zone.c_str(), 1);
+    ::tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+    if (m_previous)
+        ::setenv("TZ", m_previous->c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
 }
 
 std::string noise(std::size_t size, std::uint32_t seed) {

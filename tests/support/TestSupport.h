@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace kestrane::test {
@@ -53,6 +54,20 @@ protected:
 
     TempDir m_sandbox;
     std::string m_home;
+};
+
+// Sets TZ (a POSIX rule such as "UTC0" or "EST5EDT,M3.2.0,M11.1.0", which
+// needs no time-zone database) for this process and the programs it starts,
+// and puts the previous value back when the object goes.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const std::string& zone);
+    ~ScopedTimeZone();
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    std::optional<std::string> m_previous;
 };
 
 // Deterministic bytes that repeat nowhere within a file of this size.
