@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace kestrane::cli {
@@ -46,10 +47,9 @@ Preference storedBooleanPreference() {
 }
 
 template <std::uint64_t (Settings::*Get)() const, void (Settings::*Set)(std::uint64_t)>
-Preference sizePreference(const char* key, std::uint64_t minimum, std::uint64_t maximum) {
+Preference sizePreference(const char* key, const UnsignedRange& range) {
     return {key, PreferenceType::size, [](const Settings& s) { return Value((s.*Get)()); },
-            [](Settings& s, const Value& v) { (s.*Set)(v.get<std::uint64_t>()); },
-            PreferenceLimits{.minimum = minimum, .maximum = maximum}};
+            [](Settings& s, const Value& v) { (s.*Set)(v.get<std::uint64_t>()); }, PreferenceLimits{.sizes = range}};
 }
 
 template <std::int32_t (Settings::*Get)() const, void (Settings::*Set)(std::int32_t)>
@@ -90,11 +90,9 @@ std::vector<Preference> makePreferences() {
             S::kKeyDefineMinimalDuplicatesFileSizeAutomatically),
         booleanPreference<&S::defineMinimalDuplicatesFileSizeAsZero, &S::setDefineMinimalDuplicatesFileSizeAsZero>(
             S::kKeyDefineMinimalDuplicatesFileSizeAsZero),
-        sizePreference<&S::minDuplicatesFileSize, &S::setMinDuplicatesFileSize>(
-            S::kKeyMinDuplicatesFileSize, 0, std::numeric_limits<std::uint64_t>::max()),
-        // Partial keys read three blocks; tiny blocks tell little apart and
-        // huge ones cost memory in each of the hashing operations.
-        sizePreference<&S::hashBlockSize, &S::setHashBlockSize>(S::kKeyHashBlockSize, 512, 64 * 1024 * 1024),
+        sizePreference<&S::minDuplicatesFileSize, &S::setMinDuplicatesFileSize>(S::kKeyMinDuplicatesFileSize,
+                                                                               S::kMinDuplicatesFileSizeRange),
+        sizePreference<&S::hashBlockSize, &S::setHashBlockSize>(S::kKeyHashBlockSize, S::kHashBlockSizeRange),
         booleanPreference<&S::scanInHiddenFolders, &S::setScanInHiddenFolders>(S::kKeyScanInHiddenFolders),
         booleanPreference<&S::forceFullHashCalculation, &S::setForceFullHashCalculation>(
             S::kKeyForceFullHashCalculation),
@@ -303,8 +301,7 @@ std::string Preference::expectedText() const {
     case PreferenceType::boolean: return "a boolean (true/false, yes/no, on/off, 1/0)";
     case PreferenceType::size: {
         std::string text = "a size in bytes (such as 4096, 500k, 2M or 1GiB)";
-        if (m_limits.minimum > 0 || m_limits.maximum < std::numeric_limits<std::uint64_t>::max())
-            text += " from " + std::to_string(m_limits.minimum) + " to " + std::to_string(m_limits.maximum);
+        if (const std::string range = m_limits.sizes.text(); !range.empty()) text += " " + range;
         return text;
     }
     case PreferenceType::choice: return "one of " + choicesText() + ", by number or name";
@@ -324,7 +321,7 @@ std::optional<PreferenceValue> Preference::parse(const std::string& text, std::s
         return std::nullopt;
     case PreferenceType::size: {
         const auto bytes = parseSize(text);
-        if (!bytes || *bytes < m_limits.minimum || *bytes > m_limits.maximum) return std::nullopt;
+        if (!bytes || !m_limits.sizes.contains(*bytes)) return std::nullopt;
         return Value(*bytes);
     }
     case PreferenceType::choice:

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -29,8 +28,7 @@ const char* preferenceTypeName(PreferenceType type);
 struct PreferenceLimits {
     std::span<const Settings::NamedChoice> choices = {};  // choices: every value there is
     bool choiceStoredByName = false;  // the store keeps the choice's name, so show it by name
-    std::uint64_t minimum = 0;        // sizes
-    std::uint64_t maximum = std::numeric_limits<std::uint64_t>::max();
+    UnsignedRange sizes = {};  // sizes
     std::size_t maxEntries = 0;  // lists; 0 is no limit
     bool newestFirst = false;    // an added entry goes to the front, like a recent folder
 };

@@ -245,14 +245,24 @@ int runPrefsCommand(const std::vector<std::string>& args, std::ostream& out, std
 
     QuietWarnings quiet;
     Context c{Settings::standard(), out, err};
-    for (const std::string& warning : c.settings.store()->warnings()) err << kPrefix << "warning: " << warning << "\n";
+    // What the store found on opening, then what reading the values found
+    // (a stored value that cannot be used), each once.
+    std::size_t warned = 0;
+    const auto printWarnings = [&] {
+        const auto warnings = c.settings.store()->warnings();
+        for (; warned < warnings.size(); ++warned) err << kPrefix << "warning: " << warnings[warned] << "\n";
+    };
+    printWarnings();
 
-    if (command == "list") return list(c, rest);
-    if (command == "get") return get(c, rest);
-    if (command == "set") return set(c, rest);
-    if (command == "reset") return reset(c, rest);
-    if (command == "restore") return restore(c, rest);
-    return usageError(err, "unknown subcommand \"" + std::string(command) + "\"");
+    int status = kExitUsage;
+    if (command == "list") status = list(c, rest);
+    else if (command == "get") status = get(c, rest);
+    else if (command == "set") status = set(c, rest);
+    else if (command == "reset") status = reset(c, rest);
+    else if (command == "restore") status = restore(c, rest);
+    else return usageError(err, "unknown subcommand \"" + std::string(command) + "\"");
+    printWarnings();
+    return status;
 }
 
 std::string prefsHelpText() {
@@ -309,7 +319,10 @@ Types:
 
 The minimal size of a scan (us:minDuplicatesFileSize) applies only while
 us:defineMinimalDuplicatesFileSizeAutomatically and
-us:defineMinimalDuplicatesFileSizeAsZero are both false.
+us:defineMinimalDuplicatesFileSizeAsZero are both false. The block length of
+partial content keys (s:hashBlockSize) is a multiple of 4096 from 4096 to
+67108864 bytes. A stored value that cannot be used (the wrong type, or out of
+its range) gives the default, with a warning.
 
 Groups for restore:
 )TEXT";

@@ -292,6 +292,11 @@ std::optional<ScanCommandOptions> parseScanCommandOptions(const std::vector<std:
             } else if (text == "all") {
                 options.minimalSize = ScanCommandOptions::MinimalSize::all;
             } else if (auto bytes = parseSize(text)) {
+                if (!Settings::kMinDuplicatesFileSizeRange.contains(*bytes)) {
+                    error = "size \"" + text + "\" for --min-size is larger than any file can be (at most " +
+                            std::to_string(Settings::kMinDuplicatesFileSizeRange.maximum) + " bytes)";
+                    return std::nullopt;
+                }
                 options.minimalSize =
                     *bytes == 0 ? ScanCommandOptions::MinimalSize::all : ScanCommandOptions::MinimalSize::fixed;
                 options.minimalSizeBytes = *bytes;
@@ -375,8 +380,9 @@ int runScanCommand(const std::vector<std::string>& args) {
     }
     if (bad) return kExitBadFolder;
 
+    // The store's warnings (a file set aside, a value that cannot be used)
+    // reach standard error through the log as they arise.
     Settings settings = Settings::standard();
-    for (const auto& warning : settings.store()->warnings()) std::cerr << "kestrane: " << warning << "\n";
     applyOverrides(options, settings);
 
     OutputFile output;
@@ -474,7 +480,7 @@ only:
                         biggest files and stop early when the search gets
                         long), "all" (every file), or a size such as 4096,
                         500k, 2M, 1G (1 M = 1,000,000 bytes; KiB, MiB, GiB
-                        count by 1024)
+                        count by 1024), at most 2^63 - 1 bytes
   -f, --full-hash       compare whole files; by default large files are
                         compared by three blocks of their content
       --no-full-hash    compare large files by three blocks

@@ -158,6 +158,11 @@ std::vector<std::string> PreferencesStore::warnings() const {
     return m_warnings;
 }
 
+void PreferencesStore::warnOnce(const std::string& text) {
+    std::lock_guard lock(m_mutex);
+    if (m_onceWarnings.insert(text).second) warnLocked(text);
+}
+
 void PreferencesStore::warnLocked(std::string text) {
     logWarning(text);
     m_warnings.push_back(std::move(text));

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,8 +50,13 @@ public:
     bool isPersistent() const;
     // The last problem met while loading or writing, if any.
     std::optional<Error> lastError() const;
-    // Warnings for the person (a file set aside, an unwritable folder), oldest first.
+    // Warnings for the person (a file set aside, an unwritable folder, a
+    // stored value that cannot be used), oldest first.
     std::vector<std::string> warnings() const;
+    // Adds a warning (and logs it) unless the same text was given before:
+    // the typed settings say once that a stored value cannot be used,
+    // however often it is read.
+    void warnOnce(const std::string& text);
 
 private:
     void load();
@@ -64,6 +70,7 @@ private:
     bool m_persistent = true;
     std::optional<Error> m_lastError;
     std::vector<std::string> m_warnings;
+    std::set<std::string> m_onceWarnings;
 };
 
 }  // namespace kestrane::platform

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <sys/stat.h>
 
 namespace kestrane {
@@ -147,8 +148,14 @@ void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint
     std::vector<std::string> included = _userSelectedPaths;
     for (const auto& path : _userSelectedPaths) included.push_back(resolvedPath(path));
     checker->addIncludedFolderPaths(included);
+    // The filter counts sizes as signed 64-bit numbers, as files have them: a
+    // minimal size beyond the largest possible file is that largest size (no
+    // file is compared), never a negative number.
+    constexpr auto kLargestFileSize = std::numeric_limits<std::int64_t>::max();
     const std::int64_t filterSize =
-        isMinimalDuplicatesSizeWasDefinedAutomatically() ? -1 : static_cast<std::int64_t>(minimalFileSize);
+        isMinimalDuplicatesSizeWasDefinedAutomatically()
+            ? -1
+            : static_cast<std::int64_t>(std::min<std::uint64_t>(minimalFileSize, kLargestFileSize));
     std::shared_ptr<HeapsCollection> heaps;
     if (m_bSearchDuplicatesFoldersAndSimilars) heaps = DuplicatesHeaps::create();
     m_pDuplicatesFilter = DuplicatesFilter::create(filterSize, std::move(heaps), checker);

@@ -76,6 +76,8 @@ public:
     // below 1,000,000 bytes (30 s; shorter in tests).
     void setAutoModeSearchTimeLimit(std::chrono::milliseconds limit) { m_autoModeSearchTimeLimit = limit; }
 
+    // kAutoDefineMinimalFileSize finds the size automatically; any other size
+    // beyond the largest a file can have (2^63 - 1 bytes) compares no file.
     void startScanAndUseMinimalFileSizeFullHashCalculation(std::uint64_t minimalFileSize, bool fullHash);
     void startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(bool fullHash);
     void stopWithIgnoreResult(bool ignoreResult);

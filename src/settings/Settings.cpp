@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cassert>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <mutex>
 
@@ -53,6 +54,17 @@ std::optional<T> integerFromJson(const json& value) {
         return static_cast<T>(number);
     }
     return std::nullopt;
+}
+
+// A stored value as the warnings show it.
+std::string jsonText(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string floatText(float value) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+    return text;
 }
 
 // The stored texts of the enumerated settings kept as text.
@@ -122,11 +134,22 @@ std::span<const Settings::NamedChoice> Settings::folderSplitStateNames() {
 
 // --- Generic typed access ------------------------------------------------------
 
+void Settings::warnUnusable(const std::string& key, const std::string& stored, const std::string& expected,
+                            const std::string& fallback) const {
+    // A hand-edited file may hold anything: a long value is cut short.
+    constexpr std::size_t kShownLength = 60;
+    const std::string shown = stored.size() > kShownLength ? stored.substr(0, kShownLength) + "..." : stored;
+    m_store->warnOnce("the stored value " + shown + " of " + key + " cannot be used (expected " + expected + "); " +
+                      fallback + " applies");
+}
+
 bool Settings::getBoolValueForKey(const std::string& key, bool defaultValue) const {
     const auto stored = m_store->object(key);
     if (!stored) return defaultValue;
     if (stored->is_boolean()) return stored->get<bool>();
     if (stored->is_number()) return stored->get<double>() != 0.0;
+    warnUnusable(key, jsonText(*stored), "true or false",
+                 std::string("the default ") + (defaultValue ? "true" : "false"));
     return defaultValue;
 }
 
@@ -134,10 +157,24 @@ void Settings::saveBoolValue(bool value, const std::string& key) {
     m_store->setObject(key, value);
 }
 
-std::uint64_t Settings::getUnsignedLongLongValueForKey(const std::string& key, std::uint64_t defaultValue) const {
+std::string UnsignedRange::text() const {
+    std::string text;
+    if (minimum > 0 || maximum < std::numeric_limits<std::uint64_t>::max())
+        text = "from " + std::to_string(minimum) + " to " + std::to_string(maximum);
+    if (step > 1) text += (text.empty() ? "" : ", ") + std::string("a multiple of ") + std::to_string(step);
+    return text;
+}
+
+std::uint64_t Settings::getUnsignedLongLongValueForKey(const std::string& key, std::uint64_t defaultValue,
+                                                       const UnsignedRange& range) const {
     const auto stored = m_store->object(key);
     if (!stored) return defaultValue;
-    return integerFromJson<std::uint64_t>(*stored).value_or(defaultValue);
+    const auto value = integerFromJson<std::uint64_t>(*stored);
+    if (value && range.contains(*value)) return *value;
+    const std::string limits = range.text();
+    warnUnusable(key, jsonText(*stored), "a whole number " + (limits.empty() ? "of 0 or more" : limits),
+                 "the default " + std::to_string(defaultValue));
+    return defaultValue;
 }
 
 void Settings::saveUnsignedLongLongValue(std::uint64_t value, const std::string& key) {
@@ -147,7 +184,12 @@ void Settings::saveUnsignedLongLongValue(std::uint64_t value, const std::string&
 std::int32_t Settings::getIntValueForKey(const std::string& key, std::int32_t defaultValue) const {
     const auto stored = m_store->object(key);
     if (!stored) return defaultValue;
-    return integerFromJson<std::int32_t>(*stored).value_or(defaultValue);
+    if (const auto value = integerFromJson<std::int32_t>(*stored)) return *value;
+    using Limits = std::numeric_limits<std::int32_t>;
+    warnUnusable(key, jsonText(*stored),
+                 "a whole number from " + std::to_string(Limits::min()) + " to " + std::to_string(Limits::max()),
+                 "the default " + std::to_string(defaultValue));
+    return defaultValue;
 }
 
 void Settings::saveIntValue(std::int32_t value, const std::string& key) {
@@ -156,11 +198,15 @@ void Settings::saveIntValue(std::int32_t value, const std::string& key) {
 
 float Settings::getFloatValueForKey(const std::string& key, float defaultValue) const {
     const auto stored = m_store->object(key);
-    if (!stored || !stored->is_number()) return defaultValue;
-    const double number = stored->get<double>();
-    if (!std::isfinite(number) || std::fabs(number) > static_cast<double>(std::numeric_limits<float>::max()))
-        return defaultValue;
-    return static_cast<float>(number);
+    if (!stored) return defaultValue;
+    if (stored->is_number()) {
+        const double number = stored->get<double>();
+        if (std::isfinite(number) && std::fabs(number) <= static_cast<double>(std::numeric_limits<float>::max()))
+            return static_cast<float>(number);
+    }
+    warnUnusable(key, jsonText(*stored), "a number within the range of a float",
+                 "the default " + floatText(defaultValue));
+    return defaultValue;
 }
 
 void Settings::saveFloatValue(float value, const std::string& key) {
@@ -257,13 +303,14 @@ void Settings::setDefineMinimalDuplicatesFileSizeAsZero(bool value) {
     saveBoolValue(value, kKeyDefineMinimalDuplicatesFileSizeAsZero);
 }
 std::uint64_t Settings::minDuplicatesFileSize() const {
-    return getUnsignedLongLongValueForKey(kKeyMinDuplicatesFileSize, kDefaultMinDuplicatesFileSize);
+    return getUnsignedLongLongValueForKey(kKeyMinDuplicatesFileSize, kDefaultMinDuplicatesFileSize,
+                                          kMinDuplicatesFileSizeRange);
 }
 void Settings::setMinDuplicatesFileSize(std::uint64_t bytes) {
     saveUnsignedLongLongValue(bytes, kKeyMinDuplicatesFileSize);
 }
 std::uint64_t Settings::hashBlockSize() const {
-    return getUnsignedLongLongValueForKey(kKeyHashBlockSize, kDefaultHashBlockSize);
+    return getUnsignedLongLongValueForKey(kKeyHashBlockSize, kDefaultHashBlockSize, kHashBlockSizeRange);
 }
 void Settings::setHashBlockSize(std::uint64_t bytes) {
     saveUnsignedLongLongValue(bytes, kKeyHashBlockSize);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -16,6 +17,20 @@ class PreferencesStore;
 
 class FullySelectedGroupsDeselector;
 
+// The values an unsigned setting admits: from minimum to maximum, and a
+// multiple of step.
+struct UnsignedRange {
+    std::uint64_t minimum = 0;
+    std::uint64_t maximum = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t step = 1;
+
+    constexpr bool contains(std::uint64_t value) const {
+        return value >= minimum && value <= maximum && value % step == 0;
+    }
+    // "from 4096 to 67108864, a multiple of 4096"; empty for every value.
+    std::string text() const;
+};
+
 // The typed view of the user's preferences. Nothing is cached: every getter
 // asks the store, so a change takes effect at the next use. Every setter
 // writes through to disk at once (the store does that). The store is
@@ -27,11 +42,15 @@ class FullySelectedGroupsDeselector;
 //                    (non-zero is true); anything else gives the default.
 //   unsigned 64-bit  JSON unsigned number; read back from any number, a
 //                    fraction truncated; a negative value or one beyond the
-//                    range (or not a number at all) gives the default.
+//                    range (or not a number at all) gives the default. A
+//                    setting may narrow the range (UnsignedRange).
 //   32-bit integer   JSON integer; read back like the unsigned ones, with the
 //                    range of a signed 32-bit number.
 //   float            JSON number; any number within the range of a float
 //                    is read back, anything else gives the default.
+// A stored boolean or number that cannot be used (a file edited by hand, or
+// written by another program) gives the default and a warning through the
+// store (PreferencesStore::warnOnce), once per stored value.
 //   string           JSON string; anything else reads as no value.
 //   list of strings  JSON array of strings; an absent key (or one holding no
 //                    array) gives the default list, built afresh at every read
@@ -107,6 +126,17 @@ public:
     static constexpr std::uint64_t kDefaultHashBlockSize = 8192;
     static constexpr std::size_t kMaxRecentFolders = 10;
 
+    // No file is larger than the largest off_t, 2^63 - 1 bytes; a minimal
+    // size must stay within it (the scan keeps sizes as signed 64-bit numbers).
+    static constexpr UnsignedRange kMinDuplicatesFileSizeRange{
+        .minimum = 0, .maximum = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())};
+    // A partial key reads three blocks of a file, the middle and end ones from
+    // page boundaries (4096 bytes). A block of whole pages costs no more reading
+    // than the pages it touches anyway, while a smaller one leaves most of each
+    // page out of the key: a block of 1 byte takes files that differ almost
+    // anywhere for copies. The upper bound keeps a partial key a small read.
+    static constexpr UnsignedRange kHashBlockSizeRange{.minimum = 4096, .maximum = 64 * 1024 * 1024, .step = 4096};
+
     // Values of "Selected Files Presentation" (stored as "outline", "folders", "plain").
     static constexpr std::int32_t kPresentationOutline = 0;
     static constexpr std::int32_t kPresentationFolders = 1;
@@ -137,7 +167,8 @@ public:
     // --- Generic typed access ---------------------------------------------
     bool getBoolValueForKey(const std::string& key, bool defaultValue) const;
     void saveBoolValue(bool value, const std::string& key);
-    std::uint64_t getUnsignedLongLongValueForKey(const std::string& key, std::uint64_t defaultValue) const;
+    std::uint64_t getUnsignedLongLongValueForKey(const std::string& key, std::uint64_t defaultValue,
+                                                 const UnsignedRange& range = {}) const;
     void saveUnsignedLongLongValue(std::uint64_t value, const std::string& key);
     std::int32_t getIntValueForKey(const std::string& key, std::int32_t defaultValue) const;
     void saveIntValue(std::int32_t value, const std::string& key);
@@ -169,8 +200,10 @@ public:
     void setDefineMinimalDuplicatesFileSizeAutomatically(bool value);
     bool defineMinimalDuplicatesFileSizeAsZero() const;
     void setDefineMinimalDuplicatesFileSizeAsZero(bool value);
+    // Within kMinDuplicatesFileSizeRange, else the default.
     std::uint64_t minDuplicatesFileSize() const;
     void setMinDuplicatesFileSize(std::uint64_t bytes);
+    // Within kHashBlockSizeRange, else the default.
     std::uint64_t hashBlockSize() const;
     void setHashBlockSize(std::uint64_t bytes);
     bool scanInHiddenFolders() const;
@@ -312,6 +345,11 @@ public:
 
 private:
     void postNotification(const char* name) const;
+    // Tells the person (once per stored value) that the value stored for the
+    // key, `stored` as JSON text, is not `expected`, and that `fallback`
+    // applies instead.
+    void warnUnusable(const std::string& key, const std::string& stored, const std::string& expected,
+                      const std::string& fallback) const;
 
     std::shared_ptr<platform::PreferencesStore> m_store;
 };

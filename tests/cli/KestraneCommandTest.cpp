@@ -178,6 +178,7 @@ TEST_F(KestraneCommandTest, MistakesGetOneLineNamingThePathAndTheirOwnExitStatus
         {{"scan", file}, 3, file + ": not a folder"},
         {{"scan", "--frobnicate", m_tree.path()}, 2, "unknown option --frobnicate"},
         {{"scan", "--min-size", "12 parsecs", m_tree.path()}, 2, "bad size \"12 parsecs\""},
+        {{"scan", "--min-size", "10000000T", m_tree.path()}, 2, "--min-size is larger than any file can be"},
         {{"scan", "--format", "xml", m_tree.path()}, 2, "unknown format \"xml\""},
         {{"scan"}, 2, "name at least one folder"},
         {{"scan", m_tree.path(), ""}, 2, "an empty folder name was given"},
@@ -236,6 +237,36 @@ TEST_F(KestraneCommandTest, TheHumanSummaryCountsEveryGroupAndSaysWhatRemovalWou
         << empties.out;
     const auto emptiesJson = kestrane({"scan", "-m", "all", "-F", "json", m_tree / "tree/empties"});
     EXPECT_EQ(emptiesJson.err.find("no duplicates"), std::string::npos) << emptiesJson.err;
+}
+
+TEST_F(KestraneCommandTest, HandEditedPreferencesThatCannotBeUsedGiveTheirDefaultsAndOneWarningEach) {
+    // Two copies, a file that differs from them only at byte 100, and a small pair.
+    std::string content = test::noise(2000000, 61);
+    const std::string a = m_tree.writeFile("big/a.bin", content);
+    const std::string b = m_tree.writeFile("big/b.bin", content);
+    content[100] = static_cast<char>(content[100] + 1);
+    m_tree.writeFile("big/c.bin", content);
+    m_tree.writeFile("big/small1.bin", test::noise(5000, 62));
+    m_tree.writeFile("big/small2.bin", test::noise(5000, 62));
+    // A block of one byte would leave byte 100 out of the partial keys; a
+    // minimal size of 1e19 is no file size at all.
+    m_sandbox.writeFile("home/.config/kestrane/preferences.json",
+                        R"({"s:hashBlockSize": 1, "us:minDuplicatesFileSize": 1e19,
+                            "us:defineMinimalDuplicatesFileSizeAutomatically": false})");
+
+    const auto result = kestrane({"scan", "-F", "json", m_tree / "big"});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    const json report = json::parse(result.out);
+    EXPECT_EQ(report["minimalSize"], 1048576);
+    EXPECT_EQ(groupsIn(report, 5), (std::set<std::set<std::string>>{{a, b}}));
+    for (const std::string key : {"s:hashBlockSize", "us:minDuplicatesFileSize"}) {
+        std::size_t count = 0;
+        for (auto at = result.err.find(key); at != std::string::npos; at = result.err.find(key, at + 1)) ++count;
+        EXPECT_EQ(count, 1u) << key << " in " << result.err;
+    }
+    EXPECT_NE(result.err.find("kestrane: warning: the stored value 1 of s:hashBlockSize cannot be used"),
+              std::string::npos)
+        << result.err;
 }
 
 TEST_F(KestraneCommandTest, AnUnreadableFolderIsNamedAndNothingIsScanned) {

@@ -146,8 +146,12 @@ TEST_F(PrefsCommandTest, BadInputChangesNothingAndIsAUsageError) {
         {{"set", "KEY_scanInHiddenFolders", "yes", "no"}, "takes one value"},
         {{"set", "KEY_scanInHiddenFolders"}, "needs a value"},
         {{"set", "KEY_scanInHiddenFolders", "--add", "x"}, "is a boolean"},
-        {{"set", "s:hashBlockSize", "100"}, "from 512 to 67108864"},
+        {{"set", "s:hashBlockSize", "1"}, "from 4096 to 67108864, a multiple of 4096"},
+        {{"set", "s:hashBlockSize", "10k"}, "a multiple of 4096"},
+        {{"set", "s:hashBlockSize", "128MiB"}, "from 4096 to 67108864"},
         {{"set", "us:minDuplicatesFileSize", "20000000000000000000"}, "expected a size"},
+        {{"set", "us:minDuplicatesFileSize", "9223372036854775808"}, "from 0 to 9223372036854775807"},
+        {{"set", "us:minDuplicatesFileSize", "10000000T"}, "from 0 to 9223372036854775807"},
         {{"set", "us:minDuplicatesFileSize", "-1"}, "expected a size"},
         {{"set", "KEY_sortType", "9"}, "expected one of"},
         {{"set", "KEY_folderSplitState", "sideways"}, "expected one of"},
@@ -170,6 +174,26 @@ TEST_F(PrefsCommandTest, BadInputChangesNothingAndIsAUsageError) {
         EXPECT_EQ(r.out, "");
     }
     EXPECT_EQ(fileBytes(), before);
+}
+
+TEST_F(PrefsCommandTest, AStoredValueThatCannotBeUsedShowsTheDefaultWithAWarning) {
+    const std::string file = kestrane::platform::preferencesFilePath();
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    std::ofstream(file) << R"({"s:hashBlockSize": 1, "us:minDuplicatesFileSize": 1e19})";
+    PreferencesStore::reopenStandard();
+
+    const Outcome get = run({"get", "s:hashBlockSize"});
+    EXPECT_EQ(get.status, kExitSuccess);
+    EXPECT_EQ(get.out, "8192\n");
+    EXPECT_NE(get.err.find("warning: the stored value 1 of s:hashBlockSize cannot be used"), std::string::npos)
+        << get.err;
+    // The listing reads every value, some more than once: each unusable one is named once.
+    const Outcome list = run({"list"});
+    EXPECT_NE(list.out.find("us:minDuplicatesFileSize = 1048576"), std::string::npos) << list.out;
+    const std::string warning = "the stored value 1e+19 of us:minDuplicatesFileSize cannot be used";
+    const auto first = list.err.find(warning);
+    EXPECT_NE(first, std::string::npos) << list.err;
+    EXPECT_EQ(list.err.find(warning, first + 1), std::string::npos) << list.err;
 }
 
 TEST_F(PrefsCommandTest, ListShowsEveryKeyWithTheValueInEffect) {

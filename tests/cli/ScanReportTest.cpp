@@ -98,6 +98,17 @@ TEST(ScanCommandOptionsTest, ValuesMayBeAttachedAndADoubleDashEndsTheOptions) {
     EXPECT_EQ(options->includeHidden, false);
     EXPECT_EQ(options->fullHash, true);
 
+    // Sizes no file can reach would turn negative in the scan.
+    options = parseScanCommandOptions({"-m", "9223372036854775807", "x"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->minimalSizeBytes, 9223372036854775807u);
+    for (const char* beyond : {"9223372036854775808", "10000000T", "18446744073709551615", "8589934592GiB"}) {
+        error.clear();
+        EXPECT_FALSE(parseScanCommandOptions({"-m", beyond, "x"}, error)) << beyond;
+        EXPECT_NE(error.find("is larger than any file can be (at most 9223372036854775807 bytes)"), std::string::npos)
+            << beyond << ": " << error;
+    }
+
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--min-size"}, {"--all=yes", "x"}, {"--output", "", "x"}, {"-m", "-5", "x"}}) {
         error.clear();

@@ -182,16 +182,16 @@ TEST_F(FileSeparatorTest, FilesDifferingOutsideTheBlocksAreToldApartOnlyWhenThei
 
 TEST_F(FileSeparatorTest, BlockLengthSettingAndForcedFullHash) {
     // 20000 bytes is under three default blocks: full keys, told apart.
-    EXPECT_TRUE(sets(separate(differingPair("1/a.jpg", "1/b.jpg", 20000, 12000)), 2).empty());
+    EXPECT_TRUE(sets(separate(differingPair("1/a.jpg", "1/b.jpg", 20000, 10000)), 2).empty());
 
-    // With 2048-byte blocks (read when a separation starts) the byte at 12000
-    // lies outside start [0, 2048), middle [8192, 10240) and end [16384, 20000).
-    Settings::standard().setHashBlockSize(2048);
-    EXPECT_EQ(sets(separate(differingPair("2/a.jpg", "2/b.jpg", 20000, 12000)), 2).size(), 1u);
+    // With 4096-byte blocks (read when a separation starts) the byte at 10000
+    // lies outside start [0, 4096), middle [4096, 8192) and end [12288, 20000).
+    Settings::standard().setHashBlockSize(4096);
+    EXPECT_EQ(sets(separate(differingPair("2/a.jpg", "2/b.jpg", 20000, 10000)), 2).size(), 1u);
 
     // The forced-full-hash switch makes every key a full one.
     ForcedFullHash forced;
-    const auto pair = differingPair("3/a.jpg", "3/b.jpg", 20000, 12000);
+    const auto pair = differingPair("3/a.jpg", "3/b.jpg", 20000, 10000);
     const FileSeparatorMap result = separate(pair);
     EXPECT_TRUE(sets(result, 2).empty());
     EXPECT_EQ(keyOf(result, pair[0]), md5sum(pair[0]->path()));

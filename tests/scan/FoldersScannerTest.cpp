@@ -100,6 +100,19 @@ TEST_F(FoldersScannerTest, AWholeScanFindsDuplicateFilesAndCountsThemOnTheWay) {
     EXPECT_FALSE(scanner.isFinishSearchDuplicatesOfType(7));
 }
 
+TEST_F(FoldersScannerTest, AMinimalSizeBeyondTheLargestPossibleFileComparesNothing) {
+    m_tree.writeFile("a/one.txt", "same");
+    m_tree.writeFile("a/two.txt", "same");
+    for (const std::uint64_t size : {std::uint64_t{1} << 63, FoldersScanner::kAutoDefineMinimalFileSize - 1}) {
+        test::ScanOptions options;
+        options.minimalSize = size;
+        const auto outcome = test::scanFolders({m_tree / "a"}, options);
+        ASSERT_NE(outcome.container, nullptr);
+        EXPECT_TRUE(test::fileGroups(*outcome.container).empty()) << size;
+        EXPECT_FALSE(outcome.scanner->isMinimalDuplicatesSizeWasDefinedAutomatically());
+    }
+}
+
 TEST_F(FoldersScannerTest, IdenticalFoldersBecomeAFolderGroupAndStagesCanBeSwitchedOff) {
     for (const char* top : {"one", "two"}) {
         m_tree.writeFile(std::string(top) + "/album/a.jpg", std::string(3000, 'a'));

@@ -103,7 +103,8 @@ struct Setting {
             [](Settings& s, const json& v) { s.setter(v.get<Strings>()); }, &Settings::def                       \
     }
 
-const std::uint64_t kBig = std::numeric_limits<std::uint64_t>::max() - 1;
+// The largest minimal size there can be: the size of the largest possible file.
+const std::uint64_t kBig = std::numeric_limits<std::int64_t>::max();
 const std::string kNbsp = "\xC2\xA0";
 
 const std::vector<Setting>& allSettings() {
@@ -235,7 +236,6 @@ TEST_F(SettingsTest, WrongTypedStoredValuesReadAsTheirDefaults) {
     for (const json& bad : {json("123"), json(-5), json(1e30), json(true)})
         EXPECT_EQ(with("us:minDuplicatesFileSize", bad).minDuplicatesFileSize(), 1048576u) << bad;
     EXPECT_EQ(with("us:minDuplicatesFileSize", 4096.9).minDuplicatesFileSize(), 4096u);
-    EXPECT_EQ(with("s:hashBlockSize", 0).hashBlockSize(), 0u);
     // 32-bit integers keep their own range.
     EXPECT_EQ(with("KEY_sortType", std::int64_t{1} << 40).sortType(), 0);
     EXPECT_EQ(with("KEY_sortDirection", -7).sortDirection(), -7);
@@ -254,6 +254,60 @@ TEST_F(SettingsTest, WrongTypedStoredValuesReadAsTheirDefaults) {
     EXPECT_EQ(with("KEY_exclude_files", json::array({"/a", 3, nullptr, "/b", json::array({"/c"})})).excludeFiles(),
               (Strings{"/a", "/b"}));
     EXPECT_TRUE(with("KEY_exclude_extensions", json::array()).excludeExtensions().empty());
+}
+
+TEST_F(SettingsTest, StoredValuesOutOfRangeGiveTheDefaultAndOneWarningEach) {
+    const double tooBigForAnyFile = 1e19;  // fits 64 unsigned bits, not a file size
+    struct Case {
+        const char* key;
+        json stored;
+        json (*get)(const Settings&);
+        json expected;
+        bool warned;
+    };
+    const auto minimal = [](const Settings& s) { return json(s.minDuplicatesFileSize()); };
+    const auto block = [](const Settings& s) { return json(s.hashBlockSize()); };
+    const Case cases[] = {
+        {"us:minDuplicatesFileSize", tooBigForAnyFile, minimal, 1048576, true},
+        {"us:minDuplicatesFileSize", std::numeric_limits<std::uint64_t>::max(), minimal, 1048576, true},
+        {"us:minDuplicatesFileSize", kBig + 1, minimal, 1048576, true},
+        {"us:minDuplicatesFileSize", kBig, minimal, kBig, false},
+        {"us:minDuplicatesFileSize", 0, minimal, 0, false},
+        // Blocks of whole pages, from one page to 64 MiB.
+        {"s:hashBlockSize", 1, block, 8192, true},
+        {"s:hashBlockSize", 0, block, 8192, true},
+        {"s:hashBlockSize", 4095, block, 8192, true},
+        {"s:hashBlockSize", 10000, block, 8192, true},
+        {"s:hashBlockSize", 128 << 20, block, 8192, true},
+        {"s:hashBlockSize", 4096, block, 4096, false},
+        {"s:hashBlockSize", 64 << 20, block, 64 << 20, false},
+        {"Log Removed Duplicates", "false", [](const Settings& s) { return json(s.logRemovedDuplicates()); }, true,
+         true},
+        {"KEY_sortType", std::int64_t{1} << 40, [](const Settings& s) { return json(s.sortType()); }, 0, true},
+        {"SelectInFolder.DividerPosition", 1e300,
+         [](const Settings& s) { return json(s.selectInFolderDividerPosition()); }, 1.0, true},
+    };
+    for (const Case& c : cases) {
+        const std::size_t before = store()->warnings().size();
+        Settings& s = with(c.key, c.stored);
+        EXPECT_EQ(c.get(s), c.expected) << c.key << " = " << c.stored;
+        EXPECT_EQ(c.get(s), c.expected) << c.key << " = " << c.stored;  // read again: no second warning
+        const auto warnings = store()->warnings();
+        ASSERT_EQ(warnings.size(), before + (c.warned ? 1 : 0)) << c.key << " = " << c.stored;
+        if (!c.warned) continue;
+        const std::string& warning = warnings.back();
+        EXPECT_NE(warning.find("the stored value " + c.stored.dump() + " of " + c.key + " cannot be used"),
+                  std::string::npos)
+            << warning;
+        const std::string fallback = c.expected.is_number_float() ? "1" : c.expected.dump();
+        EXPECT_NE(warning.find("; the default " + fallback + " applies"), std::string::npos) << warning;
+        const std::map<std::string, std::string> ranges = {
+            {"us:minDuplicatesFileSize", "from 0 to 9223372036854775807"},
+            {"s:hashBlockSize", "from 4096 to 67108864, a multiple of 4096"}};
+        if (const auto range = ranges.find(c.key); range != ranges.end()) {
+            EXPECT_NE(warning.find(range->second), std::string::npos) << warning;
+        }
+    }
 }
 
 TEST_F(SettingsTest, EnumeratedSettingsAreStoredAsTextsAndUnknownTextsReadAsTheDefault) {
