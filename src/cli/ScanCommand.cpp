@@ -2,6 +2,7 @@
 
 #include "app/ScanFlowController.h"
 #include "cli/ExitStatus.h"
+#include "cli/ReportFile.h"
 #include "cli/SizeText.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesManager.h"
@@ -17,7 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <sys/resource.h>
@@ -31,13 +31,12 @@ namespace {
 using namespace std::chrono_literals;
 
 // Ctrl-C: the first stops the scan (the report shows what was found), the
-// second ends the process at once. Only the handler and the check below touch these.
+// second ends the process at once. Only the handler and the check below touch this.
 std::atomic<int> g_interrupts{0};
-char g_pendingOutput[4096];  // a half-written report file to remove on the second Ctrl-C
 
 void onInterrupt(int) {
     if (g_interrupts.fetch_add(1) + 1 >= 2) {
-        if (g_pendingOutput[0] != '\0') ::unlink(g_pendingOutput);
+        ReportFile::removeTemporaryFileFromSignalHandler();  // a half-written report
         const char message[] = "\nkestrane: interrupted\n";
         [[maybe_unused]] auto written = ::write(STDERR_FILENO, message, sizeof message - 1);
         ::_exit(kExitInterrupted);
@@ -185,52 +184,6 @@ ScanReportFacts gatherFacts(const FoldersScanner& scanner, const ScanFlowControl
     facts.peakMemoryBytes = peakMemoryBytes();
     return facts;
 }
-
-// The report goes to a temporary file next to the output, renamed into place
-// once complete, so that an existing file is only replaced by a whole report.
-class OutputFile {
-public:
-    bool open(const std::string& path, std::string& error) {
-        m_path = path;
-        m_temp = path + ".kestrane-XXXXXX";
-        const int fd = ::mkstemp(m_temp.data());
-        if (fd < 0) {
-            error = "cannot write the report to " + path + ": " + std::strerror(errno) + " (choose another --output)";
-            return false;
-        }
-        ::close(fd);
-        if (m_temp.size() < sizeof g_pendingOutput) std::strcpy(g_pendingOutput, m_temp.c_str());
-        m_stream.open(m_temp, std::ios::binary | std::ios::trunc);
-        return true;
-    }
-    std::ostream& stream() { return m_stream; }
-    bool commit(std::string& error) {
-        m_stream.close();
-        g_pendingOutput[0] = '\0';
-        if (m_stream.fail() || ::rename(m_temp.c_str(), m_path.c_str()) != 0) {
-            error = "cannot write the report to " + m_path + ": " + std::strerror(errno);
-            ::unlink(m_temp.c_str());
-            return false;
-        }
-        ::chmod(m_path.c_str(), 0644 & ~currentUmask());
-        return true;
-    }
-    void discard() {
-        m_stream.close();
-        g_pendingOutput[0] = '\0';
-        ::unlink(m_temp.c_str());
-    }
-
-private:
-    static mode_t currentUmask() {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        return mask;
-    }
-    std::string m_path;
-    std::string m_temp;
-    std::ofstream m_stream;
-};
 
 }  // namespace
 
@@ -385,7 +338,7 @@ int runScanCommand(const std::vector<std::string>& args) {
     Settings settings = Settings::standard();
     applyOverrides(options, settings);
 
-    OutputFile output;
+    ReportFile output;
     if (options.outputPath && !output.open(*options.outputPath, error)) {
         std::cerr << "kestrane: " << error << "\n";
         return kExitFailure;
@@ -490,8 +443,10 @@ only:
       --no-folder-stages
                         do not look for duplicate and similar folders
   -F, --format FORMAT   human (the default), json or csv
-  -o, --output FILE     write the report to FILE (replaced only by a whole
-                        report) instead of standard output
+  -o, --output FILE     write the report to FILE instead of standard output:
+                        a regular file is replaced only by a whole report
+                        (through a symbolic link, the file it leads to); a
+                        FIFO or a device such as /dev/null is written to
   -a, --all             human report: every group, not only the biggest
   -q, --no-progress     no progress line on standard error
       --stats           print the time of each stage on standard error

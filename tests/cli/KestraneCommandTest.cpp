@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -17,6 +19,7 @@
 #include <string>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/sysmacros.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -33,6 +36,30 @@ const std::string kBinary = KESTRANE_BINARY;
 
 using test::groupsIn;
 using test::realPath;
+
+mode_t fileType(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & S_IFMT : 0;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// What a report being written leaves in its folder until it is complete.
+std::vector<std::string> temporaryReportsIn(const std::string& folder) {
+    std::vector<std::string> names = namesIn(folder);
+    std::erase_if(names, [](const std::string& name) { return name.find(".kestrane-") == std::string::npos; });
+    return names;
+}
 
 class KestraneCommandTest : public test::IsolatedHomeTest {
 protected:
@@ -343,18 +370,114 @@ TEST_F(KestraneCommandTest, PreferencesSetWithPrefsChangeTheNextScanAndOptionsOv
     EXPECT_NE(stored.out.find("true"), std::string::npos) << stored.out;
 }
 
+TEST_F(KestraneCommandTest, OnlyARegularFileIsReplacedByTheReportOtherTargetsAreWrittenThroughOrRefused) {
+    m_tree.writeFile("data/a.txt", "same words");
+    m_tree.writeFile("data/b.txt", "same words");
+    const std::string out = m_tree.makeDir("out");
+    const auto scanTo = [&](const std::string& target) {
+        return kestrane({"scan", "-m", "all", "-F", "csv", "-o", target, m_tree / "data"});
+    };
+    const std::string header = "category,group,size,path,modified,selected\r\n";
+
+    // A FIFO gets the report and stays a FIFO (its reader is there first).
+    const std::string fifo = out + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const auto viaFifo = scanTo(fifo);
+    std::string received(1 << 16, '\0');
+    const ssize_t count = ::read(reader, received.data(), received.size());
+    ::close(reader);
+    received.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    EXPECT_EQ(viaFifo.exitStatus, 0) << viaFifo.err;
+    EXPECT_EQ(fileType(fifo), S_IFIFO);
+    EXPECT_EQ(received.rfind(header, 0), 0u) << received;
+
+    // A character device: as root a null device of the test's own (the real
+    // one is everybody's), otherwise /dev/null itself, which only root could replace.
+    std::string device = "/dev/null";
+    if (::geteuid() == 0) {
+        device = out + "/null";
+        if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) device.clear();
+    }
+    if (!device.empty()) {
+        const auto viaDevice = scanTo(device);
+        EXPECT_EQ(viaDevice.exitStatus, 0) << viaDevice.err;
+        EXPECT_EQ(fileType(device), S_IFCHR);
+    }
+
+    // A link to a regular file stays a link: the file it leads to is
+    // replaced, and keeps its permissions.
+    const std::string real = m_tree.writeFile("out/report.csv", "old report");
+    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    ASSERT_EQ(::symlink("report.csv", (out + "/latest.csv").c_str()), 0);
+    const auto viaLink = scanTo(out + "/latest.csv");
+    EXPECT_EQ(viaLink.exitStatus, 0) << viaLink.err;
+    EXPECT_EQ(fileType(out + "/latest.csv"), S_IFLNK);
+    EXPECT_EQ(fileText(real).rfind(header, 0), 0u);
+    struct stat info {};
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+
+    // Refused, and left as they are: a link to nothing, a folder, a disk.
+    struct Refusal {
+        std::string path;
+        mode_t type;
+        std::string reason;
+    };
+    std::vector<Refusal> refusals = {{out + "/dangling", S_IFLNK, "it is a symbolic link to nothing"},
+                                     {m_tree.makeDir("out/folder"), S_IFDIR, "it is a folder"}};
+    ASSERT_EQ(::symlink("nowhere.csv", refusals[0].path.c_str()), 0);
+    // A block device number that names no disk, so that even a wrong write reaches nothing.
+    const std::string disk = out + "/disk";
+    if (::geteuid() == 0 && ::mknod(disk.c_str(), S_IFBLK | 0600, ::makedev(259, 999999)) == 0)
+        refusals.push_back({disk, S_IFBLK, "it is a block device"});
+    for (const Refusal& r : refusals) {
+        const auto result = scanTo(r.path);
+        EXPECT_EQ(result.exitStatus, 1) << r.path;
+        EXPECT_NE(result.err.find("cannot write the report to " + r.path + ": " + r.reason), std::string::npos)
+            << result.err;
+        EXPECT_EQ(fileType(r.path), r.type) << r.path;
+    }
+    EXPECT_EQ(fileType(out + "/nowhere.csv"), 0u);
+    EXPECT_EQ(namesIn(out + "/folder"), std::vector<std::string>{});
+    EXPECT_EQ(temporaryReportsIn(out), std::vector<std::string>{});
+}
+
 // A scan that takes long enough to interrupt: same-size files whose whole
 // content must be read.
-class KestraneInterruptTest : public KestraneCommandTest {};
+class KestraneInterruptTest : public KestraneCommandTest {
+protected:
+    std::string writeSlowTree() {
+        const std::string block = test::noise(8 << 20, 31);
+        for (int i = 0; i < 48; ++i) {
+            std::string content = block;
+            content[content.size() / 2] = static_cast<char>(i);  // same size, different middle
+            m_tree.writeFile("big/f" + std::to_string(i) + ".bin", content);
+        }
+        return m_tree / "big";
+    }
+};
+
+TEST_F(KestraneInterruptTest, SigtermAndSighupLeaveNoHalfWrittenReportBehind) {
+    const std::string big = writeSlowTree();
+    const std::string out = m_tree.makeDir("out");
+    const std::string report = m_tree.writeFile("out/report.json", "old report");
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        ChildProcess scan(kBinary, {"scan", "--full-hash", "-m", "all", "-F", "json", "-o", report, big});
+        ASSERT_TRUE(scan.waitUntilCatching(signal, std::chrono::seconds(20))) << signal;
+        // The temporary report is made right after the handler is installed.
+        ASSERT_TRUE(test::pollUntil([&] { return !temporaryReportsIn(out).empty(); }, std::chrono::seconds(20)));
+        scan.sendSignal(signal);
+        const auto result = scan.wait();
+        EXPECT_EQ(result.signal, signal) << result.err;
+        EXPECT_EQ(temporaryReportsIn(out), std::vector<std::string>{}) << signal;
+        EXPECT_EQ(fileText(report), "old report");
+    }
+}
 
 TEST_F(KestraneInterruptTest, CtrlCOnceStopsTheScanAndReportsWhatWasFound) {
-    const std::string block = test::noise(8 << 20, 31);
-    for (int i = 0; i < 48; ++i) {
-        std::string content = block;
-        content[content.size() / 2] = static_cast<char>(i);  // same size, different middle
-        m_tree.writeFile("big/f" + std::to_string(i) + ".bin", content);
-    }
-    ChildProcess scan(kBinary, {"scan", "--full-hash", "-m", "all", "-F", "json", m_tree / "big"});
+    ChildProcess scan(kBinary, {"scan", "--full-hash", "-m", "all", "-F", "json", writeSlowTree()});
     ASSERT_TRUE(scan.waitUntilCatching(SIGINT, std::chrono::seconds(20)));
     scan.sendSignal(SIGINT);
     const auto result = scan.wait();

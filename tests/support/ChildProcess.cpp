@@ -1,8 +1,9 @@
 #include "support/ChildProcess.h"
 
+#include "support/TestSupport.h"
+
 #include <csignal>
 #include <fstream>
-#include <thread>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -26,6 +27,12 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         ::dup2(devNull, STDIN_FILENO);
         ::dup2(outPipe[1], STDOUT_FILENO);
         ::dup2(errPipe[1], STDERR_FILENO);
+        // Start as from a shell: the signals the program may handle have their
+        // default action and none is blocked, whatever the test runner set.
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT}) ::signal(signal, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         if (uid >= 0) {
             ::setgroups(0, nullptr);
             if (::setgid(static_cast<gid_t>(uid)) != 0 || ::setuid(static_cast<uid_t>(uid)) != 0) ::_exit(126);
@@ -51,19 +58,18 @@ void ChildProcess::sendSignal(int signal) const {
 }
 
 bool ChildProcess::waitUntilCatching(int signal, std::chrono::milliseconds timeout) const {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
     const std::string statusPath = "/proc/" + std::to_string(m_pid) + "/status";
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::ifstream status(statusPath);
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("SigCgt:", 0) != 0) continue;
-            const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
-            if (caught & (1ull << (signal - 1))) return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
+    return pollUntil(
+        [&] {
+            std::ifstream status(statusPath);
+            for (std::string line; std::getline(status, line);) {
+                if (line.rfind("SigCgt:", 0) != 0) continue;
+                const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+                return (caught & (1ull << (signal - 1))) != 0;
+            }
+            return false;
+        },
+        timeout);
 }
 
 bool ChildProcess::waitForOutput(std::chrono::milliseconds timeout) const {

@@ -8,7 +8,8 @@
 namespace kestrane::test {
 
 // A program run with its standard output and error captured (standard input
-// is /dev/null), for end-to-end tests of the built binaries.
+// is /dev/null, signals at their default actions), for end-to-end tests of
+// the built binaries.
 class ChildProcess {
 public:
     struct Result {

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kestrane::test {
@@ -206,6 +207,15 @@ std::string md5sum(const std::string& path) {
     const std::size_t read = std::fread(digest, 1, 32, pipe);
     ::pclose(pipe);
     return read == 32 ? std::string(digest, 32) : "md5sum failed";
+}
+
+bool pollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
 }
 
 bool runMainQueueUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

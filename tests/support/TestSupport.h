@@ -76,6 +76,10 @@ std::string noise(std::size_t size, std::uint32_t seed);
 // shares nothing with Kestrane's ("md5sum failed" when it cannot run).
 std::string md5sum(const std::string& path);
 
+// Checks the condition every few milliseconds until it holds (true) or the
+// time runs out (false): for waiting on another process.
+bool pollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
 // Runs the main queue until the condition holds or the time runs out (then fails the test).
 bool runMainQueueUntil(const std::function<bool()>& condition,
                        std::chrono::milliseconds timeout = std::chrono::seconds(20));
