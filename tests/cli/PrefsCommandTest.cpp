@@ -4,6 +4,7 @@
 #include "platform/PreferencesStore.h"
 #include "platform/UserFolders.h"
 #include "settings/Settings.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -273,6 +275,29 @@ TEST_F(PrefsCommandTest, ResetAndRestoreGroupsBringBackTheDefaults) {
         EXPECT_EQ(r.status, kExitSuccess) << c.group << ": " << r.err;
         EXPECT_EQ(stored(c.key), c.after) << c.group << " " << c.key;
     }
+}
+
+TEST_F(PrefsCommandTest, ConcurrentSetsOfDifferentKeysAreAllKept) {
+    // Twelve programs started at once, each changing one key from its default.
+    const Strings keys = {"KEY_scanInHiddenFolders", "KEY_forceFullHashCalculation",
+                          "KEY_showOverviewAfterScanning", "KEY_moveCleanedDuplicatesToTheTrashCan",
+                          "KEY_allowRemovingAllDuplicateCopies", "KEY_removeEmptyFolders", "Log Removed Duplicates",
+                          "KEY_showRemoveLastInCategoriesMessage", "KEY_showRemoveLastInHeapsMessage",
+                          "KEY_showNewScanMessage", "KEY_showRestartScanMessage", "KEY_showAutoSelectMessage"};
+    std::vector<bool> values;
+    for (const std::string& key : keys) values.push_back(!json::parse(run({"get", key, "--json"}).out).get<bool>());
+    std::vector<std::unique_ptr<kestrane::test::ChildProcess>> children;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        children.push_back(std::make_unique<kestrane::test::ChildProcess>(
+            KESTRANE_BINARY, Strings{"prefs", "set", keys[i], values[i] ? "true" : "false"}));
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const auto result = children[i]->wait();
+        EXPECT_EQ(result.exitStatus, 0) << keys[i] << ": " << result.err;
+    }
+    PreferencesStore onDisk(kestrane::platform::preferencesFilePath());
+    EXPECT_EQ(onDisk.keys().size(), keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(onDisk.object(keys[i]), json(values[i])) << keys[i];
+    EXPECT_EQ(onDisk.warnings(), Strings{});
 }
 
 TEST_F(PrefsCommandTest, StoreProblemsAreReported) {

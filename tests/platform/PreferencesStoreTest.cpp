@@ -44,6 +44,8 @@ std::vector<std::string> namesIn(const std::string& folder) {
     return names;
 }
 
+const std::vector<std::string> kFileAndLock = {"preferences.json", "preferences.json.lock"};
+
 class PreferencesStoreTest : public kestrane::test::IsolatedHomeTest {
 protected:
     void SetUp() override {
@@ -88,8 +90,8 @@ TEST_F(PreferencesStoreTest, EveryChangeIsOnDiskAtOnceAndSurvivesReopening) {
     EXPECT_EQ(reopened.keys().size(), values.size());
     EXPECT_TRUE(reopened.isPersistent());
     EXPECT_TRUE(reopened.warnings().empty());
-    // Written whole: no temporary file left, readable by its owner only.
-    EXPECT_EQ(namesIn(m_folder), std::vector<std::string>{"preferences.json"});
+    // Written whole: no temporary file left (only the writers' lock), readable by its owner only.
+    EXPECT_EQ(namesIn(m_folder), kFileAndLock);
     struct stat info {};
     ASSERT_EQ(::stat(m_path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -121,7 +123,8 @@ TEST_F(PreferencesStoreTest, UnusableFilesAreSetAsideWithoutReplacingEarlierBack
         {"[1, 2, 3]", "does not hold a JSON object"},
         {"\"just text\"", "does not hold a JSON object"},
     };
-    std::set<std::string> backups;  // all made within the same second or so
+    // All made within the same second or so; the writers' lock comes with the first.
+    std::set<std::string> backups = {"preferences.json.lock"};
     for (const auto& [content, reason] : cases) {
         fs::remove(m_path);
         m_logged.clear();
@@ -228,7 +231,26 @@ TEST_F(PreferencesStoreTest, ConcurrentWritersDoNotCorruptTheFile) {
     for (int t = 0; t < kThreads; ++t)
         for (int i = 0; i < kWrites; ++i) EXPECT_EQ(reread.object(key(t, i)), i % 4 ? std::optional(json(i)) : std::nullopt);
     EXPECT_EQ(reread.object("shared"), store.object("shared"));
-    EXPECT_EQ(namesIn(m_folder), std::vector<std::string>{"preferences.json"});
+    EXPECT_EQ(namesIn(m_folder), kFileAndLock);
+}
+
+TEST_F(PreferencesStoreTest, StoresSharingTheFileKeepEachOthersChanges) {
+    m_sandbox.writeFile("prefs/preferences.json", R"({"kept": 1, "dropped": 2})");
+    // Both read the file before either writes, as two running programs would.
+    PreferencesStore first(m_path);
+    PreferencesStore second(m_path);
+    first.setObject("a", 1);
+    second.setObject("b", 2);    // must not take "a" away
+    first.removeObject("dropped");
+    second.setObject("c", 3);    // must not bring "dropped" back
+    second.removeObject("a");    // a removal of a key this store learnt from the file
+    first.setObject("d", 4);     // must not bring "a" back
+
+    EXPECT_EQ(json::parse(readFile(m_path)), (json{{"kept", 1}, {"b", 2}, {"c", 3}, {"d", 4}}));
+    // A write brings in what the others stored.
+    EXPECT_EQ(first.object("c"), json(3));
+    EXPECT_EQ(first.object("a"), std::nullopt);
+    EXPECT_EQ(namesIn(m_folder), kFileAndLock);
 }
 
 TEST_F(PreferencesStoreTest, ASymlinkedFileStaysALinkAndNonUtf8TextDoesNotStopTheWrite) {
