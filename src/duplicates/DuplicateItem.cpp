@@ -4,10 +4,12 @@
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/FileCategory.h"
 #include "duplicates/FilesAttributesCacher.h"
+#include "platform/DirectoryReader.h"
 #include "platform/MainQueue.h"
 #include "scan/FolderSystemItem.h"
 #include "selection/GroupSelection.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -17,8 +19,10 @@ namespace kestrane {
 namespace {
 
 bool existsAtPath(const std::string& path) {
+    if (path.empty()) return false;
+    const platform::PathAnchor anchor(path);  // paths of any length
     struct stat info {};
-    return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+    return anchor && ::fstatat(anchor.directory(), anchor.name(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesGroup.h"
+#include "platform/DirectoryReader.h"
 #include "scan/FolderSystemItem.h"
 #include "selection/AutoSelectName.h"
 
@@ -215,8 +216,11 @@ std::uint64_t FileSystemItem::getCountOfDeepFilesWithHidden(bool) const {
 }
 
 std::optional<platform::FileTime> FileSystemItem::getFileItemLastModificationDate() const {
+    const std::string itemPath = path();
+    const platform::PathAnchor anchor(itemPath);  // paths of any length
+    if (!anchor) return std::nullopt;
     struct statx info {};
-    if (::statx(AT_FDCWD, path().c_str(), AT_SYMLINK_NOFOLLOW, STATX_MTIME, &info) != 0) return std::nullopt;
+    if (::statx(anchor.directory(), anchor.name(), AT_SYMLINK_NOFOLLOW, STATX_MTIME, &info) != 0) return std::nullopt;
     if ((info.stx_mask & STATX_MTIME) == 0) return std::nullopt;
     return platform::FileTime::fromStatx(info.stx_mtime);
 }

@@ -1,6 +1,7 @@
 #include "scan/FoldersScanner.h"
 
 #include "duplicates/DuplicatesCategory.h"
+#include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/FileSeparator.h"
@@ -398,6 +399,14 @@ TEST_F(FoldersScannerTest, FilesBeyondPathMaxAreReadAndCompared) {
     ASSERT_TRUE(outcome.container);
     EXPECT_EQ(test::fileGroups(*outcome.container), (test::PathGroups{{m_tree / "near.jpg", deep + "/far.jpg"}}));
     EXPECT_TRUE(problemsOf(*outcome.container).empty());
+    // The far copy is there for the report and for removal too.
+    for (const auto& group : outcome.container->getCategoryWithType(0)->getGroups()) {
+        for (const auto& item : group->getItems()) {
+            EXPECT_FALSE(item->isMovedByUserOrDeleted()) << item->getFileItemPath().size();
+            ASSERT_NE(item->getFileSystemItem(), nullptr);
+            EXPECT_TRUE(item->getFileSystemItem()->getFileItemLastModificationDate().has_value());
+        }
+    }
 }
 
 TEST_F(FoldersScannerTest, WhatIsLeftOutOnPurposeIsNotedWithItsReason) {
