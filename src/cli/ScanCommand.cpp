@@ -19,7 +19,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <iostream>
-#include <sstream>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,27 +43,34 @@ void onInterrupt(int) {
     }
 }
 
+// The folder a path given on the command line names, as the kernel finds it:
+// symbolic links and ".." resolved (realpath), as the scan resolves every
+// chosen folder, so that the report, the questions and the recent folders
+// name the folder whose files are listed. A path that cannot be resolved is
+// only made absolute, to be named in the message that says why.
 std::string absolutePath(const std::string& path) {
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        std::string real = resolved;
+        std::free(resolved);
+        return real;
+    }
     std::string absolute = path;
     if (absolute.empty() || absolute[0] != '/') {
         char cwd[4096];
         if (::getcwd(cwd, sizeof cwd)) absolute = std::string(cwd) + "/" + absolute;
     }
-    // Collapse "//", "/./" and a trailing "/", keeping the names as they are
-    // (links are not resolved: the user named this path).
-    std::vector<std::string> parts;
-    std::stringstream stream(absolute);
-    std::string part;
-    while (std::getline(stream, part, '/')) {
-        if (part.empty() || part == ".") continue;
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-            continue;
-        }
-        parts.push_back(part);
-    }
+    // Drop "." components, repeated slashes and a trailing slash, which name
+    // nothing of their own. ".." stays: after a symbolic link it leads to the
+    // link target's parent, which text alone cannot know.
     std::string normal;
-    for (const auto& name : parts) normal += "/" + name;
+    std::size_t start = 0;
+    while (start <= absolute.size()) {
+        std::size_t end = absolute.find('/', start);
+        if (end == std::string::npos) end = absolute.size();
+        const std::string_view part(absolute.data() + start, end - start);
+        if (!part.empty() && part != ".") normal.append("/").append(part);
+        start = end + 1;
+    }
     return normal.empty() ? "/" : normal;
 }
 

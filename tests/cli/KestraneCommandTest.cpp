@@ -235,6 +235,39 @@ TEST_F(KestraneCommandTest, MistakesGetOneLineNamingThePathAndTheirOwnExitStatus
     }
 }
 
+// "link/.." is the parent of the link's target, as the kernel opens it, not
+// the folder that holds the link: a path is never shortened as text.
+TEST_F(KestraneCommandTest, DotDotAfterASymbolicLinkNamesTheParentOfTheLinkTarget) {
+    const std::string inner = test::noise(5000, 11);
+    m_tree.writeFile("deep/parent/one.bin", inner);
+    m_tree.writeFile("deep/parent/target/two.bin", inner);
+    // Copies in the folder that holds the link: found only if it were scanned.
+    m_tree.writeFile("outside.bin", test::noise(6000, 12));
+    m_tree.writeFile("outside copy.bin", test::noise(6000, 12));
+    ASSERT_EQ(::symlink("deep/parent/target", (m_tree / "link").c_str()), 0);
+    const std::set<std::set<std::string>> expected = {
+        {m_tree / "deep/parent/one.bin", m_tree / "deep/parent/target/two.bin"}};
+
+    const auto groupsOfScan = [&](const std::string& folder) {
+        const json report = jsonScan({"--min-size", "all", folder});
+        EXPECT_EQ(report["folders"].size(), 1u) << folder;
+        EXPECT_EQ(realPath(report["folders"][0]), m_tree / "deep/parent") << folder;
+        std::set<std::set<std::string>> groups;
+        for (int category = 0; category < static_cast<int>(report["categories"].size()); ++category)
+            for (const auto& group : groupsIn(report, category)) groups.insert(group);
+        return groups;
+    };
+    EXPECT_EQ(groupsOfScan(m_tree / "link/.."), expected);
+    EXPECT_EQ(groupsOfScan(m_tree.path() + "//link/./../"), expected);
+
+    // The same, typed relative to the working folder.
+    const std::string previous = std::filesystem::current_path();
+    std::filesystem::current_path(m_tree.path());
+    const auto relative = groupsOfScan("link/..");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(relative, expected);
+}
+
 TEST_F(KestraneCommandTest, TheHumanSummaryCountsEveryGroupAndSaysWhatRemovalWouldFree) {
     // Two identical folders, three copies of one file, and two empty files.
     for (const char* side : {"a", "b"})
