@@ -61,7 +61,7 @@ int list(const Context& c, std::span<const std::string> args) {
     }
     if (asJson) {
         Json object = Json::object();
-        for (const Preference& p : PreferenceTable::preferences()) object[p.key()] = p.shownValue(c.settings);
+        for (const Preference& p : PreferenceTable::preferences()) object[p.key()] = p.get(c.settings);
         c.out << PreferenceTable::jsonText(object, 2) << "\n";
         return kExitSuccess;
     }
@@ -69,11 +69,11 @@ int list(const Context& c, std::span<const std::string> args) {
     // Defaults are what a store without values gives.
     const Settings defaults(std::make_shared<platform::PreferencesStore>(std::string()));
     for (const Preference& p : PreferenceTable::preferences()) {
-        const Json value = p.shownValue(c.settings);
+        const Json value = p.get(c.settings);
         std::string type = preferenceTypeName(p.type());
         type.resize(12, ' ');
         c.out << type << p.key() << " = " << p.listingText(value);
-        if (value == p.shownValue(defaults)) c.out << "  (default)";
+        if (value == p.get(defaults)) c.out << "  (default)";
         c.out << "\n";
     }
     return kExitSuccess;
@@ -94,7 +94,7 @@ int get(const Context& c, std::span<const std::string> args) {
     const Preference* p = lookUp(*key, c.err);
     if (!p) return kExitUsage;
 
-    const Json value = p->shownValue(c.settings);
+    const Json value = p->get(c.settings);
     if (asJson)
         c.out << PreferenceTable::jsonText(value, 2) << "\n";
     else if (value.is_array())
@@ -167,10 +167,10 @@ int set(Context& c, std::span<const std::string> args) {
                 if (!parsed) return badValue(text);
                 const std::string entry = parsed->get<std::string>();
                 const auto found = std::find(entries.begin(), entries.end(), entry);
-                if (add && p->limits().newestFirst) {
+                if (add && p->setting().newestFirst) {
                     if (found != entries.end()) entries.erase(found);
                     entries.insert(entries.begin(), entry);
-                    if (entries.size() > p->limits().maxEntries) entries.resize(p->limits().maxEntries);
+                    if (entries.size() > p->setting().maxEntries) entries.resize(p->setting().maxEntries);
                 } else if (add) {
                     if (found == entries.end()) entries.push_back(entry);
                 } else if (found != entries.end()) {
@@ -181,8 +181,8 @@ int set(Context& c, std::span<const std::string> args) {
                 }
             }
         }
-        if (p->limits().maxEntries > 0 && entries.size() > p->limits().maxEntries)
-            return usageError(c.err, std::string(p->key()) + " holds at most " + std::to_string(p->limits().maxEntries) +
+        if (p->setting().maxEntries > 0 && entries.size() > p->setting().maxEntries)
+            return usageError(c.err, std::string(p->key()) + " holds at most " + std::to_string(p->setting().maxEntries) +
                                          " entries");
         newValue = entries;
     }
@@ -285,9 +285,8 @@ Subcommands:
                   effect, and "(default)" when that is the default value. With --json, one
                   JSON object mapping every key to its value in effect.
   get KEY         The value in effect: a list one entry a line, a boolean as
-                  true or false, a size in bytes, a choice as it is stored
-                  (a number, or its name for the choices kept by name), nothing
-                  for a path that is not set. With --json, the value as JSON.
+                  true or false, a size in bytes, nothing for a path that is
+                  not set. With --json, the value as JSON.
   set KEY VALUE   Stores a value after checking it against the type of the
                   preference. A list takes every VALUE given, in order, in
                   place of the whole list.
@@ -309,9 +308,6 @@ Types:
               GiB and TiB count 1024 (64KiB); units in any case, a trailing B
               allowed (2MB); a fraction is allowed when it gives whole bytes
               (1.5M)
-  choice      the number or the name of one of the values that
-              `kestrane prefs list` shows (names in any case)
-  number      a decimal number, 0 or more
   path        an absolute path
   paths       absolute paths (a trailing "/" is dropped)
   extensions  file name extensions, stored with one leading "." after every
@@ -339,7 +335,6 @@ Examples:
   kestrane prefs set KEY_exclude_folders --add ~/VirtualMachines
   kestrane prefs set KEY_exclude_extensions --add iso --add vmdk
   kestrane prefs set KEY_autoAlwaysSelect_folders ~/Downloads ~/Desktop
-  kestrane prefs set KEY_sortType name
   kestrane prefs reset KEY_autoAlwaysSelect_folders
   kestrane prefs restore removal
   kestrane prefs list --json

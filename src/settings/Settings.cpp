@@ -67,39 +67,6 @@ std::string floatText(float value) {
     return text;
 }
 
-// The stored texts of the enumerated settings kept as text.
-constexpr Settings::NamedChoice kPresentationNames[] = {{Settings::kPresentationOutline, "outline"},
-                                                       {Settings::kPresentationFolders, "folders"},
-                                                       {Settings::kPresentationPlain, "plain"}};
-// Sort types count from 1.
-constexpr Settings::NamedChoice kSelectedFilesSortNames[] = {
-    {1, "Name. A to Z"},         {2, "Name. Z to A"},           {3, "Size. Large to Small"},
-    {4, "Size. Small to Large"}, {5, "Date. Newest to Oldest"}, {6, "Date. Oldest to Newest"},
-    {7, "Selected"},             {8, "Type"}};
-// The layout's third state (folder content only, 2) has no established text
-// of its own; it is stored as "folder content" so that it survives a restart,
-// and a reader that does not know that text falls back to 0 like for any
-// unknown text.
-constexpr Settings::NamedChoice kFolderSplitNames[] = {
-    {Settings::kFolderSplitPreview, "folder preview"},
-    {Settings::kFolderSplitPreviewAndContent, "folder preview and folder content"},
-    {Settings::kFolderSplitContent, "folder content"}};
-constexpr const char* kUnknownEnumeratedValue = "unknown";
-
-std::int32_t valueOfName(const std::optional<std::string>& stored, std::span<const Settings::NamedChoice> names,
-                         std::int32_t fallback) {
-    if (!stored) return fallback;
-    for (const Settings::NamedChoice& choice : names)
-        if (*stored == choice.name) return choice.value;
-    return fallback;
-}
-
-std::string nameOfValue(std::int32_t value, std::span<const Settings::NamedChoice> names) {
-    for (const Settings::NamedChoice& choice : names)
-        if (choice.value == value) return choice.name;
-    return kUnknownEnumeratedValue;
-}
-
 std::string inHome(const char* relative) {
     return platform::joinPath(platform::homeFolder(), relative);
 }
@@ -122,14 +89,65 @@ Settings Settings::standard() {
     return Settings(platform::PreferencesStore::standard());
 }
 
-std::span<const Settings::NamedChoice> Settings::selectedFilesPresentationNames() {
-    return kPresentationNames;
+// --- The table ------------------------------------------------------------------
+
+namespace {
+
+constexpr Settings::Definition kDefinitions[] = {
+#define KESTRANE_SETTING(Name, Key, InGroup, OfType, ...) \
+    {.key = Key, .group = Settings::Group::InGroup, .type = Settings::Type::OfType, __VA_ARGS__},
+#include "settings/SettingsTable.inc"
+#undef KESTRANE_SETTING
+};
+
+}  // namespace
+
+std::span<const Settings::Definition> Settings::definitions() {
+    return kDefinitions;
 }
-std::span<const Settings::NamedChoice> Settings::selectedFilesSortTypeNames() {
-    return kSelectedFilesSortNames;
+
+const Settings::Definition* Settings::definition(std::string_view key) {
+    for (const Definition& setting : kDefinitions)
+        if (key == setting.key) return &setting;
+    return nullptr;
 }
-std::span<const Settings::NamedChoice> Settings::folderSplitStateNames() {
-    return kFolderSplitNames;
+
+const Settings::Definition& Settings::definition(Id id) {
+    return kDefinitions[static_cast<std::size_t>(id)];
+}
+
+json Settings::valueOf(const Definition& setting) const {
+    switch (setting.type) {
+    case Type::boolean: return getBoolValueForKey(setting.key, setting.flagDefault);
+    case Type::size: return getUnsignedLongLongValueForKey(setting.key, setting.sizeDefault, setting.sizes);
+    case Type::path: {
+        const auto value = getStringValueForKey(setting.key);
+        return value ? json(*value) : json(nullptr);
+    }
+    case Type::paths:
+    case Type::extensions:
+        return getArrayValueForKey(setting.key, setting.listDefault ? setting.listDefault() : std::vector<std::string>{});
+    }
+    return nullptr;
+}
+
+void Settings::setValueOf(const Definition& setting, const json& value) {
+    if (value.is_null())
+        removeValueForKey(setting.key);
+    else if (setting.type == Type::size)
+        saveUnsignedLongLongValue(value.get<std::uint64_t>(), setting.key);
+    else
+        m_store->setObject(setting.key, value);
+    if (setting.notification) postNotification(setting.notification);
+}
+
+template <typename T>
+T Settings::read(Id id) const {
+    return valueOf(definition(id)).get<T>();
+}
+
+void Settings::write(Id id, const json& value) {
+    setValueOf(definition(id), value);
 }
 
 // --- Generic typed access ------------------------------------------------------
@@ -291,54 +309,52 @@ std::optional<std::string> Settings::normalizedExtensionEntry(const std::string&
 // --- Scan ------------------------------------------------------------------------
 
 bool Settings::defineMinimalDuplicatesFileSizeAutomatically() const {
-    return getBoolValueForKey(kKeyDefineMinimalDuplicatesFileSizeAutomatically, true);
+    return read<bool>(Id::DefineMinimalDuplicatesFileSizeAutomatically);
 }
 void Settings::setDefineMinimalDuplicatesFileSizeAutomatically(bool value) {
-    saveBoolValue(value, kKeyDefineMinimalDuplicatesFileSizeAutomatically);
+    write(Id::DefineMinimalDuplicatesFileSizeAutomatically, value);
 }
 bool Settings::defineMinimalDuplicatesFileSizeAsZero() const {
-    return getBoolValueForKey(kKeyDefineMinimalDuplicatesFileSizeAsZero, false);
+    return read<bool>(Id::DefineMinimalDuplicatesFileSizeAsZero);
 }
 void Settings::setDefineMinimalDuplicatesFileSizeAsZero(bool value) {
-    saveBoolValue(value, kKeyDefineMinimalDuplicatesFileSizeAsZero);
+    write(Id::DefineMinimalDuplicatesFileSizeAsZero, value);
 }
 std::uint64_t Settings::minDuplicatesFileSize() const {
-    return getUnsignedLongLongValueForKey(kKeyMinDuplicatesFileSize, kDefaultMinDuplicatesFileSize,
-                                          kMinDuplicatesFileSizeRange);
+    return read<std::uint64_t>(Id::MinDuplicatesFileSize);
 }
 void Settings::setMinDuplicatesFileSize(std::uint64_t bytes) {
-    saveUnsignedLongLongValue(bytes, kKeyMinDuplicatesFileSize);
+    write(Id::MinDuplicatesFileSize, bytes);
 }
 std::uint64_t Settings::hashBlockSize() const {
-    return getUnsignedLongLongValueForKey(kKeyHashBlockSize, kDefaultHashBlockSize, kHashBlockSizeRange);
+    return read<std::uint64_t>(Id::HashBlockSize);
 }
 void Settings::setHashBlockSize(std::uint64_t bytes) {
-    saveUnsignedLongLongValue(bytes, kKeyHashBlockSize);
+    write(Id::HashBlockSize, bytes);
 }
 bool Settings::scanInHiddenFolders() const {
-    return getBoolValueForKey(kKeyScanInHiddenFolders, false);
+    return read<bool>(Id::ScanInHiddenFolders);
 }
 void Settings::setScanInHiddenFolders(bool value) {
-    saveBoolValue(value, kKeyScanInHiddenFolders);
+    write(Id::ScanInHiddenFolders, value);
 }
 bool Settings::forceFullHashCalculation() const {
-    return getBoolValueForKey(kKeyForceFullHashCalculation, false);
+    return read<bool>(Id::ForceFullHashCalculation);
 }
 void Settings::setForceFullHashCalculation(bool value) {
-    saveBoolValue(value, kKeyForceFullHashCalculation);
-    postNotification(kOnForceFullHashCalculationChangedNotification);
+    write(Id::ForceFullHashCalculation, value);
 }
 bool Settings::showOverviewAfterScanning() const {
-    return getBoolValueForKey(kKeyShowOverviewAfterScanning, true);
+    return read<bool>(Id::ShowOverviewAfterScanning);
 }
 void Settings::setShowOverviewAfterScanning(bool value) {
-    saveBoolValue(value, kKeyShowOverviewAfterScanning);
+    write(Id::ShowOverviewAfterScanning, value);
 }
 bool Settings::excludeTimeMachineBackups() const {
-    return getBoolValueForKey(kKeyExcludeTimeMachineBackups, true);
+    return read<bool>(Id::ExcludeTimeMachineBackups);
 }
 bool Settings::skipVolumeSystemFolders() const {
-    return getBoolValueForKey(kKeySkipVolumeSystemFolders, true);
+    return read<bool>(Id::SkipVolumeSystemFolders);
 }
 
 std::uint64_t Settings::minimalSizeForSliderValue(float sliderValue) {
@@ -372,139 +388,133 @@ float Settings::sliderValueForMinimalSize(std::uint64_t bytes) {
 // --- Skip lists and auto-select lists ------------------------------------------------
 
 std::vector<std::string> Settings::excludeFolders() const {
-    return getArrayValueForKey(kKeyExcludeFolders, createDefaultExcludeFoldersArray());
+    return read<std::vector<std::string>>(Id::ExcludeFolders);
 }
 void Settings::setExcludeFolders(const std::optional<std::vector<std::string>>& folders) {
-    saveArrayValue(folders, kKeyExcludeFolders);
+    write(Id::ExcludeFolders, folders ? json(*folders) : json(nullptr));
 }
 std::vector<std::string> Settings::excludeFiles() const {
-    return getArrayValueForKey(kKeyExcludeFiles, createDefaultExcludeFilesArray());
+    return read<std::vector<std::string>>(Id::ExcludeFiles);
 }
 void Settings::setExcludeFiles(const std::optional<std::vector<std::string>>& files) {
-    saveArrayValue(files, kKeyExcludeFiles);
+    write(Id::ExcludeFiles, files ? json(*files) : json(nullptr));
 }
 std::vector<std::string> Settings::excludeExtensions() const {
-    return getArrayValueForKey(kKeyExcludeExtensions, createDefaultExcludeExtensionsArray());
+    return read<std::vector<std::string>>(Id::ExcludeExtensions);
 }
 void Settings::setExcludeExtensions(const std::optional<std::vector<std::string>>& extensions) {
-    saveArrayValue(extensions, kKeyExcludeExtensions);
+    write(Id::ExcludeExtensions, extensions ? json(*extensions) : json(nullptr));
 }
 std::vector<std::string> Settings::autoAlwaysSelectFolders() const {
-    return getArrayValueForKey(kKeyAutoAlwaysSelectFolders, createDefaultAutoSelectFoldersArray());
+    return read<std::vector<std::string>>(Id::AutoAlwaysSelectFolders);
 }
 void Settings::setAutoAlwaysSelectFolders(const std::optional<std::vector<std::string>>& folders) {
-    saveArrayValue(folders, kKeyAutoAlwaysSelectFolders);
+    write(Id::AutoAlwaysSelectFolders, folders ? json(*folders) : json(nullptr));
 }
 std::vector<std::string> Settings::autoNeverSelectFolders() const {
-    return getArrayValueForKey(kKeyAutoNeverSelectFolders, createDefaultNeverSelectFoldersArray());
+    return read<std::vector<std::string>>(Id::AutoNeverSelectFolders);
 }
 void Settings::setAutoNeverSelectFolders(const std::optional<std::vector<std::string>>& folders) {
-    saveArrayValue(folders, kKeyAutoNeverSelectFolders);
+    write(Id::AutoNeverSelectFolders, folders ? json(*folders) : json(nullptr));
 }
 
 // --- Removal --------------------------------------------------------------------------
 
 bool Settings::moveCleanedDuplicatesToTheTrashCan() const {
-    return getBoolValueForKey(kKeyMoveCleanedDuplicatesToTheTrashCan, true);
+    return read<bool>(Id::MoveCleanedDuplicatesToTheTrashCan);
 }
 void Settings::setMoveCleanedDuplicatesToTheTrashCan(bool value) {
-    saveBoolValue(value, kKeyMoveCleanedDuplicatesToTheTrashCan);
-    postNotification(kRemoveToTrashSettingChangedNotification);
+    write(Id::MoveCleanedDuplicatesToTheTrashCan, value);
 }
 bool Settings::allowRemovingAllDuplicateCopies() const {
-    return getBoolValueForKey(kKeyAllowRemovingAllDuplicateCopies, false);
+    return read<bool>(Id::AllowRemovingAllDuplicateCopies);
 }
 void Settings::setAllowRemovingAllDuplicateCopies(bool value) {
-    saveBoolValue(value, kKeyAllowRemovingAllDuplicateCopies);
-    postNotification(kOnAllowRemovingAllDuplicateCopiesChangedNotification);
+    write(Id::AllowRemovingAllDuplicateCopies, value);
 }
 bool Settings::removeEmptyFolders() const {
-    return getBoolValueForKey(kKeyRemoveEmptyFolders, false);
+    return read<bool>(Id::RemoveEmptyFolders);
 }
 void Settings::setRemoveEmptyFolders(bool value) {
-    saveBoolValue(value, kKeyRemoveEmptyFolders);
+    write(Id::RemoveEmptyFolders, value);
 }
 bool Settings::logRemovedDuplicates() const {
-    return getBoolValueForKey(kKeyLogRemovedDuplicates, true);
+    return read<bool>(Id::LogRemovedDuplicates);
 }
 void Settings::setLogRemovedDuplicates(bool value) {
-    saveBoolValue(value, kKeyLogRemovedDuplicates);
-    postNotification(kOnLogRemovedDuplicatesChangedNotification);
+    write(Id::LogRemovedDuplicates, value);
 }
 
 // --- Messages ---------------------------------------------------------------------------
 
 bool Settings::showRemoveLastInCategoriesMessage() const {
-    return getBoolValueForKey(kKeyShowRemoveLastInCategoriesMessage, true);
+    return read<bool>(Id::ShowRemoveLastInCategoriesMessage);
 }
 void Settings::setShowRemoveLastInCategoriesMessage(bool value) {
-    saveBoolValue(value, kKeyShowRemoveLastInCategoriesMessage);
+    write(Id::ShowRemoveLastInCategoriesMessage, value);
 }
 bool Settings::showRemoveLastInHeapsMessage() const {
-    return getBoolValueForKey(kKeyShowRemoveLastInHeapsMessage, true);
+    return read<bool>(Id::ShowRemoveLastInHeapsMessage);
 }
 void Settings::setShowRemoveLastInHeapsMessage(bool value) {
-    saveBoolValue(value, kKeyShowRemoveLastInHeapsMessage);
+    write(Id::ShowRemoveLastInHeapsMessage, value);
 }
 bool Settings::showNewScanMessage() const {
-    return getBoolValueForKey(kKeyShowNewScanMessage, true);
+    return read<bool>(Id::ShowNewScanMessage);
 }
 void Settings::setShowNewScanMessage(bool value) {
-    saveBoolValue(value, kKeyShowNewScanMessage);
+    write(Id::ShowNewScanMessage, value);
 }
 bool Settings::showRemovePermanentlyItemsOnRemoteDisksMessage() const {
-    return getBoolValueForKey(kKeyShowRemovePermanentlyItemsOnRemoteDisksMessage, true);
+    return read<bool>(Id::ShowRemovePermanentlyItemsOnRemoteDisksMessage);
 }
 void Settings::setShowRemovePermanentlyItemsOnRemoteDisksMessage(bool value) {
-    saveBoolValue(value, kKeyShowRemovePermanentlyItemsOnRemoteDisksMessage);
+    write(Id::ShowRemovePermanentlyItemsOnRemoteDisksMessage, value);
 }
 bool Settings::showRemovePermanentlyMessage() const {
-    return getBoolValueForKey(kKeyShowRemovePermanentlyMessage, true);
+    return read<bool>(Id::ShowRemovePermanentlyMessage);
 }
 void Settings::setShowRemovePermanentlyMessage(bool value) {
-    saveBoolValue(value, kKeyShowRemovePermanentlyMessage);
+    write(Id::ShowRemovePermanentlyMessage, value);
 }
 bool Settings::showRestartScanMessage() const {
-    return getBoolValueForKey(kKeyShowRestartScanMessage, true);
+    return read<bool>(Id::ShowRestartScanMessage);
 }
 void Settings::setShowRestartScanMessage(bool value) {
-    saveBoolValue(value, kKeyShowRestartScanMessage);
+    write(Id::ShowRestartScanMessage, value);
 }
 bool Settings::showAutoSelectMessage() const {
-    return getBoolValueForKey(kKeyShowAutoSelectMessage, true);
+    return read<bool>(Id::ShowAutoSelectMessage);
 }
 void Settings::setShowAutoSelectMessage(bool value) {
-    saveBoolValue(value, kKeyShowAutoSelectMessage);
-    postNotification(kAutoSelectPreferencesChangedNotification);
+    write(Id::ShowAutoSelectMessage, value);
 }
 bool Settings::showAlertThatAutoSelectDidNotChangeSelection() const {
-    return getBoolValueForKey(kKeyShowAlertThatAutoSelectDidNotChangeSelection, true);
+    return read<bool>(Id::ShowAlertThatAutoSelectDidNotChangeSelection);
 }
 void Settings::setShowAlertThatAutoSelectDidNotChangeSelection(bool value) {
-    saveBoolValue(value, kKeyShowAlertThatAutoSelectDidNotChangeSelection);
-    postNotification(kAutoSelectPreferencesChangedNotification);
+    write(Id::ShowAlertThatAutoSelectDidNotChangeSelection, value);
 }
 bool Settings::showAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList() const {
-    return getBoolValueForKey(kKeyShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList, true);
+    return read<bool>(Id::ShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList);
 }
 void Settings::setShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList(bool value) {
-    saveBoolValue(value, kKeyShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList);
-    postNotification(kAutoSelectPreferencesChangedNotification);
+    write(Id::ShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList, value);
 }
 bool Settings::showAlertThatDuplicateFolderSelectedInSelectInFolderDialog() const {
-    return getBoolValueForKey(kKeyShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog, true);
+    return read<bool>(Id::ShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog);
 }
 void Settings::setShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog(bool value) {
-    saveBoolValue(value, kKeyShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog);
+    write(Id::ShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog, value);
 }
 
 // --- Recent folders ----------------------------------------------------------------------
 
 std::vector<std::string> Settings::lastTenFolders() const {
-    return getArrayValueForKey(kKeyLastTenFolders, {});
+    return read<std::vector<std::string>>(Id::LastTenFolders);
 }
 void Settings::setLastTenFolders(const std::optional<std::vector<std::string>>& folders) {
-    saveArrayValue(folders, kKeyLastTenFolders);
+    write(Id::LastTenFolders, folders ? json(*folders) : json(nullptr));
 }
 void Settings::addRecentFolder(const std::string& path) {
     std::vector<std::string> folders = lastTenFolders();
@@ -517,82 +527,27 @@ void Settings::clearRecentFolders() {
     setLastTenFolders(std::vector<std::string>{});
 }
 std::optional<std::string> Settings::lastOpenedFolderToScan() const {
-    return getStringValueForKey(kKeyLastOpenedFolderToScan);
+    const json folder = valueOf(definition(Id::LastOpenedFolderToScan));
+    if (folder.is_null()) return std::nullopt;
+    return folder.get<std::string>();
 }
 void Settings::setLastOpenedFolderToScan(const std::optional<std::string>& folder) {
-    saveStringValue(folder, kKeyLastOpenedFolderToScan);
+    write(Id::LastOpenedFolderToScan, folder ? json(*folder) : json(nullptr));
 }
 
-// --- Lists and screens ---------------------------------------------------------------------
+// --- Merge of similar folders --------------------------------------------------------------------------
 
-std::int32_t Settings::sortType() const {
-    return getIntValueForKey(kKeySortType, 0);
-}
-void Settings::setSortType(std::int32_t type) {
-    saveIntValue(type, kKeySortType);
-}
-std::int32_t Settings::sortDirection() const {
-    return getIntValueForKey(kKeySortDirection, 1);
-}
-void Settings::setSortDirection(std::int32_t direction) {
-    saveIntValue(direction, kKeySortDirection);
-}
-std::int32_t Settings::selectedFilesPresentation() const {
-    return valueOfName(getStringValueForKey(kKeySelectedFilesPresentation), kPresentationNames, kPresentationOutline);
-}
-void Settings::setSelectedFilesPresentation(std::int32_t presentation) {
-    saveStringValue(nameOfValue(presentation, kPresentationNames), kKeySelectedFilesPresentation);
-}
-std::int32_t Settings::selectedFilesSortType() const {
-    return valueOfName(getStringValueForKey(kKeySelectedFilesSortType), kSelectedFilesSortNames, 1);
-}
-void Settings::setSelectedFilesSortType(std::int32_t sortType) {
-    saveStringValue(nameOfValue(sortType, kSelectedFilesSortNames), kKeySelectedFilesSortType);
-}
-std::int32_t Settings::folderSplitState() const {
-    return valueOfName(getStringValueForKey(kKeyFolderSplitState), kFolderSplitNames, kFolderSplitPreview);
-}
-void Settings::setFolderSplitState(std::int32_t state) {
-    saveStringValue(nameOfValue(state, kFolderSplitNames), kKeyFolderSplitState);
-}
-float Settings::selectInFolderDividerPosition() const {
-    return getFloatValueForKey(kKeySelectInFolderDividerPosition, 1.0f);
-}
-void Settings::setSelectInFolderDividerPosition(float position) {
-    saveFloatValue(position, kKeySelectInFolderDividerPosition);
-}
-float Settings::selectInFolderDividerPreviewPosition() const {
-    return getFloatValueForKey(kKeySelectInFolderDividerPreviewPosition, 0.0f);
-}
-void Settings::setSelectInFolderDividerPreviewPosition(float position) {
-    saveFloatValue(position, kKeySelectInFolderDividerPreviewPosition);
-}
-bool Settings::selectInFolderIsNeedToShowInfoPanel() const {
-    return getBoolValueForKey(kKeySelectInFolderIsNeedToShowInfoPanel, true);
-}
-void Settings::setSelectInFolderIsNeedToShowInfoPanel(bool value) {
-    saveBoolValue(value, kKeySelectInFolderIsNeedToShowInfoPanel);
-}
-
-// --- Merge dialogue --------------------------------------------------------------------------
-
-bool Settings::mergeDialogueExpandOptions() const {
-    return getBoolValueForKey(kKeyMergeDialogueExpandOptions, true);
-}
-void Settings::setMergeDialogueExpandOptions(bool value) {
-    saveBoolValue(value, kKeyMergeDialogueExpandOptions);
-}
 bool Settings::mergeDialogueMoveMergedFiles() const {
-    return getBoolValueForKey(kKeyMergeDialogueMoveMergedFiles, false);
+    return read<bool>(Id::MergeDialogueMoveMergedFiles);
 }
 void Settings::setMergeDialogueMoveMergedFiles(bool value) {
-    saveBoolValue(value, kKeyMergeDialogueMoveMergedFiles);
+    write(Id::MergeDialogueMoveMergedFiles, value);
 }
 bool Settings::mergeDialogueNeedMergeDuplicatesWithDifferentNames() const {
-    return getBoolValueForKey(kKeyMergeDialogueNeedMergeDuplicatesWithDifferentNames, true);
+    return read<bool>(Id::MergeDialogueNeedMergeDuplicatesWithDifferentNames);
 }
 void Settings::setMergeDialogueNeedMergeDuplicatesWithDifferentNames(bool value) {
-    saveBoolValue(value, kKeyMergeDialogueNeedMergeDuplicatesWithDifferentNames);
+    write(Id::MergeDialogueNeedMergeDuplicatesWithDifferentNames, value);
 }
 
 // --- Full-hash choice of the next scan ------------------------------------------------------------

@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrane {
@@ -58,56 +60,10 @@ struct UnsignedRange {
 //                    not strings are skipped. Setting no list removes the key.
 class Settings {
 public:
-    // --- Keys, exactly as stored ------------------------------------------
-    static constexpr const char* kKeyDefineMinimalDuplicatesFileSizeAutomatically =
-        "us:defineMinimalDuplicatesFileSizeAutomatically";
-    static constexpr const char* kKeyDefineMinimalDuplicatesFileSizeAsZero = "us:defineMinimalDuplicatesFileSizeAsZero";
-    static constexpr const char* kKeyMinDuplicatesFileSize = "us:minDuplicatesFileSize";
-    static constexpr const char* kKeyHashBlockSize = "s:hashBlockSize";
-    static constexpr const char* kKeyScanInHiddenFolders = "KEY_scanInHiddenFolders";
-    static constexpr const char* kKeyForceFullHashCalculation = "KEY_forceFullHashCalculation";
-    static constexpr const char* kKeyShowOverviewAfterScanning = "KEY_showOverviewAfterScanning";
-    static constexpr const char* kKeyExcludeTimeMachineBackups = "Exclude Time Machine Backups";
-    static constexpr const char* kKeySkipVolumeSystemFolders = "Skip Volume System Folders";
-    static constexpr const char* kKeyExcludeFolders = "KEY_exclude_folders";
-    static constexpr const char* kKeyExcludeFiles = "KEY_exclude_files";
-    static constexpr const char* kKeyExcludeExtensions = "KEY_exclude_extensions";
-    static constexpr const char* kKeyAutoAlwaysSelectFolders = "KEY_autoAlwaysSelect_folders";
-    static constexpr const char* kKeyAutoNeverSelectFolders = "KEY_autoNeverSelect_folders";
-    static constexpr const char* kKeyMoveCleanedDuplicatesToTheTrashCan = "KEY_moveCleanedDuplicatesToTheTrashCan";
-    static constexpr const char* kKeyAllowRemovingAllDuplicateCopies = "KEY_allowRemovingAllDuplicateCopies";
-    static constexpr const char* kKeyRemoveEmptyFolders = "KEY_removeEmptyFolders";
-    static constexpr const char* kKeyLogRemovedDuplicates = "Log Removed Duplicates";
-    static constexpr const char* kKeyShowRemoveLastInCategoriesMessage = "KEY_showRemoveLastInCategoriesMessage";
-    static constexpr const char* kKeyShowRemoveLastInHeapsMessage = "KEY_showRemoveLastInHeapsMessage";
-    static constexpr const char* kKeyShowNewScanMessage = "KEY_showNewScanMessage";
-    static constexpr const char* kKeyShowRemovePermanentlyItemsOnRemoteDisksMessage =
-        "KEY_showRemovePermanentlyItemsOnRemoteDisksMessage";
-    static constexpr const char* kKeyShowRemovePermanentlyMessage = "KEY_showRemovePermanentlyMessage";
-    static constexpr const char* kKeyShowRestartScanMessage = "KEY_showRestartScanMessage";
-    static constexpr const char* kKeyShowAutoSelectMessage = "KEY_showAutoSelectMessage";
-    // These three keys have a no-break space (U+00A0) right after "That", not
-    // an ordinary space; stored files rely on it.
-    static constexpr const char* kKeyShowAlertThatAutoSelectDidNotChangeSelection =
-        "Show Alert That\u00A0Auto Select Did Not Change Selection";
-    static constexpr const char* kKeyShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList =
-        "Show Alert That\u00A0Auto Select Did Not Change Selection Because Never Select List";
-    static constexpr const char* kKeyShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog =
-        "Show Alert That\u00A0Duplicate Folder Selected in Select In Folder Dialog";
-    static constexpr const char* kKeyLastTenFolders = "KEY_last_ten_folders";
-    static constexpr const char* kKeyLastOpenedFolderToScan = "Last opened folder to scan";
-    static constexpr const char* kKeySortType = "KEY_sortType";
-    static constexpr const char* kKeySortDirection = "KEY_sortDirection";
-    static constexpr const char* kKeySelectedFilesPresentation = "Selected Files Presentation";
-    static constexpr const char* kKeySelectedFilesSortType = "Selected Files Sort Type";
-    static constexpr const char* kKeyFolderSplitState = "KEY_folderSplitState";
-    static constexpr const char* kKeySelectInFolderDividerPosition = "SelectInFolder.DividerPosition";
-    static constexpr const char* kKeySelectInFolderDividerPreviewPosition = "SelectInFolder.DividerPreviewPosition";
-    static constexpr const char* kKeySelectInFolderIsNeedToShowInfoPanel = "SelectInFolder.IsNeedToShowInfoPanel";
-    static constexpr const char* kKeyMergeDialogueExpandOptions = "KEY_MERGE_DIALOGUE_EXPAND_OPTIONS";
-    static constexpr const char* kKeyMergeDialogueMoveMergedFiles = "KEY_MERGE_DIALOGUE_MOVE_MERGED_FILES";
-    static constexpr const char* kKeyMergeDialogueNeedMergeDuplicatesWithDifferentNames =
-        "KEY_MERGE_DIALOGUE_NEED_MERGE_DUPLICATES_WITH_DIFFERENT_NAMES";
+    // --- Keys, exactly as stored (kKeyScanInHiddenFolders, ...) -------------
+#define KESTRANE_SETTING(Name, Key, ...) static constexpr const char* kKey##Name = Key;
+#include "settings/SettingsTable.inc"
+#undef KESTRANE_SETTING
 
     // --- Notifications posted (no object, no payload) on the default centre --
     static constexpr const char* kOnForceFullHashCalculationChangedNotification =
@@ -121,9 +77,7 @@ public:
     static constexpr const char* kDuplicateItemSelectionChangedNotification =
         "DuplicateItemSelectionChangedNotification";
 
-    // --- Defaults that are plain values -----------------------------------
-    static constexpr std::uint64_t kDefaultMinDuplicatesFileSize = 1048576;
-    static constexpr std::uint64_t kDefaultHashBlockSize = 8192;
+    // --- Limits ------------------------------------------------------------
     static constexpr std::size_t kMaxRecentFolders = 10;
 
     // No file is larger than the largest off_t, 2^63 - 1 bytes; a minimal
@@ -137,25 +91,36 @@ public:
     // anywhere for copies. The upper bound keeps a partial key a small read.
     static constexpr UnsignedRange kHashBlockSizeRange{.minimum = 4096, .maximum = 64 * 1024 * 1024, .step = 4096};
 
-    // Values of "Selected Files Presentation" (stored as "outline", "folders", "plain").
-    static constexpr std::int32_t kPresentationOutline = 0;
-    static constexpr std::int32_t kPresentationFolders = 1;
-    static constexpr std::int32_t kPresentationPlain = 2;
-    // Values of "KEY_folderSplitState".
-    static constexpr std::int32_t kFolderSplitPreview = 0;             // "folder preview"
-    static constexpr std::int32_t kFolderSplitPreviewAndContent = 1;  // "folder preview and folder content"
-    static constexpr std::int32_t kFolderSplitContent = 2;             // "folder content"
-
-    // A value of an enumerated preference and the text that stands for it.
-    struct NamedChoice {
-        std::int32_t value;
-        const char* name;
+    // What a preference holds, and so how it is kept in the store (above).
+    enum class Type {
+        boolean,
+        size,        // an unsigned 64-bit number, within `sizes`
+        path,        // a string, or no value
+        paths,       // a list of strings
+        extensions,  // a list of strings, each an extension as normalizedExtensionEntry gives it
     };
-    // The three enumerated preferences kept in the store as text: each value
-    // with the text it is stored as, in the order of the values.
-    static std::span<const NamedChoice> selectedFilesPresentationNames();
-    static std::span<const NamedChoice> selectedFilesSortTypeNames();
-    static std::span<const NamedChoice> folderSplitStateNames();
+    // Preferences that belong together, in the order they are listed.
+    enum class Group { scan, skipLists, autoSelect, removal, messages, recentFolders, merge };
+
+    // One stored preference, from the table in SettingsTable.inc: its key,
+    // its type, what an empty store gives and what a stored value must be to
+    // be used, and the notice that changing it posts.
+    struct Definition {
+        const char* key;
+        Group group;
+        Type type;
+        bool flagDefault = false;         // boolean
+        std::uint64_t sizeDefault = 0;    // size
+        UnsignedRange sizes = {};         // size: a stored value outside gives the default
+        std::vector<std::string> (*listDefault)() = nullptr;  // paths, extensions; null: the empty list
+        std::size_t maxEntries = 0;       // paths: 0 is no limit
+        bool newestFirst = false;         // paths: an added entry goes to the front
+        const char* notification = nullptr;  // posted (no object) after every change through this layer
+    };
+    // Every preference, in the order of the table.
+    static std::span<const Definition> definitions();
+    // The definition of a key exactly as stored; null for a key not in the table.
+    static const Definition* definition(std::string_view key);
 
     // `store` must not be null.
     explicit Settings(std::shared_ptr<platform::PreferencesStore> store);
@@ -182,6 +147,16 @@ public:
     // No list removes the key, so that the default list applies again.
     void saveArrayValue(const std::optional<std::vector<std::string>>& value, const std::string& key);
     void removeValueForKey(const std::string& key);
+
+    // --- Access by definition ----------------------------------------------
+    // The value in effect as JSON: a boolean, an unsigned number, a string or
+    // null (path), an array of strings (paths, extensions), as the typed
+    // getters give it.
+    nlohmann::json valueOf(const Definition& setting) const;
+    // Stores a value of the kind valueOf gives (null removes the key, so the
+    // default applies), then posts the setting's notification. The value must
+    // already be one the setting admits.
+    void setValueOf(const Definition& setting, const nlohmann::json& value);
 
     // --- Default lists, built from the current home folder ----------------
     static std::vector<std::string> createDefaultExcludeFoldersArray();
@@ -276,34 +251,7 @@ public:
     std::optional<std::string> lastOpenedFolderToScan() const;
     void setLastOpenedFolderToScan(const std::optional<std::string>& folder);
 
-    // --- Lists and screens ----------------------------------------------------
-    // 0, 1, 2 by size of the duplicates, 3 by name, 4 by number of duplicates,
-    // 5 by number of selected duplicates; anything else leaves lists unsorted.
-    std::int32_t sortType() const;
-    void setSortType(std::int32_t type);
-    // 1 is descending; anything else ascending.
-    std::int32_t sortDirection() const;
-    void setSortDirection(std::int32_t direction);
-    // kPresentation...: a stored text that is not one of ours reads as outline.
-    std::int32_t selectedFilesPresentation() const;
-    void setSelectedFilesPresentation(std::int32_t presentation);
-    // 1 "Name. A to Z" ... 8 "Type"; a stored text that is not one of ours reads
-    // as 1, and a number outside 1...8 is stored as "unknown".
-    std::int32_t selectedFilesSortType() const;
-    void setSelectedFilesSortType(std::int32_t sortType);
-    // kFolderSplit...: a stored text that is not one of ours reads as 0.
-    std::int32_t folderSplitState() const;
-    void setFolderSplitState(std::int32_t state);
-    float selectInFolderDividerPosition() const;
-    void setSelectInFolderDividerPosition(float position);
-    float selectInFolderDividerPreviewPosition() const;
-    void setSelectInFolderDividerPreviewPosition(float position);
-    bool selectInFolderIsNeedToShowInfoPanel() const;
-    void setSelectInFolderIsNeedToShowInfoPanel(bool value);
-
-    // --- Merge dialogue ---------------------------------------------------------
-    bool mergeDialogueExpandOptions() const;
-    void setMergeDialogueExpandOptions(bool value);
+    // --- Merge of similar folders ------------------------------------------------
     bool mergeDialogueMoveMergedFiles() const;
     void setMergeDialogueMoveMergedFiles(bool value);
     bool mergeDialogueNeedMergeDuplicatesWithDifferentNames() const;
@@ -344,6 +292,17 @@ public:
     static void setFullySelectedGroupsDeselector(std::weak_ptr<FullySelectedGroupsDeselector> deselector);
 
 private:
+    // The settings of the table by name, for the typed accessors.
+    enum class Id : std::size_t {
+#define KESTRANE_SETTING(Name, ...) Name,
+#include "settings/SettingsTable.inc"
+#undef KESTRANE_SETTING
+    };
+    static const Definition& definition(Id id);
+    template <typename T>
+    T read(Id id) const;
+    void write(Id id, const nlohmann::json& value);
+
     void postNotification(const char* name) const;
     // Tells the person (once per stored value) that the value stored for the
     // key, `stored` as JSON text, is not `expected`, and that `fallback`

@@ -76,153 +76,138 @@ protected:
     std::optional<Settings> settings;
 };
 
-// Every single-valued setting with a setter: its key (spelled out here,
-// independently of the constants), what an empty store reads as, a value to
-// set and how that value is written.
-struct Setting {
+// The typed accessors of every preference of the table, by key. Keys and
+// defaults as stored are checked once, by the `kestrane prefs list` test; here
+// each accessor must read and write its own row.
+struct Accessors {
     const char* key;
-    json defaultValue;
-    json value;
-    json stored;
     json (*get)(const Settings&);
-    void (*set)(Settings&, const json&);
-    std::vector<std::string> (*listDefault)() = nullptr;  // a list's default depends on the home folder
-
-    json defaultIn() const { return listDefault ? json(listDefault()) : defaultValue; }
+    void (*set)(Settings&, const json&);  // null: the preference has no setter
 };
-#define SETTING(key, getter, setter, type, def, value, stored)                                                   \
-    Setting {                                                                                                    \
-        key, def, value, stored, [](const Settings& s) { return json(s.getter()); },                             \
+#define TYPED(key, getter, setter, type)                                                                          \
+    Accessors {                                                                                                  \
+        Settings::key, [](const Settings& s) { return json(s.getter()); },                                       \
             [](Settings& s, const json& v) { s.setter(v.get<type>()); }                                          \
     }
-#define FLAG(key, getter, setter, def) SETTING(key, getter, setter, bool, def, !(def), !(def))
-#define LIST(key, getter, setter, def)                                                                           \
-    Setting {                                                                                                    \
-        key, nullptr, json::array({"/mine"}), json::array({"/mine"}),                                            \
-            [](const Settings& s) { return json(s.getter()); },                                                  \
-            [](Settings& s, const json& v) { s.setter(v.get<Strings>()); }, &Settings::def                       \
-    }
+#define FLAG(key, getter, setter) TYPED(key, getter, setter, bool)
+#define LIST(key, getter, setter) TYPED(key, getter, setter, Strings)
+#define READ_ONLY(key, getter)                                                                                   \
+    Accessors { Settings::key, [](const Settings& s) { return json(s.getter()); }, nullptr }
 
-// The largest minimal size there can be: the size of the largest possible file.
 const std::uint64_t kBig = std::numeric_limits<std::int64_t>::max();
 const std::string kNbsp = "\xC2\xA0";
 
-const std::vector<Setting>& allSettings() {
-    static const std::vector<Setting> table = {
-        FLAG("us:defineMinimalDuplicatesFileSizeAutomatically", defineMinimalDuplicatesFileSizeAutomatically,
-             setDefineMinimalDuplicatesFileSizeAutomatically, true),
-        FLAG("us:defineMinimalDuplicatesFileSizeAsZero", defineMinimalDuplicatesFileSizeAsZero,
-             setDefineMinimalDuplicatesFileSizeAsZero, false),
-        FLAG("KEY_scanInHiddenFolders", scanInHiddenFolders, setScanInHiddenFolders, false),
-        FLAG("KEY_forceFullHashCalculation", forceFullHashCalculation, setForceFullHashCalculation, false),
-        FLAG("KEY_showOverviewAfterScanning", showOverviewAfterScanning, setShowOverviewAfterScanning, true),
-        FLAG("KEY_moveCleanedDuplicatesToTheTrashCan", moveCleanedDuplicatesToTheTrashCan,
-             setMoveCleanedDuplicatesToTheTrashCan, true),
-        FLAG("KEY_allowRemovingAllDuplicateCopies", allowRemovingAllDuplicateCopies,
-             setAllowRemovingAllDuplicateCopies, false),
-        FLAG("KEY_removeEmptyFolders", removeEmptyFolders, setRemoveEmptyFolders, false),
-        FLAG("Log Removed Duplicates", logRemovedDuplicates, setLogRemovedDuplicates, true),
-        FLAG("KEY_showRemoveLastInCategoriesMessage", showRemoveLastInCategoriesMessage,
-             setShowRemoveLastInCategoriesMessage, true),
-        FLAG("KEY_showRemoveLastInHeapsMessage", showRemoveLastInHeapsMessage, setShowRemoveLastInHeapsMessage, true),
-        FLAG("KEY_showNewScanMessage", showNewScanMessage, setShowNewScanMessage, true),
-        FLAG("KEY_showRemovePermanentlyItemsOnRemoteDisksMessage", showRemovePermanentlyItemsOnRemoteDisksMessage,
-             setShowRemovePermanentlyItemsOnRemoteDisksMessage, true),
-        FLAG("KEY_showRemovePermanentlyMessage", showRemovePermanentlyMessage, setShowRemovePermanentlyMessage, true),
-        FLAG("KEY_showRestartScanMessage", showRestartScanMessage, setShowRestartScanMessage, true),
-        FLAG("KEY_showAutoSelectMessage", showAutoSelectMessage, setShowAutoSelectMessage, true),
-        FLAG("Show Alert That\xC2\xA0" "Auto Select Did Not Change Selection",
-             showAlertThatAutoSelectDidNotChangeSelection, setShowAlertThatAutoSelectDidNotChangeSelection, true),
-        FLAG("Show Alert That\xC2\xA0" "Auto Select Did Not Change Selection Because Never Select List",
+const std::vector<Accessors>& allAccessors() {
+    static const std::vector<Accessors> table = {
+        FLAG(kKeyDefineMinimalDuplicatesFileSizeAutomatically, defineMinimalDuplicatesFileSizeAutomatically,
+             setDefineMinimalDuplicatesFileSizeAutomatically),
+        FLAG(kKeyDefineMinimalDuplicatesFileSizeAsZero, defineMinimalDuplicatesFileSizeAsZero,
+             setDefineMinimalDuplicatesFileSizeAsZero),
+        TYPED(kKeyMinDuplicatesFileSize, minDuplicatesFileSize, setMinDuplicatesFileSize, std::uint64_t),
+        TYPED(kKeyHashBlockSize, hashBlockSize, setHashBlockSize, std::uint64_t),
+        FLAG(kKeyScanInHiddenFolders, scanInHiddenFolders, setScanInHiddenFolders),
+        FLAG(kKeyForceFullHashCalculation, forceFullHashCalculation, setForceFullHashCalculation),
+        FLAG(kKeyShowOverviewAfterScanning, showOverviewAfterScanning, setShowOverviewAfterScanning),
+        READ_ONLY(kKeyExcludeTimeMachineBackups, excludeTimeMachineBackups),
+        READ_ONLY(kKeySkipVolumeSystemFolders, skipVolumeSystemFolders),
+        LIST(kKeyExcludeFolders, excludeFolders, setExcludeFolders),
+        LIST(kKeyExcludeFiles, excludeFiles, setExcludeFiles),
+        LIST(kKeyExcludeExtensions, excludeExtensions, setExcludeExtensions),
+        LIST(kKeyAutoAlwaysSelectFolders, autoAlwaysSelectFolders, setAutoAlwaysSelectFolders),
+        LIST(kKeyAutoNeverSelectFolders, autoNeverSelectFolders, setAutoNeverSelectFolders),
+        FLAG(kKeyMoveCleanedDuplicatesToTheTrashCan, moveCleanedDuplicatesToTheTrashCan,
+             setMoveCleanedDuplicatesToTheTrashCan),
+        FLAG(kKeyAllowRemovingAllDuplicateCopies, allowRemovingAllDuplicateCopies, setAllowRemovingAllDuplicateCopies),
+        FLAG(kKeyRemoveEmptyFolders, removeEmptyFolders, setRemoveEmptyFolders),
+        FLAG(kKeyLogRemovedDuplicates, logRemovedDuplicates, setLogRemovedDuplicates),
+        FLAG(kKeyShowRemoveLastInCategoriesMessage, showRemoveLastInCategoriesMessage,
+             setShowRemoveLastInCategoriesMessage),
+        FLAG(kKeyShowRemoveLastInHeapsMessage, showRemoveLastInHeapsMessage, setShowRemoveLastInHeapsMessage),
+        FLAG(kKeyShowNewScanMessage, showNewScanMessage, setShowNewScanMessage),
+        FLAG(kKeyShowRemovePermanentlyItemsOnRemoteDisksMessage, showRemovePermanentlyItemsOnRemoteDisksMessage,
+             setShowRemovePermanentlyItemsOnRemoteDisksMessage),
+        FLAG(kKeyShowRemovePermanentlyMessage, showRemovePermanentlyMessage, setShowRemovePermanentlyMessage),
+        FLAG(kKeyShowRestartScanMessage, showRestartScanMessage, setShowRestartScanMessage),
+        FLAG(kKeyShowAutoSelectMessage, showAutoSelectMessage, setShowAutoSelectMessage),
+        FLAG(kKeyShowAlertThatAutoSelectDidNotChangeSelection, showAlertThatAutoSelectDidNotChangeSelection,
+             setShowAlertThatAutoSelectDidNotChangeSelection),
+        FLAG(kKeyShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList,
              showAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList,
-             setShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList, true),
-        FLAG("Show Alert That\xC2\xA0" "Duplicate Folder Selected in Select In Folder Dialog",
+             setShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList),
+        FLAG(kKeyShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog,
              showAlertThatDuplicateFolderSelectedInSelectInFolderDialog,
-             setShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog, true),
-        FLAG("SelectInFolder.IsNeedToShowInfoPanel", selectInFolderIsNeedToShowInfoPanel,
-             setSelectInFolderIsNeedToShowInfoPanel, true),
-        FLAG("KEY_MERGE_DIALOGUE_EXPAND_OPTIONS", mergeDialogueExpandOptions, setMergeDialogueExpandOptions, true),
-        FLAG("KEY_MERGE_DIALOGUE_MOVE_MERGED_FILES", mergeDialogueMoveMergedFiles, setMergeDialogueMoveMergedFiles,
-             false),
-        FLAG("KEY_MERGE_DIALOGUE_NEED_MERGE_DUPLICATES_WITH_DIFFERENT_NAMES",
-             mergeDialogueNeedMergeDuplicatesWithDifferentNames, setMergeDialogueNeedMergeDuplicatesWithDifferentNames,
-             true),
-        SETTING("us:minDuplicatesFileSize", minDuplicatesFileSize, setMinDuplicatesFileSize, std::uint64_t, 1048576,
-                kBig, kBig),
-        SETTING("s:hashBlockSize", hashBlockSize, setHashBlockSize, std::uint64_t, 8192, 65536, 65536),
-        SETTING("KEY_sortType", sortType, setSortType, std::int32_t, 0, -3, -3),
-        SETTING("KEY_sortDirection", sortDirection, setSortDirection, std::int32_t, 1, 0, 0),
-        SETTING("Selected Files Presentation", selectedFilesPresentation, setSelectedFilesPresentation, std::int32_t,
-                0, 2, "plain"),
-        SETTING("Selected Files Sort Type", selectedFilesSortType, setSelectedFilesSortType, std::int32_t, 1, 4,
-                "Size. Small to Large"),
-        SETTING("KEY_folderSplitState", folderSplitState, setFolderSplitState, std::int32_t, 0, 1,
-                "folder preview and folder content"),
-        SETTING("SelectInFolder.DividerPosition", selectInFolderDividerPosition, setSelectInFolderDividerPosition,
-                float, 1.0f, 0.25f, 0.25),
-        LIST("KEY_exclude_folders", excludeFolders, setExcludeFolders, createDefaultExcludeFoldersArray),
-        LIST("KEY_exclude_files", excludeFiles, setExcludeFiles, createDefaultExcludeFilesArray),
-        LIST("KEY_exclude_extensions", excludeExtensions, setExcludeExtensions, createDefaultExcludeExtensionsArray),
-        LIST("KEY_autoAlwaysSelect_folders", autoAlwaysSelectFolders, setAutoAlwaysSelectFolders,
-             createDefaultAutoSelectFoldersArray),
-        LIST("KEY_autoNeverSelect_folders", autoNeverSelectFolders, setAutoNeverSelectFolders,
-             createDefaultNeverSelectFoldersArray),
-        SETTING("SelectInFolder.DividerPreviewPosition", selectInFolderDividerPreviewPosition,
-                setSelectInFolderDividerPreviewPosition, float, 0.0f, -1.5f, -1.5),
+             setShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog),
+        LIST(kKeyLastTenFolders, lastTenFolders, setLastTenFolders),
+        Accessors{Settings::kKeyLastOpenedFolderToScan,
+                  [](const Settings& s) {
+                      const auto folder = s.lastOpenedFolderToScan();
+                      return folder ? json(*folder) : json(nullptr);
+                  },
+                  [](Settings& s, const json& v) { s.setLastOpenedFolderToScan(v.get<std::string>()); }},
+        FLAG(kKeyMergeDialogueMoveMergedFiles, mergeDialogueMoveMergedFiles, setMergeDialogueMoveMergedFiles),
+        FLAG(kKeyMergeDialogueNeedMergeDuplicatesWithDifferentNames, mergeDialogueNeedMergeDuplicatesWithDifferentNames,
+             setMergeDialogueNeedMergeDuplicatesWithDifferentNames),
     };
     return table;
 }
 
-TEST_F(SettingsTest, AnEmptyStoreGivesEveryDefaultAndReadingWritesNothing) {
-    for (const auto& s : allSettings()) EXPECT_EQ(s.get(*settings), s.defaultIn()) << s.key;
-    EXPECT_TRUE(settings->excludeTimeMachineBackups());
-    EXPECT_TRUE(settings->skipVolumeSystemFolders());
-    EXPECT_EQ(settings->lastOpenedFolderToScan(), std::nullopt);
-    EXPECT_TRUE(settings->lastTenFolders().empty());
-    EXPECT_TRUE(store()->keys().empty());
-    EXPECT_FALSE(std::filesystem::exists(kestrane::platform::preferencesFilePath()));
-
-    // Default lists are built from the home folder of the moment.
-    EXPECT_EQ(settings->excludeFolders(), (Strings{"/System", "/Library", m_home + "/Library"}));
-    ::setenv("HOME", "/elsewhere/someone", 1);
-    EXPECT_EQ(settings->excludeFolders(), (Strings{"/System", "/Library", "/elsewhere/someone/Library"}));
-    EXPECT_EQ(settings->autoAlwaysSelectFolders(), Strings{"/elsewhere/someone/Downloads"});
+// A value the setting admits that is not its default (`value` is the default).
+json otherThan(const Settings::Definition& setting, const json& value) {
+    switch (setting.type) {
+    case Settings::Type::boolean: return !value.get<bool>();
+    case Settings::Type::size: return value.get<std::uint64_t>() + setting.sizes.step;
+    case Settings::Type::path: return "/data/photos " + kNbsp + "odd";
+    case Settings::Type::paths: return json::array({"/mine", "/m\xC3\xADne"});
+    case Settings::Type::extensions: return json::array({".iso"});
+    }
+    return nullptr;
 }
 
-TEST_F(SettingsTest, EverySetterWritesItsOwnKeyPostsItsNoticeAndTheValueSurvivesAReopen) {
-    const std::string autoSelect = "AutoSelectPreferencesChangedNotification";
-    const std::map<std::string, std::string> notifications = {
-        {"KEY_forceFullHashCalculation", "OnForceFullHashCalculationChangedNotificationName"},
-        {"KEY_moveCleanedDuplicatesToTheTrashCan", "RemoveToTrashSettingChangedNotification"},
-        {"KEY_allowRemovingAllDuplicateCopies", "OnAllowRemovingAllDuplicateCopiesChangedNotification"},
-        {"Log Removed Duplicates", "OnLogRemovedDuplicatesChangedNotification"},
-        {"KEY_showAutoSelectMessage", autoSelect},
-        {"Show Alert That" + kNbsp + "Auto Select Did Not Change Selection", autoSelect},
-        {"Show Alert That" + kNbsp + "Auto Select Did Not Change Selection Because Never Select List", autoSelect},
-    };
-    for (const auto& s : allSettings()) {
+TEST_F(SettingsTest, EveryTypedAccessorReadsAndWritesItsOwnKeyWithItsNoticeAndTheValueSurvivesAReopen) {
+    // Every preference of the table has its accessors, and no two share a key.
+    std::set<std::string> keys;
+    for (const auto& a : allAccessors()) EXPECT_TRUE(keys.insert(a.key).second) << a.key;
+    for (const auto& d : Settings::definitions()) EXPECT_EQ(keys.count(d.key), 1u) << d.key;
+    EXPECT_EQ(keys.size(), Settings::definitions().size());
+
+    std::map<std::string, json> written;
+    for (const auto& a : allAccessors()) {
+        const Settings::Definition& d = *Settings::definition(a.key);
+        // An empty store: the default, and reading writes nothing.
+        const json defaultValue = a.get(*settings);
+        EXPECT_EQ(defaultValue, settings->valueOf(d)) << a.key;
+        EXPECT_FALSE(stored(a.key)) << a.key;
+        const json value = otherThan(d, defaultValue);
         NotificationRecorder recorder;
-        s.set(*settings, s.value);
-        EXPECT_EQ(onDisk(s.key), std::optional<json>(s.stored)) << s.key;
-        const auto found = notifications.find(s.key);
-        EXPECT_EQ(recorder.names, found == notifications.end() ? Strings{} : Strings{found->second}) << s.key;
+        if (a.set) {
+            a.set(*settings, value);
+        } else {
+            settings->setValueOf(d, value);
+        }
+        written[a.key] = value;
+        // What a later run reads: this key, in the form of its type.
+        EXPECT_EQ(onDisk(a.key), std::optional<json>(value)) << a.key;
+        EXPECT_EQ(recorder.names, d.notification ? Strings{d.notification} : Strings{}) << a.key;
         EXPECT_FALSE(recorder.postedWithObject);
+        EXPECT_EQ(a.get(*settings), value) << a.key;
     }
-    EXPECT_EQ(store()->keys().size(), allSettings().size());  // no setter wrote a second key
-    EXPECT_TRUE(onDisk("us:minDuplicatesFileSize")->is_number_unsigned());
-    settings->setLastOpenedFolderToScan("/data/photos " + kNbsp + "odd");
-    // The two settings without a setter still follow the store.
-    EXPECT_FALSE(with("Exclude Time Machine Backups", false).excludeTimeMachineBackups());
-    EXPECT_FALSE(with("Skip Volume System Folders", 0).skipVolumeSystemFolders());
+    EXPECT_EQ(store()->keys().size(), allAccessors().size());  // no setter wrote a second key
+    EXPECT_TRUE(onDisk(Settings::kKeyMinDuplicatesFileSize)->is_number_unsigned());
+    EXPECT_TRUE(std::filesystem::exists(kestrane::platform::preferencesFilePath()));
 
     PreferencesStore::reopenStandard();
     Settings reread = Settings::standard();
-    for (const auto& s : allSettings()) EXPECT_EQ(s.get(reread), s.value) << s.key;
-    EXPECT_EQ(reread.lastOpenedFolderToScan(), "/data/photos " + kNbsp + "odd");
+    for (const auto& a : allAccessors()) EXPECT_EQ(a.get(reread), written[a.key]) << a.key;
+    // No value removes the key, and the default applies again.
     reread.setLastOpenedFolderToScan(std::nullopt);
     reread.setExcludeFiles(std::nullopt);
-    EXPECT_FALSE(onDisk("Last opened folder to scan").has_value());
-    EXPECT_FALSE(onDisk("KEY_exclude_files").has_value());
+    EXPECT_FALSE(onDisk(Settings::kKeyLastOpenedFolderToScan).has_value());
+    EXPECT_FALSE(onDisk(Settings::kKeyExcludeFiles).has_value());
+    EXPECT_EQ(reread.excludeFiles(), Settings::createDefaultExcludeFilesArray());
+
+    // Default lists are built from the home folder of the moment.
+    ::setenv("HOME", "/elsewhere/someone", 1);
+    EXPECT_EQ(reread.excludeFiles().front(), "/elsewhere/someone/Pictures/Photo Booth Library");
 }
 
 TEST_F(SettingsTest, WrongTypedStoredValuesReadAsTheirDefaults) {
@@ -237,12 +222,12 @@ TEST_F(SettingsTest, WrongTypedStoredValuesReadAsTheirDefaults) {
         EXPECT_EQ(with("us:minDuplicatesFileSize", bad).minDuplicatesFileSize(), 1048576u) << bad;
     EXPECT_EQ(with("us:minDuplicatesFileSize", 4096.9).minDuplicatesFileSize(), 4096u);
     // 32-bit integers keep their own range.
-    EXPECT_EQ(with("KEY_sortType", std::int64_t{1} << 40).sortType(), 0);
-    EXPECT_EQ(with("KEY_sortDirection", -7).sortDirection(), -7);
+    EXPECT_EQ(with("test:int", std::int64_t{1} << 40).getIntValueForKey("test:int", 0), 0);
+    EXPECT_EQ(with("test:int", -7).getIntValueForKey("test:int", 1), -7);
     // Floats accept any number within a float's range.
-    EXPECT_EQ(with("SelectInFolder.DividerPosition", "0.5").selectInFolderDividerPosition(), 1.0f);
-    EXPECT_EQ(with("SelectInFolder.DividerPreviewPosition", 3).selectInFolderDividerPreviewPosition(), 3.0f);
-    EXPECT_EQ(with("SelectInFolder.DividerPreviewPosition", 1e300).selectInFolderDividerPreviewPosition(), 0.0f);
+    EXPECT_EQ(with("test:float", "0.5").getFloatValueForKey("test:float", 1.0f), 1.0f);
+    EXPECT_EQ(with("test:float", 3).getFloatValueForKey("test:float", 0.0f), 3.0f);
+    EXPECT_EQ(with("test:float", 1e300).getFloatValueForKey("test:float", 0.0f), 0.0f);
 
     EXPECT_EQ(with("Last opened folder to scan", 42).lastOpenedFolderToScan(), std::nullopt);
     // The alert keys have a no-break space after "That": the look-alike with an ordinary space is someone else's.
@@ -283,9 +268,10 @@ TEST_F(SettingsTest, StoredValuesOutOfRangeGiveTheDefaultAndOneWarningEach) {
         {"s:hashBlockSize", 64 << 20, block, 64 << 20, false},
         {"Log Removed Duplicates", "false", [](const Settings& s) { return json(s.logRemovedDuplicates()); }, true,
          true},
-        {"KEY_sortType", std::int64_t{1} << 40, [](const Settings& s) { return json(s.sortType()); }, 0, true},
-        {"SelectInFolder.DividerPosition", 1e300,
-         [](const Settings& s) { return json(s.selectInFolderDividerPosition()); }, 1.0, true},
+        {"test:int", std::int64_t{1} << 40, [](const Settings& s) { return json(s.getIntValueForKey("test:int", 0)); },
+         0, true},
+        {"test:float", 1e300, [](const Settings& s) { return json(s.getFloatValueForKey("test:float", 1.0f)); }, 1.0,
+         true},
     };
     for (const Case& c : cases) {
         const std::size_t before = store()->warnings().size();
@@ -308,38 +294,6 @@ TEST_F(SettingsTest, StoredValuesOutOfRangeGiveTheDefaultAndOneWarningEach) {
             EXPECT_NE(warning.find(range->second), std::string::npos) << warning;
         }
     }
-}
-
-TEST_F(SettingsTest, EnumeratedSettingsAreStoredAsTextsAndUnknownTextsReadAsTheDefault) {
-    // Every published name is the text stored for its value, and reads back as it.
-    using Get = std::int32_t (Settings::*)() const;
-    using Set = void (Settings::*)(std::int32_t);
-    const std::vector<std::tuple<std::string, std::span<const Settings::NamedChoice>, Get, Set>> choices = {
-        {"Selected Files Sort Type", Settings::selectedFilesSortTypeNames(), &Settings::selectedFilesSortType,
-         &Settings::setSelectedFilesSortType},
-        {"Selected Files Presentation", Settings::selectedFilesPresentationNames(),
-         &Settings::selectedFilesPresentation, &Settings::setSelectedFilesPresentation},
-        {"KEY_folderSplitState", Settings::folderSplitStateNames(), &Settings::folderSplitState,
-         &Settings::setFolderSplitState},
-    };
-    for (const auto& [key, names, get, set] : choices) {
-        EXPECT_EQ(names.size(), key == "Selected Files Sort Type" ? 8u : 3u);
-        for (const Settings::NamedChoice& choice : names) {
-            ((*settings).*set)(choice.value);
-            EXPECT_EQ(*onDisk(key), json(choice.name));
-            EXPECT_EQ(((*settings).*get)(), choice.value) << choice.name;
-        }
-    }
-    for (int outside : {0, 9, -1}) {
-        settings->setSelectedFilesSortType(outside);
-        EXPECT_EQ(*onDisk("Selected Files Sort Type"), json("unknown"));
-        EXPECT_EQ(settings->selectedFilesSortType(), 1);
-    }
-    EXPECT_EQ(with("Selected Files Sort Type", "Type").selectedFilesSortType(), 8);
-    EXPECT_EQ(with("Selected Files Sort Type", 4).selectedFilesSortType(), 1);
-    EXPECT_EQ(with("Selected Files Presentation", "Plain").selectedFilesPresentation(), 0);
-    EXPECT_EQ(with("KEY_folderSplitState", "folder content").folderSplitState(), 2);
-    EXPECT_EQ(with("KEY_folderSplitState", 1).folderSplitState(), 0);
 }
 
 TEST_F(SettingsTest, TypedExtensionsAreNormalized) {
@@ -454,16 +408,23 @@ TEST_F(SettingsTest, EachRestoreBringsBackExactlyItsGroup) {
     settings->addRecentFolder("/recent");
     settings->setLastOpenedFolderToScan("/opened");
     std::shared_ptr<RecordingDeselector> deselector;
+    // The defaults are what an empty store gives.
+    const Settings empty(std::make_shared<PreferencesStore>(std::string()));
     for (const auto& [operation, group, notices] : restores) {
-        for (const auto& s : allSettings()) s.set(*settings, s.value);
+        for (const auto& d : Settings::definitions())
+            if (d.type != Settings::Type::path && d.key != std::string(Settings::kKeyLastTenFolders))
+                settings->setValueOf(d, otherThan(d, empty.valueOf(d)));
         deselector = std::make_shared<RecordingDeselector>(*settings);
         Settings::setFullySelectedGroupsDeselector(deselector);
 
         NotificationRecorder recorder;
         ((*settings).*operation)();
-        for (const auto& s : allSettings()) {
-            EXPECT_EQ(s.get(*settings), group.count(s.key) ? s.defaultIn() : s.value) << s.key;
-            EXPECT_TRUE(!s.listDefault || stored(s.key) != (group.count(s.key) == 1)) << s.key;
+        for (const auto& d : Settings::definitions()) {
+            if (d.type == Settings::Type::path || d.key == std::string(Settings::kKeyLastTenFolders)) continue;
+            const json defaultValue = empty.valueOf(d);
+            EXPECT_EQ(settings->valueOf(d), group.count(d.key) ? defaultValue : otherThan(d, defaultValue)) << d.key;
+            // A list is restored by losing its key.
+            EXPECT_TRUE(d.listDefault == nullptr || stored(d.key) != (group.count(d.key) == 1)) << d.key;
         }
         EXPECT_EQ(recorder.names, notices);
         // Full selections are cleared while selecting every copy is still allowed.
