@@ -15,6 +15,7 @@
 
 #include "duplicates/ContentHasher.h"
 #include "duplicates/FileSeparator.h"
+#include "settings/Settings.h"
 #include "scan/FileSystemItem.h"
 #include "scan/FolderSystemItem.h"
 #include "scan/VolumeSystemItem.h"
@@ -44,6 +45,8 @@ using Clock = std::chrono::steady_clock;
 using kestrane::FileSeparator;
 using kestrane::FileSeparatorMap;
 using kestrane::FileSystemItem;
+using kestrane::SeparationOptions;
+using kestrane::Settings;
 
 constexpr int kFoldersInCorpus = 256;
 
@@ -233,7 +236,7 @@ int separateCorpus(const std::string& dir, bool fullKeys, int repeat) {
         sets.push_back(std::move(items));
     }
 
-    FileSeparator::setUseForcedFullHashCalculation(fullKeys);
+    const SeparationOptions options = SeparationOptions::fromSettings(Settings::standard(), fullKeys);
     auto listener = std::make_shared<WaitingListener>();
     double best = 1e300;
     std::size_t groups = 0;
@@ -243,7 +246,7 @@ int separateCorpus(const std::string& dir, bool fullKeys, int repeat) {
         missing = 0;
         const auto start = Clock::now();
         for (const auto& items : sets) {
-            auto separator = FileSeparator::create();
+            auto separator = FileSeparator::create(options);
             separator->separateItemsWithListener(items, listener);
             const FileSeparatorMap result = listener->wait();
             std::size_t keyed = 0;
@@ -257,7 +260,6 @@ int separateCorpus(const std::string& dir, bool fullKeys, int repeat) {
         best = std::min(best, seconds);
         std::printf("run %d: %.3f s\n", run + 1, seconds);
     }
-    FileSeparator::setUseForcedFullHashCalculation(false);
 
     std::printf("separate(%s): sets=%zu files=%zu bytes=%llu seconds=%.3f files_per_s=%.0f mb_per_s=%.1f groups=%zu "
                 "expected_groups=%zu unkeyed=%zu\n",

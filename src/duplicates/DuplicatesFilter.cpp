@@ -26,13 +26,16 @@ constexpr std::int32_t kComparedCategories[] = {0, 1, 2, 3, 4, 5};
 
 std::shared_ptr<DuplicatesFilter> DuplicatesFilter::create(std::int64_t minimalFileSize,
                                                            std::shared_ptr<HeapsCollection> heaps,
-                                                           std::shared_ptr<const ExcludeChecker> excludeChecker) {
-    return std::make_shared<DuplicatesFilter>(Private{}, minimalFileSize,
-                                              DuplicatesContainer::create(std::move(heaps), std::move(excludeChecker)));
+                                                           std::shared_ptr<const ExcludeChecker> excludeChecker,
+                                                           SeparationOptions options) {
+    return std::make_shared<DuplicatesFilter>(
+        Private{}, minimalFileSize, DuplicatesContainer::create(std::move(heaps), std::move(excludeChecker)), options);
 }
 
-DuplicatesFilter::DuplicatesFilter(Private, std::int64_t minimalFileSize, std::shared_ptr<DuplicatesContainer> container)
+DuplicatesFilter::DuplicatesFilter(Private, std::int64_t minimalFileSize, std::shared_ptr<DuplicatesContainer> container,
+                                   SeparationOptions options)
     : m_pDuplicatesContainer(std::move(container)),
+      m_separationOptions(options),
       m_bAutoDefineMinimalFileSize(minimalFileSize == -1),
       m_nMinimalDuplicatesFileSize(minimalFileSize < 0 ? 0 : static_cast<std::uint64_t>(minimalFileSize)) {}
 
@@ -177,7 +180,7 @@ void DuplicatesFilter::filterNextPossibleDuplicates() {
         auto& candidate = m_arrCandidates[m_nCurrentFilterIndexInKeys];
         m_nTotalProcessedFiles += candidate.items.size();
         if (isFilterCanceled) continue;
-        m_pFileSeparator = FileSeparator::create();
+        m_pFileSeparator = FileSeparator::create(m_separationOptions);
         m_pFileSeparator->setScanProblems(m_pScanProblems);
         // The set is handed over: the candidate list only keeps its key and size.
         // The separation holds the container, and with it the roots of the

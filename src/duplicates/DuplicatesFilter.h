@@ -68,10 +68,12 @@ public:
     static constexpr std::uint64_t kAutoModeLargeFileSize = 1000000;
 
     // minimalFileSize -1 selects automatic mode. heaps is the similar-folder
-    // registry of the container (null: none).
+    // registry of the container (null: none). Every separation the filter
+    // starts keys files as the options say.
     static std::shared_ptr<DuplicatesFilter> create(std::int64_t minimalFileSize,
                                                     std::shared_ptr<HeapsCollection> heaps,
-                                                    std::shared_ptr<const ExcludeChecker> excludeChecker);
+                                                    std::shared_ptr<const ExcludeChecker> excludeChecker,
+                                                    SeparationOptions options);
 
     void setWorkingQueue(std::shared_ptr<platform::SerialQueue> queue);
     void setListener(std::weak_ptr<DuplicatesFilterListener> listener);
@@ -116,7 +118,10 @@ private:
     struct Private {};
 
 public:
-    DuplicatesFilter(Private, std::int64_t minimalFileSize, std::shared_ptr<DuplicatesContainer> container);
+    DuplicatesFilter(Private, std::int64_t minimalFileSize, std::shared_ptr<DuplicatesContainer> container,
+                     SeparationOptions options);
+
+    const SeparationOptions& separationOptions() const { return m_separationOptions; }
 
 private:
     struct Candidate {
@@ -136,6 +141,7 @@ private:
     void finishFilterDuplicates();
 
     std::shared_ptr<DuplicatesContainer> m_pDuplicatesContainer;
+    const SeparationOptions m_separationOptions;
     std::shared_ptr<platform::SerialQueue> m_pWorkingQueue;
     std::weak_ptr<DuplicatesFilterListener> m_pListener;
 

@@ -17,8 +17,6 @@ namespace kestrane {
 
 namespace {
 
-std::atomic<bool> s_useForcedFullHashCalculation{false};
-
 // The separations of a scan follow each other closely, a few files each: an
 // idle hashing thread polls this long for the next file before it sleeps, so
 // that most hand-offs wake no thread.
@@ -45,21 +43,24 @@ struct FileSeparator::Shared {
     }
 };
 
-std::shared_ptr<FileSeparator> FileSeparator::create() {
-    return std::make_shared<FileSeparator>(Private{});
+static_assert(SeparationOptions::kDefaultHashBlockSize == Settings::kDefaultHashBlockSize);
+
+std::uint64_t SeparationOptions::partialKeyThreshold() const {
+    return hashBlockSize > std::numeric_limits<std::uint64_t>::max() / 3 ? std::numeric_limits<std::uint64_t>::max()
+                                                                          : 3 * hashBlockSize;
 }
 
-FileSeparator::FileSeparator(Private) : m_shared(Shared::instance()) {}
+SeparationOptions SeparationOptions::fromSettings(const Settings& settings, bool fullHash) {
+    return SeparationOptions{.fullHash = fullHash, .hashBlockSize = settings.hashBlockSize()};
+}
+
+std::shared_ptr<FileSeparator> FileSeparator::create(SeparationOptions options) {
+    return std::make_shared<FileSeparator>(Private{}, options);
+}
+
+FileSeparator::FileSeparator(Private, SeparationOptions options) : m_options(options), m_shared(Shared::instance()) {}
 
 FileSeparator::~FileSeparator() = default;
-
-void FileSeparator::setUseForcedFullHashCalculation(bool useFullHash) {
-    s_useForcedFullHashCalculation.store(useFullHash);
-}
-
-bool FileSeparator::useForcedFullHashCalculation() {
-    return s_useForcedFullHashCalculation.load();
-}
 
 platform::SerialQueue& FileSeparator::workingQueue() {
     return *Shared::instance()->workingQueue;
@@ -101,10 +102,8 @@ void FileSeparator::start(std::vector<FileSystemItem*> items, std::weak_ptr<File
         return;
     }
     if (items.size() >= 2) {
-        m_nHashBlockSize = Settings::standard().hashBlockSize();
-        m_nHashMaxSize = m_nHashBlockSize > std::numeric_limits<std::uint64_t>::max() / 3
-                             ? std::numeric_limits<std::uint64_t>::max()
-                             : 3 * m_nHashBlockSize;
+        m_nHashBlockSize = m_options.hashBlockSize;
+        m_nHashMaxSize = m_options.partialKeyThreshold();
         auto& idle = m_shared->idleOperationQueues;
         if (idle.empty()) {
             m_pFilterOperationQueue = platform::OperationQueue::create("Separating Queue", kMaxConcurrentOperations);
@@ -113,7 +112,7 @@ void FileSeparator::start(std::vector<FileSystemItem*> items, std::weak_ptr<File
             m_pFilterOperationQueue = std::move(idle.back());
             idle.pop_back();
         }
-        separateItemsWithFullFileHash(std::move(items), useForcedFullHashCalculation());
+        separateItemsWithFullFileHash(std::move(items), m_options.fullHash);
         return;
     }
     if (items.size() == 1) items.front()->setIsCheckedForDuplicates(true);

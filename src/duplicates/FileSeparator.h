@@ -22,6 +22,28 @@ class SerialQueue;
 class FileSeparator;
 class FileSystemItem;
 class ScanProblems;
+class Settings;
+
+// How the separations of one scan key file contents. Taken from the settings
+// once, when the scan starts, and handed down to every separator the scan
+// makes, so that changing a setting (or starting another scan with other
+// options) never changes how a scan already under way compares files.
+struct SeparationOptions {
+    static constexpr std::uint64_t kDefaultHashBlockSize = 8192;
+
+    // Full keys for every file, never partial ones.
+    bool fullHash = false;
+    // The length of each of the three blocks of a partial key.
+    std::uint64_t hashBlockSize = kDefaultHashBlockSize;
+
+    // Files of at least this size get a partial key over three blocks (unless
+    // fullHash); smaller ones a full key.
+    std::uint64_t partialKeyThreshold() const;
+
+    static SeparationOptions fromSettings(const Settings& settings, bool fullHash);
+
+    bool operator==(const SeparationOptions&) const = default;
+};
 
 // Content key -> the file items that have it.
 using FileSeparatorMap = SeparatorMap<FileSystemItem>;
@@ -38,7 +60,8 @@ public:
 //
 // Every item gets a content key (ContentHasher): a partial key over three
 // blocks for files of at least three blocks, else a full key, and a name key
-// for empty files; with the forced-full-hash switch on, full keys throughout.
+// for empty files; with the options' fullHash, full keys throughout. The
+// options are the separator's own, given when it is made.
 // Keys are computed on the separator's own operation queue ("Separating
 // Queue"; the queue of a finished separation serves a later one, so that
 // its threads need not be started again), at most kMaxConcurrentOperations
@@ -68,22 +91,19 @@ public:
     // files to other threads and their keys back costs more than reading them.
     static constexpr std::uint64_t kWorkingQueueReadLimit = 32 * 1024;
 
-    static std::shared_ptr<FileSeparator> create();
+    static std::shared_ptr<FileSeparator> create(SeparationOptions options);
     ~FileSeparator();
 
     FileSeparator(const FileSeparator&) = delete;
     FileSeparator& operator=(const FileSeparator&) = delete;
 
-    // The forced-full-hash switch of every later separation (read when one starts).
-    static void setUseForcedFullHashCalculation(bool useFullHash);
-    static bool useForcedFullHashCalculation();
+    const SeparationOptions& options() const { return m_options; }
 
     // The serial queue "fileseparator.working" shared by all separators,
     // made on first use.
     static platform::SerialQueue& workingQueue();
 
-    // Starts the separation of the items and returns at once. The block
-    // length of partial keys is read from the settings now.
+    // Starts the separation of the items and returns at once.
     //
     // itemsOwner keeps the items alive (the roots of their tree, or a
     // container that holds them) until the listener has been told: the items
@@ -111,7 +131,7 @@ private:
     struct Private {};
 
 public:
-    explicit FileSeparator(Private);
+    FileSeparator(Private, SeparationOptions options);
 
 private:
     enum class State { idle, separating, finished };
@@ -140,6 +160,7 @@ private:
     void cancelOnWorkingQueue();
     void notify();
 
+    const SeparationOptions m_options;
     std::weak_ptr<FileSeparatorListener> m_pListener;
     // What keeps the items alive while this separator may touch them;
     // released once the listener was told.

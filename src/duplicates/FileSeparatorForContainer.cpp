@@ -8,14 +8,14 @@
 
 namespace kestrane {
 
-std::shared_ptr<FileSeparatorForContainer> FileSeparatorForContainer::create() {
-    return std::make_shared<FileSeparatorForContainer>();
+std::shared_ptr<FileSeparatorForContainer> FileSeparatorForContainer::create(SeparationOptions options) {
+    return std::make_shared<FileSeparatorForContainer>(options);
 }
 
 void FileSeparatorForContainer::separateItemsToContainerWithListener(
     std::vector<FileSystemItem*> items, std::shared_ptr<DuplicatesContainer> container,
     std::weak_ptr<FileSeparatorForContainerListener> listener) {
-    auto separator = FileSeparator::create();
+    auto separator = FileSeparator::create(m_options);
     auto holder = std::make_shared<std::vector<FileSystemItem*>>(std::move(items));
     FileSeparator::workingQueue().async([self = shared_from_this(), separator, holder,
                                          container = std::move(container), listener = std::move(listener)] {

@@ -24,7 +24,8 @@ public:
 class FileSeparatorForContainer final : public FileSeparatorListener,
                                         public std::enable_shared_from_this<FileSeparatorForContainer> {
 public:
-    static std::shared_ptr<FileSeparatorForContainer> create();
+    static std::shared_ptr<FileSeparatorForContainer> create(SeparationOptions options);
+    explicit FileSeparatorForContainer(SeparationOptions options) : m_options(options) {}
 
     void separateItemsToContainerWithListener(std::vector<FileSystemItem*> items,
                                               std::shared_ptr<DuplicatesContainer> container,
@@ -34,6 +35,7 @@ public:
     void onFinishSeparateItemsByHash(FileSeparator& separator, FileSeparatorMap result) override;
 
 private:
+    const SeparationOptions m_options;
     // Touched on the separators' working queue only (stop() is queued there).
     std::shared_ptr<FileSeparator> m_pSeparator;
     std::shared_ptr<DuplicatesContainer> m_pContainer;

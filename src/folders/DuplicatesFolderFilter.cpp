@@ -3,6 +3,7 @@
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/FileCategory.h"
+#include "platform/Clock.h"
 #include "platform/MainQueue.h"
 #include "platform/OperationQueue.h"
 #include "platform/SerialQueue.h"
@@ -15,22 +16,21 @@
 namespace kestrane {
 
 std::shared_ptr<DuplicatesFolderFilter> DuplicatesFolderFilter::create(std::shared_ptr<DuplicatesContainer> container,
-                                                                       std::int64_t minimalFileSize) {
-    return std::make_shared<DuplicatesFolderFilter>(Private{}, std::move(container), minimalFileSize);
+                                                                       std::int64_t minimalFileSize,
+                                                                       SeparationOptions options) {
+    return std::make_shared<DuplicatesFolderFilter>(Private{}, std::move(container), minimalFileSize, options);
 }
 
 DuplicatesFolderFilter::DuplicatesFolderFilter(Private, std::shared_ptr<DuplicatesContainer> container,
-                                               std::int64_t minimalFileSize)
-    : m_pContainer(std::move(container)),
+                                               std::int64_t minimalFileSize, SeparationOptions options)
+    : m_options(options),
+      m_clock(platform::Clock::steady()),
+      m_pContainer(std::move(container)),
       m_bAutoDefineMinimalFileSize(minimalFileSize == -1),
       m_nMinimalFileSize(minimalFileSize < 0 ? 0 : static_cast<std::uint64_t>(minimalFileSize)) {}
 
 void DuplicatesFolderFilter::setListener(std::weak_ptr<DuplicatesFolderFilterListener> listener) {
     m_pListener = std::move(listener);
-}
-
-void DuplicatesFolderFilter::setAutoModeTimeLimit(double seconds) {
-    m_nAutoModeTimeLimit = seconds;
 }
 
 void DuplicatesFolderFilter::findFoldersDuplicatesInRootsIncludeHidden(std::vector<std::shared_ptr<VolumeSystemItem>> roots,
@@ -49,7 +49,7 @@ void DuplicatesFolderFilter::findFoldersDuplicatesInRootsIncludeHidden(std::vect
                                                    : SimpleFolderInfo::SortedGroupsBySizeFromSmallToBig(std::move(buckets));
         }
         self->m_nNextProcessedSimpleFolderInfoIndex = 0;
-        self->m_pStartDate = Clock::now();
+        self->m_pStartDate = self->m_clock->now();
         self->processNextSimpleGroup();
     });
 }
@@ -89,13 +89,13 @@ std::vector<SimpleFolderInfo> DuplicatesFolderFilter::collectCandidates(
 
 void DuplicatesFolderFilter::processNextSimpleGroup() {
     KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
-    if (m_bAutoDefineMinimalFileSize && secondsSinceStart() > m_nAutoModeTimeLimit) return finish();
+    if (m_bAutoDefineMinimalFileSize && secondsSinceStart() > kAutoModeTimeLimit) return finish();
     const auto count = static_cast<std::int64_t>(m_arrGroupedSimpleFoldersInfo.size());
     if (m_bIsCanceled.load() || m_nNextProcessedSimpleFolderInfoIndex >= count) return finish();
 
     const bool reportDue =
         !m_pLastReportDate ||
-        Clock::now() - *m_pLastReportDate >= std::chrono::duration<double>(getUpdateTimeInterval());
+        m_clock->now() - *m_pLastReportDate >= std::chrono::duration<double>(getUpdateTimeInterval());
     if (!reportDue || m_pListener.expired()) return startNextSimpleGroup();
     // The bucket starts once the listener has seen the container.
     reportProgress(true, [weak = weak_from_this()] {
@@ -118,7 +118,8 @@ void DuplicatesFolderFilter::startNextSimpleGroup() {
     std::vector<FolderSystemItem*> folders;
     folders.reserve(bucket.size());
     for (const SimpleFolderInfo& info : bucket) folders.push_back(info.getSystemItem());
-    m_pFolderSeparatorForContainer = FolderSeparatorForContainer::create();
+    m_pFolderSeparatorForContainer = FolderSeparatorForContainer::create(m_options);
+    m_pFolderSeparatorForContainer->setClock(m_clock);
     m_pFolderSeparatorForContainer->separateItemsToContainerWithListener(std::move(folders), m_pContainer,
                                                                          weak_from_this());
 }
@@ -135,7 +136,7 @@ void DuplicatesFolderFilter::updateCountOfCheckedFolders(std::uint64_t count) {
     m_nCurrentCheckedFolders = count;
     // A report made at the start of the bucket may have just gone.
     if (m_pLastReportDate &&
-        Clock::now() - *m_pLastReportDate < std::chrono::duration<double>(getUpdateTimeInterval()))
+        m_clock->now() - *m_pLastReportDate < std::chrono::duration<double>(getUpdateTimeInterval()))
         return;
     reportProgress(false, {});
 }
@@ -176,13 +177,13 @@ void DuplicatesFolderFilter::finish() {
 }
 
 double DuplicatesFolderFilter::secondsSinceStart() const {
-    return std::chrono::duration<double>(Clock::now() - m_pStartDate).count();
+    return std::chrono::duration<double>(m_clock->now() - m_pStartDate).count();
 }
 
 float DuplicatesFolderFilter::currentProgress() const {
     double progress = 1.0;
     if (m_bAutoDefineMinimalFileSize) {
-        if (m_nAutoModeTimeLimit > 0) progress = secondsSinceStart() / m_nAutoModeTimeLimit;
+        if (kAutoModeTimeLimit > 0) progress = secondsSinceStart() / kAutoModeTimeLimit;
     } else if (!m_arrGroupedSimpleFoldersInfo.empty()) {
         progress = static_cast<double>(m_nNextProcessedSimpleFolderInfoIndex) /
                    static_cast<double>(m_arrGroupedSimpleFoldersInfo.size());
@@ -192,7 +193,7 @@ float DuplicatesFolderFilter::currentProgress() const {
 
 void DuplicatesFolderFilter::reportProgress(bool withContainer, platform::Task afterDelivery) {
     KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
-    m_pLastReportDate = Clock::now();
+    m_pLastReportDate = m_clock->now();
     std::uint64_t totalSize = 0;
     if (m_pContainer)
         if (const auto folders = m_pContainer->getCategoryWithType(kFileCategoryFolders))

@@ -56,15 +56,16 @@ class DuplicatesFolderFilter final : public FolderSeparatorForContainerListener,
 public:
     static constexpr double kAutoModeTimeLimit = 30.0;
 
-    // minimalFileSize -1 selects automatic mode.
+    // minimalFileSize -1 selects automatic mode. Files inside the folders
+    // are keyed as the options say.
     static std::shared_ptr<DuplicatesFolderFilter> create(std::shared_ptr<DuplicatesContainer> container,
-                                                          std::int64_t minimalFileSize);
+                                                          std::int64_t minimalFileSize, SeparationOptions options);
 
     void setListener(std::weak_ptr<DuplicatesFolderFilterListener> listener);
-    // The time the automatic mode allows the whole stage (kAutoModeTimeLimit
-    // seconds unless changed here, before the start).
-    void setAutoModeTimeLimit(double seconds);
-    double getAutoModeTimeLimit() const { return m_nAutoModeTimeLimit; }
+    // The clock that the time limit and the report spacing read (the real
+    // one unless set here, before the start).
+    void setClock(std::shared_ptr<const platform::Clock> clock) { m_clock = std::move(clock); }
+    double getAutoModeTimeLimit() const { return kAutoModeTimeLimit; }
 
     // Starts the stage over the trees and returns at once. Runs once.
     void findFoldersDuplicatesInRootsIncludeHidden(std::vector<std::shared_ptr<VolumeSystemItem>> roots,
@@ -84,7 +85,8 @@ private:
     struct Private {};
 
 public:
-    DuplicatesFolderFilter(Private, std::shared_ptr<DuplicatesContainer> container, std::int64_t minimalFileSize);
+    DuplicatesFolderFilter(Private, std::shared_ptr<DuplicatesContainer> container, std::int64_t minimalFileSize,
+                           SeparationOptions options);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -100,13 +102,14 @@ private:
     // Posts a report to the main queue; afterDelivery then runs there.
     void reportProgress(bool withContainer, platform::Task afterDelivery);
 
+    const SeparationOptions m_options;
+    std::shared_ptr<const platform::Clock> m_clock;
     // Touched on the working queue only (the completion takes the container along).
     std::shared_ptr<DuplicatesContainer> m_pContainer;
     std::weak_ptr<DuplicatesFolderFilterListener> m_pListener;
     std::vector<std::shared_ptr<VolumeSystemItem>> m_arrRoots;
     bool m_bAutoDefineMinimalFileSize = false;
     std::uint64_t m_nMinimalFileSize = 0;
-    double m_nAutoModeTimeLimit = kAutoModeTimeLimit;
     std::vector<SimpleFolderInfoGroup> m_arrGroupedSimpleFoldersInfo;
     std::int64_t m_nNextProcessedSimpleFolderInfoIndex = 0;
     std::shared_ptr<FolderSeparatorForContainer> m_pFolderSeparatorForContainer;

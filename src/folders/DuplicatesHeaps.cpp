@@ -1,5 +1,7 @@
 #include "folders/DuplicatesHeaps.h"
 
+#include "platform/Clock.h"
+
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
@@ -60,7 +62,7 @@ std::shared_ptr<DuplicatesHeaps> DuplicatesHeaps::create() {
     return std::make_shared<DuplicatesHeaps>(Key{});
 }
 
-DuplicatesHeaps::DuplicatesHeaps(Key) {}
+DuplicatesHeaps::DuplicatesHeaps(Key) : m_clock(platform::Clock::steady()) {}
 
 DuplicatesHeaps::~DuplicatesHeaps() = default;
 
@@ -234,7 +236,7 @@ void DuplicatesHeaps::addCheckedFolders(const std::shared_ptr<HeapsValidateProgr
                                         std::uint64_t count, bool flush) {
     if (!listener) return;
     m_nPendingCheckedFolders += count;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = m_clock->now();
     if (!flush && m_pLastCheckedFoldersReportDate && now - *m_pLastCheckedFoldersReportDate <= kNotificationInterval)
         return;
     if (m_nPendingCheckedFolders == 0) return;
@@ -248,7 +250,7 @@ void DuplicatesHeaps::addCheckedFolders(const std::shared_ptr<HeapsValidateProgr
 bool DuplicatesHeaps::notifyHeapsSizeChangedWithProgress(const std::shared_ptr<HeapsValidateProgressListener>& listener,
                                                          std::uint64_t size, float progress, bool forced) {
     if (!listener) return false;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = m_clock->now();
     if (!forced && m_pLastNotificationDate && now - *m_pLastNotificationDate <= kNotificationInterval) return false;
     m_pLastNotificationDate = now;
     platform::MainQueue::shared().async([weak = std::weak_ptr<HeapsValidateProgressListener>(listener), size, progress] {

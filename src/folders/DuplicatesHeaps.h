@@ -17,6 +17,10 @@
 
 namespace kestrane {
 
+namespace platform {
+class Clock;
+}
+
 class DuplicateItem;
 class DuplicatesContainer;
 class DuplicatesGroup;
@@ -63,6 +67,8 @@ public:
 
     static std::shared_ptr<DuplicatesHeaps> create();
     explicit DuplicatesHeaps(Key);
+    // The clock that spaces the reports (the real one unless set here, before use).
+    void setClock(std::shared_ptr<const platform::Clock> clock) { m_clock = std::move(clock); }
     ~DuplicatesHeaps() override;
     DuplicatesHeaps(const DuplicatesHeaps&) = delete;
     DuplicatesHeaps& operator=(const DuplicatesHeaps&) = delete;
@@ -163,6 +169,7 @@ private:
     std::atomic<std::uint64_t> m_nPossibleHeapsSize{0};
     std::atomic<std::uint64_t> m_nTotalHeapsSize{0};
     bool m_bNeedRecalculateTotalHeapsSize = true;
+    std::shared_ptr<const platform::Clock> m_clock;
     std::optional<std::chrono::steady_clock::time_point> m_pLastNotificationDate;
     std::uint64_t m_nPendingCheckedFolders = 0;
     std::optional<std::chrono::steady_clock::time_point> m_pLastCheckedFoldersReportDate;

@@ -21,14 +21,14 @@ std::uint64_t sizeKeyOf(const FileSystemItem& item) {
 
 }  // namespace
 
-std::shared_ptr<FolderSeparator> FolderSeparator::create() {
-    return std::make_shared<FolderSeparator>(Private{});
+std::shared_ptr<FolderSeparator> FolderSeparator::create(SeparationOptions options) {
+    return std::make_shared<FolderSeparator>(Private{}, options);
 }
 
-FolderSeparator::FolderSeparator(Private) {}
+FolderSeparator::FolderSeparator(Private, SeparationOptions options) : m_options(options) {}
 
 std::shared_ptr<FolderSeparator> FolderSeparator::createChild() const {
-    auto child = create();
+    auto child = create(m_options);
     child->m_pItemsOwner = m_pItemsOwner;
     return child;
 }
@@ -156,7 +156,7 @@ void FolderSeparator::sortChildrenBySize() {
 void FolderSeparator::separateNextFileBatch() {
     auto batch = m_arrFileItemsGroupedBySize.extract(m_arrFileItemsGroupedBySize.begin());
     m_arrFilesThatWasSeparated = std::move(batch.mapped());
-    m_pFileSeparator = FileSeparator::create();
+    m_pFileSeparator = FileSeparator::create(m_options);
     m_pFileSeparator->separateItemsWithListener(m_arrFilesThatWasSeparated, weak_from_this(), m_pItemsOwner);
 }
 

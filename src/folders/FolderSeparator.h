@@ -12,6 +12,7 @@
 namespace kestrane {
 
 namespace platform {
+class Clock;
 class SerialQueue;
 }
 
@@ -55,12 +56,13 @@ public:
 // Every step runs on the one serial workingQueue() shared by all folder
 // separators; results go to the delegate (held weakly) by tasks posted there.
 // A separator runs once; the work it has queued keeps it alive, and a parent
-// keeps its children.
+// keeps its children. Files are keyed as the options given to create() say;
+// every separator it starts gets the same options.
 class FolderSeparator final : public FileSeparatorListener,
                               public FolderSeparatorDelegate,
                               public std::enable_shared_from_this<FolderSeparator> {
 public:
-    static std::shared_ptr<FolderSeparator> create();
+    static std::shared_ptr<FolderSeparator> create(SeparationOptions options);
     ~FolderSeparator() override;
 
     FolderSeparator(const FolderSeparator&) = delete;
@@ -99,10 +101,10 @@ private:
     struct Private {};
 
 public:
-    explicit FolderSeparator(Private);
+    FolderSeparator(Private, SeparationOptions options);
 
 private:
-    // A separator started by this one, sharing its items' owner.
+    // A separator started by this one, sharing its items' owner and options.
     std::shared_ptr<FolderSeparator> createChild() const;
     void continueFolderSeparation();
     void splitFoldersAt(std::size_t splitIndex);
@@ -117,6 +119,7 @@ private:
     void reportProgress();
     void foldCurrentIntoTotal();
 
+    const SeparationOptions m_options;
     std::vector<FolderSystemItem*> m_arrFoldersItems;
     FolderDuplicatesInfos m_arrFoldersInfos;
     std::shared_ptr<const void> m_pItemsOwner;  // keeps the folders alive

@@ -2,6 +2,7 @@
 
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
+#include "platform/Clock.h"
 #include "platform/SerialQueue.h"
 #include "scan/FolderSystemItem.h"
 
@@ -9,9 +10,12 @@
 
 namespace kestrane {
 
-std::shared_ptr<FolderSeparatorForContainer> FolderSeparatorForContainer::create() {
-    return std::make_shared<FolderSeparatorForContainer>();
+std::shared_ptr<FolderSeparatorForContainer> FolderSeparatorForContainer::create(SeparationOptions options) {
+    return std::make_shared<FolderSeparatorForContainer>(options);
 }
+
+FolderSeparatorForContainer::FolderSeparatorForContainer(SeparationOptions options)
+    : m_options(options), m_clock(platform::Clock::steady()) {}
 
 void FolderSeparatorForContainer::separateItemsToContainerWithListener(
     std::vector<FolderSystemItem*> folders, std::shared_ptr<DuplicatesContainer> container,
@@ -23,8 +27,8 @@ void FolderSeparatorForContainer::separateItemsToContainerWithListener(
         self->m_pListener = listener;
         self->m_nCountOfCheckedItems = 0;
         self->m_bCountDelivered = true;
-        self->m_pTimeBeforeUpdate = Clock::now();
-        self->m_pSeparator = FolderSeparator::create();
+        self->m_pTimeBeforeUpdate = self->m_clock->now();
+        self->m_pSeparator = FolderSeparator::create(self->m_options);
         self->m_pSeparator->setItemsOwner(container);
         if (self->m_bIsStopRequested) self->m_pSeparator->stop();
         self->m_pSeparator->separateItemsWithDelegate(std::move(*holder), self->weak_from_this());
@@ -43,11 +47,11 @@ void FolderSeparatorForContainer::onProcessedItemsCount(std::uint64_t count, Fol
     m_nCountOfCheckedItems = count;
     m_bCountDelivered = false;
     const auto interval = std::chrono::duration<double>(kUpdateTimeInterval);
-    if (Clock::now() - m_pTimeBeforeUpdate > interval) deliverCount();
+    if (m_clock->now() - m_pTimeBeforeUpdate > interval) deliverCount();
 }
 
 void FolderSeparatorForContainer::deliverCount() {
-    m_pTimeBeforeUpdate = Clock::now();
+    m_pTimeBeforeUpdate = m_clock->now();
     m_bCountDelivered = true;
     if (auto listener = m_pListener.lock()) listener->updateCountOfCheckedFolders(m_nCountOfCheckedItems);
 }

@@ -38,7 +38,10 @@ public:
     // stage's update interval).
     static constexpr double kUpdateTimeInterval = 0.5;
 
-    static std::shared_ptr<FolderSeparatorForContainer> create();
+    static std::shared_ptr<FolderSeparatorForContainer> create(SeparationOptions options);
+    explicit FolderSeparatorForContainer(SeparationOptions options);
+    // The clock that spaces the counts (the real one unless set here, before the start).
+    void setClock(std::shared_ptr<const platform::Clock> clock) { m_clock = std::move(clock); }
 
     // Starts the separation and returns at once (any thread).
     void separateItemsToContainerWithListener(std::vector<FolderSystemItem*> folders,
@@ -57,6 +60,8 @@ private:
 
     void deliverCount();
 
+    const SeparationOptions m_options;
+    std::shared_ptr<const platform::Clock> m_clock;
     // Touched on the working queue only.
     std::shared_ptr<DuplicatesContainer> m_pContainer;
     std::weak_ptr<FolderSeparatorForContainerListener> m_pListener;

@@ -48,8 +48,9 @@ bool HeapsItemsFilter::isCanceled() const {
 }
 
 void HeapsItemsFilter::filterUsingContainerIncludeHiddenFiles(std::shared_ptr<DuplicatesContainer> container,
-                                                              bool includeHiddenFiles) {
+                                                              bool includeHiddenFiles, SeparationOptions options) {
     m_pContainer = std::move(container);
+    m_options = options;
     m_bIncludeHiddenFiles = includeHiddenFiles;
     filterData();
 }
@@ -102,7 +103,7 @@ bool HeapsItemsFilter::startNextSeparation() {
         const std::string key = sm_arrSmallFiles.begin()->first;
         auto set = sm_arrSmallFiles.take(key);
         if (set.size() < 2) continue;
-        auto separator = FileSeparatorForContainer::create();
+        auto separator = FileSeparatorForContainer::create(m_options);
         {
             std::lock_guard lock(m_separatorsMutex);
             sm_pAdditionalSeparatorForSmallFiles = separator;
@@ -119,7 +120,7 @@ bool HeapsItemsFilter::startNextSeparation() {
         sm_arrSmallFoldersKeys.pop_back();
         auto set = sm_arrSmallFolders.take(key);
         if (set.size() < 2) continue;
-        auto separator = FolderSeparatorForContainer::create();
+        auto separator = FolderSeparatorForContainer::create(m_options);
         {
             std::lock_guard lock(m_separatorsMutex);
             sm_pAdditionalSeparatorForSmallFolders = separator;

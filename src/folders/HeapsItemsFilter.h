@@ -62,9 +62,10 @@ public:
     HeapsItemsFilter& operator=(const HeapsItemsFilter&) = delete;
 
     // Runs the phase (see the class comment); returns when the first pass has
-    // either finished or handed its first batch to a separator.
+    // either finished or handed its first batch to a separator. The files and
+    // folders it compares are keyed as the options say.
     void filterUsingContainerIncludeHiddenFiles(std::shared_ptr<DuplicatesContainer> container,
-                                                bool includeHiddenFiles);
+                                                bool includeHiddenFiles, SeparationOptions options);
     // Any thread: the running separation stops and no further one starts;
     // the phase ends with one more computation.
     void stopHeapsAdditionalSmallFilesSearch();
@@ -93,6 +94,7 @@ private:
 
     // Owned for the length of one run; used by one thread at a time.
     std::shared_ptr<DuplicatesContainer> m_pContainer;
+    SeparationOptions m_options;  // set when the phase starts
     std::weak_ptr<HeapsItemsFilterDelegate> m_pDelegate;
     bool m_bIncludeHiddenFiles = false;
     SeparatorMap<FileSystemItem> sm_arrSmallFiles;

@@ -5,6 +5,7 @@
 #include "duplicates/FileCategory.h"
 #include "duplicates/FileSeparator.h"
 #include "folders/DuplicatesHeaps.h"
+#include "platform/Clock.h"
 #include "platform/MainQueue.h"
 #include "platform/OperationQueue.h"
 #include "platform/SerialQueue.h"
@@ -67,7 +68,10 @@ std::shared_ptr<FoldersScanner> FoldersScanner::create(std::vector<std::string> 
 
 FoldersScanner::FoldersScanner(Private, std::vector<std::string> paths, std::weak_ptr<FoldersScannerListener> listener,
                                Settings settings)
-    : m_settings(std::move(settings)), m_pListener(std::move(listener)), _userSelectedPaths(std::move(paths)) {
+    : m_settings(std::move(settings)),
+      m_pListener(std::move(listener)),
+      _userSelectedPaths(std::move(paths)),
+      m_clock(platform::Clock::steady()) {
     const auto& volumes = platform::volumeInfoProvider();
     m_arrFoldersForScan = chooseTopFolders(_userSelectedPaths, volumes);
     _isBackupsWereSkipped = isContainsBackups(volumes);
@@ -138,7 +142,9 @@ void FoldersScanner::startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalcula
 void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint64_t minimalFileSize, bool fullHash) {
     KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     if (m_eCurrentState != kCreated) return;
-    FileSeparator::setUseForcedFullHashCalculation(fullHash);
+    // Taken once: a setting changed during the scan, or another scan with
+    // other options, leaves the keys of this one as they are.
+    m_separationOptions = SeparationOptions::fromSettings(m_settings, fullHash);
     m_nDuplicatesMinimalFileSize = minimalFileSize;
     m_pDuplicatesFilterWorkingQueue = platform::SerialQueue::create("kestrane.duplicates.search");
 
@@ -157,8 +163,12 @@ void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint
             ? -1
             : static_cast<std::int64_t>(std::min<std::uint64_t>(minimalFileSize, kLargestFileSize));
     std::shared_ptr<HeapsCollection> heaps;
-    if (m_bSearchDuplicatesFoldersAndSimilars) heaps = DuplicatesHeaps::create();
-    m_pDuplicatesFilter = DuplicatesFilter::create(filterSize, std::move(heaps), checker);
+    if (m_bSearchDuplicatesFoldersAndSimilars) {
+        auto duplicatesHeaps = DuplicatesHeaps::create();
+        duplicatesHeaps->setClock(m_clock);
+        heaps = std::move(duplicatesHeaps);
+    }
+    m_pDuplicatesFilter = DuplicatesFilter::create(filterSize, std::move(heaps), checker, m_separationOptions);
     m_pDuplicatesFilter->setWorkingQueue(m_pDuplicatesFilterWorkingQueue);
     m_pDuplicatesFilter->setListener(weak_from_this());
 
@@ -238,7 +248,7 @@ void FoldersScanner::startFilterDuplicatesFiles() {
             // alive when a scan whose result is ignored goes away before it ends.
             if (const auto& container = self->m_pDuplicatesFilter->getContainer())
                 container->saveRoots(self->m_arrRoots);
-            self->m_pStartSearchDuplicatesDate = Clock::now();
+            self->m_pStartSearchDuplicatesDate = self->m_clock->now();
             self->setState(kSearchingDuplicateFiles);
             self->m_pDuplicatesFilter->filterDuplicates();
         });
@@ -268,7 +278,7 @@ void FoldersScanner::onFilteredFilesCountEachHasSizeWithType(std::int32_t count,
     m_nCountOfActualDuplicates += static_cast<std::uint64_t>(count);
     if (isMinimalDuplicatesSizeWasDefinedAutomatically() && size < kAutoModeStopBelowSize &&
         m_pStartSearchDuplicatesDate &&
-        Clock::now() - *m_pStartSearchDuplicatesDate > m_autoModeSearchTimeLimit) {
+        m_clock->now() - *m_pStartSearchDuplicatesDate > kAutoModeSearchTimeLimit) {
         m_pDuplicatesFilterWorkingQueue->async([filter = m_pDuplicatesFilter] { filter->stopFilterDuplicates(); });
     }
 }
@@ -299,8 +309,9 @@ void FoldersScanner::startFilterDuplicatesFoldersInContainer(std::shared_ptr<Dup
     // (without the time limit of the folder stage's own automatic mode), the
     // size reached when the time limit stopped it.
     const auto folderMinimalSize = static_cast<std::int64_t>(m_pDuplicatesFilter->getCurrentMinimalFileSize());
-    m_pDuplicatesFolderFilter = DuplicatesFolderFilter::create(std::move(container), folderMinimalSize);
+    m_pDuplicatesFolderFilter = DuplicatesFolderFilter::create(std::move(container), folderMinimalSize, m_separationOptions);
     m_pDuplicatesFolderFilter->setListener(weak_from_this());
+    m_pDuplicatesFolderFilter->setClock(m_clock);
     setState(kSearchingDuplicateFolders);
     m_pDuplicatesFolderFilter->findFoldersDuplicatesInRootsIncludeHidden(m_arrRoots, m_bIncludeHiddenFiles);
 }
@@ -325,7 +336,8 @@ void FoldersScanner::finishFilteringDuplicatesFoldersWithResultContainer(std::sh
     }
     // The folders were all read before stage 2 began: the roots no longer change.
     container->saveRoots(m_arrRoots);
-    _heapItemsFilter->filterUsingContainerIncludeHiddenFiles(std::move(container), m_bIncludeHiddenFiles);
+    _heapItemsFilter->filterUsingContainerIncludeHiddenFiles(std::move(container), m_bIncludeHiddenFiles,
+                                                              m_separationOptions);
 }
 
 std::shared_ptr<HeapsValidateProgressListener> FoldersScanner::getHeapsValidateProgressListener() {
@@ -457,8 +469,11 @@ std::uint64_t FoldersScanner::getPossibleHeapsSize() const {
 float FoldersScanner::getDuplicatesFilesFilterProgress() const {
     if (m_bFolderFilterReportedProgress) return 1.0f;
     if (isMinimalDuplicatesSizeWasDefinedAutomatically()) {
-        const double limit = std::chrono::duration<double>(m_autoModeSearchTimeLimit).count();
-        const double elapsed = m_pStartSearchDuplicatesDate ? secondsSince(*m_pStartSearchDuplicatesDate) : 0.0;
+        const double limit = std::chrono::duration<double>(kAutoModeSearchTimeLimit).count();
+        const double elapsed =
+            m_pStartSearchDuplicatesDate
+                ? std::chrono::duration<double>(m_clock->now() - *m_pStartSearchDuplicatesDate).count()
+                : 0.0;
         const float byTime = limit > 0 ? static_cast<float>(std::min(1.0, elapsed / limit)) : 1.0f;
         return std::min(byTime, m_nDuplicatesFilesFilterProgress.autoDefineProgress);
     }
@@ -471,7 +486,9 @@ float FoldersScanner::getDuplicatesFoldersFilterProgress() const {
 }
 
 double FoldersScanner::getSearchDuplicatesDuration() const {
-    return m_pStartSearchDuplicatesDate ? secondsSince(*m_pStartSearchDuplicatesDate) : 0.0;
+    return m_pStartSearchDuplicatesDate
+               ? std::chrono::duration<double>(m_clock->now() - *m_pStartSearchDuplicatesDate).count()
+               : 0.0;
 }
 
 double FoldersScanner::getTimeFromStart() const {

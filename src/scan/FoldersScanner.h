@@ -20,6 +20,7 @@
 namespace kestrane {
 
 namespace platform {
+class Clock;
 class SerialQueue;
 class VolumeInfoProvider;
 }  // namespace platform
@@ -73,8 +74,11 @@ public:
     void includeHiddenFiles(bool include) { m_bIncludeHiddenFiles = include; }
     void enableSearchDuplicatesFoldersAndSimilars(bool enable) { m_bSearchDuplicatesFoldersAndSimilars = enable; }
     // How long an automatic search runs before it stops at the first group
-    // below 1,000,000 bytes (30 s; shorter in tests).
-    void setAutoModeSearchTimeLimit(std::chrono::milliseconds limit) { m_autoModeSearchTimeLimit = limit; }
+    // below 1,000,000 bytes, by the scan's clock.
+    static constexpr std::chrono::seconds kAutoModeSearchTimeLimit{30};
+    // The clock that time limits and report spacing of this scan and of its
+    // stages read (the real one unless set here, before the start).
+    void setClock(std::shared_ptr<const platform::Clock> clock) { m_clock = std::move(clock); }
 
     // kAutoDefineMinimalFileSize finds the size automatically; any other size
     // beyond the largest a file can have (2^63 - 1 bytes) compares no file.
@@ -115,6 +119,9 @@ public:
 
     // What the scan could not read or did not enter, with the reason (null
     // before the scan started). Complete once the scan is.
+    // How this scan keys files (set when it starts).
+    const SeparationOptions& getSeparationOptions() const { return m_separationOptions; }
+
     std::shared_ptr<const ScanProblems> getScanProblems() const {
         return m_pScanContext ? m_pScanContext->problems : nullptr;
     }
@@ -192,12 +199,15 @@ private:
     // When each state was first entered, in steady-clock ticks (0: never).
     std::array<std::atomic<std::int64_t>, kStopped + 1> m_arrStateEnteredAt{};
     std::uint64_t m_nDuplicatesMinimalFileSize = 0;
+    // How every stage keys files, taken from the settings when the scan starts.
+    SeparationOptions m_separationOptions;
     std::atomic<bool> m_bSearchDuplicatesFoldersAndSimilars{true};
     bool m_bIncludeHiddenFiles = false;
     bool _isBackupsWereSkipped = false;
     std::optional<Clock::time_point> _startScanDate;
+    std::shared_ptr<const platform::Clock> m_clock;
+    // By m_clock.
     std::optional<Clock::time_point> m_pStartSearchDuplicatesDate;
-    std::chrono::milliseconds m_autoModeSearchTimeLimit{30000};
 
     // Written on the main thread only, unless atomic.
     std::uint64_t m_nCountOfScannedFiles = 0;

@@ -73,7 +73,7 @@ protected:
     }
 
     std::shared_ptr<DuplicatesFilter> makeFilter(std::int64_t minimalSize) {
-        auto filter = DuplicatesFilter::create(minimalSize, nullptr, nullptr);
+        auto filter = DuplicatesFilter::create(minimalSize, nullptr, nullptr, SeparationOptions{});
         filter->setWorkingQueue(m_queue);
         filter->setListener(m_listener);
         return filter;

@@ -42,7 +42,7 @@ TEST_F(FileSeparatorForContainerTest, AddsEachSetOfIdenticalFilesAsAGroupOfItsCa
     auto container = DuplicatesContainer::create(nullptr, nullptr);
     container->saveRoots({m_root});  // the container keeps the tree it points into alive
     auto listener = std::make_shared<PromiseListener>();
-    auto separator = FileSeparatorForContainer::create();
+    auto separator = FileSeparatorForContainer::create(SeparationOptions{});
     separator->separateItemsToContainerWithListener(items, container, listener);
     auto future = listener->done.get_future();
     ASSERT_EQ(future.wait_for(std::chrono::seconds(20)), std::future_status::ready);
@@ -61,7 +61,7 @@ TEST_F(FileSeparatorForContainerTest, StopAddsNothingAndStillReportsOnce) {
     auto container = DuplicatesContainer::create(nullptr, nullptr);
     container->saveRoots({m_root});  // the container keeps the tree it points into alive
     auto listener = std::make_shared<PromiseListener>();
-    auto separator = FileSeparatorForContainer::create();
+    auto separator = FileSeparatorForContainer::create(SeparationOptions{});
     separator->separateItemsToContainerWithListener(items, container, listener);
     separator->stop();
     auto future = listener->done.get_future();

@@ -66,22 +66,16 @@ private:
     std::promise<FileSeparatorMap> m_promise;
 };
 
-// Restores the process-wide switch whatever a test does.
-struct ForcedFullHash {
-    ForcedFullHash() { FileSeparator::setUseForcedFullHashCalculation(true); }
-    ~ForcedFullHash() { FileSeparator::setUseForcedFullHashCalculation(false); }
-};
-
 class FileSeparatorTest : public test::IsolatedHomeTest {
 protected:
     FileSystemItem* file(const std::string& relative, const std::string& content) { return tree.file(relative, content); }
 
-    // Separates the items and checks that the listener was told exactly once, on the working queue.
+    // Separates the items with `options` and checks that the listener was told exactly once, on the working queue.
     // `onPassStart` sees the separator and whether the pass starting is the confirmation pass.
     FileSeparatorMap separate(const std::vector<FileSystemItem*>& items,
                               std::function<void(FileSeparator&, bool)> onPassStart = {}, bool stopFirst = false) {
         auto listener = std::make_shared<RecordingListener>();
-        separator = FileSeparator::create();
+        separator = FileSeparator::create(options);
         separator->setScanProblems(problems);
         if (onPassStart)
             separator->setPassStartHandlerForTesting([onPassStart, weak = std::weak_ptr(separator)](bool fullHash) {
@@ -129,6 +123,7 @@ protected:
     }
 
     test::ModelTestTree tree;
+    SeparationOptions options;
     std::shared_ptr<FileSeparator> separator;
     std::shared_ptr<ScanProblems> problems = std::make_shared<ScanProblems>();
 };
@@ -180,21 +175,71 @@ TEST_F(FileSeparatorTest, FilesDifferingOutsideTheBlocksAreToldApartOnlyWhenThei
     EXPECT_NE(keyOf(result, lone), md5sum(lone->path()));
 }
 
-TEST_F(FileSeparatorTest, BlockLengthSettingAndForcedFullHash) {
+TEST_F(FileSeparatorTest, BlockLengthAndFullHashComeFromTheOptions) {
     // 20000 bytes is under three default blocks: full keys, told apart.
     EXPECT_TRUE(sets(separate(differingPair("1/a.jpg", "1/b.jpg", 20000, 10000)), 2).empty());
 
-    // With 4096-byte blocks (read when a separation starts) the byte at 10000
+    // With 4096-byte blocks (as the settings give them) the byte at 10000
     // lies outside start [0, 4096), middle [4096, 8192) and end [12288, 20000).
     Settings::standard().setHashBlockSize(4096);
+    options = SeparationOptions::fromSettings(Settings::standard(), false);
+    EXPECT_EQ(options.partialKeyThreshold(), 3u * 4096);
     EXPECT_EQ(sets(separate(differingPair("2/a.jpg", "2/b.jpg", 20000, 10000)), 2).size(), 1u);
 
-    // The forced-full-hash switch makes every key a full one.
-    ForcedFullHash forced;
+    // Options already made do not follow the setting.
+    Settings::standard().setHashBlockSize(8192);
+    EXPECT_EQ(sets(separate(differingPair("4/a.jpg", "4/b.jpg", 20000, 10000)), 2).size(), 1u);
+
+    // Full hashing makes every key a full one.
+    options = SeparationOptions::fromSettings(Settings::standard(), true);
     const auto pair = differingPair("3/a.jpg", "3/b.jpg", 20000, 10000);
     const FileSeparatorMap result = separate(pair);
     EXPECT_TRUE(sets(result, 2).empty());
     EXPECT_EQ(keyOf(result, pair[0]), md5sum(pair[0]->path()));
+}
+
+TEST_F(FileSeparatorTest, TwoSeparationsAtOnceEachKeyAsTheirOwnOptionsSay) {
+    // The same pair of contents twice; the byte at 10000 differs, which
+    // 4096-byte partial keys do not read and full keys do.
+    const auto partialPair = differingPair("partial/a.jpg", "partial/b.jpg", 20000, 10000);
+    const auto fullPair = differingPair("full/a.jpg", "full/b.jpg", 20000, 10000);
+    const SeparationOptions partialOptions{.fullHash = false, .hashBlockSize = 4096};
+    const SeparationOptions fullOptions{.fullHash = true, .hashBlockSize = 4096};
+
+    auto partialListener = std::make_shared<RecordingListener>();
+    auto fullListener = std::make_shared<RecordingListener>();
+    auto partialSeparator = FileSeparator::create(partialOptions);
+    auto fullSeparator = FileSeparator::create(fullOptions);
+    std::vector<bool> passes;  // the fullHash of each pass as it starts, in order
+    bool fullStartedWhilePartialRan = false;
+    partialSeparator->setPassStartHandlerForTesting([&](bool fullHash) { passes.push_back(fullHash); });
+    fullSeparator->setPassStartHandlerForTesting([&](bool fullHash) {
+        passes.push_back(fullHash);
+        fullStartedWhilePartialRan = partialListener->calls == 0;
+    });
+    {
+        // Both starts are queued before either runs, so the second begins
+        // before any key of the first is back.
+        test::QueueGate gate(FileSeparator::workingQueue());
+        partialSeparator->separateItemsWithListener(partialPair, partialListener);
+        fullSeparator->separateItemsWithListener(fullPair, fullListener);
+    }
+    const auto partialResult = partialListener->wait();
+    const auto fullResult = fullListener->wait();
+    ASSERT_TRUE(partialResult && fullResult);
+    EXPECT_EQ(passes, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(fullStartedWhilePartialRan);
+
+    EXPECT_EQ(sets(*partialResult, 2), (Sets{{"partial/a.jpg", "partial/b.jpg"}}));
+    EXPECT_EQ(keyOf(*partialResult, partialPair[0]),
+              ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
+                  partialPair[0]->path(), 20000, 4096, 3 * 4096));
+    EXPECT_TRUE(partialPair[0]->isComparedInPart());
+    EXPECT_TRUE(sets(*fullResult, 2).empty());
+    for (FileSystemItem* item : fullPair) {
+        EXPECT_EQ(keyOf(*fullResult, item), md5sum(item->path()));
+        EXPECT_FALSE(item->isComparedInPart());
+    }
 }
 
 TEST_F(FileSeparatorTest, EmptyFilesMatchByName) {
@@ -275,8 +320,8 @@ TEST_F(FileSeparatorTest, ItemsKeyedOnThreeBlocksAreMarkedComparedInPartUntilAFu
     EXPECT_TRUE(photoB->isComparedInPart());
     for (const FileSystemItem* item : {textA, textB, smallA, smallB}) EXPECT_FALSE(item->isComparedInPart()) << item->path();
 
-    // A forced full pass keys every byte.
-    ForcedFullHash full;
+    // A full pass keys every byte.
+    options.fullHash = true;
     separate({photoA, photoB});
     EXPECT_FALSE(photoA->isComparedInPart());
 }
@@ -320,7 +365,7 @@ TEST_F(FileSeparatorTest, StopAtTheStartAndBeforeTheStart) {
 TEST_F(FileSeparatorTest, ListenerGoneBeforeTheEnd) {
     // Nobody to tell: the separation still runs to its end without harm.
     std::vector<FileSystemItem*> items{file("a.jpg", noise(40000, 12)), file("b.jpg", noise(40000, 12))};
-    auto separator = FileSeparator::create();
+    auto separator = FileSeparator::create(options);
     separator->separateItemsWithListener(items, std::make_shared<RecordingListener>());
     std::weak_ptr<FileSeparator> weak = separator;
     separator.reset();
@@ -375,7 +420,7 @@ TEST_F(FileSeparatorTest, AStoppedSeparationKeepsTheOwnerOfItsItemsUntilTheListe
 
         auto& working = FileSeparator::workingQueue();
         auto first = std::make_unique<test::QueueGate>(working);
-        auto separator = FileSeparator::create();
+        auto separator = FileSeparator::create(options);
         separator->separateItemsWithListener(items, listener, root);
         std::optional<test::QueueGate> second;
         if (firstBatchHandedOut) {

@@ -5,6 +5,7 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "folders/ScannedFolders.h"
+#include "platform/Clock.h"
 #include "platform/MainQueue.h"
 
 #include <gtest/gtest.h>
@@ -86,7 +87,7 @@ protected:
         m_container->saveRoots({m_root});
     }
     std::shared_ptr<DuplicatesFolderFilter> makeFilter(std::int64_t minimalSize) {
-        auto filter = DuplicatesFolderFilter::create(m_container, minimalSize);
+        auto filter = DuplicatesFolderFilter::create(m_container, minimalSize, SeparationOptions{});
         filter->setListener(m_listener);
         return filter;
     }
@@ -266,13 +267,15 @@ TEST_F(DuplicatesFolderFilterTest, AutomaticModeTimeLimitEndsTheStageAfterTheBuc
     scan();
     useFreshContainer();
     auto filter = makeFilter(-1);
-    filter->setAutoModeTimeLimit(0.2);
+    auto clock = std::make_shared<platform::ManualClock>();
+    filter->setClock(clock);
     {
         // The big bucket goes first and takes longer than the limit.
         test::QueueGate gate(FileSeparator::workingQueue());
         filter->findFoldersDuplicatesInRootsIncludeHidden({m_root}, false);
         ASSERT_TRUE(gate.waitUntilSomethingWaits());
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        clock->advance(std::chrono::duration_cast<platform::Clock::duration>(
+            std::chrono::duration<double>(DuplicatesFolderFilter::kAutoModeTimeLimit + 1)));
     }
     waitForCompletion();
 

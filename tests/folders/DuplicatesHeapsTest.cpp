@@ -10,6 +10,7 @@
 #include "folders/DuplicatesHeap.h"
 #include "folders/HeapsFolderData.h"
 #include "folders/HeapsGroup.h"
+#include "platform/Clock.h"
 #include "platform/MainQueue.h"
 
 #include <gtest/gtest.h>
@@ -255,16 +256,21 @@ TEST_F(DuplicatesHeapsTest, CancellingKeepsTheHeapsFoundSoFarMadeSymmetricAndDro
 }
 
 TEST_F(DuplicatesHeapsTest, ReportsCloserThanHalfASecondAreDroppedUnlessForced) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    m_heaps->setClock(clock);
     auto progress = std::make_shared<RecordingProgress>();
     EXPECT_TRUE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 1, 0.5f, false));
     EXPECT_FALSE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 2, 0.6f, false));
     EXPECT_TRUE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 3, 0.7f, true));
     EXPECT_FALSE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 4, 0.8f, false));
-    std::this_thread::sleep_for(DuplicatesHeaps::kNotificationInterval + std::chrono::milliseconds(50));
-    EXPECT_TRUE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 5, 0.9f, false));
+    // Exactly the interval after the last report is still too close; a moment later is not.
+    clock->advance(DuplicatesHeaps::kNotificationInterval);
+    EXPECT_FALSE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 5, 0.9f, false));
+    clock->advance(std::chrono::milliseconds(1));
+    EXPECT_TRUE(m_heaps->notifyHeapsSizeChangedWithProgress(progress, 6, 0.95f, false));
     EXPECT_TRUE(progress->reports.empty());  // they arrive on the main queue
     ASSERT_TRUE(test::runMainQueueUntil([&] { return progress->reports.size() == 3; }));
-    EXPECT_EQ(progress->reports, (std::vector<std::pair<std::uint64_t, float>>{{1, 0.5f}, {3, 0.7f}, {5, 0.9f}}));
+    EXPECT_EQ(progress->reports, (std::vector<std::pair<std::uint64_t, float>>{{1, 0.5f}, {3, 0.7f}, {6, 0.95f}}));
 }
 
 TEST_F(DuplicatesHeapsTest, StatisticsAndLastCopiesFollowTheSelection) {

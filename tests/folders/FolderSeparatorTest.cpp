@@ -134,7 +134,7 @@ TEST_F(FolderSeparatorTest, IdenticalFoldersBecomeOneGroupAndWhatWasHashedOnTheW
     }
     scan();
     auto listener = std::make_shared<AdapterListener>();
-    auto adapter = FolderSeparatorForContainer::create();
+    auto adapter = FolderSeparatorForContainer::create(SeparationOptions{});
     adapter->separateItemsToContainerWithListener(folders({"A", "B", "C"}), m_container, listener);
     ASSERT_TRUE(listener->waitForFinish());
 
@@ -169,7 +169,7 @@ TEST_F(FolderSeparatorTest, ASplitGathersEachFolderWithTheFirstSubGroupItMatches
     ASSERT_TRUE(m_container->addGroupWithItems({item("C/x.bin"), item("D/x.bin")}));
 
     auto delegate = std::make_shared<RecordingDelegate>();
-    auto separator = FolderSeparator::create();
+    auto separator = FolderSeparator::create(SeparationOptions{});
     separator->separateItemsWithDelegate(folders({"A", "C", "B"}), delegate);
     ASSERT_TRUE(delegate->waitForFinish());
 
@@ -188,7 +188,7 @@ TEST_F(FolderSeparatorTest, ADifferenceDeepDownKeepsEveryLevelApart) {
     m_dir.writeFile("B/top.txt", "same");
     scan();
     auto listener = std::make_shared<AdapterListener>();
-    auto adapter = FolderSeparatorForContainer::create();
+    auto adapter = FolderSeparatorForContainer::create(SeparationOptions{});
     adapter->separateItemsToContainerWithListener(folders({"A", "B"}), m_container, listener);
     ASSERT_TRUE(listener->waitForFinish());
 
@@ -209,7 +209,7 @@ TEST_F(FolderSeparatorTest, StopWhileFilesAreHashedReportsOnceWithNothingAndUnma
     }
     scan();
     auto listener = std::make_shared<AdapterListener>();
-    auto adapter = FolderSeparatorForContainer::create();
+    auto adapter = FolderSeparatorForContainer::create(SeparationOptions{});
     {
         // The first batch of files waits behind the gate while the stop goes through.
         test::QueueGate gate(FileSeparator::workingQueue());
@@ -239,7 +239,7 @@ TEST_F(FolderSeparatorTest, AStoppedSeparationDroppedByItsOwnersKeepsTheTreeUnti
     scan();
     const std::weak_ptr<VolumeSystemItem> tree = m_root;
     auto listener = std::make_shared<AdapterListener>();
-    auto adapter = FolderSeparatorForContainer::create();
+    auto adapter = FolderSeparatorForContainer::create(SeparationOptions{});
     // The first batch of files waits behind the gate; meanwhile the
     // separation is stopped and every owner of the result lets go.
     auto gate = std::make_unique<test::QueueGate>(FileSeparator::workingQueue());

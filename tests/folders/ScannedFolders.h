@@ -59,7 +59,7 @@ inline std::shared_ptr<DuplicatesContainer> runFilesStage(const std::vector<std:
     };
     auto listener = std::make_shared<Listener>();
     auto queue = platform::SerialQueue::create("test.files-stage");
-    auto filter = DuplicatesFilter::create(minimalSize, nullptr, nullptr);
+    auto filter = DuplicatesFilter::create(minimalSize, nullptr, nullptr, SeparationOptions{});
     filter->setWorkingQueue(queue);
     filter->setListener(listener);
     queue->sync([&] {

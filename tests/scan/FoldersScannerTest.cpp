@@ -6,6 +6,7 @@
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/FileSeparator.h"
 #include "folders/ScannedFolders.h"
+#include "platform/Clock.h"
 #include "platform/MainQueue.h"
 #include "platform/VolumeInfo.h"
 #include "scan/FileSystemItem.h"
@@ -300,11 +301,30 @@ TEST_F(FoldersScannerTest, AutomaticSizeStopsAtTheFirstGroupBelowOneMegabyteAfte
         m_tree.writeFile("x/" + std::to_string(size) + ".bin", content);
         m_tree.writeFile("y/" + std::to_string(size) + ".bin", content);
     }
+    // Within the time limit every set is compared: time, not the sizes, stops the search.
+    {
+        auto listener = std::make_shared<CountingListener>();
+        auto scanner = FoldersScanner::create({m_tree.path()}, listener);
+        scanner->setClock(std::make_shared<platform::ManualClock>());
+        scanner->enableSearchDuplicatesFoldersAndSimilars(false);
+        scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(false);
+        test::runMainQueueUntil([&] { return listener->calls > 0; });
+        ASSERT_NE(listener->container, nullptr);
+        EXPECT_EQ(test::groupsOfCategory(*listener->container, 5).size(), sizes.size());
+        EXPECT_EQ(scanner->finalMinimalDuplicatesSize(), 0u);
+    }
+
     auto listener = std::make_shared<CountingListener>();
     auto scanner = FoldersScanner::create({m_tree.path()}, listener);
-    scanner->setAutoModeSearchTimeLimit(std::chrono::milliseconds(0));
+    auto clock = std::make_shared<platform::ManualClock>();
+    scanner->setClock(clock);
     scanner->enableSearchDuplicatesFoldersAndSimilars(false);  // x and y would be identical folders
     scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(false);
+    // The search starts on the main queue, and every group found is counted
+    // there afterwards: the time limit is over before the first is.
+    ASSERT_TRUE(test::runMainQueueUntil(
+        [&] { return scanner->getCurrentState() >= FoldersScanner::kSearchingDuplicateFiles; }));
+    clock->advance(FoldersScanner::kAutoModeSearchTimeLimit + std::chrono::seconds(1));
     test::runMainQueueUntil([&] { return listener->calls > 0; });
     ASSERT_NE(listener->container, nullptr);
     EXPECT_TRUE(scanner->isMinimalDuplicatesSizeWasDefinedAutomatically());
