@@ -1,5 +1,7 @@
 #include "app/ScanFlowController.h"
 
+#include "platform/Text.h"
+
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesManager.h"
 #include "platform/MainQueue.h"
@@ -35,12 +37,6 @@ std::string lastPathComponent(const std::string& path) {
     while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
     const auto slash = trimmed.rfind('/');
     return slash == std::string::npos || trimmed.size() == 1 ? trimmed : trimmed.substr(slash + 1);
-}
-
-std::string pathExtension(const std::string& path) {
-    const std::string name = lastPathComponent(path);
-    const auto dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot + 1);
 }
 
 bool isDirectory(const std::string& path) {
@@ -194,7 +190,7 @@ void ScanFlowController::addFolder(const std::string& path) {
             return;
         }
     }
-    const std::string extension = pathExtension(path);
+    const std::string_view extension = platform::pathExtension(path);
     if (extension == "app" || extension == "cannedSearch") return;
     m_arrFolders.insert(m_arrFolders.begin(), PickerFolderInfo{path, lastPathComponent(path)});
     m_sCurrentFolderPath = path;

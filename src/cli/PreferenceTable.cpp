@@ -1,7 +1,7 @@
 #include "cli/PreferenceTable.h"
 
 #include "cli/SizeText.h"
-#include "cli/TextEncoding.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -154,7 +154,7 @@ std::optional<PreferenceValue> Preference::parse(const std::string& text, std::s
         break;
     }
     // The preferences file is JSON, which holds UTF-8 text only.
-    if (!isValidUtf8(text)) {
+    if (!platform::isValidUtf8(text)) {
         problem = "the preferences can only keep text in UTF-8";
         return std::nullopt;
     }

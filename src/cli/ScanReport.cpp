@@ -1,7 +1,7 @@
 #include "cli/ScanReport.h"
 
-#include "cli/TextEncoding.h"
 
+#include "platform/Text.h"
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
@@ -44,7 +44,7 @@ Groups sortedGroups(const DuplicatesCategory& category) {
 
 void putPath(json& object, const std::string& path) {
     object["path"] = path;  // invalid bytes become U+FFFD when dumped
-    if (!isValidUtf8(path)) object["pathBase64"] = base64Encode(path);
+    if (!platform::isValidUtf8(path)) object["pathBase64"] = platform::base64Encode(path);
 }
 
 json pathObject(const std::string& path) {

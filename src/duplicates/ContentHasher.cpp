@@ -2,6 +2,7 @@
 
 #include "platform/DirectoryReader.h"
 #include "platform/NoDestructor.h"
+#include "platform/Text.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -234,12 +235,6 @@ std::uint32_t bigEndian32(const unsigned char* bytes) {
            std::uint32_t{bytes[3]};
 }
 
-std::string asciiLowercase(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
 
 }  // namespace
 
@@ -361,18 +356,17 @@ std::string ContentHasher::nameKey(std::string_view name) {
     return key;
 }
 
-std::string_view ContentHasher::pathExtension(std::string_view path) {
-    const auto slash = path.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    const auto dot = name.rfind('.');
-    if (dot == std::string_view::npos) return {};
-    return name.substr(dot + 1);
-}
-
 bool ContentHasher::isNeedFullHashBuildForPath(const std::string& path) {
-    const std::string_view extension = pathExtension(path);
+    // A dot name without an extension (".editorconfig") is typed by its
+    // name: such files are settings and text.
+    std::string_view extension = platform::pathExtension(path);
+    if (extension.empty()) {
+        const std::size_t slash = path.rfind('/');
+        const std::string_view name = std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+        if (name.size() > 1 && name.front() == '.' && name.find('.', 1) == std::string_view::npos) extension = name.substr(1);
+    }
     if (extension.empty()) return false;
-    const std::string lower = asciiLowercase(extension);
+    const std::string lower = platform::asciiLowercased(extension);
     if (fullCheckExtensions().contains(lower)) return true;
     return lower == "png" && isNeedFullCheckPNGAtPath(path);
 }

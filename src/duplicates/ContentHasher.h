@@ -103,11 +103,6 @@ public:
     // markup, data and source files, uncompressed images and audio, camera
     // raw images. Built once, safe against concurrent first use.
     static const std::unordered_set<std::string>& fullCheckExtensions();
-
-    // The text after the last '.' of the last path component ("" when there
-    // is none, or the dot ends the name). A leading dot counts: the extension
-    // of ".editorconfig" is "editorconfig".
-    static std::string_view pathExtension(std::string_view path);
 };
 
 }  // namespace kestrane

@@ -5,6 +5,7 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/FileCategory.h"
 #include "duplicates/GroupContent.h"
+#include "platform/Text.h"
 #include "scan/FolderSystemItem.h"
 #include "selection/AutoSelectName.h"
 #include "selection/GroupSelection.h"
@@ -169,15 +170,15 @@ void DuplicatesGroup::calculateGroupCachedData() const {
     for (const auto& item : items) {
         const std::string name = item->getName();
         const bool wholeName = item->isDirectory() && !item->isPackage();
-        const std::string_view baseName = wholeName ? std::string_view(name) : AutoSelectName::nameWithoutPathExtension(name);
+        const std::string_view baseName = wholeName ? std::string_view(name) : platform::nameWithoutExtension(name);
         if (AutoSelectName::isOriginalName(baseName)) {
             chosen = item.get();
             break;
         }
     }
     m_groupName->name = chosen->getDisplayName();
-    m_groupName->nameWithoutExtension = std::string(AutoSelectName::nameWithoutPathExtension(m_groupName->name));
-    m_groupName->extension = AutoSelectName::lowercasedName(pathExtension(m_groupName->name));
+    m_groupName->nameWithoutExtension = std::string(platform::nameWithoutExtension(m_groupName->name));
+    m_groupName->extension = AutoSelectName::lowercasedName(platform::pathExtension(m_groupName->name));
 }
 
 std::shared_ptr<DuplicateItem> DuplicatesGroup::addFileItem(FileSystemItem* fileItem) {

@@ -1,5 +1,7 @@
 #include "duplicates/FileCategory.h"
 
+#include "platform/Text.h"
+
 #include "duplicates/UMUTITypeCache.h"
 #include "platform/MimeDatabase.h"
 
@@ -64,15 +66,6 @@ std::int32_t fileCategoryOfTypeKey(std::string_view typeKey) {
     return kFileCategoryHidden;
 }
 
-std::string_view pathExtension(std::string_view nameOrPath) {
-    while (!nameOrPath.empty() && nameOrPath.back() == '/') nameOrPath.remove_suffix(1);
-    const std::size_t slash = nameOrPath.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? nameOrPath : nameOrPath.substr(slash + 1);
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0) return {};
-    return name.substr(dot + 1);
-}
-
 std::int32_t fileCategoryOfMimeType(std::string_view mimeType, const platform::MimeDatabase& database) {
     const std::vector<std::string> types = database.superTypesOf(mimeType);
     if (types.empty()) return kFileCategoryOther;
@@ -96,7 +89,7 @@ std::int32_t fileCategoryOfExtension(std::string_view extension, const platform:
 }
 
 std::int32_t typeOfFileAtPath(std::string_view nameOrPath) {
-    const std::string_view extension = pathExtension(nameOrPath);
+    const std::string_view extension = platform::pathExtension(nameOrPath);
     if (extension.empty()) return kFileCategoryOther;
 
     UMUTITypeCache& cache = UMUTITypeCache::cache();

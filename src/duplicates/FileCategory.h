@@ -28,14 +28,8 @@ std::string_view typeKeyOfFileCategory(std::int32_t category);
 // The category whose type key is exactly the text; kFileCategoryHidden when none is.
 std::int32_t fileCategoryOfTypeKey(std::string_view typeKey);
 
-// The extension of the last component of a name or path, unchanged: the text
-// after its last ".". Empty when the component has no ".", when its only "."
-// is its first character (".bashrc"), or when it ends with ".". Trailing "/"
-// are ignored.
-std::string_view pathExtension(std::string_view nameOrPath);
-
-// The category of a file by its name or path. Names without an extension are
-// kFileCategoryOther. Otherwise the answer is cached per extension (exact
+// The category of a file by its name or path. Names without an extension
+// (platform::pathExtension) are kFileCategoryOther. Otherwise the answer is cached per extension (exact
 // bytes, so "ZIP" and "zip" are cached separately) and comes from
 // fileCategoryOfExtension with the system's MIME database.
 // Safe to call from any number of threads at once.

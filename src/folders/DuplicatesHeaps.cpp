@@ -1,6 +1,7 @@
 #include "folders/DuplicatesHeaps.h"
 
 #include "platform/Clock.h"
+#include "platform/Text.h"
 
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesCategory.h"
@@ -26,7 +27,7 @@ namespace {
 
 std::string smallFileKey(const FileSystemItem& item) {
     std::string key = std::to_string(item.logicalSize());
-    const std::string_view extension = pathExtension(item.name());
+    const std::string_view extension = platform::pathExtension(item.name());
     if (!extension.empty()) {
         key.push_back('_');
         key.append(extension);

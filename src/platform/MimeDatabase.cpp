@@ -1,5 +1,7 @@
 #include "platform/MimeDatabase.h"
 
+#include "platform/Text.h"
+
 #include "platform/NoDestructor.h"
 
 #include "platform/Log.h"
@@ -19,16 +21,6 @@ namespace {
 constexpr std::string_view kOctetStream = "application/octet-stream";
 constexpr std::string_view kPlainText = "text/plain";
 constexpr std::string_view kNoGlobs = "__NOGLOBS__";
-
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string asciiLowered(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), asciiLower);
-    return result;
-}
 
 std::string_view trimmed(std::string_view text) {
     const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -185,7 +177,7 @@ void MimeDatabase::addGlob(std::string_view type, std::string_view pattern, int 
 
     Glob glob{std::string(type), weight, pattern.size(), m_nextRank++};
     ++m_globCount;
-    std::string key = caseSensitive ? std::string(suffix) : asciiLowered(suffix);
+    std::string key = caseSensitive ? std::string(suffix) : asciiLowercased(suffix);
     if (hasWildcard(suffix)) {
         m_patternGlobs.push_back({std::move(key), caseSensitive, std::move(glob)});
         return;
@@ -218,7 +210,7 @@ void MimeDatabase::addAliases(std::string_view text) {
 
 std::optional<std::string> MimeDatabase::mimeTypeForExtension(std::string_view extension) const {
     if (extension.empty()) return std::nullopt;
-    const std::string lowered = asciiLowered(extension);
+    const std::string lowered = asciiLowercased(extension);
 
     const Glob* best = nullptr;
     const auto consider = [&](const Glob& glob) {

@@ -1,5 +1,7 @@
 #include "scan/ExcludeChecker.h"
 
+#include "platform/Text.h"
+
 #include "platform/UserFolders.h"
 #include "scan/ExcludeTreeCheckerByRootNode.h"
 #include "scan/ExcludeTreeFactory.h"
@@ -48,10 +50,6 @@ std::vector<std::string> entriesOfFolder(const std::string& folder) {
     return names;
 }
 
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 }  // namespace
 
 ExcludeChecker::SystemLocations ExcludeChecker::SystemLocations::standard() {
@@ -82,9 +80,7 @@ ExcludeChecker::ExcludeChecker(bool forScan, const Settings& settings, const Sys
     for (const std::string& entry : settings.excludeExtensions()) {
         if (entry.size() < 2) continue;
         // Only the first character goes: ".JPG" gives "jpg", "*.mp3" gives ".mp3".
-        std::string extension = entry.substr(1);
-        std::transform(extension.begin(), extension.end(), extension.begin(), asciiLower);
-        _excludeExtensions.insert(std::move(extension));
+        _excludeExtensions.insert(platform::asciiLowercased(std::string_view(entry).substr(1)));
     }
     addToExcludeFiles(settings.excludeFiles());
     for (const std::string& folder : settings.excludeFolders()) addToExcludeFolder(folder);
@@ -207,11 +203,7 @@ bool ExcludeChecker::isPathExcluded(std::string_view path) const {
 }
 
 std::string ExcludeChecker::lowercasedExtensionOfName(std::string_view name) {
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0) return {};
-    std::string extension(name.substr(dot + 1));
-    std::transform(extension.begin(), extension.end(), extension.begin(), asciiLower);
-    return extension;
+    return platform::asciiLowercased(platform::pathExtension(name));
 }
 
 bool ExcludeChecker::isFileItemExcluded(FileSystemItem* item) const {

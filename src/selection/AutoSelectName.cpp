@@ -1,5 +1,7 @@
 #include "selection/AutoSelectName.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -24,33 +26,14 @@ bool isAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-std::string asciiLowercased(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return result;
-}
-
-bool isValidUtf8(std::string_view text) {
-    if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    const auto length = static_cast<std::int32_t>(text.size());
-    std::int32_t i = 0;
-    while (i < length) {
-        UChar32 c = 0;
-        U8_NEXT(bytes, i, length, c);
-        if (c < 0) return false;
-    }
-    return true;
-}
+using platform::asciiLowercased;
 
 // The name in the form markers are compared in: lowercase (unless the caller
 // did that already) and canonically decomposed. Names that are not UTF-8 only
 // get their ASCII letters lowercased; so do names that ICU cannot process.
 std::string foldName(std::string_view name, bool lowercase) {
     if (isAscii(name)) return lowercase ? asciiLowercased(name) : std::string(name);
-    if (!isValidUtf8(name)) return lowercase ? asciiLowercased(name) : std::string(name);
+    if (!platform::isValidUtf8(name)) return lowercase ? asciiLowercased(name) : std::string(name);
 
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
@@ -145,7 +128,7 @@ std::size_t numberWordAtStart(std::string_view text, std::optional<std::int64_t>
 }  // namespace
 
 AutoSelectName::AutoSelectName(std::string_view name, bool keepExtension) {
-    analyse(lowercasedName(keepExtension ? name : nameWithoutPathExtension(name)));
+    analyse(lowercasedName(keepExtension ? name : platform::nameWithoutExtension(name)));
 }
 
 AutoSelectName AutoSelectName::buildAutoSelectNameForFileItem(const FileSystemItem& item) {
@@ -231,12 +214,6 @@ bool AutoSelectName::isOriginalName(std::string_view baseName) {
 }
 
 std::string AutoSelectName::lowercasedName(std::string_view name) { return foldName(name, true); }
-
-std::string_view AutoSelectName::nameWithoutPathExtension(std::string_view name) {
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) return name;
-    return name.substr(0, dot);
-}
 
 bool AutoSelectName::isNameIsCopyAndSaveNumberTo(std::string_view lowercaseName,
                                                  std::optional<std::int64_t>& number) {

@@ -70,9 +70,6 @@ public:
     // The name lowercased and in canonical decomposed form (NFD); for a name
     // that is not valid UTF-8, the name with its ASCII letters lowercased.
     static std::string lowercasedName(std::string_view name);
-    // The name without its extension: the text from the last "." on is
-    // dropped, unless that "." is the first or the last character.
-    static std::string_view nameWithoutPathExtension(std::string_view name);
 
     // Whether a whole lowercase name is only a copy word; a numbered copy word
     // stores its number (when its digits form one) in number.

@@ -1,6 +1,5 @@
 #include "cli/ScanCommand.h"
 #include "cli/ScanReport.h"
-#include "cli/TextEncoding.h"
 #include "support/TestSupport.h"
 
 #include "duplicates/DuplicatesContainer.h"
@@ -20,23 +19,6 @@
 
 namespace kestrane::cli {
 namespace {
-
-TEST(ScanReportTextTest, Utf8IsRecognisedExactlyAndOtherBytesAreEncodedLosslessly) {
-    EXPECT_TRUE(isValidUtf8("plain/path"));
-    EXPECT_TRUE(isValidUtf8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\xB7"));  // é € 📷
-    EXPECT_FALSE(isValidUtf8("caf\xE9"));                                 // Latin-1
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));                                // overlong "/"
-    EXPECT_FALSE(isValidUtf8("\xE0\x80\xAF"));                            // overlong, three bytes
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));                            // a surrogate
-    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));                        // beyond U+10FFFF
-    EXPECT_FALSE(isValidUtf8("\xE2\x82"));                                // cut short
-
-    EXPECT_EQ(base64Encode(""), "");
-    EXPECT_EQ(base64Encode("f"), "Zg==");
-    EXPECT_EQ(base64Encode("fo"), "Zm8=");
-    EXPECT_EQ(base64Encode("foo"), "Zm9v");
-    EXPECT_EQ(base64Encode("/a\xFF\xFE"), "L2H//g==");
-}
 
 TEST(ScanReportTextTest, SizesCountThousandsAndDatesCarryTheirOffset) {
     EXPECT_EQ(formatSize(0), "0 bytes");

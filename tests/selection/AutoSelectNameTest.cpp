@@ -185,9 +185,6 @@ TEST(AutoSelectNameText, OriginalNameForGroupNamesAndPathExtension) {
     for (const char* name : {"Photo", "Résumé", ""}) EXPECT_TRUE(AutoSelectName::isOriginalName(name)) << name;
     for (const char* name : {"Photo (1)", "Fotka kópia", "2019"}) EXPECT_FALSE(AutoSelectName::isOriginalName(name));
 
-    const std::vector<std::pair<std::string, std::string>> extensions = {
-        {"a.b.c", "a.b"}, {".hidden", ".hidden"}, {".hidden.txt", ".hidden"}, {"trailing.", "trailing."}, {"x", "x"}};
-    for (const auto& [name, stem] : extensions) EXPECT_EQ(AutoSelectName::nameWithoutPathExtension(name), stem);
 }
 
 // compareWithSelectName from the point of view of the current best name.

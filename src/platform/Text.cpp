@@ -1,8 +1,8 @@
-#include "cli/TextEncoding.h"
+#include "platform/Text.h"
 
 #include <cstdint>
 
-namespace kestrane::cli {
+namespace kestrane::platform {
 
 std::string base64Encode(std::string_view bytes) {
     static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -62,4 +62,26 @@ bool isValidUtf8(std::string_view text) {
     return true;
 }
 
-}  // namespace kestrane::cli
+std::string_view pathExtension(std::string_view nameOrPath) {
+    while (!nameOrPath.empty() && nameOrPath.back() == '/') nameOrPath.remove_suffix(1);
+    const std::size_t slash = nameOrPath.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? nameOrPath : nameOrPath.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return {};
+    return name.substr(dot + 1);
+}
+
+std::string_view nameWithoutExtension(std::string_view name) {
+    const std::string_view extension = pathExtension(name);
+    if (extension.empty()) return name;
+    return name.substr(0, name.size() - extension.size() - 1);
+}
+
+std::string asciiLowercased(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+}  // namespace kestrane::platform
