@@ -18,7 +18,7 @@ public:
     virtual void async(Task task) = 0;
     // Runs the task on the queue and waits for it. Called from the queue
     // itself, the task runs at once (it would otherwise wait for itself).
-    virtual void sync(const Task& task) = 0;
+    void sync(const Task& task);
     // True when the calling thread is running one of this queue's tasks.
     virtual bool runsOnCurrentQueue() const = 0;
     virtual const std::string& label() const = 0;

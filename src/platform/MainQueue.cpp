@@ -31,20 +31,6 @@ void MainQueue::async(Task task) {
     if (wasEmpty) m_wake.notify_all();
 }
 
-void MainQueue::sync(const Task& task) {
-    if (isMainThread()) {
-        task();
-        return;
-    }
-    std::promise<void> done;
-    auto finished = done.get_future();
-    async([&] {
-        task();
-        done.set_value();
-    });
-    finished.wait();
-}
-
 bool MainQueue::runsOnCurrentQueue() const {
     return isMainThread();
 }

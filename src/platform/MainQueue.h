@@ -21,9 +21,6 @@ public:
     static MainQueue& shared();
 
     void async(Task task) override;
-    // From the main thread the task runs at once; from another thread it is
-    // queued and the caller waits until the main thread has run it.
-    void sync(const Task& task) override;
     bool runsOnCurrentQueue() const override;  // true on the main thread
     const std::string& label() const override;
 

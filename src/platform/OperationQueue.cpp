@@ -108,20 +108,6 @@ void OperationQueue::async(Task task) {
     if (wakeSleeper) m_state->wake.notify_one();
 }
 
-void OperationQueue::sync(const Task& task) {
-    if (runsOnCurrentQueue()) {
-        task();
-        return;
-    }
-    std::promise<void> done;
-    auto finished = done.get_future();
-    async([&] {
-        task();
-        done.set_value();
-    });
-    finished.wait();
-}
-
 bool OperationQueue::runsOnCurrentQueue() const {
     return t_currentOperationQueue == m_state.get();
 }

@@ -22,7 +22,6 @@ public:
 
     void addOperation(Task task) { async(std::move(task)); }
     void async(Task task) override;
-    void sync(const Task& task) override;
     bool runsOnCurrentQueue() const override;
     const std::string& label() const override;
 

@@ -74,20 +74,6 @@ void SerialQueue::async(Task task) {
     m_state->wake.notify_all();
 }
 
-void SerialQueue::sync(const Task& task) {
-    if (runsOnCurrentQueue()) {
-        task();
-        return;
-    }
-    std::promise<void> done;
-    auto finished = done.get_future();
-    async([&] {
-        task();
-        done.set_value();
-    });
-    finished.wait();
-}
-
 void SerialQueue::drain() {
     sync([] {});
 }

@@ -22,7 +22,6 @@ public:
     SerialQueue& operator=(const SerialQueue&) = delete;
 
     void async(Task task) override;
-    void sync(const Task& task) override;
     bool runsOnCurrentQueue() const override;
     const std::string& label() const override;
 
