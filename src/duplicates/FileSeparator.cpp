@@ -43,7 +43,8 @@ struct FileSeparator::Shared {
     }
 };
 
-static_assert(SeparationOptions::kDefaultHashBlockSize == Settings::kDefaultHashBlockSize);
+// The options' default is the hasher's, which the settings' table also starts from.
+static_assert(SeparationOptions::kDefaultHashBlockSize == ContentHasher::kDefaultHashBlockLength);
 
 std::uint64_t SeparationOptions::partialKeyThreshold() const {
     return hashBlockSize > std::numeric_limits<std::uint64_t>::max() / 3 ? std::numeric_limits<std::uint64_t>::max()
