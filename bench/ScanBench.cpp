@@ -31,7 +31,7 @@
 #include "ProcessFigures.h"
 #include "platform/MainQueue.h"
 #include "scan/FileSystemItem.h"
-#include "scan/FoldersScanner.h"
+#include "app/FoldersScanner.h"
 #include "scan/VolumeSystemItem.h"
 
 #include <openssl/evp.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/FoldersScanner.h"
+#include "app/FoldersScanner.h"
 #include "settings/Settings.h"
 
 #include <cstddef>

@@ -5,7 +5,7 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "platform/MainQueue.h"
-#include "scan/FoldersScanner.h"
+#include "app/FoldersScanner.h"
 #include "support/TestSupport.h"
 
 namespace kestrane::test {

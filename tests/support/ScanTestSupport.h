@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/FoldersScanner.h"
+#include "app/FoldersScanner.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "scan/FoldersScanner.h"
+#include "app/FoldersScanner.h"
 
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
