@@ -164,9 +164,9 @@ void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint
             : static_cast<std::int64_t>(std::min<std::uint64_t>(minimalFileSize, kLargestFileSize));
     std::shared_ptr<HeapsCollection> heaps;
     if (m_bSearchDuplicatesFoldersAndSimilars) {
-        auto duplicatesHeaps = DuplicatesHeaps::create();
-        duplicatesHeaps->setClock(m_clock);
-        heaps = std::move(duplicatesHeaps);
+        m_pSimilarFolders = DuplicatesHeaps::create();
+        m_pSimilarFolders->setClock(m_clock);
+        heaps = m_pSimilarFolders;
     }
     m_pDuplicatesFilter = DuplicatesFilter::create(filterSize, std::move(heaps), checker, m_separationOptions);
     m_pDuplicatesFilter->setWorkingQueue(m_pDuplicatesFilterWorkingQueue);
@@ -336,8 +336,8 @@ void FoldersScanner::finishFilteringDuplicatesFoldersWithResultContainer(std::sh
     }
     // The folders were all read before stage 2 began: the roots no longer change.
     container->saveRoots(m_arrRoots);
-    _heapItemsFilter->filterUsingContainerIncludeHiddenFiles(std::move(container), m_bIncludeHiddenFiles,
-                                                              m_separationOptions);
+    _heapItemsFilter->filterUsingContainerIncludeHiddenFiles(std::move(container), m_pSimilarFolders,
+                                                              m_bIncludeHiddenFiles, m_separationOptions);
 }
 
 std::shared_ptr<HeapsValidateProgressListener> FoldersScanner::getHeapsValidateProgressListener() {

@@ -26,6 +26,7 @@ class VolumeInfoProvider;
 }  // namespace platform
 
 class DuplicatesContainer;
+class DuplicatesHeaps;
 class ExcludeTreeCheckerByRootNode;
 class VolumeSystemItem;
 
@@ -190,6 +191,8 @@ private:
     std::vector<std::shared_ptr<VolumeSystemItem>> m_arrRoots;
     std::shared_ptr<platform::SerialQueue> m_pDuplicatesFilterWorkingQueue;
     std::shared_ptr<DuplicatesFilter> m_pDuplicatesFilter;
+    // The container's similar-folder registry, typed for the similar-folder stage.
+    std::shared_ptr<DuplicatesHeaps> m_pSimilarFolders;
     std::shared_ptr<DuplicatesFolderFilter> m_pDuplicatesFolderFilter;
     std::shared_ptr<HeapsItemsFilter> _heapItemsFilter;
     std::shared_ptr<const ExcludeTreeCheckerByRootNode> _excludeTreeChecker;

@@ -6,7 +6,7 @@
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
-#include "folders/DuplicatesHeaps.h"
+#include "duplicates/HeapsCollection.h"
 #include "folders/HeapsFolderData.h"
 #include "scan/FolderSystemItem.h"
 #include "scan/ScanProblems.h"
@@ -95,8 +95,8 @@ std::vector<ScanProblem> problemsOf(const DuplicatesContainer& container) {
     return problems ? problems->list() : std::vector<ScanProblem>{};
 }
 
-const DuplicatesHeaps* heapsOf(const DuplicatesContainer& container) {
-    return dynamic_cast<const DuplicatesHeaps*>(container.getHeaps().get());
+const HeapsCollection* heapsOf(const DuplicatesContainer& container) {
+    return container.getHeaps().get();
 }
 
 std::string folderPathOf(const FolderSystemItem* folder) {
@@ -183,7 +183,7 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
 
     // The pairs come one at a time from the similar-folder registry; only the
     // folders' path objects are kept, one per folder.
-    const DuplicatesHeaps* heaps = heapsOf(container);
+    const HeapsCollection* heaps = heapsOf(container);
     out << "  \"similarFolders\": [";
     bool firstPair = true;
     if (heaps) {
@@ -471,7 +471,7 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
         for (std::size_t i = 0; i < shown; ++i) writeGroup(out, container, *groups[i]);
     }
 
-    const DuplicatesHeaps* heaps = heapsOf(container);
+    const HeapsCollection* heaps = heapsOf(container);
     const std::uint64_t pairs = heaps ? heaps->getCountOfPairs() : 0;
     const std::uint64_t leftOut = heaps ? heaps->getCountOfLeftOutPairs() : 0;
     if (pairs > 0 || leftOut > 0) {

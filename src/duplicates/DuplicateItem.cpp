@@ -7,7 +7,7 @@
 #include "platform/DirectoryReader.h"
 #include "platform/MainQueue.h"
 #include "scan/FolderSystemItem.h"
-#include "selection/GroupSelection.h"
+#include "duplicates/GroupSelection.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,7 +29,7 @@ bool existsAtPath(const std::string& path) {
 
 DuplicateItem::~DuplicateItem() {
     // An entry dropped without detaching must not leave the item pointing at it.
-    if (m_pItem != nullptr && m_pItem->getDuplicateItem() == this) m_pItem->setDuplicateItem(nullptr);
+    if (m_pItem != nullptr && m_pItem->getDuplicateItem() == this) m_pItem->setLinkedEntry(nullptr);
 }
 
 bool DuplicateItem::initWithFileItemWithGroup(FileSystemItem* fileItem, const std::shared_ptr<DuplicatesGroup>& group) {
@@ -40,7 +40,7 @@ bool DuplicateItem::initWithFileItemWithGroup(FileSystemItem* fileItem, const st
         return false;
     }
     m_pItem = fileItem;
-    fileItem->setDuplicateItem(this);
+    linkFileItem(*fileItem);
     if (fileItem->getDuplicateItem() != this) {
         detach();
         return false;
@@ -57,8 +57,33 @@ bool DuplicateItem::initWithFileItemWithGroup(FileSystemItem* fileItem, const st
     return true;
 }
 
+void DuplicateItem::linkFileItem(FileSystemItem& fileItem) {
+    const auto group = getGroup();
+    if (!group || !group->isHasItem(*this)) return;
+    fileItem.setLinkedEntry(this);
+    if (fileItem.isDir()) {
+        updateAssociatedDuplicateFolder();
+        std::shared_ptr<DuplicateItem> folder = getAssociatedDuplicateFolder();
+        if (!folder) folder = weak_from_this().lock();
+        // By index: associating entries may move groups, never items of the tree.
+        const auto& children = static_cast<FolderSystemItem&>(fileItem).childrenArray();
+        if (folder)
+            for (std::size_t i = 0; i < children.size(); ++i) associateTreeWithFolder(*children[i], folder);
+    }
+    fileItem.getAutoSelectData();
+}
+
+void DuplicateItem::associateTreeWithFolder(FileSystemItem& item, const std::shared_ptr<DuplicateItem>& folder) {
+    if (DuplicateItem* entry = item.getDuplicateItem()) {
+        if (const auto strong = entry->weak_from_this().lock()) strong->updateAssociatedDuplicateFolderTo(folder);
+    }
+    if (!item.isDir()) return;
+    const auto& children = static_cast<FolderSystemItem&>(item).childrenArray();
+    for (std::size_t i = 0; i < children.size(); ++i) associateTreeWithFolder(*children[i], folder);
+}
+
 void DuplicateItem::detach() {
-    if (m_pItem != nullptr && m_pItem->getDuplicateItem() == this) m_pItem->setDuplicateItem(nullptr);
+    if (m_pItem != nullptr && m_pItem->getDuplicateItem() == this) m_pItem->setLinkedEntry(nullptr);
     m_pItem = nullptr;
     m_pGroup.reset();
     m_pAssociatedDuplicateFolder.reset();

@@ -2,6 +2,7 @@
 
 #include "platform/FileTime.h"
 #include "platform/WeakListeners.h"
+#include "scan/FileSystemItem.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,7 +14,6 @@ namespace kestrane {
 
 class DuplicateItem;
 class DuplicatesGroup;
-class FileSystemItem;
 
 // Told, on the main queue, that a copy was selected or deselected.
 class DuplicateItemListener {
@@ -31,7 +31,7 @@ public:
 // detaches. Links up (to the group, to the enclosing duplicate folder) are weak.
 //
 // Used from one queue at a time; listeners are told on the main queue.
-class DuplicateItem : public std::enable_shared_from_this<DuplicateItem> {
+class DuplicateItem : public std::enable_shared_from_this<DuplicateItem>, public ItemLinkTarget {
 public:
     // Only GroupContent makes entries.
     struct Key {
@@ -108,12 +108,19 @@ public:
 
 private:
     friend class GroupContent;
-    friend class FileSystemItem;
 
     // Drops the file item (clearing its back reference), the group and the paths.
     void detach();
     // The file item is being destroyed: forget it without touching it.
-    void onFileSystemItemDestroyed() { m_pItem = nullptr; }
+    void onFileSystemItemDestroyed() noexcept override { m_pItem = nullptr; }
+    // Links the file item to this entry, when the group holds the entry. For a
+    // folder, the entry's own enclosing duplicate folder is brought up to date
+    // first, and every entry below the folder is then associated with the
+    // outermost duplicate folder (that one, else this entry). The name
+    // analysis of the item is built while the entry is made.
+    void linkFileItem(FileSystemItem& fileItem);
+    // Passes the duplicate folder to the entry of every item at and below item.
+    static void associateTreeWithFolder(FileSystemItem& item, const std::shared_ptr<DuplicateItem>& folder);
 
     FileSystemItem* m_pItem = nullptr;
     std::weak_ptr<DuplicatesGroup> m_pGroup;

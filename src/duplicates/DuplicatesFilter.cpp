@@ -4,7 +4,6 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/FileCategory.h"
 #include "duplicates/HeapsCollection.h"
-#include "folders/SimpleFolderInfo.h"
 #include "platform/MainQueue.h"
 #include "platform/SerialQueue.h"
 #include "scan/ExcludeChecker.h"
@@ -226,7 +225,7 @@ void DuplicatesFilter::saveHashHeapsInContainer(const FileSeparatorMap& result) 
 
 void DuplicatesFilter::updatePossibleDuplicateFolderInformationByFolder(FolderSystemItem* folder) {
     if (folder == nullptr || !m_arrPossibleDuplicateFoldersContainer.insert(folder).second) return;
-    const std::string hash = SimpleFolderInfo(folder).buildSimplyHash();
+    const std::string hash = folder->sizeAndChildrenCountIdentifier();
     auto [it, isNew] = m_arrPossibleDuplicateFolders.try_emplace(hash, 0);
     if (isNew) return;
     if (it->second != 0) {

@@ -7,8 +7,8 @@
 #include "duplicates/GroupContent.h"
 #include "platform/Text.h"
 #include "scan/FolderSystemItem.h"
-#include "selection/AutoSelectName.h"
-#include "selection/GroupSelection.h"
+#include "scan/AutoSelectName.h"
+#include "duplicates/GroupSelection.h"
 
 #include <algorithm>
 #include <atomic>

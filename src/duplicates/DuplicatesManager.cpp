@@ -2,10 +2,7 @@
 
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
-#include "folders/DuplicatesHeap.h"
-#include "folders/DuplicatesHeaps.h"
-#include "folders/HeapsFolderData.h"
-#include "folders/HeapsGroup.h"
+#include "duplicates/HeapsCollection.h"
 #include "platform/MainQueue.h"
 #include "platform/NoDestructor.h"
 #include "platform/OperationQueue.h"
@@ -35,15 +32,6 @@ void deliver(std::weak_ptr<Delegate> delegate, List list, void (Delegate::*opera
 std::mutex& calculationMutex() {
     static platform::NoDestructor<std::mutex> mutex;
     return *mutex;
-}
-
-const DuplicatesHeaps* heapsOf(const DuplicatesContainer* container) {
-    return container ? dynamic_cast<const DuplicatesHeaps*>(container->getHeaps().get()) : nullptr;
-}
-
-void sortByHalfSize(std::vector<std::shared_ptr<DuplicatesHeap>>& heaps) {
-    std::stable_sort(heaps.begin(), heaps.end(),
-                     [](const auto& a, const auto& b) { return a->getHeapHalfSize() > b->getHeapHalfSize(); });
 }
 
 }  // namespace
@@ -137,73 +125,13 @@ DuplicatesManager::Heaps DuplicatesManager::pleaseCalculateBiggestHeapsWithMaxRe
 
 DuplicatesManager::Heaps DuplicatesManager::biggestHeapsOf(const DuplicatesContainer* container,
                                                            std::size_t maxCount) {
-    const DuplicatesHeaps* heaps = heapsOf(container);
-    if (!heaps || maxCount == 0) return {};
-    const std::lock_guard lock(calculationMutex());
-
-    std::vector<std::shared_ptr<HeapsFolderData>> records;
-    records.reserve(heaps->getAllFoldersData().size());
-    for (const auto& [path, record] : heaps->getAllFoldersData()) records.push_back(record);
-    std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) {
-        return a->getAllDuplicatesSize() > b->getAllDuplicatesSize();
-    });
-
-    Heaps result;
-    std::uint64_t threshold = 0;
-    for (const auto& record : records) {
-        // The records come largest first and the threshold only grows: no
-        // later folder can hold a pair big enough.
-        if (record->getAllDuplicatesSize() <= threshold) break;
-        bool appended = false;
-        {
-            // The pair group lives only for this folder, to bound memory.
-            const auto group = heaps->buildHeapsGroupForFolderWithPath(record->getFolderPath());
-            if (!group) continue;
-            for (const auto key : group->getAllSubHeapsKeys()) {
-                auto heap = group->getHeapForKey(key);
-                if (!heap || heap->getHeapHalfSize() < threshold) continue;
-                const bool known = std::any_of(result.begin(), result.end(),
-                                               [&](const auto& other) { return other->sameAs(*heap); });
-                if (known) continue;
-                result.push_back(std::move(heap));
-                appended = true;
-            }
-        }
-        if (appended && result.size() > maxCount) {
-            sortByHalfSize(result);
-            threshold = result[maxCount - 1]->getHeapHalfSize();
-            while (result.back()->getHeapHalfSize() < threshold) result.pop_back();
-        }
-    }
-    sortByHalfSize(result);
-    return result;
+    const HeapsCollection* heaps = container ? container->getHeaps().get() : nullptr;
+    return heaps ? heaps->biggestHeaps(maxCount) : Heaps{};
 }
 
 DuplicatesManager::Heaps DuplicatesManager::biggestEasyForRemoveHeapsOf(const DuplicatesContainer* container) {
-    const DuplicatesHeaps* heaps = heapsOf(container);
-    if (!heaps) return {};
-
-    std::unique_lock lock(calculationMutex());
-    // Folders with a single similar folder, keyed by the main folder's ID.
-    std::map<std::uint64_t, std::shared_ptr<DuplicatesHeap>> stored;
-    for (const auto& [path, record] : heaps->getAllFoldersData()) {
-        const auto group = heaps->buildHeapsGroupForFolderWithPath(path);
-        if (!group || group->getCountOfHeapsInGroup() != 1) continue;
-        auto heap = group->getHeapForKey(group->getAllSubHeapsKeys().front());
-        if (!heap) continue;
-        const auto reverse = stored.find(heap->getSecondHeapsFolderData()->getID());
-        if (reverse != stored.end() && reverse->second->sameAs(*heap)) continue;
-        stored[heap->getMainHeapsFolderData()->getID()] = std::move(heap);
-    }
-    lock.unlock();
-    if (stored.empty()) return biggestHeapsOf(container, kBiggestHeapsCount);
-
-    Heaps result;
-    result.reserve(stored.size());
-    for (auto& [id, heap] : stored) result.push_back(std::move(heap));
-    sortByHalfSize(result);
-    if (result.size() > kBiggestHeapsCount) result.resize(kBiggestHeapsCount);
-    return result;
+    const HeapsCollection* heaps = container ? container->getHeaps().get() : nullptr;
+    return heaps ? heaps->biggestEasyForRemoveHeaps(kBiggestHeapsCount) : Heaps{};
 }
 
 DuplicatesManager::Groups DuplicatesManager::biggestGroupsOf(const DuplicatesContainer* container) {

@@ -18,6 +18,8 @@
 #include "scan/FolderSystemItem.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <set>
 #include <type_traits>
 
@@ -450,6 +452,83 @@ void DuplicatesHeaps::getSmallFilesThatNeedToBeCheckedForBetterHeapsAndFoldersFo
             if (item->isCheckedForDuplicates()) checked.push_back(item);
         if (checked.size() >= 2) container->addGroupWithItems(checked);
     }
+}
+
+namespace {
+
+void sortByHalfSize(std::vector<std::shared_ptr<DuplicatesHeap>>& heaps) {
+    std::stable_sort(heaps.begin(), heaps.end(),
+                     [](const auto& a, const auto& b) { return a->getHeapHalfSize() > b->getHeapHalfSize(); });
+}
+
+}  // namespace
+
+DuplicatesHeaps::Heaps DuplicatesHeaps::biggestHeaps(std::size_t maxCount) const {
+    if (maxCount == 0) return {};
+    const std::lock_guard lock(m_rankingMutex);
+    return biggestHeapsLocked(maxCount);
+}
+
+DuplicatesHeaps::Heaps DuplicatesHeaps::biggestHeapsLocked(std::size_t maxCount) const {
+    std::vector<std::shared_ptr<HeapsFolderData>> records;
+    records.reserve(m_arrFoldersData.size());
+    for (const auto& [path, record] : m_arrFoldersData) records.push_back(record);
+    std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) {
+        return a->getAllDuplicatesSize() > b->getAllDuplicatesSize();
+    });
+
+    Heaps result;
+    std::uint64_t threshold = 0;
+    for (const auto& record : records) {
+        // The records come largest first and the threshold only grows: no
+        // later folder can hold a pair big enough.
+        if (record->getAllDuplicatesSize() <= threshold) break;
+        bool appended = false;
+        {
+            // The pair group lives only for this folder, to bound memory.
+            const auto group = buildHeapsGroupForFolderWithPath(record->getFolderPath());
+            if (!group) continue;
+            for (const auto key : group->getAllSubHeapsKeys()) {
+                auto heap = group->getHeapForKey(key);
+                if (!heap || heap->getHeapHalfSize() < threshold) continue;
+                const bool known = std::any_of(result.begin(), result.end(),
+                                               [&](const auto& other) { return other->sameAs(*heap); });
+                if (known) continue;
+                result.push_back(std::move(heap));
+                appended = true;
+            }
+        }
+        if (appended && result.size() > maxCount) {
+            sortByHalfSize(result);
+            threshold = result[maxCount - 1]->getHeapHalfSize();
+            while (result.back()->getHeapHalfSize() < threshold) result.pop_back();
+        }
+    }
+    sortByHalfSize(result);
+    return result;
+}
+
+DuplicatesHeaps::Heaps DuplicatesHeaps::biggestEasyForRemoveHeaps(std::size_t maxCount) const {
+    const std::lock_guard lock(m_rankingMutex);
+    // Folders with a single similar folder, keyed by the main folder's ID.
+    std::map<std::uint64_t, std::shared_ptr<DuplicatesHeap>> stored;
+    for (const auto& [path, record] : getAllFoldersData()) {
+        const auto group = buildHeapsGroupForFolderWithPath(path);
+        if (!group || group->getCountOfHeapsInGroup() != 1) continue;
+        auto heap = group->getHeapForKey(group->getAllSubHeapsKeys().front());
+        if (!heap) continue;
+        const auto reverse = stored.find(heap->getSecondHeapsFolderData()->getID());
+        if (reverse != stored.end() && reverse->second->sameAs(*heap)) continue;
+        stored[heap->getMainHeapsFolderData()->getID()] = std::move(heap);
+    }
+    if (stored.empty()) return biggestHeapsLocked(maxCount);
+
+    Heaps result;
+    result.reserve(stored.size());
+    for (auto& [id, heap] : stored) result.push_back(std::move(heap));
+    sortByHalfSize(result);
+    if (result.size() > maxCount) result.resize(maxCount);
+    return result;
 }
 
 }  // namespace kestrane

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,11 +61,6 @@ public:
     // each): folders that are all alike make a pair of every two of them.
     static constexpr std::uint64_t kDefaultMaximalPairCount = 1'000'000;
 
-    // A kept pair of shown folders: its two folders, half the size of their
-    // shared copies and how many groups they share. Returns false to stop.
-    using PairVisitor = std::function<bool(const HeapsFolderData& main, const HeapsFolderData& second,
-                                           std::uint64_t halfSize, std::uint32_t sharedGroups)>;
-
     static std::shared_ptr<DuplicatesHeaps> create();
     explicit DuplicatesHeaps(Key);
     // The clock that spaces the reports (the real one unless set here, before use).
@@ -85,6 +81,10 @@ public:
         const std::shared_ptr<HeapsValidateProgressListener>& listener) override;
     // The larger of the running estimate and the last computed total.
     std::uint64_t getPossibleHeapsSize() const override;
+    // The rankings of the last computation; one ranking runs at a time,
+    // because building a folder's pair group fills caches of its records.
+    Heaps biggestHeaps(std::size_t maxCount) const override;
+    Heaps biggestEasyForRemoveHeaps(std::size_t maxCount) const override;
 
     // The heaps of the record from the last computation, or null.
     std::shared_ptr<HeapsGroup> getHeapsGroupForFolderData(const HeapsFolderData& folderData) const;
@@ -102,14 +102,14 @@ public:
     // duplicates first, then by path), then by the second record's ID. The
     // first folder of a pair is the main one. Nothing is copied: the pairs
     // come from the groups of heaps as they are.
-    void forEachPairLargestFirst(const PairVisitor& visit) const;
+    void forEachPairLargestFirst(const PairVisitor& visit) const override;
     // From the next computation on, keep at most this many pairs (both kinds).
     void setMaximalPairCount(std::uint64_t count) { m_nMaximalPairCount = count; }
-    std::uint64_t getMaximalPairCount() const { return m_nMaximalPairCount; }
+    std::uint64_t getMaximalPairCount() const override { return m_nMaximalPairCount; }
     // Of the last computation: the pairs of folders not in duplicate folders
     // that were kept, and those found beyond the maximal count and left out.
-    std::uint64_t getCountOfPairs() const { return m_nKeptPairs; }
-    std::uint64_t getCountOfLeftOutPairs() const { return m_nFoundPairs - m_nKeptPairs; }
+    std::uint64_t getCountOfPairs() const override { return m_nKeptPairs; }
+    std::uint64_t getCountOfLeftOutPairs() const override { return m_nFoundPairs - m_nKeptPairs; }
     // The records of the folders holding copies of the group.
     std::vector<std::shared_ptr<HeapsFolderData>> getAllFoldersOfGroup(const DuplicatesGroup& group) const;
     // Refreshes the records of the folders at these paths.
@@ -142,6 +142,8 @@ public:
                                             std::uint64_t size, float progress, bool forced);
 
 private:
+    Heaps biggestHeapsLocked(std::size_t maxCount) const;
+
     using FoldersDataMap = std::map<std::string, std::shared_ptr<HeapsFolderData>, std::less<>>;
     using RecordLookup = std::function<std::shared_ptr<HeapsFolderData>(std::string_view path)>;
 
@@ -156,6 +158,7 @@ private:
                            bool flush);
 
     FoldersDataMap m_arrFoldersData;
+    mutable std::mutex m_rankingMutex;
     FoldersDataMap m_arrHiddenFoldersData;
     // Folder record ID -> the groups (by ID) that had a copy directly in that folder.
     std::unordered_map<std::uint64_t, std::map<std::uint64_t, std::weak_ptr<DuplicatesGroup>>> m_arrFoldersIntersections;

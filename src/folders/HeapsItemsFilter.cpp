@@ -1,5 +1,6 @@
 #include "folders/HeapsItemsFilter.h"
 
+#include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/HeapsValidateProgressListener.h"
@@ -48,8 +49,10 @@ bool HeapsItemsFilter::isCanceled() const {
 }
 
 void HeapsItemsFilter::filterUsingContainerIncludeHiddenFiles(std::shared_ptr<DuplicatesContainer> container,
+                                                              std::shared_ptr<DuplicatesHeaps> heaps,
                                                               bool includeHiddenFiles, SeparationOptions options) {
     m_pContainer = std::move(container);
+    m_pHeaps = std::move(heaps);
     m_options = options;
     m_bIncludeHiddenFiles = includeHiddenFiles;
     filterData();
@@ -66,9 +69,8 @@ void HeapsItemsFilter::filterData() {
         if (m_pContainer) {
             m_pContainer->validateEmptyDataAfterRemoveWithListener(
                 delegate ? delegate->getHeapsValidateProgressListener() : nullptr);
-            const auto heaps = std::dynamic_pointer_cast<DuplicatesHeaps>(m_pContainer->getHeaps());
-            if (heaps && !isCanceled())
-                heaps->getSmallFilesThatNeedToBeCheckedForBetterHeapsAndFoldersForContainerWithHiddenFoldersIsContainerChanged(
+            if (m_pHeaps && !isCanceled())
+                m_pHeaps->getSmallFilesThatNeedToBeCheckedForBetterHeapsAndFoldersForContainerWithHiddenFoldersIsContainerChanged(
                     sm_arrSmallFiles, sm_arrSmallFolders, m_pContainer, m_bIncludeHiddenFiles, smallCategoryHadGroups);
         }
         dropSingleItemKeys(sm_arrSmallFiles);

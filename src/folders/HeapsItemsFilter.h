@@ -16,6 +16,7 @@
 namespace kestrane {
 
 class DuplicatesContainer;
+class DuplicatesHeaps;
 class FileSystemItem;
 class FolderSystemItem;
 class HeapsValidateProgressListener;
@@ -63,9 +64,11 @@ public:
 
     // Runs the phase (see the class comment); returns when the first pass has
     // either finished or handed its first batch to a separator. The files and
-    // folders it compares are keyed as the options say.
+    // folders it compares are keyed as the options say. heaps is the
+    // container's similar-folder registry (null when it has none).
     void filterUsingContainerIncludeHiddenFiles(std::shared_ptr<DuplicatesContainer> container,
-                                                bool includeHiddenFiles, SeparationOptions options);
+                                                std::shared_ptr<DuplicatesHeaps> heaps, bool includeHiddenFiles,
+                                                SeparationOptions options);
     // Any thread: the running separation stops and no further one starts;
     // the phase ends with one more computation.
     void stopHeapsAdditionalSmallFilesSearch();
@@ -94,6 +97,7 @@ private:
 
     // Owned for the length of one run; used by one thread at a time.
     std::shared_ptr<DuplicatesContainer> m_pContainer;
+    std::shared_ptr<DuplicatesHeaps> m_pHeaps;
     SeparationOptions m_options;  // set when the phase starts
     std::weak_ptr<HeapsItemsFilterDelegate> m_pDelegate;
     bool m_bIncludeHiddenFiles = false;

@@ -1,5 +1,6 @@
 #include "folders/SimpleFolderInfo.h"
 
+#include "duplicates/DuplicateItem.h"
 #include "scan/FolderSystemItem.h"
 
 #include <algorithm>
@@ -45,8 +46,7 @@ std::optional<std::string> SimpleFolderInfo::buildIdentifierForMethod(int method
 }
 
 std::string SimpleFolderInfo::buildSizeAndChildrenCountIdentifier() const {
-    return std::to_string(m_pFolderItem->logicalSize()) + "_" +
-           std::to_string(m_pFolderItem->getCountOfDeepChildren());
+    return m_pFolderItem->sizeAndChildrenCountIdentifier();
 }
 
 std::vector<SimpleFolderInfoGroup> SimpleFolderInfo::GroupFoldersWithMethod(const std::vector<SimpleFolderInfo>& folders,

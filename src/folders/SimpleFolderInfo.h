@@ -31,7 +31,6 @@ public:
     // "<logical size>_<count of deep children>" (the count as last computed by
     // recalculateCountOfDeepChildren).
     std::string buildSizeAndChildrenCountIdentifier() const;
-    std::string buildSimplyHash() const { return buildSizeAndChildrenCountIdentifier(); }
 
     // Buckets the folders by their identifier for the method, in the order in
     // which each identifier first appears. Only buckets of two or more folders

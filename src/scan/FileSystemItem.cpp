@@ -1,10 +1,8 @@
 #include "scan/FileSystemItem.h"
 
-#include "duplicates/DuplicateItem.h"
-#include "duplicates/DuplicatesGroup.h"
 #include "platform/DirectoryReader.h"
 #include "scan/FolderSystemItem.h"
-#include "selection/AutoSelectName.h"
+#include "scan/AutoSelectName.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -133,62 +131,17 @@ void FileSystemItem::dropLinksIfEmpty() {
     if (m_links && m_links->empty()) m_links.reset();
 }
 
-DuplicateItem* FileSystemItem::getDuplicateItem() const {
+ItemLinkTarget* FileSystemItem::linkedEntry() const {
     return m_links ? m_links->duplicateItem : nullptr;
 }
 
-void FileSystemItem::setDuplicateItemLink(DuplicateItem* entry) {
+void FileSystemItem::setLinkedEntry(ItemLinkTarget* entry) {
     if (entry != nullptr) {
         ensureLinks().duplicateItem = entry;
     } else if (m_links) {
         m_links->duplicateItem = nullptr;
         dropLinksIfEmpty();
     }
-}
-
-void FileSystemItem::setDuplicateItem(DuplicateItem* entry) {
-    if (entry == nullptr) {
-        setDuplicateItemLink(nullptr);
-        return;
-    }
-    const auto group = entry->getGroup();
-    if (!group || !group->isHasItem(*entry)) return;
-    setDuplicateItemLink(entry);
-    if (isDir()) {
-        entry->updateAssociatedDuplicateFolder();
-        std::shared_ptr<DuplicateItem> folder = entry->getAssociatedDuplicateFolder();
-        if (!folder) folder = entry->weak_from_this().lock();
-        // By index: associating entries may move groups, never items of the tree.
-        const auto& children = static_cast<FolderSystemItem*>(this)->childrenArray();
-        if (folder)
-            for (std::size_t i = 0; i < children.size(); ++i) children[i]->updateAssociatedDuplicateFolderTo(folder);
-    }
-    getAutoSelectData();
-}
-
-void FileSystemItem::updateAssociatedDuplicateFolderTo(const std::shared_ptr<DuplicateItem>& folder) {
-    if (DuplicateItem* entry = getDuplicateItem()) {
-        if (const auto strong = entry->weak_from_this().lock()) strong->updateAssociatedDuplicateFolderTo(folder);
-    }
-    if (!isDir()) return;
-    const auto& children = static_cast<FolderSystemItem*>(this)->childrenArray();
-    for (std::size_t i = 0; i < children.size(); ++i) children[i]->updateAssociatedDuplicateFolderTo(folder);
-}
-
-void FileSystemItem::updateDuplicateItemSelection() {
-    if (DuplicateItem* entry = getDuplicateItem()) {
-        if (const auto strong = entry->weak_from_this().lock()) {
-            if (const auto folder = strong->getAssociatedDuplicateFolder()) {
-                if (folder->isSelected())
-                    strong->selectItemForced(true);
-                else
-                    strong->deselectItem();
-            }
-        }
-    }
-    if (!isDir()) return;
-    const auto& children = static_cast<FolderSystemItem*>(this)->childrenArray();
-    for (std::size_t i = 0; i < children.size(); ++i) children[i]->updateDuplicateItemSelection();
 }
 
 const AutoSelectName& FileSystemItem::getAutoSelectData() {
@@ -198,9 +151,9 @@ const AutoSelectName& FileSystemItem::getAutoSelectData() {
     return *links.autoSelectName;
 }
 
-DuplicateItem* FileSystemItem::findParentDuplicateFolder() const {
+ItemLinkTarget* FileSystemItem::findParentLinkedEntry() const {
     for (const FolderSystemItem* folder = m_parent; folder != nullptr; folder = folder->m_parent)
-        if (DuplicateItem* entry = folder->getDuplicateItem()) return entry;
+        if (ItemLinkTarget* entry = folder->linkedEntry()) return entry;
     return nullptr;
 }
 

@@ -16,6 +16,20 @@ class DuplicateItem;
 class FSFolder;
 class FolderSystemItem;
 
+// What an item of the tree can be linked to from the result model (the
+// duplicate entry of the file, a type of a higher layer). The item keeps only
+// the pointer; when the item is destroyed first it tells the entry to forget it.
+class ItemLinkTarget {
+public:
+    virtual void onFileSystemItemDestroyed() noexcept = 0;
+
+protected:
+    ItemLinkTarget() = default;
+    ItemLinkTarget(const ItemLinkTarget&) = default;
+    ItemLinkTarget& operator=(const ItemLinkTarget&) = default;
+    ~ItemLinkTarget() = default;
+};
+
 // What kind of file-system object an item stands for. Only regular files are
 // ever opened for reading (hashing refuses everything else).
 enum class FileKind : std::uint8_t {
@@ -48,10 +62,10 @@ enum class FileKind : std::uint8_t {
 // links and the tree shape are otherwise used by one queue at a time.
 //
 // The link to the result model: an item found in a group of duplicates
-// points at its entry (DuplicateItem) and keeps the analysis of its name for
-// auto-select (AutoSelectName), both in the side block. The entry clears the
-// link when it leaves its group; an item that is destroyed first tells its
-// entry to forget it.
+// points at its entry (an ItemLinkTarget, in practice a DuplicateItem) and
+// keeps the analysis of its name for auto-select (AutoSelectName), both in
+// the side block. The entry makes and clears the link (the logic lives with
+// the entry); an item that is destroyed first tells its entry to forget it.
 class FileSystemItem {
 protected:
     // Only the factories of the item classes make items.
@@ -129,27 +143,24 @@ public:
     // the root (always the whole chain). Safe from several threads at once.
     void markThatHasExcludeContent();
 
-    // The result-model entry that stands for this item, or null.
-    DuplicateItem* getDuplicateItem() const;
-    // Links the item to a result entry. An entry is taken only when it belongs
-    // to a group that holds it; otherwise nothing changes. For a folder, the
-    // entry's own enclosing duplicate folder is brought up to date first, and
-    // every entry below the folder is then associated with the outermost
-    // duplicate folder (that one, else the entry itself). The name analysis
-    // is built when it is not there yet. Null clears the link.
-    void setDuplicateItem(DuplicateItem* entry);
-    // Stores the back reference as given, with no check and nothing else; null clears it.
-    void setDuplicateItemLink(DuplicateItem* entry);
-    // Passes the duplicate folder to the item's own entry and, for a folder,
-    // to every entry below it.
-    void updateAssociatedDuplicateFolderTo(const std::shared_ptr<DuplicateItem>& folder);
-    // Every entry here and below that lies inside a duplicate folder is
-    // selected (forced) when that folder is selected and deselected otherwise.
-    void updateDuplicateItemSelection();
+    // The result-model entry linked to this item, or null. The accessors are
+    // templates so that the conversion from the link happens where the
+    // entry's type is complete (in the layers above).
+    ItemLinkTarget* linkedEntry() const;
+    template <class Entry = DuplicateItem>
+    Entry* getDuplicateItem() const {
+        return static_cast<Entry*>(linkedEntry());
+    }
+    // Stores the link as given, with no check and nothing else; null clears it.
+    void setLinkedEntry(ItemLinkTarget* entry);
+    // The entry linked to the nearest ancestor that has one, from the parent up.
+    ItemLinkTarget* findParentLinkedEntry() const;
+    template <class Entry = DuplicateItem>
+    Entry* findParentDuplicateFolder() const {
+        return static_cast<Entry*>(findParentLinkedEntry());
+    }
     // The analysis of the item's name, built on first request and kept.
     const AutoSelectName& getAutoSelectData();
-    // The duplicate entry of the nearest ancestor that has one, from the parent up.
-    DuplicateItem* findParentDuplicateFolder() const;
     // The folder-tree node of this folder, else of the nearest ancestor that has one.
     FSFolder* findFSFolder() const;
 
@@ -182,7 +193,7 @@ protected:
     struct Links {
         Links();
         ~Links();
-        DuplicateItem* duplicateItem = nullptr;
+        ItemLinkTarget* duplicateItem = nullptr;
         FSFolder* fsFolder = nullptr;
         std::unique_ptr<AutoSelectName> autoSelectName;
         bool empty() const { return duplicateItem == nullptr && fsFolder == nullptr && !autoSelectName; }

@@ -137,7 +137,7 @@ std::vector<FolderSystemItem*> FolderSystemItem::subFoldersDeepArray() const {
 
 void FolderSystemItem::appendDuplicates(std::vector<FileSystemItem*>& out) const {
     for (const auto& child : m_children) {
-        if (child->getDuplicateItem() != nullptr) out.push_back(child.get());
+        if (child->linkedEntry() != nullptr) out.push_back(child.get());
         if (child->isDir()) static_cast<const FolderSystemItem&>(*child).appendDuplicates(out);
     }
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -86,6 +87,12 @@ public:
     // Recomputes the cached count of all items below (child folders first).
     void recalculateCountOfDeepChildren();
     std::uint64_t getCountOfDeepChildren() const override { return m_nCountOfDeepChildren; }
+    // "<logical size>_<count of deep children>": what can be known of the
+    // folder without comparing content. Folders that differ in it are never
+    // duplicates of each other.
+    std::string sizeAndChildrenCountIdentifier() const {
+        return std::to_string(logicalSize()) + "_" + std::to_string(getCountOfDeepChildren());
+    }
     // Files below; without hidden items, a child that is hidden itself or
     // under a hidden folder is skipped with its subtree. Folders are not counted.
     std::uint64_t getCountOfDeepFilesWithHidden(bool withHidden) const override;

@@ -37,6 +37,12 @@ public:
         lastListener = listener;
     }
     std::uint64_t getPossibleHeapsSize() const override { return 0; }
+    Heaps biggestHeaps(std::size_t) const override { return {}; }
+    Heaps biggestEasyForRemoveHeaps(std::size_t) const override { return {}; }
+    void forEachPairLargestFirst(const PairVisitor&) const override {}
+    std::uint64_t getCountOfPairs() const override { return 0; }
+    std::uint64_t getCountOfLeftOutPairs() const override { return 0; }
+    std::uint64_t getMaximalPairCount() const override { return 0; }
 
     Ids registered;
     int validations = 0;

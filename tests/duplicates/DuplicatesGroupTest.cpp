@@ -6,7 +6,7 @@
 #include "duplicates/FileCategory.h"
 #include "duplicates/GroupContent.h"
 #include "duplicates/ModelTestTree.h"
-#include "selection/AutoSelectName.h"
+#include "scan/AutoSelectName.h"
 
 #include <gtest/gtest.h>
 
@@ -150,13 +150,9 @@ TEST_F(DuplicatesGroupTest, AnItemTakesOnlyAnEntryItsGroupHolds) {
     EXPECT_EQ(b->getDuplicateItem(), nullptr);
     EXPECT_EQ(entryB->getFileSystemItem(), nullptr);
     EXPECT_TRUE(entryB->getFileItemPath().empty());
-    a->setDuplicateItem(entryB.get());
+    EXPECT_FALSE(entryB->initWithFileItemWithGroup(a, group));
     EXPECT_EQ(a->getDuplicateItem(), entryA.get());
-    // An entry whose group holds it is taken; null clears.
-    c->setDuplicateItem(entryA.get());
-    EXPECT_EQ(c->getDuplicateItem(), entryA.get());
-    c->setDuplicateItem(nullptr);
-    EXPECT_EQ(c->getDuplicateItem(), nullptr);
+    EXPECT_EQ(c->getDuplicateItem(), entryOf(c).get());
 
     // The name analysis is made once and kept on the item.
     FileSystemItem* copy = tree.file("report copy 2.txt", "x");

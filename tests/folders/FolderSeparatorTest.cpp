@@ -1,5 +1,6 @@
 #include "folders/FolderSeparator.h"
 
+#include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"

@@ -82,7 +82,7 @@ protected:
         m_tree.calculateSizes();
         m_tree.root().recalculateCountOfDeepChildren();
         auto filter = HeapsItemsFilter::create(m_delegate);
-        filter->filterUsingContainerIncludeHiddenFiles(m_container, false, SeparationOptions{});
+        filter->filterUsingContainerIncludeHiddenFiles(m_container, m_heaps, false, SeparationOptions{});
         auto done = m_delegate->done.get_future();
         ASSERT_EQ(done.wait_for(std::chrono::seconds(30)), std::future_status::ready);
         EXPECT_EQ(filter->getContainer(), m_container);
@@ -203,7 +203,7 @@ TEST_F(HeapsItemsFilterTest, AStoppedFilterStartsNoHashing) {
     m_tree.calculateSizes();
     auto filter = HeapsItemsFilter::create(m_delegate);
     filter->stopHeapsAdditionalSmallFilesSearch();
-    filter->filterUsingContainerIncludeHiddenFiles(m_container, false, SeparationOptions{});
+    filter->filterUsingContainerIncludeHiddenFiles(m_container, m_heaps, false, SeparationOptions{});
     auto done = m_delegate->done.get_future();
     ASSERT_EQ(done.wait_for(std::chrono::seconds(30)), std::future_status::ready);
     EXPECT_FALSE(entryOf(as));

@@ -25,7 +25,7 @@ TEST(SimpleFolderInfoTest, IdentifierIsLogicalSizeAndDeepCountOnlyForMethodOne) 
 
     SimpleFolderInfo info(folder);
     EXPECT_EQ(info.getSystemItem(), folder);
-    EXPECT_EQ(info.buildSimplyHash(), "1525_3");
+    EXPECT_EQ(info.buildSizeAndChildrenCountIdentifier(), "1525_3");
     EXPECT_EQ(info.buildIdentifierForMethod(1), "1525_3");
     EXPECT_FALSE(info.buildIdentifierForMethod(2).has_value());
 }

@@ -173,14 +173,14 @@ TEST(FileSystemItemTest, NearestDuplicateFolderAndFolderTreeNode) {
     FolderSystemItem* a = FolderSystemItem::createInParent("a", *root, false, false);
     FolderSystemItem* b = FolderSystemItem::createInParent("b", *a, false, false);
     FileSystemItem* file = FileSystemItem::createInParent("f", *b, 0, false, 0);
-    EXPECT_EQ(file->findParentDuplicateFolder(), nullptr);
+    EXPECT_EQ(file->findParentLinkedEntry(), nullptr);
     EXPECT_EQ(file->findFSFolder(), nullptr);
 
-    root->setDuplicateItemLink(token<DuplicateItem>(0));
-    a->setDuplicateItemLink(token<DuplicateItem>(1));
-    file->setDuplicateItemLink(token<DuplicateItem>(2));
-    EXPECT_EQ(file->findParentDuplicateFolder(), token<DuplicateItem>(1));  // nearest, skipping b
-    EXPECT_EQ(a->findParentDuplicateFolder(), token<DuplicateItem>(0));     // from the parent up, not itself
+    root->setLinkedEntry(token<ItemLinkTarget>(0));
+    a->setLinkedEntry(token<ItemLinkTarget>(1));
+    file->setLinkedEntry(token<ItemLinkTarget>(2));
+    EXPECT_EQ(file->findParentLinkedEntry(), token<ItemLinkTarget>(1));  // nearest, skipping b
+    EXPECT_EQ(a->findParentLinkedEntry(), token<ItemLinkTarget>(0));     // from the parent up, not itself
 
     root->setFsFolder(token<FSFolder>(3));
     b->setFsFolder(token<FSFolder>(4));
@@ -191,16 +191,16 @@ TEST(FileSystemItemTest, NearestDuplicateFolderAndFolderTreeNode) {
     // Both links share a side block: clearing one leaves the other alone.
     a->setFsFolder(token<FSFolder>(5));
     a->setFsFolder(nullptr);
-    EXPECT_EQ(a->getDuplicateItem(), token<DuplicateItem>(1));
+    EXPECT_EQ(a->linkedEntry(), token<ItemLinkTarget>(1));
     a->setFsFolder(token<FSFolder>(5));
-    a->setDuplicateItemLink(nullptr);
+    a->setLinkedEntry(nullptr);
     EXPECT_EQ(a->fsFolder(), token<FSFolder>(5));
-    EXPECT_EQ(file->findParentDuplicateFolder(), token<DuplicateItem>(0));
+    EXPECT_EQ(file->findParentLinkedEntry(), token<ItemLinkTarget>(0));
 
     // The tokens are no entries: unlink them before the items go (an item
     // tells its entry when it is destroyed).
-    root->setDuplicateItemLink(nullptr);
-    file->setDuplicateItemLink(nullptr);
+    root->setLinkedEntry(nullptr);
+    file->setLinkedEntry(nullptr);
 }
 
 TEST(FileSystemItemTest, ModificationDateIsReadFromDiskAtEachCall) {

@@ -123,13 +123,13 @@ TEST(FolderSystemItemTest, DeepListsFollowTheirOrderAndDeepCountsAreCachedUntilR
 
     // Duplicates inside folders that have no entry themselves are found too.
     alignas(std::max_align_t) static char entries[3];
-    e1->setDuplicateItemLink(reinterpret_cast<DuplicateItem*>(&entries[0]));
-    t.a->setDuplicateItemLink(reinterpret_cast<DuplicateItem*>(&entries[1]));
-    t.c->setDuplicateItemLink(reinterpret_cast<DuplicateItem*>(&entries[2]));
+    e1->setLinkedEntry(reinterpret_cast<ItemLinkTarget*>(&entries[0]));
+    t.a->setLinkedEntry(reinterpret_cast<ItemLinkTarget*>(&entries[1]));
+    t.c->setLinkedEntry(reinterpret_cast<ItemLinkTarget*>(&entries[2]));
     EXPECT_EQ(t.root->duplicatesDeepArray(), (std::vector<FileSystemItem*>{t.a, e1, t.c}));
     EXPECT_EQ(t.b->duplicatesDeepArray(), (std::vector<FileSystemItem*>{e1}));
     // The tokens are no entries: unlink them before the items go.
-    for (FileSystemItem* item : {e1, static_cast<FileSystemItem*>(t.a), t.c}) item->setDuplicateItemLink(nullptr);
+    for (FileSystemItem* item : {e1, static_cast<FileSystemItem*>(t.a), t.c}) item->setLinkedEntry(nullptr);
 
     EXPECT_EQ(t.root->getCountOfDeepChildren(), 0u);
     t.root->recalculateCountOfDeepChildren();

@@ -1,4 +1,4 @@
-#include "selection/GroupSelection.h"
+#include "duplicates/GroupSelection.h"
 
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesCategory.h"
@@ -201,33 +201,6 @@ TEST_F(GroupSelectionTest, EachOutermostBatchPostsOneNotification) {
     EXPECT_EQ(notifications.count, 6);
     DuplicatesGroup::EndSelectionGroup();
     EXPECT_EQ(notifications.count, 7);
-}
-
-TEST_F(GroupSelectionTest, TickingTheLastCopyByHandFollowsTheSettings) {
-    FileSystemItem* a = tree.file("a/t.txt", "t");
-    FileSystemItem* b = tree.file("b/t.txt", "t");
-    const auto group = container->addGroupWithItems({a, b});
-    using Outcome = GroupSelection::ManualSelectionOutcome;
-    using Place = GroupSelection::ManualSelectionPlace;
-    Settings settings = Settings::standard();
-
-    EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(a), Place::resultLists, false), Outcome::selected);
-    // Removing every copy is not allowed by default.
-    EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(b), Place::resultLists, true), Outcome::lastCopyNotAllowed);
-    EXPECT_FALSE(entryOf(b)->isSelected());
-
-    settings.setAllowRemovingAllDuplicateCopies(true);
-    EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(b), Place::resultLists, false), Outcome::confirmationNeeded);
-    EXPECT_FALSE(entryOf(b)->isSelected());
-    EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(b), Place::resultLists, true), Outcome::selected);
-    EXPECT_TRUE(group->isAllItemsSelected());
-
-    // A selected copy is deselected.
-    EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(b), Place::resultLists, false), Outcome::deselected);
-    // Each place has its own message setting.
-    settings.saveBoolValue(false, Settings::kKeyShowRemoveLastInCategoriesMessage);
-    EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(b), Place::similarFolders, false), Outcome::confirmationNeeded);
-    EXPECT_EQ(GroupSelection::toggleItemByUser(entryOf(b), Place::resultLists, false), Outcome::selected);
 }
 
 TEST_F(GroupSelectionTest, ItemListenersAreToldOnTheMainQueue) {

@@ -1,11 +1,10 @@
-#include "selection/GroupSelection.h"
+#include "duplicates/GroupSelection.h"
 
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/GroupContent.h"
 #include "platform/NotificationCenter.h"
 #include "scan/FolderSystemItem.h"
-#include "settings/Settings.h"
 
 #include <algorithm>
 #include <atomic>
@@ -142,12 +141,34 @@ void GroupSelection::deselectAllItems() {
     EndSelectionGroup();
 }
 
+namespace {
+
+// Every entry at and below item that lies inside a duplicate folder is
+// selected (forced) when that folder is selected and deselected otherwise.
+void bringTreeInLine(const FileSystemItem& item) {
+    if (DuplicateItem* entry = item.getDuplicateItem()) {
+        if (const auto strong = entry->weak_from_this().lock()) {
+            if (const auto folder = strong->getAssociatedDuplicateFolder()) {
+                if (folder->isSelected())
+                    strong->selectItemForced(true);
+                else
+                    strong->deselectItem();
+            }
+        }
+    }
+    if (!item.isDir()) return;
+    const auto& children = static_cast<const FolderSystemItem&>(item).childrenArray();
+    for (std::size_t i = 0; i < children.size(); ++i) bringTreeInLine(*children[i]);
+}
+
+}  // namespace
+
 void GroupSelection::bringFolderContentInLine(const DuplicateItem& folder) {
     const FileSystemItem* fileItem = folder.getFileSystemItem();
     if (fileItem == nullptr || !fileItem->isDir()) return;
     // Children are read by index: bringing a copy in line never changes the tree.
     const auto& children = static_cast<const FolderSystemItem*>(fileItem)->childrenArray();
-    for (std::size_t i = 0; i < children.size(); ++i) children[i]->updateDuplicateItemSelection();
+    for (std::size_t i = 0; i < children.size(); ++i) bringTreeInLine(*children[i]);
 }
 
 void GroupSelection::BeginSelectionGroup() {
@@ -169,36 +190,6 @@ void GroupSelection::sendNotificationThatSelectionChangedIfNeeded() {
 
 std::int32_t GroupSelection::openSelectionGroups() {
     return g_selectionGroups.load(std::memory_order_relaxed);
-}
-
-GroupSelection::ManualSelectionOutcome GroupSelection::toggleItemByUser(const std::shared_ptr<DuplicateItem>& item,
-                                                                        ManualSelectionPlace place, bool confirmed) {
-    const auto group = item ? item->getGroup() : nullptr;
-    if (!group) return ManualSelectionOutcome::unchanged;
-    if (item->isSelected()) {
-        item->deselectItem();
-        return item->isSelected() ? ManualSelectionOutcome::unchanged : ManualSelectionOutcome::deselected;
-    }
-    if (!group->isOneItemLeftToSelect()) {
-        return item->selectItemForced(false) ? ManualSelectionOutcome::selected : ManualSelectionOutcome::unchanged;
-    }
-    const Settings settings = Settings::standard();
-    if (!settings.allowRemovingAllDuplicateCopies()) return ManualSelectionOutcome::lastCopyNotAllowed;
-    const bool ask = place == ManualSelectionPlace::resultLists ? settings.showRemoveLastInCategoriesMessage()
-                                                                : settings.showRemoveLastInHeapsMessage();
-    if (ask && !confirmed) return ManualSelectionOutcome::confirmationNeeded;
-    return item->selectItemForced(true) ? ManualSelectionOutcome::selected : ManualSelectionOutcome::unchanged;
-}
-
-std::string GroupSelection::lastUnselectedCopyTooltip(std::string_view kind) {
-    return "This " + std::string(kind.empty() ? std::string_view("file") : kind) +
-           " is the last unselected copy of duplicates. If you want to select all copies change the option in "
-           "Preferences.";
-}
-
-std::string GroupSelection::allCopiesWillBeSelectedText(std::string_view kind, std::string_view displayName) {
-    return "All copies of the " + std::string(kind) + " \"" + std::string(displayName) +
-           "\" will be selected for removal.";
 }
 
 }  // namespace kestrane

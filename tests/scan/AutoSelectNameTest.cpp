@@ -1,4 +1,4 @@
-#include "selection/AutoSelectName.h"
+#include "scan/AutoSelectName.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 #include "scan/FileSystemItem.h"
 #include "scan/FolderSystemItem.h"
-#include "selection/CopyNameMarkers.h"
+#include "scan/CopyNameMarkers.h"
 
 namespace kestrane {
 namespace {

@@ -1,4 +1,4 @@
-#include "selection/AutoSelectName.h"
+#include "scan/AutoSelectName.h"
 
 #include "platform/Text.h"
 
@@ -13,7 +13,7 @@
 #include <unicode/utf8.h>
 
 #include "scan/FileSystemItem.h"
-#include "selection/CopyNameMarkers.h"
+#include "scan/CopyNameMarkers.h"
 
 namespace kestrane {
 

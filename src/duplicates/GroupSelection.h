@@ -61,31 +61,6 @@ public:
     // Open batches (for tests and diagnostics).
     static std::int32_t openSelectionGroups();
 
-    // Where a copy is ticked by hand; decides which confirmation setting applies.
-    enum class ManualSelectionPlace { resultLists, similarFolders };
-    enum class ManualSelectionOutcome {
-        deselected,          // the copy was selected and is no more
-        selected,            // the copy is now selected
-        unchanged,           // nothing could change (the copy goes with its folder)
-        lastCopyNotAllowed,  // the last unselected copy; the settings forbid selecting every copy
-        confirmationNeeded,  // the last unselected copy; ask, then call again with confirmed
-    };
-    // A copy's checkbox: deselects a selected copy, selects any other copy
-    // except the last unselected one, which is selected (with force) only when
-    // removing every copy is allowed and, if the matching message setting is
-    // on, the user has confirmed.
-    static ManualSelectionOutcome toggleItemByUser(const std::shared_ptr<DuplicateItem>& item,
-                                                   ManualSelectionPlace place, bool confirmed);
-    // Texts for the last-copy case; kind is "file" or "folder".
-    static std::string lastUnselectedCopyTooltip(std::string_view kind);
-    static std::string allCopiesWillBeSelectedText(std::string_view kind, std::string_view displayName);
-    static constexpr const char* kAttentionTitle = "Attention";
-    static constexpr const char* kDoNotShowAgainTitle = "Do not show this message again";
-    static constexpr const char* kCannotDeselectSinglyTitle = "The item can be deselected only with its parent folder";
-    static constexpr const char* kCannotDeselectSinglyText =
-        "The item is a part of duplicate folder, you cannot deselect it singly. \n"
-        "Do you want to deselect the whole parent folder?";
-
 private:
     struct Entry {
         std::shared_ptr<DuplicateItem> item;

@@ -1,0 +1,50 @@
+#include "selection/ManualSelection.h"
+
+#include "duplicates/DuplicateItem.h"
+#include "duplicates/DuplicatesContainer.h"
+#include "duplicates/DuplicatesGroup.h"
+#include "duplicates/ModelTestTree.h"
+#include "settings/Settings.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrane {
+namespace {
+
+using test::entryOf;
+
+class ManualSelectionTest : public test::IsolatedHomeTest {
+protected:
+    test::ModelTestTree tree;
+    std::shared_ptr<DuplicatesContainer> container = DuplicatesContainer::create(nullptr, nullptr);
+};
+
+TEST_F(ManualSelectionTest, TickingTheLastCopyByHandFollowsTheSettings) {
+    FileSystemItem* a = tree.file("a/t.txt", "t");
+    FileSystemItem* b = tree.file("b/t.txt", "t");
+    const auto group = container->addGroupWithItems({a, b});
+    using Outcome = ManualSelection::Outcome;
+    using Place = ManualSelection::Place;
+    Settings settings = Settings::standard();
+
+    EXPECT_EQ(ManualSelection::toggleItemByUser(entryOf(a), Place::resultLists, false), Outcome::selected);
+    // Removing every copy is not allowed by default.
+    EXPECT_EQ(ManualSelection::toggleItemByUser(entryOf(b), Place::resultLists, true), Outcome::lastCopyNotAllowed);
+    EXPECT_FALSE(entryOf(b)->isSelected());
+
+    settings.setAllowRemovingAllDuplicateCopies(true);
+    EXPECT_EQ(ManualSelection::toggleItemByUser(entryOf(b), Place::resultLists, false), Outcome::confirmationNeeded);
+    EXPECT_FALSE(entryOf(b)->isSelected());
+    EXPECT_EQ(ManualSelection::toggleItemByUser(entryOf(b), Place::resultLists, true), Outcome::selected);
+    EXPECT_TRUE(group->isAllItemsSelected());
+
+    // A selected copy is deselected.
+    EXPECT_EQ(ManualSelection::toggleItemByUser(entryOf(b), Place::resultLists, false), Outcome::deselected);
+    // Each place has its own message setting.
+    settings.saveBoolValue(false, Settings::kKeyShowRemoveLastInCategoriesMessage);
+    EXPECT_EQ(ManualSelection::toggleItemByUser(entryOf(b), Place::similarFolders, false), Outcome::confirmationNeeded);
+    EXPECT_EQ(ManualSelection::toggleItemByUser(entryOf(b), Place::resultLists, false), Outcome::selected);
+}
+
+}  // namespace
+}  // namespace kestrane
