@@ -66,7 +66,7 @@ using nlohmann::json;
 constexpr int kExitAgree = 0;
 constexpr int kExitDiffer = 1;
 constexpr int kExitBadInput = 2;
-constexpr std::int64_t kFolderCategory = kestrane::kFileCategoryFolders;
+constexpr std::int64_t kFolderCategory = kestrane::numberOfFileCategory(kestrane::FileCategory::folders);
 
 [[noreturn]] void badInput(const std::string& what) {
     std::fprintf(stderr, "kestrane_compare_groups: %s\n", what.c_str());
@@ -308,7 +308,7 @@ Side readJdupes(const std::string& outputPath, JdupesFigures& figures, LeftOut& 
                 leftOut.emplace(std::move(path), reason);
                 continue;
             }
-            const std::int32_t category = kestrane::typeOfFileAtPath(path);
+            const std::int32_t category = kestrane::numberOfFileCategory(kestrane::typeOfFileAtPath(path));
             Group& group = byCategory[category];
             group.category = category;
             group.size = static_cast<std::uint64_t>(status.st_size);

@@ -307,7 +307,7 @@ std::vector<CategoryFigures> describeResult(const DuplicatesContainer& container
         }
         figures.push_back(entry);
     };
-    for (std::int32_t type = 0; type < kestrane::kFileCategoryCount; ++type)
+    for (const kestrane::FileCategory type : kestrane::kAllFileCategories)
         add(std::string(kestrane::typeKeyOfFileCategory(type)), container.getCategoryWithType(type));
     add("hidden (inside duplicate folders)", container.getHiddenCategoryOfDuplicates());
     return figures;
@@ -416,7 +416,7 @@ int walkEntry(const char* path, const struct stat* status, int type, struct FTW*
     WalkedFile file;
     file.path = path;
     file.size = static_cast<std::uint64_t>(status->st_size);
-    file.category = kestrane::typeOfFileAtPath(name);
+    file.category = kestrane::numberOfFileCategory(kestrane::typeOfFileAtPath(name));
     file.nameOffset = static_cast<std::size_t>(ftw->base);
     walk.files.push_back(std::move(file));
     return FTW_CONTINUE;
@@ -560,7 +560,7 @@ std::vector<ScanSet> scanFileGroups(const DuplicatesContainer& container, std::u
             sets.push_back(std::move(set));
         }
     };
-    for (std::int32_t type = 0; type <= kestrane::kFileCategoryOther; ++type)
+    for (const kestrane::FileCategory type : kestrane::kFileContentCategories)
         collect(container.getCategoryWithType(type), std::string(kestrane::typeKeyOfFileCategory(type)));
     collect(container.getHiddenCategoryOfDuplicates(), "hidden");
     return sets;

@@ -212,20 +212,19 @@ void FoldersScanner::onScannerFoundFiles(FolderScanner& scanner, std::vector<Fil
 }
 
 void FoldersScanner::addFilesBatch(std::vector<FileSystemItem*> files) {
-    std::array<std::uint64_t, kCategorySlots> sizes{};
+    PerCategory<std::uint64_t> sizes;
     std::uint64_t possible = 0;
     for (FileSystemItem* item : files) {
         const std::uint64_t r = m_pDuplicatesFilter->addFileItemIncludeHidden(item, m_bIncludeHiddenFiles);
         if (r < 2) continue;
         const std::uint64_t multiplier = r == 2 ? 2 : 1;
-        const std::int32_t type = typeOfFileAtPath(item->name());
-        if (type >= 0 && type < kCategorySlots)
-            sizes[type] += multiplier * static_cast<std::uint64_t>(std::max<std::int64_t>(item->logicalSize(), 0));
+        if (const std::optional<FileCategory> type = typeOfFileAtPath(item->name()))
+            sizes[*type] += multiplier * static_cast<std::uint64_t>(std::max<std::int64_t>(item->logicalSize(), 0));
         possible += multiplier;
     }
     const std::uint64_t scanned = files.size();
     platform::MainQueue::shared().async([self = shared_from_this(), sizes, possible, scanned] {
-        for (int i = 0; i < kCategorySlots; ++i) self->m_arrPossibleDuplicatesSizes[i] += sizes[i];
+        for (const FileCategory type : kAllFileCategories) self->m_arrPossibleDuplicatesSizes[type] += sizes[type];
         self->m_nCountOfPossibleDuplicates += possible;
         self->m_nCountOfScannedFiles += scanned;
     });
@@ -257,8 +256,8 @@ void FoldersScanner::startFilterDuplicatesFiles() {
 
 void FoldersScanner::onDuplicatesFilesFilterStartFilterFiles(std::uint64_t) {}
 
-void FoldersScanner::onFinishSearchDuplicatesFilesWithType(std::int32_t type) {
-    if (type >= 0 && type < kCategorySlots) m_arrSearchDuplicatesStates[type] = true;
+void FoldersScanner::onFinishSearchDuplicatesFilesWithType(FileCategory type) {
+    m_arrSearchDuplicatesStates[type] = true;
 }
 
 void FoldersScanner::onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) {
@@ -269,12 +268,12 @@ void FoldersScanner::onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolde
                                                                                    std::uint64_t foldersSize) {
     if (!m_bSearchDuplicatesFoldersAndSimilars) return;
     m_nPossibleHeapsSize = heapsSize;
-    m_arrPossibleDuplicatesSizes[6] = foldersSize;
+    m_arrPossibleDuplicatesSizes[FileCategory::folders] = foldersSize;
 }
 
 void FoldersScanner::onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
-                                                             std::int32_t type) {
-    if (type >= 0 && type < kCategorySlots) m_arrActualDuplicatesSizes[type] += static_cast<std::uint64_t>(count) * size;
+                                                             std::optional<FileCategory> type) {
+    if (type) m_arrActualDuplicatesSizes[*type] += static_cast<std::uint64_t>(count) * size;
     m_nCountOfActualDuplicates += static_cast<std::uint64_t>(count);
     if (isMinimalDuplicatesSizeWasDefinedAutomatically() && size < kAutoModeStopBelowSize &&
         m_pStartSearchDuplicatesDate &&
@@ -284,7 +283,7 @@ void FoldersScanner::onFilteredFilesCountEachHasSizeWithType(std::int32_t count,
 }
 
 void FoldersScanner::onUpdateSizesUsingContainer(const std::shared_ptr<DuplicatesContainer>& container) {
-    for (std::int32_t type = 0; type < 6; ++type) {
+    for (const FileCategory type : kFileContentCategories) {
         const auto category = container->getCategoryWithType(type);
         const auto total = category ? static_cast<std::uint64_t>(std::max<std::int64_t>(category->getTotalSize(), 0)) : 0;
         m_arrPossibleDuplicatesSizes[type] = total;
@@ -318,7 +317,7 @@ void FoldersScanner::startFilterDuplicatesFoldersInContainer(std::shared_ptr<Dup
 
 void FoldersScanner::onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWithCountOfCheckedFolders(
     std::uint64_t totalSize, float progress, std::uint64_t countOfCheckedFolders) {
-    m_arrActualDuplicatesSizes[6] = totalSize;
+    m_arrActualDuplicatesSizes[FileCategory::folders] = totalSize;
     m_nDuplicatesFolderFilterProgress = progress;
     m_bFolderFilterReportedProgress = true;
     m_nCountOfCheckedFolders = countOfCheckedFolders;
@@ -445,18 +444,15 @@ std::uint64_t FoldersScanner::getCountOfCheckedFolders() const {
     return m_nCountOfCheckedFolders + m_nCountOfCheckedFoldersInHeaps;
 }
 
-std::uint64_t FoldersScanner::getPossibleDuplicatesSizeOfType(std::int32_t type) const {
-    if (type < 0 || type >= kCategorySlots) return 0;
+std::uint64_t FoldersScanner::getPossibleDuplicatesSizeOfType(FileCategory type) const {
     return std::max(m_arrPossibleDuplicatesSizes[type], m_arrActualDuplicatesSizes[type]);
 }
 
-std::uint64_t FoldersScanner::getActualDuplicatesSizeOfType(std::int32_t type) const {
-    if (type < 0 || type >= kCategorySlots) return 0;
+std::uint64_t FoldersScanner::getActualDuplicatesSizeOfType(FileCategory type) const {
     return m_arrActualDuplicatesSizes[type];
 }
 
-bool FoldersScanner::isFinishSearchDuplicatesOfType(std::int32_t type) const {
-    if (type < 0 || type >= kCategorySlots) return false;
+bool FoldersScanner::isFinishSearchDuplicatesOfType(FileCategory type) const {
     const std::int32_t state = m_eCurrentState;
     if (state == kReadingFolders || state == kSearchingDuplicateFiles) return m_arrSearchDuplicatesStates[type];
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "duplicates/DuplicatesFilter.h"
+#include "duplicates/FileCategory.h"
 #include "duplicates/HeapsValidateProgressListener.h"
 #include "folders/DuplicatesFolderFilter.h"
 #include "folders/HeapsItemsFilter.h"
@@ -64,7 +65,6 @@ public:
     };
     static constexpr std::uint64_t kAutoDefineMinimalFileSize = UINT64_MAX;
     static constexpr std::uint64_t kAutoModeStopBelowSize = 1000000;
-    static constexpr int kCategorySlots = 7;
 
     // initWithFolders:withListener:. Volumes are looked up through the
     // process-wide volume provider; settings are read from the given store.
@@ -97,9 +97,9 @@ public:
     std::uint64_t getCountOfPossibleDuplicates() const { return m_nCountOfPossibleDuplicates; }
     std::uint64_t getCountOfActualDuplicates() const;
     std::uint64_t getCountOfCheckedFolders() const;
-    std::uint64_t getPossibleDuplicatesSizeOfType(std::int32_t type) const;
-    std::uint64_t getActualDuplicatesSizeOfType(std::int32_t type) const;
-    bool isFinishSearchDuplicatesOfType(std::int32_t type) const;
+    std::uint64_t getPossibleDuplicatesSizeOfType(FileCategory type) const;
+    std::uint64_t getActualDuplicatesSizeOfType(FileCategory type) const;
+    bool isFinishSearchDuplicatesOfType(FileCategory type) const;
     std::uint64_t getActualHeapsSize() const { return m_nActualHeapsSize; }
     std::uint64_t getPossibleHeapsSize() const;
     float getDuplicatesFilesFilterProgress() const;
@@ -140,11 +140,12 @@ public:
     void onScannerCompletedScanItem(FolderScanner& scanner, std::shared_ptr<VolumeSystemItem> root) override;
     // DuplicatesFilterListener
     void onDuplicatesFilesFilterStartFilterFiles(std::uint64_t totalCount) override;
-    void onFinishSearchDuplicatesFilesWithType(std::int32_t type) override;
+    void onFinishSearchDuplicatesFilesWithType(FileCategory type) override;
     void onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) override;
     void onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t heapsSize,
                                                                        std::uint64_t foldersSize) override;
-    void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size, std::int32_t type) override;
+    void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
+                                                 std::optional<FileCategory> type) override;
     void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container) override;
     // DuplicatesFolderFilterListener
     void onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWithCountOfCheckedFolders(
@@ -215,10 +216,12 @@ private:
     // Written on the main thread only, unless atomic.
     std::uint64_t m_nCountOfScannedFiles = 0;
     std::uint64_t m_nCountOfPossibleDuplicates = 0;
-    std::array<std::uint64_t, kCategorySlots> m_arrPossibleDuplicatesSizes{};
+    // The folders slot is filled by the duplicate-folder stage, the others
+    // by the duplicate-file search.
+    PerCategory<std::uint64_t> m_arrPossibleDuplicatesSizes;
     std::uint64_t m_nCountOfActualDuplicates = 0;
-    std::array<std::uint64_t, kCategorySlots> m_arrActualDuplicatesSizes{};
-    std::array<bool, kCategorySlots> m_arrSearchDuplicatesStates{};
+    PerCategory<std::uint64_t> m_arrActualDuplicatesSizes;
+    PerCategory<bool> m_arrSearchDuplicatesStates;
     std::atomic<std::uint64_t> m_nCountOfSmallDuplicatesInHeaps{0};
     std::uint64_t m_nActualHeapsSize = 0;
     std::uint64_t m_nPossibleHeapsSize = 0;

@@ -183,7 +183,7 @@ ScanReportFacts gatherFacts(const FoldersScanner& scanner, const ScanFlowControl
     facts.possibleDuplicates = scanner.getCountOfPossibleDuplicates();
     facts.actualDuplicates = scanner.getCountOfActualDuplicates();
     facts.checkedFolders = scanner.getCountOfCheckedFolders();
-    for (int type = 0; type < ScanReportFacts::kCategorySlots; ++type)
+    for (const FileCategory type : kAllFileCategories)
         facts.possibleSizes[type] = scanner.getPossibleDuplicatesSizeOfType(type);
     facts.stageSeconds = scanner.getStageDurations();
     facts.totalSeconds = scanner.getTimeFromStart();

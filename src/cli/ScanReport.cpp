@@ -30,7 +30,6 @@ using Groups = std::vector<std::shared_ptr<DuplicatesGroup>>;
 constexpr int kReportVersion = 1;
 constexpr std::size_t kBiggestGroupsPerCategory = 5;
 constexpr std::size_t kBiggestSimilarPairs = 10;
-constexpr std::int32_t kFoldersCategory = 6;
 
 // Largest first; equal sizes in the order the groups were found.
 Groups sortedGroups(const DuplicatesCategory& category) {
@@ -149,9 +148,9 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
         out << "  " << jsonText(it.key()) << ": " << jsonText(it.value()) << ",\n";
 
     out << "  \"categories\": [\n";
-    for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
+    for (const FileCategory type : kAllFileCategories) {
         const auto category = container.getCategoryWithType(type);
-        const json summary = {{"number", type},
+        const json summary = {{"number", numberOfFileCategory(type)},
                               {"name", categoryName(type)},
                               {"possibleSize", facts.possibleSizes[type]},
                               {"foundSize", category ? category->getTotalSize() : 0},
@@ -165,7 +164,7 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
             if (category)
                 for (const auto& group : sortedGroups(*category)) emit(groupObject(container, *group));
         });
-        out << "}" << (type + 1 < ScanReportFacts::kCategorySlots ? ",\n" : "\n");
+        out << "}" << (type != kAllFileCategories.back() ? ",\n" : "\n");
     }
     out << "  ],\n";
 
@@ -175,7 +174,8 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
         for (const auto& group : sortedGroups(*category)) {
             json object = groupObject(container, *group);
             const auto items = group->getItems();
-            object["category"] = items.empty() ? -1 : items.front()->getTypeUsingFileSystemItem();
+            object["category"] =
+                numberOfFileCategory(items.empty() ? std::nullopt : items.front()->getTypeUsingFileSystemItem());
             emit(object);
         }
     });
@@ -240,7 +240,7 @@ std::string csvField(const std::string& text) {
 
 void writeCsv(std::ostream& out, const DuplicatesContainer& container) {
     out << "category,group,size,path,modified,selected\r\n";
-    for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
+    for (const FileCategory type : kAllFileCategories) {
         const auto category = container.getCategoryWithType(type);
         if (!category) continue;
         for (const auto& group : sortedGroups(*category)) {
@@ -446,7 +446,7 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
     std::snprintf(line, sizeof line, "%-10s %8s %8s %12s %12s\n", "category", "groups", "copies", "possible",
                   "found");
     out << line;
-    for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
+    for (const FileCategory type : kAllFileCategories) {
         const auto category = container.getCategoryWithType(type);
         const std::string name(categoryName(type));
         std::snprintf(line, sizeof line, "%-10s %8zu %8lld %12s %12s\n", name.c_str(),
@@ -457,13 +457,13 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
         out << line;
     }
 
-    for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
+    for (const FileCategory type : kAllFileCategories) {
         const auto category = container.getCategoryWithType(type);
         if (!category || category->getGroupsCount() == 0) continue;
         const Groups groups = sortedGroups(*category);
         const std::size_t shown = options.allGroups ? groups.size() : std::min(groups.size(), kBiggestGroupsPerCategory);
         out << "\n"
-            << (type == kFoldersCategory ? "Duplicate folders" : "Duplicate " + std::string(categoryName(type)))
+            << (type == FileCategory::folders ? "Duplicate folders" : "Duplicate " + std::string(categoryName(type)))
             << (shown < groups.size() ? ", the " + std::to_string(shown) + " biggest of " +
                                             std::to_string(groups.size()) + " groups"
                                       : "")
@@ -518,7 +518,7 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
 
 FoundTotals foundTotals(const DuplicatesContainer& container) {
     FoundTotals totals;
-    for (std::int32_t type = 0; type < ScanReportFacts::kCategorySlots; ++type) {
+    for (const FileCategory type : kAllFileCategories) {
         const auto category = container.getCategoryWithType(type);
         if (!category) continue;
         auto bytes = [](std::int64_t size) { return static_cast<std::uint64_t>(std::max<std::int64_t>(0, size)); };
@@ -544,10 +544,17 @@ void writeScanReport(std::ostream& out, const DuplicatesContainer& container, co
     }
 }
 
-std::string_view categoryName(std::int32_t category) {
-    static constexpr std::array<std::string_view, 7> kNames = {"images",   "videos", "music",  "documents",
-                                                               "archives", "other",  "folders"};
-    return category >= 0 && category < 7 ? kNames[category] : std::string_view();
+std::string_view categoryName(FileCategory category) {
+    switch (category) {
+        case FileCategory::image: return "images";
+        case FileCategory::video: return "videos";
+        case FileCategory::music: return "music";
+        case FileCategory::document: return "documents";
+        case FileCategory::archive: return "archives";
+        case FileCategory::other: return "other";
+        case FileCategory::folders: return "folders";
+    }
+    return {};
 }
 
 std::string formatIsoDate(std::chrono::system_clock::time_point date) {

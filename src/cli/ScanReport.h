@@ -1,5 +1,6 @@
 #pragma once
 
+#include "duplicates/FileCategory.h"
 #include "platform/FileTime.h"
 
 #include <array>
@@ -19,8 +20,6 @@ namespace kestrane::cli {
 // What the report says about the scan itself, gathered when it ended.
 struct ScanReportFacts {
     using Date = std::chrono::system_clock::time_point;
-    static constexpr int kCategorySlots = 7;
-
     std::vector<std::string> folders;         // as chosen, in list order
     std::vector<std::string> scannedFolders;  // the top folders read
     Date startDate{};
@@ -36,7 +35,7 @@ struct ScanReportFacts {
     std::uint64_t possibleDuplicates = 0;
     std::uint64_t actualDuplicates = 0;
     std::uint64_t checkedFolders = 0;
-    std::array<std::uint64_t, kCategorySlots> possibleSizes{};
+    PerCategory<std::uint64_t> possibleSizes;
     std::array<double, 4> stageSeconds{};  // reading, duplicate files, duplicate folders, similar folders
     double totalSeconds = 0;
     double cpuSeconds = 0;
@@ -50,7 +49,7 @@ struct ReportOptions {
     bool allGroups = false;  // human: every group, not only the biggest
 };
 
-// What the groups of the categories 0 to 6 add up to. Copies inside duplicate
+// What the groups of the categories of the list add up to. Copies inside duplicate
 // folders are counted once, with their folder.
 struct FoundTotals {
     std::uint64_t groups = 0;
@@ -63,8 +62,8 @@ FoundTotals foundTotals(const DuplicatesContainer& container);
 void writeScanReport(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts,
                      const ReportOptions& options);
 
-// "images", "videos", ... "folders" for 0..6; "" otherwise.
-std::string_view categoryName(std::int32_t category);
+// "images", "videos", ... "folders".
+std::string_view categoryName(FileCategory category);
 // Local time, ISO 8601 with the offset: 2026-12-06T10:15:02+01:00. A year
 // outside 0 to 9999 has a sign and at least six digits (+010000-01-01T...);
 // a time too far away for the C library's local time is given in UTC.

@@ -7,28 +7,27 @@ CategoryStateManager& CategoryStateManager::sharedManager() {
     return manager;
 }
 
-void CategoryStateManager::setDuplicateGroupForType(const std::shared_ptr<DuplicatesGroup>& group, std::int32_t type) {
+void CategoryStateManager::setDuplicateGroupForType(const std::shared_ptr<DuplicatesGroup>& group, FileCategory type) {
     std::lock_guard lock(m_mutex);
     Remembered& remembered = m_categories[type];
     if (remembered.group.lock() != group) remembered.item.reset();
     remembered.group = group;
 }
 
-void CategoryStateManager::setFileItemForType(const std::shared_ptr<DuplicateItem>& item, std::int32_t type) {
+void CategoryStateManager::setFileItemForType(const std::shared_ptr<DuplicateItem>& item, FileCategory type) {
     std::lock_guard lock(m_mutex);
     m_categories[type].item = item;
 }
 
-CategoryStateManager::Items CategoryStateManager::getItemsForType(std::int32_t type) const {
+CategoryStateManager::Items CategoryStateManager::getItemsForType(FileCategory type) const {
     std::lock_guard lock(m_mutex);
-    const auto found = m_categories.find(type);
-    if (found == m_categories.end()) return {};
-    return {found->second.group.lock(), found->second.item.lock()};
+    const Remembered& remembered = m_categories[type];
+    return {remembered.group.lock(), remembered.item.lock()};
 }
 
 void CategoryStateManager::removeGategoryItems() {
     std::lock_guard lock(m_mutex);
-    m_categories.clear();
+    m_categories = {};
 }
 
 std::optional<std::string> CategoryStateManager::heapsMainFolderItem() const {

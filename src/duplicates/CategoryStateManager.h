@@ -1,7 +1,8 @@
 #pragma once
 
+#include "duplicates/FileCategory.h"
+
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -12,7 +13,7 @@ namespace kestrane {
 class DuplicateItem;
 class DuplicatesGroup;
 
-// Remembers, for the screens, what was last shown: per category number the
+// Remembers, for the screens, what was last shown: per category the
 // group and the copy, the two folders of the last similar-folder pair, and
 // the last auto-select state. Process-wide and thread-safe. Groups and copies
 // are held weakly: one that has gone is no longer remembered.
@@ -27,9 +28,9 @@ public:
     static CategoryStateManager& sharedManager();
 
     // A different group than the one remembered drops the remembered copy.
-    void setDuplicateGroupForType(const std::shared_ptr<DuplicatesGroup>& group, std::int32_t type);
-    void setFileItemForType(const std::shared_ptr<DuplicateItem>& item, std::int32_t type);
-    Items getItemsForType(std::int32_t type) const;
+    void setDuplicateGroupForType(const std::shared_ptr<DuplicatesGroup>& group, FileCategory type);
+    void setFileItemForType(const std::shared_ptr<DuplicateItem>& item, FileCategory type);
+    Items getItemsForType(FileCategory type) const;
     // Forgets every category.
     void removeGategoryItems();
 
@@ -51,7 +52,7 @@ private:
     };
 
     mutable std::mutex m_mutex;
-    std::map<std::int32_t, Remembered> m_categories;
+    PerCategory<Remembered> m_categories;
     std::optional<std::string> m_heapsMainFolder;
     std::optional<std::string> m_heapsSecondFolder;
     std::optional<std::int32_t> m_lastAutoSelectState;

@@ -113,16 +113,16 @@ std::uint32_t DuplicateItem::getLevel() const {
     return m_nLevel;
 }
 
-std::int32_t DuplicateItem::getType() const {
+std::optional<FileCategory> DuplicateItem::getType() const {
     const auto group = getGroup();
-    if (!group) return kFileCategoryHidden;
+    if (!group) return std::nullopt;
     const auto category = group->getCategory();
-    return category ? category->getType() : kFileCategoryHidden;
+    return category ? category->getType() : std::nullopt;
 }
 
-std::int32_t DuplicateItem::getTypeUsingFileSystemItem() const {
-    if (m_pItem == nullptr) return kFileCategoryHidden;
-    if (m_pItem->isDir() && !m_pItem->isPackage()) return kFileCategoryFolders;
+std::optional<FileCategory> DuplicateItem::getTypeUsingFileSystemItem() const {
+    if (m_pItem == nullptr) return std::nullopt;
+    if (m_pItem->isDir() && !m_pItem->isPackage()) return FileCategory::folders;
     return typeOfFileAtPath(m_pItem->name());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "duplicates/FileCategory.h"
 #include "platform/FileTime.h"
 #include "platform/WeakListeners.h"
 #include "scan/FileSystemItem.h"
@@ -71,10 +72,11 @@ public:
     // Number of "/" in the item's path.
     std::uint32_t getLevel() const;
 
-    // The category number of the group, -1 without group or category.
-    std::int32_t getType() const;
-    // 6 for a folder that is not a package, else the category of the item's name.
-    std::int32_t getTypeUsingFileSystemItem() const;
+    // The category of the group; none without group, or in the hidden category.
+    std::optional<FileCategory> getType() const;
+    // The folders category for a folder that is not a package, else the
+    // category of the item's name; none without an item.
+    std::optional<FileCategory> getTypeUsingFileSystemItem() const;
 
     // Read once from the file's attributes; 1970-01-01 when they can't be read.
     platform::FileTime getLastModificationDate() const;

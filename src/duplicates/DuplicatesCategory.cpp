@@ -10,13 +10,13 @@
 
 namespace kestrane {
 
-std::shared_ptr<DuplicatesCategory> DuplicatesCategory::create(std::int32_t type,
+std::shared_ptr<DuplicatesCategory> DuplicatesCategory::create(std::optional<FileCategory> type,
                                                                std::weak_ptr<DuplicatesCategoryListener> listener,
                                                                Role role) {
     return std::make_shared<DuplicatesCategory>(Key{}, type, std::move(listener), role);
 }
 
-DuplicatesCategory::DuplicatesCategory(Key, std::int32_t type, std::weak_ptr<DuplicatesCategoryListener> listener,
+DuplicatesCategory::DuplicatesCategory(Key, std::optional<FileCategory> type, std::weak_ptr<DuplicatesCategoryListener> listener,
                                        Role role)
     : m_eType(type), m_eRole(role), m_pListener(std::move(listener)) {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "duplicates/FileCategory.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -36,16 +38,16 @@ class DuplicatesCategory : public std::enable_shared_from_this<DuplicatesCategor
 
 public:
     enum class Role : std::uint8_t {
-        file,    // one of the file categories 0..6
+        file,    // one of the categories of the list
         hidden,  // groups wholly inside duplicate folders or packages
         scratch, // the similar-folder stage's small duplicates
     };
 
     // initWithType:withListener:; listener may be empty.
-    static std::shared_ptr<DuplicatesCategory> create(std::int32_t type,
+    static std::shared_ptr<DuplicatesCategory> create(std::optional<FileCategory> type,
                                                       std::weak_ptr<DuplicatesCategoryListener> listener,
                                                       Role role = Role::file);
-    DuplicatesCategory(Key, std::int32_t type, std::weak_ptr<DuplicatesCategoryListener> listener, Role role);
+    DuplicatesCategory(Key, std::optional<FileCategory> type, std::weak_ptr<DuplicatesCategoryListener> listener, Role role);
     ~DuplicatesCategory();
     DuplicatesCategory(const DuplicatesCategory&) = delete;
     DuplicatesCategory& operator=(const DuplicatesCategory&) = delete;
@@ -62,7 +64,8 @@ public:
     std::size_t removeEmptyGroups();
     void removeAllGroups();
 
-    std::int32_t getType() const { return m_eType; }
+    // None for the hidden and the scratch category.
+    std::optional<FileCategory> getType() const { return m_eType; }
     Role getRole() const { return m_eRole; }
     bool isHiddenCategory() const { return m_eRole == Role::hidden; }
     std::shared_ptr<DuplicatesContainer> getContainer() const;
@@ -92,7 +95,7 @@ private:
     std::vector<FileSystemItem*> prepareItemsForGroupCreation(const std::vector<FileSystemItem*>& items);
     void applyGroupFigures(const DuplicatesGroup& group, std::int64_t sign);
 
-    std::int32_t m_eType;
+    std::optional<FileCategory> m_eType;
     Role m_eRole;
     std::weak_ptr<DuplicatesCategoryListener> m_pListener;
     std::map<std::uint64_t, std::shared_ptr<DuplicatesGroup>> m_arrGroups;  // by group ID

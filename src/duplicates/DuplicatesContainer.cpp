@@ -81,17 +81,15 @@ DuplicatesContainer::~DuplicatesContainer() {
 
 void DuplicatesContainer::createCategories() {
     const std::weak_ptr<DuplicatesCategoryListener> listener = weak_from_this();
-    for (std::int32_t type = 0; type < kFileCategoryCount; ++type)
-        m_arrFileCategories[static_cast<std::size_t>(type)] =
-            DuplicatesCategory::create(type, listener, DuplicatesCategory::Role::file);
-    m_pHiddenCategoryOfDuplicates =
-        DuplicatesCategory::create(kFileCategoryHidden, {}, DuplicatesCategory::Role::hidden);
-    m_pSmallDuplicatesCategory = DuplicatesCategory::create(kFileCategoryHidden, {}, DuplicatesCategory::Role::scratch);
+    for (const FileCategory type : kAllFileCategories)
+        m_arrFileCategories[type] = DuplicatesCategory::create(type, listener, DuplicatesCategory::Role::file);
+    m_pHiddenCategoryOfDuplicates = DuplicatesCategory::create(std::nullopt, {}, DuplicatesCategory::Role::hidden);
+    m_pSmallDuplicatesCategory = DuplicatesCategory::create(std::nullopt, {}, DuplicatesCategory::Role::scratch);
 }
 
-std::shared_ptr<DuplicatesCategory> DuplicatesContainer::getCategoryWithType(std::int32_t type) const {
-    if (type < 0 || type >= kFileCategoryCount) return nullptr;
-    return m_arrFileCategories[static_cast<std::size_t>(type)];
+std::shared_ptr<DuplicatesCategory> DuplicatesContainer::getCategoryWithType(std::optional<FileCategory> type) const {
+    if (!type) return nullptr;
+    return m_arrFileCategories[*type];
 }
 
 std::vector<std::shared_ptr<DuplicatesCategory>> DuplicatesContainer::getCategories() const {
@@ -111,8 +109,8 @@ std::vector<std::shared_ptr<DuplicatesGroup>> DuplicatesContainer::getAllFilesGr
 std::shared_ptr<DuplicatesGroup> DuplicatesContainer::addGroupWithItems(const std::vector<FileSystemItem*>& items) {
     if (items.size() < 2 || items.front() == nullptr) return nullptr;
     const FileSystemItem* first = items.front();
-    const std::int32_t type =
-        first->isDir() && !first->isPackage() ? kFileCategoryFolders : typeOfFileAtPath(first->name());
+    const std::optional<FileCategory> type =
+        first->isDir() && !first->isPackage() ? FileCategory::folders : typeOfFileAtPath(first->name());
     const auto category = getCategoryWithType(type);
     return category ? category->addGroupWithItems(items) : nullptr;
 }
@@ -138,7 +136,7 @@ std::int64_t DuplicatesContainer::getRemoveListTotalSize() const {
 std::vector<std::shared_ptr<DuplicateItem>> DuplicatesContainer::buildRemoveListWithFolders(bool withFolders) const {
     std::vector<std::shared_ptr<DuplicateItem>> list;
     for (const auto& category : getCategories()) {
-        if (!withFolders && category->getType() == kFileCategoryFolders) continue;
+        if (!withFolders && category->getType() == FileCategory::folders) continue;
         for (const auto& group : category->getGroups())
             for (const auto& item : group->getSelectedItems())
                 if (!item->getAssociatedDuplicateFolder()) list.push_back(item);
@@ -269,11 +267,10 @@ void DuplicatesContainer::removeFileItemsFromTree(const std::vector<FileSystemIt
 }
 
 void DuplicatesContainer::removeDuplicatesGroupsThatFullyInDuplicatesFoldersOrReturnItBack() {
-    const auto& folders = m_arrFileCategories[kFileCategoryFolders];
+    const auto& folders = m_arrFileCategories[FileCategory::folders];
     while (folders->removeEmptyGroups() > 0) {
     }
-    for (std::int32_t type = 0; type < kFileCategoryFolders; ++type)
-        m_arrFileCategories[static_cast<std::size_t>(type)]->removeEmptyGroups();
+    for (const FileCategory type : kFileContentCategories) m_arrFileCategories[type]->removeEmptyGroups();
     m_pHiddenCategoryOfDuplicates->removeEmptyGroups();
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "duplicates/DuplicatesCategory.h"
+#include "duplicates/FileCategory.h"
 #include "settings/FullySelectedGroupsDeselector.h"
 
 #include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -54,9 +56,10 @@ public:
     DuplicatesContainer(const DuplicatesContainer&) = delete;
     DuplicatesContainer& operator=(const DuplicatesContainer&) = delete;
 
-    // The file category of a number from 0 to 6; null for anything else.
-    std::shared_ptr<DuplicatesCategory> getCategoryWithType(std::int32_t type) const;
-    // The 7 file categories and the hidden one, in that order.
+    // The category of the list; null for none (the hidden category is
+    // reached only through getHiddenCategoryOfDuplicates).
+    std::shared_ptr<DuplicatesCategory> getCategoryWithType(std::optional<FileCategory> type) const;
+    // The categories of the list and the hidden one, in that order.
     std::vector<std::shared_ptr<DuplicatesCategory>> getCategories() const;
     const std::shared_ptr<DuplicatesCategory>& getHiddenCategoryOfDuplicates() const { return m_pHiddenCategoryOfDuplicates; }
     const std::shared_ptr<DuplicatesCategory>& getSmallDuplicatesCategory() const { return m_pSmallDuplicatesCategory; }
@@ -65,8 +68,8 @@ public:
     // Every group added to a file category, in order of addition.
     std::vector<std::shared_ptr<DuplicatesGroup>> getAllFilesGroups() const;
 
-    // A group of at least two items, in category 6 when the first item is a
-    // folder that is not a package, else in the category of its name.
+    // A group of at least two items, in the folders category when the first
+    // item is a folder that is not a package, else in the category of its name.
     std::shared_ptr<DuplicatesGroup> addGroupWithItems(const std::vector<FileSystemItem*>& items);
 
     // Sums over the file categories.
@@ -152,7 +155,7 @@ private:
 
     // Declared first so that the trees go last.
     std::vector<std::shared_ptr<VolumeSystemItem>> m_arrRoots;
-    std::array<std::shared_ptr<DuplicatesCategory>, 7> m_arrFileCategories;
+    PerCategory<std::shared_ptr<DuplicatesCategory>> m_arrFileCategories;
     std::shared_ptr<DuplicatesCategory> m_pHiddenCategoryOfDuplicates;
     std::shared_ptr<DuplicatesCategory> m_pSmallDuplicatesCategory;
     std::map<std::uint64_t, std::shared_ptr<DuplicatesGroup>> m_arrAllFilesGroups;  // by group ID

@@ -15,14 +15,6 @@
 
 namespace kestrane {
 
-namespace {
-
-// The categories whose files are compared, in processing order; folders and
-// unknown types are collected but never compared.
-constexpr std::int32_t kComparedCategories[] = {0, 1, 2, 3, 4, 5};
-
-}  // namespace
-
 std::shared_ptr<DuplicatesFilter> DuplicatesFilter::create(std::int64_t minimalFileSize,
                                                            std::shared_ptr<HeapsCollection> heaps,
                                                            std::shared_ptr<const ExcludeChecker> excludeChecker,
@@ -103,8 +95,9 @@ bool DuplicatesFilter::isNeedScanFileItemIncludeHidden(FileSystemItem* item, boo
 std::uint64_t DuplicatesFilter::addFileItemIncludeHidden(FileSystemItem* item, bool includeHidden) {
     if (m_pWorkingQueue) KESTRANE_ASSERT_ON_QUEUE(*m_pWorkingQueue);
     if (!isNeedScanFileItemIncludeHidden(item, includeHidden)) return 0;
-    const std::int32_t type = typeOfFileAtPath(item->name());
-    auto& items = m_arrPossibleDuplicates[type][static_cast<std::uint64_t>(item->logicalSize())];
+    const std::optional<FileCategory> type = typeOfFileAtPath(item->name());
+    ItemsBySize& bySize = type ? m_arrPossibleDuplicates[*type] : m_uncategorizedPossibleDuplicates;
+    auto& items = bySize[static_cast<std::uint64_t>(item->logicalSize())];
     items.push_back(item);
     return items.size();
 }
@@ -113,10 +106,10 @@ void DuplicatesFilter::buildCandidates() {
     std::vector<Candidate> gathered;
     const bool anyHardLinks = m_pHardLinks && !m_pHardLinks->empty();
     if (anyHardLinks) m_pHardLinks->finish();
-    for (std::int32_t type : kComparedCategories) {
-        auto bySize = m_arrPossibleDuplicates.find(type);
-        if (bySize == m_arrPossibleDuplicates.end()) continue;
-        for (auto& [size, items] : bySize->second) {
+    // The file categories in their order; folders and files without a
+    // category are collected but never compared.
+    for (const FileCategory type : kFileContentCategories) {
+        for (auto& [size, items] : m_arrPossibleDuplicates[type]) {
             if (items.size() < 2) continue;
             if (anyHardLinks) collapseNamesOfOneFile(items);
             if (items.size() < 2) continue;
@@ -127,7 +120,8 @@ void DuplicatesFilter::buildCandidates() {
             gathered.push_back(std::move(candidate));
         }
     }
-    m_arrPossibleDuplicates.clear();
+    m_arrPossibleDuplicates = {};
+    m_uncategorizedPossibleDuplicates.clear();
 
     if (m_bAutoDefineMinimalFileSize) {
         std::stable_sort(gathered.begin(), gathered.end(),
@@ -213,7 +207,7 @@ void DuplicatesFilter::saveHashHeapsInContainer(const FileSeparatorMap& result) 
         const auto size = static_cast<std::uint64_t>(any->logicalSize());
         m_nCurrentMinimalDuplicatesFileSize = std::min(m_nCurrentMinimalDuplicatesFileSize, size);
 
-        const std::int32_t type = typeOfFileAtPath(any->name());
+        const std::optional<FileCategory> type = typeOfFileAtPath(any->name());
         if (m_pDuplicatesContainer) {
             if (auto category = m_pDuplicatesContainer->getCategoryWithType(type))
                 category->addGroupWithItems(std::vector<FileSystemItem*>(set.begin(), set.end()));
@@ -241,9 +235,12 @@ void DuplicatesFilter::updatePossibleDuplicateFolderInformationByFolder(FolderSy
 
 void DuplicatesFilter::notifyListenerAboutFilteredFilesCountEachHasSizeWithType(std::int32_t count,
                                                                                  std::uint64_t size,
-                                                                                 std::int32_t type) {
+                                                                                 std::optional<FileCategory> type) {
     if (m_pListener.expired()) return;
-    const bool announceCategory = !m_bAutoDefineMinimalFileSize && type >= 1 && type <= 5;
+    // The file categories are compared in list order, so a group of a later
+    // one means the one before it is done.
+    const bool announceCategory = !m_bAutoDefineMinimalFileSize && type && *type != FileCategory::image &&
+                                  *type != FileCategory::folders;
     const float keys = static_cast<float>(m_arrCandidates.size());
     DuplicatesFilterProgress progress;
     progress.totalProgress = keys > 0 ? static_cast<float>(m_nCurrentFilterIndexInKeys) / keys : 0;
@@ -258,7 +255,8 @@ void DuplicatesFilter::notifyListenerAboutFilteredFilesCountEachHasSizeWithType(
                                          count, size, type] {
         auto listener = weak.lock();
         if (!listener) return;
-        if (announceCategory) listener->onFinishSearchDuplicatesFilesWithType(type - 1);
+        if (announceCategory)
+            listener->onFinishSearchDuplicatesFilesWithType(static_cast<FileCategory>(indexOfFileCategory(*type) - 1));
         listener->onDuplicatesFilesFilterProgressChanged(progress);
         listener->onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(heapsSize, foldersSize);
         listener->onFilteredFilesCountEachHasSizeWithType(count, size, type);

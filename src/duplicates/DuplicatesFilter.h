@@ -1,10 +1,12 @@
 #pragma once
 
+#include "duplicates/FileCategory.h"
 #include "duplicates/FileSeparator.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -34,13 +36,16 @@ class DuplicatesFilterListener {
 public:
     virtual ~DuplicatesFilterListener() = default;
     virtual void onDuplicatesFilesFilterStartFilterFiles(std::uint64_t totalCount) = 0;
-    // Normal mode: a group of category T (1..5) is about to be reported, so category T - 1 is done.
-    virtual void onFinishSearchDuplicatesFilesWithType(std::int32_t type) = 0;
+    // Normal mode: a group of a file category after images is about to be
+    // reported, so the category before it is done.
+    virtual void onFinishSearchDuplicatesFilesWithType(FileCategory type) = 0;
     virtual void onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) = 0;
     virtual void onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t heapsSize,
                                                                                std::uint64_t foldersSize) = 0;
-    // One group of `count` identical files of `size` bytes each was found.
-    virtual void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size, std::int32_t type) = 0;
+    // One group of `count` identical files of `size` bytes each was found;
+    // `type` is the category of their name (none: no group was added).
+    virtual void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
+                                                         std::optional<FileCategory> type) = 0;
     // Once, at the end (also after a stop).
     virtual void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container) = 0;
 };
@@ -137,7 +142,7 @@ private:
     void saveHashHeapsInContainer(const FileSeparatorMap& result);
     void updatePossibleDuplicateFolderInformationByFolder(FolderSystemItem* folder);
     void notifyListenerAboutFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
-                                                                  std::int32_t type);
+                                                                  std::optional<FileCategory> type);
     void finishFilterDuplicates();
 
     std::shared_ptr<DuplicatesContainer> m_pDuplicatesContainer;
@@ -147,8 +152,10 @@ private:
 
     // Collecting: category -> logical size -> items. Items are offered once
     // each, so a vector serves as the set and costs a pointer per file.
-    std::unordered_map<std::int32_t, std::unordered_map<std::uint64_t, std::vector<FileSystemItem*>>>
-        m_arrPossibleDuplicates;
+    using ItemsBySize = std::unordered_map<std::uint64_t, std::vector<FileSystemItem*>>;
+    PerCategory<ItemsBySize> m_arrPossibleDuplicates;
+    // Files whose name gives no category: counted like the others, never compared.
+    ItemsBySize m_uncategorizedPossibleDuplicates;
     // Filtering: the candidate sets in processing order.
     std::vector<Candidate> m_arrCandidates;
     std::int64_t m_nCurrentFilterIndexInKeys = -1;

@@ -115,7 +115,7 @@ bool DuplicatesGroup::isHasItem(const DuplicateItem& item) const {
 
 bool DuplicatesGroup::isFolderGroup() const {
     const auto category = getCategory();
-    return category && category->getType() == kFileCategoryFolders;
+    return category && category->getType() == FileCategory::folders;
 }
 
 namespace {

@@ -6,7 +6,6 @@
 #include "platform/MimeDatabase.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -16,7 +15,7 @@ namespace kestrane {
 namespace {
 
 struct MimeTypeRule {
-    std::int32_t category;
+    FileCategory category;
     std::string_view pattern;  // a MIME type, or a prefix ending in "*"
 };
 
@@ -27,9 +26,18 @@ struct ExtensionTypeKey {
 
 #include "duplicates/FileCategoryTable.inc"
 
-constexpr std::array<std::string_view, kFileCategoryCount> kTypeKeys = {
-    "image", "video", "music", "document", "archieve", "other", "folder",
-};
+// By category, in list order.
+constexpr PerCategory<std::string_view> kTypeKeys = [] {
+    PerCategory<std::string_view> keys;
+    keys[FileCategory::image] = "image";
+    keys[FileCategory::video] = "video";
+    keys[FileCategory::music] = "music";
+    keys[FileCategory::document] = "document";
+    keys[FileCategory::archive] = "archieve";
+    keys[FileCategory::other] = "other";
+    keys[FileCategory::folders] = "folder";
+    return keys;
+}();
 constexpr std::string_view kUnknownTypeKey = "unknown";
 
 std::string asciiLowered(std::string_view text) {
@@ -55,50 +63,50 @@ bool ruleMatches(const MimeTypeRule& rule, const std::string& type, const platfo
 
 }  // namespace
 
-std::string_view typeKeyOfFileCategory(std::int32_t category) {
-    if (category < 0 || category >= kFileCategoryCount) return kUnknownTypeKey;
-    return kTypeKeys[static_cast<std::size_t>(category)];
+std::string_view typeKeyOfFileCategory(std::optional<FileCategory> category) {
+    return category ? kTypeKeys[*category] : kUnknownTypeKey;
 }
 
-std::int32_t fileCategoryOfTypeKey(std::string_view typeKey) {
-    for (std::size_t i = 0; i < kTypeKeys.size(); ++i)
-        if (kTypeKeys[i] == typeKey) return static_cast<std::int32_t>(i);
-    return kFileCategoryHidden;
+std::optional<FileCategory> fileCategoryOfTypeKey(std::string_view typeKey) {
+    for (const FileCategory category : kAllFileCategories)
+        if (kTypeKeys[category] == typeKey) return category;
+    return std::nullopt;
 }
 
-std::int32_t fileCategoryOfMimeType(std::string_view mimeType, const platform::MimeDatabase& database) {
+FileCategory fileCategoryOfMimeType(std::string_view mimeType, const platform::MimeDatabase& database) {
     const std::vector<std::string> types = database.superTypesOf(mimeType);
-    if (types.empty()) return kFileCategoryOther;
+    if (types.empty()) return FileCategory::other;
     // The type itself first, then the nearer kinds before the farther ones.
     for (const std::string& type : types) {
         for (const MimeTypeRule& rule : kMimeTypeRules)
             if (ruleMatches(rule, type, database)) return rule.category;
     }
-    return kFileCategoryOther;
+    return FileCategory::other;
 }
 
-std::int32_t fileCategoryOfExtension(std::string_view extension, const platform::MimeDatabase& database) {
-    if (extension.empty()) return kFileCategoryOther;
+std::optional<FileCategory> fileCategoryOfExtension(std::string_view extension,
+                                                    const platform::MimeDatabase& database) {
+    if (extension.empty()) return FileCategory::other;
     if (const std::optional<std::string> mimeType = database.mimeTypeForExtension(extension))
         return fileCategoryOfMimeType(*mimeType, database);
 
     const auto& table = extensionTypeKeys();
     const auto it = table.find(asciiLowered(extension));
-    if (it == table.end()) return kFileCategoryOther;
+    if (it == table.end()) return FileCategory::other;
     return fileCategoryOfTypeKey(it->second);
 }
 
-std::int32_t typeOfFileAtPath(std::string_view nameOrPath) {
+std::optional<FileCategory> typeOfFileAtPath(std::string_view nameOrPath) {
     const std::string_view extension = platform::pathExtension(nameOrPath);
-    if (extension.empty()) return kFileCategoryOther;
+    if (extension.empty()) return FileCategory::other;
 
     UMUTITypeCache& cache = UMUTITypeCache::cache();
-    if (const std::optional<std::int32_t> cached = cache.fileTypeIdentifierWithExtension(extension);
-        cached && *cached != kFileCategoryHidden)
-        return *cached;
+    if (const std::optional<FileCategory> cached = cache.fileTypeIdentifierWithExtension(extension)) return cached;
 
-    const std::int32_t category = fileCategoryOfExtension(extension, platform::MimeDatabase::system());
-    cache.setUTITypeForExtension(category, extension);
+    // An extension without a category is looked up again each time, as before
+    // it was cached: only answers are kept.
+    const std::optional<FileCategory> category = fileCategoryOfExtension(extension, platform::MimeDatabase::system());
+    if (category) cache.setUTITypeForExtension(*category, extension);
     return category;
 }
 

@@ -41,7 +41,7 @@ void FileSeparatorForContainer::onFinishSeparateItemsByHash(FileSeparator&, File
     if (container) {
         for (const auto& [key, set] : result) {
             if (set.size() < 2) continue;
-            const std::int32_t type = typeOfFileAtPath((*set.begin())->name());
+            const std::optional<FileCategory> type = typeOfFileAtPath((*set.begin())->name());
             if (auto category = container->getCategoryWithType(type))
                 category->addGroupWithItems(std::vector<FileSystemItem*>(set.begin(), set.end()));
         }

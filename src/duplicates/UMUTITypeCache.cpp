@@ -13,14 +13,14 @@ UMUTITypeCache& UMUTITypeCache::cache() {
     return *shared;
 }
 
-std::optional<std::int32_t> UMUTITypeCache::fileTypeIdentifierWithExtension(std::string_view extension) const {
+std::optional<FileCategory> UMUTITypeCache::fileTypeIdentifierWithExtension(std::string_view extension) const {
     std::shared_lock lock(m_mutex);
     auto it = m_types.find(extension);
     if (it == m_types.end()) return std::nullopt;
     return it->second;
 }
 
-void UMUTITypeCache::setUTITypeForExtension(std::int32_t type, std::string_view extension) {
+void UMUTITypeCache::setUTITypeForExtension(FileCategory type, std::string_view extension) {
     std::unique_lock lock(m_mutex);
     auto it = m_types.find(extension);
     if (it != m_types.end()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "duplicates/FileCategory.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -29,8 +31,8 @@ public:
     static UMUTITypeCache& cache();
 
     // The category cached for the extension, if any.
-    std::optional<std::int32_t> fileTypeIdentifierWithExtension(std::string_view extension) const;
-    void setUTITypeForExtension(std::int32_t type, std::string_view extension);
+    std::optional<FileCategory> fileTypeIdentifierWithExtension(std::string_view extension) const;
+    void setUTITypeForExtension(FileCategory type, std::string_view extension);
 
     std::size_t count() const;
     std::size_t capacity() const { return m_capacity; }
@@ -46,7 +48,7 @@ private:
 
     const std::size_t m_capacity;
     mutable std::shared_mutex m_mutex;
-    std::unordered_map<std::string, std::int32_t, StringHash, std::equal_to<>> m_types;
+    std::unordered_map<std::string, FileCategory, StringHash, std::equal_to<>> m_types;
 };
 
 }  // namespace kestrane

@@ -196,7 +196,7 @@ void DuplicatesFolderFilter::reportProgress(bool withContainer, platform::Task a
     m_pLastReportDate = m_clock->now();
     std::uint64_t totalSize = 0;
     if (m_pContainer)
-        if (const auto folders = m_pContainer->getCategoryWithType(kFileCategoryFolders))
+        if (const auto folders = m_pContainer->getCategoryWithType(FileCategory::folders))
             totalSize = static_cast<std::uint64_t>(std::max<std::int64_t>(folders->getTotalSize(), 0));
     const float progress = currentProgress();
     const std::uint64_t checked = m_nCurrentCheckedFolders + m_nTotalCheckedFolders;

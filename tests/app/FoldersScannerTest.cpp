@@ -87,19 +87,18 @@ TEST_F(FoldersScannerTest, AWholeScanFindsDuplicateFilesAndCountsThemOnTheWay) {
     EXPECT_EQ(scanner.getCountOfScannedFiles(), 6u);
     // Three same-size images: 2 when the second arrives, 1 more for the third.
     EXPECT_EQ(scanner.getCountOfPossibleDuplicates(), 5u);
-    EXPECT_EQ(scanner.getPossibleDuplicatesSizeOfType(0), 120000u);
-    EXPECT_EQ(scanner.getActualDuplicatesSizeOfType(0), 80000u);
+    EXPECT_EQ(scanner.getPossibleDuplicatesSizeOfType(FileCategory::image), 120000u);
+    EXPECT_EQ(scanner.getActualDuplicatesSizeOfType(FileCategory::image), 80000u);
     EXPECT_EQ(scanner.getCountOfActualDuplicates(), 4u);
-    EXPECT_EQ(test::groupsOfCategory(*outcome.container, 0),
+    EXPECT_EQ(test::groupsOfCategory(*outcome.container, FileCategory::image),
               (test::PathGroups{{m_tree / "a/photo.jpg", m_tree / "b/photo copy.jpg"}}));
-    EXPECT_EQ(test::groupsOfCategory(*outcome.container, 2),
+    EXPECT_EQ(test::groupsOfCategory(*outcome.container, FileCategory::music),
               (test::PathGroups{{m_tree / "a/song.mp3", m_tree / "b/song.mp3"}}));
     EXPECT_EQ(outcome.container->buildRootFolders().size(), 3u);
-    for (std::int32_t type = 0; type <= 6; ++type) {
+    for (const FileCategory type : kAllFileCategories) {
         EXPECT_TRUE(scanner.isFinishSearchDuplicatesOfType(type));
         EXPECT_GE(scanner.getPossibleDuplicatesSizeOfType(type), scanner.getActualDuplicatesSizeOfType(type));
     }
-    EXPECT_FALSE(scanner.isFinishSearchDuplicatesOfType(7));
 }
 
 TEST_F(FoldersScannerTest, AMinimalSizeBeyondTheLargestPossibleFileComparesNothing) {
@@ -122,7 +121,7 @@ TEST_F(FoldersScannerTest, IdenticalFoldersBecomeAFolderGroupAndStagesCanBeSwitc
     }
     auto full = test::scanFolders({m_tree.path()});
     ASSERT_NE(full.container, nullptr);
-    EXPECT_EQ(test::groupsOfCategory(*full.container, 6).size(), 1u);
+    EXPECT_EQ(test::groupsOfCategory(*full.container, FileCategory::folders).size(), 1u);
     // Every stage ran, one after the other, within the scan's time.
     const auto stages = full.scanner->getStageDurations();
     double sum = 0;
@@ -136,7 +135,7 @@ TEST_F(FoldersScannerTest, IdenticalFoldersBecomeAFolderGroupAndStagesCanBeSwitc
     noFolders.folderStages = false;
     auto filesOnly = test::scanFolders({m_tree.path()}, noFolders);
     ASSERT_NE(filesOnly.container, nullptr);
-    EXPECT_TRUE(test::groupsOfCategory(*filesOnly.container, 6).empty());
+    EXPECT_TRUE(test::groupsOfCategory(*filesOnly.container, FileCategory::folders).empty());
     EXPECT_EQ(test::fileGroups(*filesOnly.container).size(), 2u);
     EXPECT_EQ(filesOnly.container->getHeaps(), nullptr);
     const auto filesOnlyStages = filesOnly.scanner->getStageDurations();
@@ -251,7 +250,7 @@ TEST_F(FoldersScannerTest, StopWhileReadingTheSecondOfThreeFoldersSkipsTheThird)
     test::runMainQueueUntil([&] { return listener->calls > 0; });
     EXPECT_EQ(scanner->getScannedFolders().size(), 2u);
     ASSERT_NE(listener->container, nullptr);
-    EXPECT_EQ(test::groupsOfCategory(*listener->container, 0),
+    EXPECT_EQ(test::groupsOfCategory(*listener->container, FileCategory::image),
               (test::PathGroups{{m_tree / "1/a.jpg", m_tree / "1/b.jpg"}}));
     EXPECT_EQ(listener->container->findExistedSystemItemWithPath(m_tree / "3/c.jpg"), nullptr);
 }
@@ -260,7 +259,7 @@ TEST_F(FoldersScannerTest, ASecondStartIsIgnored) {
     m_tree.writeFile("a.jpg", "x");
     auto listener = std::make_shared<CountingListener>();
     auto scanner = FoldersScanner::create({m_tree.path()}, listener);
-    EXPECT_TRUE(scanner->isFinishSearchDuplicatesOfType(0));  // state 0
+    EXPECT_TRUE(scanner->isFinishSearchDuplicatesOfType(FileCategory::image));  // state 0
     EXPECT_LT(scanner->getTimeFromStart(), 0);
     scanner->startScanAndUseMinimalFileSizeFullHashCalculation(0, false);
     scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(true);
@@ -287,7 +286,7 @@ TEST_F(FoldersScannerTest, AnAutomaticSearchThatRanToItsEndComparesFoldersOfEver
     EXPECT_EQ(scanner->getDuplicatesFoldersFilterProgress(), 1.0f);
     test::runMainQueueUntil([&] { return listener->calls > 0; });
     ASSERT_NE(listener->container, nullptr);
-    EXPECT_EQ(test::groupsOfCategory(*listener->container, 6),
+    EXPECT_EQ(test::groupsOfCategory(*listener->container, FileCategory::folders),
               (test::PathGroups{{m_tree / "one", m_tree / "two"}}));
     EXPECT_EQ(scanner->finalMinimalDuplicatesSize(), 0u);
 }
@@ -310,7 +309,7 @@ TEST_F(FoldersScannerTest, AutomaticSizeStopsAtTheFirstGroupBelowOneMegabyteAfte
         scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(false);
         test::runMainQueueUntil([&] { return listener->calls > 0; });
         ASSERT_NE(listener->container, nullptr);
-        EXPECT_EQ(test::groupsOfCategory(*listener->container, 5).size(), sizes.size());
+        EXPECT_EQ(test::groupsOfCategory(*listener->container, FileCategory::other).size(), sizes.size());
         EXPECT_EQ(scanner->finalMinimalDuplicatesSize(), 0u);
     }
 
@@ -328,7 +327,7 @@ TEST_F(FoldersScannerTest, AutomaticSizeStopsAtTheFirstGroupBelowOneMegabyteAfte
     test::runMainQueueUntil([&] { return listener->calls > 0; });
     ASSERT_NE(listener->container, nullptr);
     EXPECT_TRUE(scanner->isMinimalDuplicatesSizeWasDefinedAutomatically());
-    const auto groups = test::groupsOfCategory(*listener->container, 5);
+    const auto groups = test::groupsOfCategory(*listener->container, FileCategory::other);
     EXPECT_TRUE(groups.count({m_tree / "x/1000000.bin", m_tree / "y/1000000.bin"}));
     EXPECT_TRUE(groups.count({m_tree / "x/999999.bin", m_tree / "y/999999.bin"}));
     // The stop reaches the search while it goes on, so a few smaller sets may
@@ -376,9 +375,9 @@ TEST_F(FoldersScannerTest, NamesOfOneFileAreOneCopyTheirFolderIsNoCopyAndTheOthe
     EXPECT_EQ(pathsOf(*result.getOtherNames(compared)), (std::set<std::string>{m_tree / "b/big.bin", m_tree / "c/big.bin"}));
     EXPECT_EQ(result.getOtherNamesCount(), 3u);
     // Removing all but one copy frees one file's bytes, not three.
-    EXPECT_EQ(result.getCategoryWithType(5)->getSizeThatCanBeRemoved(), 300000);
+    EXPECT_EQ(result.getCategoryWithType(FileCategory::other)->getSizeThatCanBeRemoved(), 300000);
     // Folders holding only other names of a kept file are not copies that removal would free.
-    EXPECT_TRUE(test::groupsOfCategory(result, 6).empty());
+    EXPECT_TRUE(test::groupsOfCategory(result, FileCategory::folders).empty());
 }
 
 TEST(FoldersScannerTopFoldersTest, FoldersAreComparedByWhatTheyAreOnDisk) {
@@ -420,7 +419,7 @@ TEST_F(FoldersScannerTest, FilesBeyondPathMaxAreReadAndCompared) {
     EXPECT_EQ(test::fileGroups(*outcome.container), (test::PathGroups{{m_tree / "near.jpg", deep + "/far.jpg"}}));
     EXPECT_TRUE(problemsOf(*outcome.container).empty());
     // The far copy is there for the report and for removal too.
-    for (const auto& group : outcome.container->getCategoryWithType(0)->getGroups()) {
+    for (const auto& group : outcome.container->getCategoryWithType(FileCategory::image)->getGroups()) {
         for (const auto& item : group->getItems()) {
             EXPECT_FALSE(item->isMovedByUserOrDeleted()) << item->getFileItemPath().size();
             ASSERT_NE(item->getFileSystemItem(), nullptr);
@@ -492,7 +491,7 @@ TEST_F(FoldersScannerMountTest, ABindMountOfAChosenFolderIsReadOnceAndAMountInsi
     ASSERT_TRUE(outcome.container);
     EXPECT_EQ(outcome.scanner->getCountOfScannedFiles(), 2u);
     EXPECT_TRUE(test::fileGroups(*outcome.container).empty());
-    EXPECT_TRUE(test::groupsOfCategory(*outcome.container, 6).empty());
+    EXPECT_TRUE(test::groupsOfCategory(*outcome.container, FileCategory::folders).empty());
     EXPECT_EQ(problemsOf(*outcome.container), (std::set<std::pair<std::string, ScanProblemKind>>{
                                                   {m_tree / "t1/a", ScanProblemKind::sameFolderReadOnce},
                                                   {m_tree / "t1/mnt", ScanProblemKind::mountNotEntered},

@@ -32,9 +32,8 @@ TEST(ScanReportTextTest, SizesCountThousandsAndDatesCarryTheirOffset) {
 
     const std::string date = formatIsoDate(std::chrono::system_clock::from_time_t(1700000000));
     EXPECT_TRUE(std::regex_match(date, std::regex(R"(2023-11-1[45]T\d\d:\d\d:20[+-]\d\d:\d\d)"))) << date;
-    EXPECT_EQ(categoryName(0), "images");
-    EXPECT_EQ(categoryName(6), "folders");
-    EXPECT_EQ(categoryName(7), "");
+    EXPECT_EQ(categoryName(FileCategory::image), "images");
+    EXPECT_EQ(categoryName(FileCategory::folders), "folders");
 }
 
 TEST(ScanReportTextTest, EveryFileTimeIsWrittenAsItsCalendarDate) {

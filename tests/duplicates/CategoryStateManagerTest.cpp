@@ -33,29 +33,29 @@ TEST_F(CategoryStateManagerTest, RemembersTheLastGroupAndCopyPerCategory) {
     auto second = container->addGroupWithItems({tree.file("a/2.txt", "22"), tree.file("b/2.txt", "22")});
     const auto copy = first->getItems().front();
 
-    manager.setDuplicateGroupForType(first, 3);
-    manager.setFileItemForType(copy, 3);
-    EXPECT_EQ(manager.getItemsForType(3).duplicateGroup, first);
-    EXPECT_EQ(manager.getItemsForType(3).fileItem, copy);
-    EXPECT_EQ(manager.getItemsForType(0).duplicateGroup, nullptr);
+    manager.setDuplicateGroupForType(first, FileCategory::document);
+    manager.setFileItemForType(copy, FileCategory::document);
+    EXPECT_EQ(manager.getItemsForType(FileCategory::document).duplicateGroup, first);
+    EXPECT_EQ(manager.getItemsForType(FileCategory::document).fileItem, copy);
+    EXPECT_EQ(manager.getItemsForType(FileCategory::image).duplicateGroup, nullptr);
 
     // The same group again keeps the copy; another group drops it.
-    manager.setDuplicateGroupForType(first, 3);
-    EXPECT_EQ(manager.getItemsForType(3).fileItem, copy);
-    manager.setDuplicateGroupForType(second, 3);
-    EXPECT_EQ(manager.getItemsForType(3).duplicateGroup, second);
-    EXPECT_EQ(manager.getItemsForType(3).fileItem, nullptr);
+    manager.setDuplicateGroupForType(first, FileCategory::document);
+    EXPECT_EQ(manager.getItemsForType(FileCategory::document).fileItem, copy);
+    manager.setDuplicateGroupForType(second, FileCategory::document);
+    EXPECT_EQ(manager.getItemsForType(FileCategory::document).duplicateGroup, second);
+    EXPECT_EQ(manager.getItemsForType(FileCategory::document).fileItem, nullptr);
 
     // What has gone is not remembered.
-    manager.setFileItemForType(second->getItems().front(), 3);
+    manager.setFileItemForType(second->getItems().front(), FileCategory::document);
     second->getCategory()->removeGroup(second);
     second.reset();
-    EXPECT_EQ(manager.getItemsForType(3).duplicateGroup, nullptr);
-    EXPECT_EQ(manager.getItemsForType(3).fileItem, nullptr);
+    EXPECT_EQ(manager.getItemsForType(FileCategory::document).duplicateGroup, nullptr);
+    EXPECT_EQ(manager.getItemsForType(FileCategory::document).fileItem, nullptr);
 
     manager.removeGategoryItems();
-    EXPECT_EQ(manager.getItemsForType(3).duplicateGroup, nullptr);
-    EXPECT_EQ(manager.getItemsForType(3).fileItem, nullptr);
+    EXPECT_EQ(manager.getItemsForType(FileCategory::document).duplicateGroup, nullptr);
+    EXPECT_EQ(manager.getItemsForType(FileCategory::document).fileItem, nullptr);
 }
 
 TEST_F(CategoryStateManagerTest, SimilarFolderPairAndAutoSelectState) {
@@ -80,15 +80,16 @@ TEST_F(CategoryStateManagerTest, MayBeUsedFromSeveralThreads) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 500; ++i) {
-                manager.setDuplicateGroupForType(group, t);
-                manager.setFileItemForType(group->getItems().front(), t);
+                manager.setDuplicateGroupForType(group, kAllFileCategories[t]);
+                manager.setFileItemForType(group->getItems().front(), kAllFileCategories[t]);
                 manager.setHeapsFolderItems("/m" + std::to_string(i), "/s");
-                EXPECT_EQ(manager.getItemsForType(t).duplicateGroup, group);
+                EXPECT_EQ(manager.getItemsForType(kAllFileCategories[t]).duplicateGroup, group);
             }
         });
     }
     for (auto& thread : threads) thread.join();
-    for (int t = 0; t < 4; ++t) EXPECT_EQ(manager.getItemsForType(t).fileItem, group->getItems().front());
+    for (int t = 0; t < 4; ++t)
+        EXPECT_EQ(manager.getItemsForType(kAllFileCategories[t]).fileItem, group->getItems().front());
 }
 
 }  // namespace

@@ -30,10 +30,10 @@ TEST(DuplicateItemTest, WhatACopyKnowsAboutItsFileOnDisk) {
     FilesAttributesCacher::instance().reset();
 
     // Hidden with its folders: the type is the hidden category's, the item still says what it is.
-    EXPECT_EQ(copy->getType(), -1);
+    EXPECT_EQ(copy->getType(), std::nullopt);
     EXPECT_EQ(copy->getTypeUsingFileSystemItem(), typeOfFileAtPath("p.jpg"));
-    EXPECT_EQ(folder->getType(), kFileCategoryFolders);
-    EXPECT_EQ(folder->getTypeUsingFileSystemItem(), kFileCategoryFolders);
+    EXPECT_EQ(folder->getType(), FileCategory::folders);
+    EXPECT_EQ(folder->getTypeUsingFileSystemItem(), FileCategory::folders);
 
     struct stat info {};
     ASSERT_EQ(::lstat((tree.path() + "/B/p.jpg").c_str(), &info), 0);
@@ -53,7 +53,7 @@ TEST(DuplicateItemTest, WhatACopyKnowsAboutItsFileOnDisk) {
     // A copy that has left its group knows nothing any more.
     folders->removeDuplicateItem(folder);
     EXPECT_TRUE(folder->isMovedByUserOrDeleted());
-    EXPECT_EQ(folder->getType(), -1);
+    EXPECT_EQ(folder->getType(), std::nullopt);
     EXPECT_EQ(folder->getFileItemSize(), 0u);
     EXPECT_FALSE(folder->selectItemForced(true));
     // A file gone before its date was first asked for has none.

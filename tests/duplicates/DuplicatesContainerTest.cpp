@@ -91,17 +91,16 @@ protected:
 };
 
 TEST_F(DuplicatesContainerTest, CategoriesAndTheCategoryOfAGroup) {
-    EXPECT_EQ(container->getCategoryWithType(-1), nullptr);
-    EXPECT_EQ(container->getCategoryWithType(kFileCategoryCount), nullptr);
+    EXPECT_EQ(container->getCategoryWithType(std::nullopt), nullptr);
     const auto categories = container->getCategories();
-    ASSERT_EQ(categories.size(), static_cast<std::size_t>(kFileCategoryCount) + 1);
-    for (std::int32_t type = 0; type < kFileCategoryCount; ++type) {
-        EXPECT_EQ(categories[static_cast<std::size_t>(type)], container->getCategoryWithType(type));
+    ASSERT_EQ(categories.size(), kFileCategoryCount + 1);
+    for (const FileCategory type : kAllFileCategories) {
+        EXPECT_EQ(categories[indexOfFileCategory(type)], container->getCategoryWithType(type));
         EXPECT_EQ(container->getCategoryWithType(type)->getType(), type);
     }
     // The hidden category comes last; the small-duplicates one is not listed.
     EXPECT_EQ(categories.back(), container->getHiddenCategoryOfDuplicates());
-    EXPECT_EQ(container->getHiddenCategoryOfDuplicates()->getType(), -1);
+    EXPECT_EQ(container->getHiddenCategoryOfDuplicates()->getType(), std::nullopt);
     EXPECT_EQ(std::count(categories.begin(), categories.end(), container->getSmallDuplicatesCategory()), 0);
 
     // Folders go to the folders category, a package by its name, files by their name; one copy is no group.
@@ -110,7 +109,7 @@ TEST_F(DuplicatesContainerTest, CategoriesAndTheCategoryOfAGroup) {
     tree.folder("One.app", true);
     tree.folder("Two.app", true);
     EXPECT_EQ(container->addGroupWithItems({tree.folder("A"), tree.folder("B")})->getCategory()->getType(),
-              kFileCategoryFolders);
+              FileCategory::folders);
     EXPECT_EQ(container->addGroupWithItems({tree.folder("One.app"), tree.folder("Two.app")})->getCategory()->getType(),
               typeOfFileAtPath("One.app"));
     EXPECT_EQ(container->addGroupWithItems({tree.file("only.txt", "1")}), nullptr);
@@ -314,7 +313,7 @@ TEST_F(DuplicatesContainerTest, MarkingFoldersAsDuplicatesOfEachOther) {
     container->markAsDuplicatesFolderAndFolder(tree.folder("E"), A);
     EXPECT_EQ(entryOf(tree.folder("E"))->getGroup(), entryOf(A)->getGroup());
     EXPECT_EQ(entryOf(A)->getGroup()->getTotalCount(), 5u);
-    EXPECT_EQ(container->getCategoryWithType(kFileCategoryFolders)->getGroupsCount(), 1u);
+    EXPECT_EQ(container->getCategoryWithType(FileCategory::folders)->getGroupsCount(), 1u);
 }
 
 TEST_F(DuplicatesContainerTest, TheRemovalListHoldsSelectedFoldersInsteadOfTheirContent) {

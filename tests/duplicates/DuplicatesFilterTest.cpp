@@ -27,8 +27,8 @@ public:
     void onDuplicatesFilesFilterStartFilterFiles(std::uint64_t total) override {
         events.push_back("start " + std::to_string(total));
     }
-    void onFinishSearchDuplicatesFilesWithType(std::int32_t type) override {
-        events.push_back("finished type " + std::to_string(type));
+    void onFinishSearchDuplicatesFilesWithType(FileCategory type) override {
+        events.push_back("finished type " + std::to_string(numberOfFileCategory(type)));
     }
     void onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) override {
         lastProgress = progress;
@@ -36,9 +36,10 @@ public:
     void onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t, std::uint64_t folders) override {
         possibleFolders = folders;
     }
-    void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size, std::int32_t type) override {
+    void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
+                                                 std::optional<FileCategory> type) override {
         events.push_back("group " + std::to_string(count) + "x" + std::to_string(size) + " type " +
-                         std::to_string(type));
+                         std::to_string(numberOfFileCategory(type)));
         foundBytes += static_cast<std::uint64_t>(count) * size;
     }
     void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> result) override {
@@ -142,10 +143,10 @@ TEST_F(DuplicatesFilterTest, FindsGroupsOfIdenticalFilesPerCategoryAndReportsThe
 
     ASSERT_EQ(m_listener->finishes, 1);
     auto& container = *m_listener->container;
-    EXPECT_EQ(container.getCategoryWithType(0)->getGroups().size(), 1u);
-    EXPECT_EQ(container.getCategoryWithType(2)->getGroups().size(), 1u);
-    ASSERT_EQ(container.getCategoryWithType(3)->getGroups().size(), 1u);  // the two empty notes.txt
-    EXPECT_EQ(container.getCategoryWithType(0)->getTotalSize(), 60000);
+    EXPECT_EQ(container.getCategoryWithType(FileCategory::image)->getGroups().size(), 1u);
+    EXPECT_EQ(container.getCategoryWithType(FileCategory::music)->getGroups().size(), 1u);
+    ASSERT_EQ(container.getCategoryWithType(FileCategory::document)->getGroups().size(), 1u);  // the two empty notes.txt
+    EXPECT_EQ(container.getCategoryWithType(FileCategory::image)->getTotalSize(), 60000);
     EXPECT_EQ(container.getAllFilesGroups().size(), 3u);
 
     // Start first, with every file of the candidate sets; categories in order.

@@ -215,7 +215,7 @@ TEST_F(DuplicatesGroupTest, CopiesInsidePackagesAreKeptOutOfFileCategories) {
     EXPECT_EQ(packaged->getItemsCountInPackages(), 2u);
     EXPECT_EQ(container->getHiddenCategoryOfDuplicates()->getGroupsCount(), 1u);
     std::int64_t countedInFileCategories = 0;
-    for (std::int32_t type = 0; type < kFileCategoryCount; ++type)
+    for (const FileCategory type : kAllFileCategories)
         countedInFileCategories += container->getCategoryWithType(type)->getTotalCount();
     EXPECT_EQ(countedInFileCategories, 2);  // the two copies of the mixed group only
 }

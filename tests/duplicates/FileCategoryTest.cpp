@@ -28,51 +28,47 @@ protected:
 
 TEST_F(FileCategoryOfNameTest, CommonFormatsByKind) {
     // Each line: a category and the names (space-separated) that belong to it.
-    const std::vector<std::pair<std::int32_t, std::string>> kinds = {
+    const std::vector<std::pair<FileCategory, std::string>> kinds = {
         // Photos and camera raws; the last three are unknown to the database and come from the built-in table.
-        {kFileCategoryImage, "a.jpg a.jpeg a.JPG a.png a.gif a.heic a.webp a.tiff a.bmp a.svg a.nef a.cr2 a.cr3 "
+        {FileCategory::image, "a.jpg a.jpeg a.JPG a.png a.gif a.heic a.webp a.tiff a.bmp a.svg a.nef a.cr2 a.cr3 "
                              "a.arw a.dng a.raf a.orf a.rw2 a.srw a.3fr a.IIQ /home/me/Pictures/IMG_0001.JPG"},
-        {kFileCategoryVideo, "a.mp4 a.mov a.mkv a.avi a.m4v a.webm a.mts a.3gp a.wmv a.rm a.r3d relative/dir/movie.mkv"},
-        {kFileCategoryMusic, "a.mp3 a.m4a a.flac a.ogg a.opus a.wav a.aiff a.wma a.mka a.m4b"},
+        {FileCategory::video, "a.mp4 a.mov a.mkv a.avi a.m4v a.webm a.mts a.3gp a.wmv a.rm a.r3d relative/dir/movie.mkv"},
+        {FileCategory::music, "a.mp3 a.m4a a.flac a.ogg a.opus a.wav a.aiff a.wma a.mka a.m4b"},
         // Office files, e-books (several of them zip files, DjVu registered as an image), text, source code, data.
-        {kFileCategoryDocument, "a.pdf a.doc a.docx a.xls a.xlsx a.ppt a.pptx a.odt a.ods a.odp a.rtf a.txt a.md "
+        {FileCategory::document, "a.pdf a.doc a.docx a.xls a.xlsx a.ppt a.pptx a.odt a.ods a.odp a.rtf a.txt a.md "
                                 "a.csv a.pages a.key a.numbers a.epub a.mobi a.azw3 a.azw a.fb2 a.djvu a.cbz a.c a.C "
                                 "a.cpp a.h a.py a.js a.rs a.go a.java a.html a.json a.xml a.yaml a.eml a.sqlite3 "
                                 "/home/me/.config/settings.json"},
         // Archives and disk images.
-        {kFileCategoryArchive, "a.zip a.tar a.gz a.tgz a.7z a.rar a.xz a.bz2 a.zst a.jar a.deb a.iso a.dmg a.img "
+        {FileCategory::archive, "a.zip a.tar a.gz a.tgz a.7z a.rar a.xz a.bz2 a.zst a.jar a.deb a.iso a.dmg a.img "
                                "a.sparseimage backup.tar.gz /srv/archive.d/backup.zip/"},
         // Programs, unknown extensions and names without one; a "." in a folder name is no extension.
-        {kFileCategoryOther, "a.exe libz.so main.o firmware.bin font.ttf a.kestrane-no-such-extension README "
+        {FileCategory::other, "a.exe libz.so main.o firmware.bin font.ttf a.kestrane-no-such-extension README "
                              ".bashrc trailing. /home/me/photos.d/README"},
     };
     for (const auto& [category, names] : kinds) {
         std::istringstream words(names);
         for (std::string name; words >> name;) EXPECT_EQ(typeOfFileAtPath(name), category) << "file name: " << name;
     }
-    EXPECT_EQ(typeOfFileAtPath(""), kFileCategoryOther);
+    EXPECT_EQ(typeOfFileAtPath(""), FileCategory::other);
 }
 
 TEST_F(FileCategoryOfNameTest, ExtensionsAreCachedExactlyAsWritten) {
     UMUTITypeCache& cache = UMUTITypeCache::cache();
     cache.removeAllObjects();
 
-    EXPECT_EQ(typeOfFileAtPath("archive.ZIP"), kFileCategoryArchive);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("ZIP"), kFileCategoryArchive);
+    EXPECT_EQ(typeOfFileAtPath("archive.ZIP"), FileCategory::archive);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("ZIP"), FileCategory::archive);
     EXPECT_EQ(cache.fileTypeIdentifierWithExtension("zip"), std::nullopt);
-    EXPECT_EQ(typeOfFileAtPath("archive.zip"), kFileCategoryArchive);
+    EXPECT_EQ(typeOfFileAtPath("archive.zip"), FileCategory::archive);
     EXPECT_EQ(cache.count(), 2u);
 
-    // A cached answer is taken as it is ...
-    cache.setUTITypeForExtension(kFileCategoryMusic, "kestranetest");
-    EXPECT_EQ(typeOfFileAtPath("x.kestranetest"), kFileCategoryMusic);
-    // ... except a cached hidden category, which is worked out again.
-    cache.setUTITypeForExtension(kFileCategoryHidden, "png");
-    EXPECT_EQ(typeOfFileAtPath("x.png"), kFileCategoryImage);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("png"), kFileCategoryImage);
+    // A cached answer is taken as it is.
+    cache.setUTITypeForExtension(FileCategory::music, "kestranetest");
+    EXPECT_EQ(typeOfFileAtPath("x.kestranetest"), FileCategory::music);
     // Names without an extension are not cached.
     const std::size_t before = cache.count();
-    EXPECT_EQ(typeOfFileAtPath("Makefile"), kFileCategoryOther);
+    EXPECT_EQ(typeOfFileAtPath("Makefile"), FileCategory::other);
     EXPECT_EQ(cache.count(), before);
     cache.removeAllObjects();
 }
@@ -83,7 +79,7 @@ TEST_F(FileCategoryOfNameTest, ManyThreadsGetTheSameAnswersWhileTheCacheIsEmptie
         "k.nef", "l.srw", "m.tar.gz", "n", ".hidden", "o.cpp", "p.mkv", "q.iso", "r.unknownext", "s.heic",
     };
     UMUTITypeCache::cache().removeAllObjects();
-    std::vector<std::int32_t> expected;
+    std::vector<std::optional<FileCategory>> expected;
     for (const std::string& name : names)
         expected.push_back(fileCategoryOfExtension(platform::pathExtension(name), platform::MimeDatabase::system()));
 
@@ -130,34 +126,34 @@ TEST(FileCategoryRulesTest, TheNearestKindWithARuleDecides) {
                                   "application/x-bzip2 application/x-bzip\n"
                                   "application/x-sqlite3 application/vnd.sqlite3\n");
 
-    EXPECT_EQ(fileCategoryOfExtension("epub", database), kFileCategoryDocument);  // a zip, but a book first
-    EXPECT_EQ(fileCategoryOfExtension("kpack", database), kFileCategoryArchive);  // via an alias of a listed type
-    EXPECT_EQ(fileCategoryOfExtension("wma", database), kFileCategoryMusic);
-    EXPECT_EQ(fileCategoryOfExtension("wmv", database), kFileCategoryVideo);
-    EXPECT_EQ(fileCategoryOfExtension("asf", database), kFileCategoryOther);
-    EXPECT_EQ(fileCategoryOfExtension("svg", database), kFileCategoryImage);  // an image before XML text
-    EXPECT_EQ(fileCategoryOfExtension("djvu", database), kFileCategoryDocument);
-    EXPECT_EQ(fileCategoryOfExtension("C", database), kFileCategoryDocument);
-    EXPECT_EQ(fileCategoryOfExtension("db3", database), kFileCategoryDocument);  // data
-    EXPECT_EQ(fileCategoryOfExtension("so", database), kFileCategoryOther);
-    EXPECT_EQ(fileCategoryOfExtension("mjpeg", database), kFileCategoryVideo);  // its own kind before image/jpeg
-    EXPECT_EQ(fileCategoryOfExtension("apk", database), kFileCategoryArchive);  // no rule: its nearest listed kind
-    EXPECT_EQ(fileCategoryOfExtension("", database), kFileCategoryOther);
+    EXPECT_EQ(fileCategoryOfExtension("epub", database), FileCategory::document);  // a zip, but a book first
+    EXPECT_EQ(fileCategoryOfExtension("kpack", database), FileCategory::archive);  // via an alias of a listed type
+    EXPECT_EQ(fileCategoryOfExtension("wma", database), FileCategory::music);
+    EXPECT_EQ(fileCategoryOfExtension("wmv", database), FileCategory::video);
+    EXPECT_EQ(fileCategoryOfExtension("asf", database), FileCategory::other);
+    EXPECT_EQ(fileCategoryOfExtension("svg", database), FileCategory::image);  // an image before XML text
+    EXPECT_EQ(fileCategoryOfExtension("djvu", database), FileCategory::document);
+    EXPECT_EQ(fileCategoryOfExtension("C", database), FileCategory::document);
+    EXPECT_EQ(fileCategoryOfExtension("db3", database), FileCategory::document);  // data
+    EXPECT_EQ(fileCategoryOfExtension("so", database), FileCategory::other);
+    EXPECT_EQ(fileCategoryOfExtension("mjpeg", database), FileCategory::video);  // its own kind before image/jpeg
+    EXPECT_EQ(fileCategoryOfExtension("apk", database), FileCategory::archive);  // no rule: its nearest listed kind
+    EXPECT_EQ(fileCategoryOfExtension("", database), FileCategory::other);
 
-    EXPECT_EQ(fileCategoryOfMimeType("font/ttf", database), kFileCategoryOther);
-    EXPECT_EQ(fileCategoryOfMimeType("video/x-kestrane", database), kFileCategoryVideo);
-    EXPECT_EQ(fileCategoryOfMimeType("application/vnd.oasis.opendocument.text", database), kFileCategoryDocument);
-    EXPECT_EQ(fileCategoryOfMimeType("", database), kFileCategoryOther);
+    EXPECT_EQ(fileCategoryOfMimeType("font/ttf", database), FileCategory::other);
+    EXPECT_EQ(fileCategoryOfMimeType("video/x-kestrane", database), FileCategory::video);
+    EXPECT_EQ(fileCategoryOfMimeType("application/vnd.oasis.opendocument.text", database), FileCategory::document);
+    EXPECT_EQ(fileCategoryOfMimeType("", database), FileCategory::other);
 }
 
 TEST(FileCategoryRulesTest, WithoutADatabaseTheBuiltInTableSortsTheCommonFormats) {
     const platform::MimeDatabase empty;
-    const std::vector<std::pair<const char*, std::int32_t>> expectations = {
-        {"jpg", kFileCategoryImage},    {"HEIC", kFileCategoryImage},   {"NEF", kFileCategoryImage},
-        {"srw", kFileCategoryImage},    {"mp4", kFileCategoryVideo},    {"mov", kFileCategoryVideo},
-        {"mp3", kFileCategoryMusic},    {"flac", kFileCategoryMusic},   {"pdf", kFileCategoryDocument},
-        {"docx", kFileCategoryDocument}, {"mobi", kFileCategoryDocument}, {"zip", kFileCategoryArchive},
-        {"dmg", kFileCategoryArchive},  {"exe", kFileCategoryOther},    {"whatever", kFileCategoryOther},
+    const std::vector<std::pair<const char*, FileCategory>> expectations = {
+        {"jpg", FileCategory::image},    {"HEIC", FileCategory::image},   {"NEF", FileCategory::image},
+        {"srw", FileCategory::image},    {"mp4", FileCategory::video},    {"mov", FileCategory::video},
+        {"mp3", FileCategory::music},    {"flac", FileCategory::music},   {"pdf", FileCategory::document},
+        {"docx", FileCategory::document}, {"mobi", FileCategory::document}, {"zip", FileCategory::archive},
+        {"dmg", FileCategory::archive},  {"exe", FileCategory::other},    {"whatever", FileCategory::other},
     };
     for (const auto& [extension, category] : expectations)
         EXPECT_EQ(fileCategoryOfExtension(extension, empty), category) << "extension: " << extension;
@@ -166,20 +162,20 @@ TEST(FileCategoryRulesTest, WithoutADatabaseTheBuiltInTableSortsTheCommonFormats
 
 TEST(UMUTITypeCacheTest, KeepsAnswersPerExactExtensionAndEmptiesItselfWhenFull) {
     UMUTITypeCache cache(3);
-    cache.setUTITypeForExtension(kFileCategoryImage, "jpg");
-    cache.setUTITypeForExtension(kFileCategoryArchive, "zip");
-    cache.setUTITypeForExtension(kFileCategoryArchive, "ZIP");
+    cache.setUTITypeForExtension(FileCategory::image, "jpg");
+    cache.setUTITypeForExtension(FileCategory::archive, "zip");
+    cache.setUTITypeForExtension(FileCategory::archive, "ZIP");
     EXPECT_EQ(cache.count(), 3u);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("jpg"), kFileCategoryImage);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("jpg"), FileCategory::image);
     EXPECT_EQ(cache.fileTypeIdentifierWithExtension("Jpg"), std::nullopt);
 
-    cache.setUTITypeForExtension(kFileCategoryVideo, "jpg");  // replacing an answer does not evict
+    cache.setUTITypeForExtension(FileCategory::video, "jpg");  // replacing an answer does not evict
     EXPECT_EQ(cache.count(), 3u);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("jpg"), kFileCategoryVideo);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("jpg"), FileCategory::video);
 
-    cache.setUTITypeForExtension(kFileCategoryMusic, "mp3");  // a fourth extension
+    cache.setUTITypeForExtension(FileCategory::music, "mp3");  // a fourth extension
     EXPECT_EQ(cache.count(), 1u);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("mp3"), kFileCategoryMusic);
+    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("mp3"), FileCategory::music);
     EXPECT_EQ(cache.fileTypeIdentifierWithExtension("zip"), std::nullopt);
 }
 

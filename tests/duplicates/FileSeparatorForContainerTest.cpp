@@ -49,9 +49,9 @@ TEST_F(FileSeparatorForContainerTest, AddsEachSetOfIdenticalFilesAsAGroupOfItsCa
     EXPECT_EQ(future.get(), container);
     EXPECT_EQ(listener->calls, 1);
     EXPECT_EQ(listener->keys, 3u);  // "tune", "beat" and "text": single sets are reported too
-    ASSERT_EQ(container->getCategoryWithType(2)->getGroups().size(), 1u);
-    EXPECT_EQ(container->getCategoryWithType(2)->getTotalCount(), 2);
-    EXPECT_EQ(container->getCategoryWithType(3)->getGroups().size(), 1u);
+    ASSERT_EQ(container->getCategoryWithType(FileCategory::music)->getGroups().size(), 1u);
+    EXPECT_EQ(container->getCategoryWithType(FileCategory::music)->getTotalCount(), 2);
+    EXPECT_EQ(container->getCategoryWithType(FileCategory::document)->getGroups().size(), 1u);
     EXPECT_EQ(container->getAllFilesGroups().size(), 2u);
 }
 

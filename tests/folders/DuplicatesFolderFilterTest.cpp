@@ -109,7 +109,7 @@ protected:
         for (const auto& relative : relatives) result.insert(m_dir / relative);
         return result;
     }
-    PathSets folderGroups() const { return pathsOf(*m_container->getCategoryWithType(6)); }
+    PathSets folderGroups() const { return pathsOf(*m_container->getCategoryWithType(FileCategory::folders)); }
 
     test::TempDir m_dir;
     std::shared_ptr<VolumeSystemItem> m_root;
@@ -135,7 +135,7 @@ TEST_F(DuplicatesFolderFilterTest, IdenticalFoldersBecomeAFolderGroupReportedBef
     // folders compared, and reaches the listener before the completion.
     ASSERT_FALSE(m_listener->reports.empty());
     const Report& last = m_listener->reports.back();
-    EXPECT_EQ(last.totalSize, static_cast<std::uint64_t>(m_container->getCategoryWithType(6)->getTotalSize()));
+    EXPECT_EQ(last.totalSize, static_cast<std::uint64_t>(m_container->getCategoryWithType(FileCategory::folders)->getTotalSize()));
     EXPECT_GT(last.totalSize, 0u);
     EXPECT_EQ(last.checkedFolders, 2u);
     EXPECT_FLOAT_EQ(last.progress, 1.0f);

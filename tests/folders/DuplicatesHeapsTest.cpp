@@ -185,7 +185,7 @@ TEST_F(DuplicatesHeapsTest, CopiesOfTheSameFolderFormNoHeapAndTheirOtherHeapsAre
     m_tree.calculateSizes();
     const auto folders = group({m_tree.folder("D1"), m_tree.folder("D2")});
     ASSERT_TRUE(folders);
-    ASSERT_EQ(folders->getCategory()->getType(), kFileCategoryFolders);
+    ASSERT_EQ(folders->getCategory()->getType(), FileCategory::folders);
     validate();
     // D1 and D2 have no heap with each other; their heaps with E involve a
     // duplicate folder, so all three records are set aside.
@@ -228,7 +228,7 @@ TEST_F(DuplicatesHeapsTest, AFolderInsideADuplicateFolderIsKeptApartAndComesBack
     EXPECT_TRUE(yHeaps->getItemsInMainFolderThatParticipateInHeaps().empty());
 
     // P1 and P2 stop being copies: the hidden records are looked at again.
-    m_container->getCategoryWithType(kFileCategoryFolders)->removeGroup(folders);
+    m_container->getCategoryWithType(FileCategory::folders)->removeGroup(folders);
     validate();
     EXPECT_EQ(shownFolders(), (std::vector<std::string>{"P1/X", "P2/X", "Y"}));
     EXPECT_TRUE(m_heaps->getHiddenFoldersData().empty());

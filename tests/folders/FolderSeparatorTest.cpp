@@ -142,7 +142,7 @@ TEST_F(FolderSeparatorTest, IdenticalFoldersBecomeOneGroupAndWhatWasHashedOnTheW
     EXPECT_EQ(listener->finishes, 1);
     EXPECT_EQ(listener->container, m_container);
     EXPECT_EQ(pathsOf(listener->result), (PathSets{paths({"A", "B"})}));
-    const auto folderGroups = m_container->getCategoryWithType(6);
+    const auto folderGroups = m_container->getCategoryWithType(FileCategory::folders);
     EXPECT_EQ(pathsOf(*folderGroups), (PathSets{paths({"A", "B"})}));
 
     // The files and subfolders compared on the way: f.txt of A and B (C's
@@ -195,7 +195,7 @@ TEST_F(FolderSeparatorTest, ADifferenceDeepDownKeepsEveryLevelApart) {
 
     EXPECT_EQ(listener->finishes, 1);
     EXPECT_TRUE(listener->result.empty());
-    EXPECT_EQ(m_container->getCategoryWithType(6)->getGroupsCount(), 0u);
+    EXPECT_EQ(m_container->getCategoryWithType(FileCategory::folders)->getGroupsCount(), 0u);
     // top.txt matched; nothing below it did.
     EXPECT_EQ(pathsOf(*m_container->getSmallDuplicatesCategory()), (PathSets{paths({"A/top.txt", "B/top.txt"})}));
     for (const char* folder : {"A", "B", "A/sub", "B/sub", "A/sub/deep", "B/sub/deep"})
@@ -223,7 +223,7 @@ TEST_F(FolderSeparatorTest, StopWhileFilesAreHashedReportsOnceWithNothingAndUnma
 
     EXPECT_EQ(listener->finishes, 1);
     EXPECT_TRUE(listener->result.empty());
-    EXPECT_EQ(m_container->getCategoryWithType(6)->getGroupsCount(), 0u);
+    EXPECT_EQ(m_container->getCategoryWithType(FileCategory::folders)->getGroupsCount(), 0u);
     EXPECT_EQ(m_container->getSmallDuplicatesCategory()->getGroupsCount(), 0u);
     for (const char* file : {"A/one.txt", "B/one.txt", "A/two.txt", "B/two.txt"})
         EXPECT_FALSE(item(file)->isCheckedForDuplicates()) << file;

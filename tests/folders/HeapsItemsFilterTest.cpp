@@ -173,7 +173,7 @@ TEST_F(HeapsItemsFilterTest, SmallSubfoldersOfSimilarFoldersAreComparedAsFolders
     FolderSystemItem* aSub = m_tree.folder("A/sub");
     const auto group = groupOf(aSub);
     ASSERT_EQ(group.size(), 2u);
-    EXPECT_EQ(entryOf(aSub)->getType(), kFileCategoryFolders);
+    EXPECT_EQ(entryOf(aSub)->getType(), FileCategory::folders);
     EXPECT_EQ(m_delegate->foundCounts(), (std::vector<std::uint64_t>{2}));
     ASSERT_TRUE(heapAB());
     EXPECT_EQ(heapAB()->getCountOfGroups(), 3u);

@@ -27,7 +27,7 @@ ScanOutcome scanFolders(const std::vector<std::string>& paths, const ScanOptions
     return outcome;
 }
 
-PathGroups groupsOfCategory(const DuplicatesContainer& container, std::int32_t category) {
+PathGroups groupsOfCategory(const DuplicatesContainer& container, FileCategory category) {
     PathGroups groups;
     const auto cat = container.getCategoryWithType(category);
     if (!cat) return groups;
@@ -41,7 +41,7 @@ PathGroups groupsOfCategory(const DuplicatesContainer& container, std::int32_t c
 
 PathGroups fileGroups(const DuplicatesContainer& container) {
     PathGroups all;
-    for (std::int32_t category = 0; category <= 5; ++category) all.merge(groupsOfCategory(container, category));
+    for (const FileCategory category : kFileContentCategories) all.merge(groupsOfCategory(container, category));
     return all;
 }
 

@@ -41,7 +41,7 @@ ScanOutcome scanFolders(const std::vector<std::string>& paths, const ScanOptions
 
 // The groups of a category as sets of paths, for comparing results.
 using PathGroups = std::set<std::set<std::string>>;
-PathGroups groupsOfCategory(const DuplicatesContainer& container, std::int32_t category);
+PathGroups groupsOfCategory(const DuplicatesContainer& container, FileCategory category);
 // Every group of identical files of the categories 0 to 5.
 PathGroups fileGroups(const DuplicatesContainer& container);
 
