@@ -2,7 +2,7 @@
 
 #include "platform/Text.h"
 
-#include "duplicates/UMUTITypeCache.h"
+#include "duplicates/ExtensionCategoryCache.h"
 #include "platform/MimeDatabase.h"
 
 #include <algorithm>
@@ -100,13 +100,13 @@ std::optional<FileCategory> typeOfFileAtPath(std::string_view nameOrPath) {
     const std::string_view extension = platform::pathExtension(nameOrPath);
     if (extension.empty()) return FileCategory::other;
 
-    UMUTITypeCache& cache = UMUTITypeCache::cache();
-    if (const std::optional<FileCategory> cached = cache.fileTypeIdentifierWithExtension(extension)) return cached;
+    ExtensionCategoryCache& cache = ExtensionCategoryCache::cache();
+    if (const std::optional<FileCategory> cached = cache.categoryForExtension(extension)) return cached;
 
     // An extension without a category is looked up again each time, as before
     // it was cached: only answers are kept.
     const std::optional<FileCategory> category = fileCategoryOfExtension(extension, platform::MimeDatabase::system());
-    if (category) cache.setUTITypeForExtension(*category, extension);
+    if (category) cache.setCategoryForExtension(*category, extension);
     return category;
 }
 

@@ -1,6 +1,6 @@
 #include "duplicates/FileCategory.h"
 
-#include "duplicates/UMUTITypeCache.h"
+#include "duplicates/ExtensionCategoryCache.h"
 #include "platform/MimeDatabase.h"
 #include "platform/Text.h"
 #include "scan/ExcludeChecker.h"
@@ -54,17 +54,17 @@ TEST_F(FileCategoryOfNameTest, CommonFormatsByKind) {
 }
 
 TEST_F(FileCategoryOfNameTest, ExtensionsAreCachedExactlyAsWritten) {
-    UMUTITypeCache& cache = UMUTITypeCache::cache();
+    ExtensionCategoryCache& cache = ExtensionCategoryCache::cache();
     cache.removeAllObjects();
 
     EXPECT_EQ(typeOfFileAtPath("archive.ZIP"), FileCategory::archive);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("ZIP"), FileCategory::archive);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("zip"), std::nullopt);
+    EXPECT_EQ(cache.categoryForExtension("ZIP"), FileCategory::archive);
+    EXPECT_EQ(cache.categoryForExtension("zip"), std::nullopt);
     EXPECT_EQ(typeOfFileAtPath("archive.zip"), FileCategory::archive);
     EXPECT_EQ(cache.count(), 2u);
 
     // A cached answer is taken as it is.
-    cache.setUTITypeForExtension(FileCategory::music, "kestranetest");
+    cache.setCategoryForExtension(FileCategory::music, "kestranetest");
     EXPECT_EQ(typeOfFileAtPath("x.kestranetest"), FileCategory::music);
     // Names without an extension are not cached.
     const std::size_t before = cache.count();
@@ -78,7 +78,7 @@ TEST_F(FileCategoryOfNameTest, ManyThreadsGetTheSameAnswersWhileTheCacheIsEmptie
         "a.jpg", "b.JPG", "c.mp4", "d.flac", "e.pdf", "f.docx", "g.epub", "h.zip", "i.ZIP", "j.exe",
         "k.nef", "l.srw", "m.tar.gz", "n", ".hidden", "o.cpp", "p.mkv", "q.iso", "r.unknownext", "s.heic",
     };
-    UMUTITypeCache::cache().removeAllObjects();
+    ExtensionCategoryCache::cache().removeAllObjects();
     std::vector<std::optional<FileCategory>> expected;
     for (const std::string& name : names)
         expected.push_back(fileCategoryOfExtension(platform::pathExtension(name), platform::MimeDatabase::system()));
@@ -92,7 +92,7 @@ TEST_F(FileCategoryOfNameTest, ManyThreadsGetTheSameAnswersWhileTheCacheIsEmptie
                     const std::size_t index = (i + static_cast<std::size_t>(t) * 3) % names.size();
                     if (typeOfFileAtPath(names[index]) != expected[index]) ++mismatches;
                 }
-                if (t == 0 && round % 100 == 0) UMUTITypeCache::cache().removeAllObjects();
+                if (t == 0 && round % 100 == 0) ExtensionCategoryCache::cache().removeAllObjects();
             }
         });
     }
@@ -160,23 +160,23 @@ TEST(FileCategoryRulesTest, WithoutADatabaseTheBuiltInTableSortsTheCommonFormats
 }
 
 
-TEST(UMUTITypeCacheTest, KeepsAnswersPerExactExtensionAndEmptiesItselfWhenFull) {
-    UMUTITypeCache cache(3);
-    cache.setUTITypeForExtension(FileCategory::image, "jpg");
-    cache.setUTITypeForExtension(FileCategory::archive, "zip");
-    cache.setUTITypeForExtension(FileCategory::archive, "ZIP");
+TEST(ExtensionCategoryCacheTest, KeepsAnswersPerExactExtensionAndEmptiesItselfWhenFull) {
+    ExtensionCategoryCache cache(3);
+    cache.setCategoryForExtension(FileCategory::image, "jpg");
+    cache.setCategoryForExtension(FileCategory::archive, "zip");
+    cache.setCategoryForExtension(FileCategory::archive, "ZIP");
     EXPECT_EQ(cache.count(), 3u);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("jpg"), FileCategory::image);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("Jpg"), std::nullopt);
+    EXPECT_EQ(cache.categoryForExtension("jpg"), FileCategory::image);
+    EXPECT_EQ(cache.categoryForExtension("Jpg"), std::nullopt);
 
-    cache.setUTITypeForExtension(FileCategory::video, "jpg");  // replacing an answer does not evict
+    cache.setCategoryForExtension(FileCategory::video, "jpg");  // replacing an answer does not evict
     EXPECT_EQ(cache.count(), 3u);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("jpg"), FileCategory::video);
+    EXPECT_EQ(cache.categoryForExtension("jpg"), FileCategory::video);
 
-    cache.setUTITypeForExtension(FileCategory::music, "mp3");  // a fourth extension
+    cache.setCategoryForExtension(FileCategory::music, "mp3");  // a fourth extension
     EXPECT_EQ(cache.count(), 1u);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("mp3"), FileCategory::music);
-    EXPECT_EQ(cache.fileTypeIdentifierWithExtension("zip"), std::nullopt);
+    EXPECT_EQ(cache.categoryForExtension("mp3"), FileCategory::music);
+    EXPECT_EQ(cache.categoryForExtension("zip"), std::nullopt);
 }
 
 }  // namespace

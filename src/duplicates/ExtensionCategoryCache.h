@@ -13,26 +13,26 @@
 
 namespace kestrane {
 
-// The process-wide cache from a file-name extension (exact bytes) to its file
-// category. It is bounded: adding an extension when it already holds
+// The process-wide cache from a file-name extension (exact bytes) to the file
+// category its MIME type (or the built-in extension table) gives. It is bounded: adding an extension when it already holds
 // `capacity` entries empties it first, so that a scan of millions of oddly
 // named files cannot make it grow without end.
 //
 // Thread-safe: lookups share a lock, so many threads may read at once.
-class UMUTITypeCache {
+class ExtensionCategoryCache {
 public:
     static constexpr std::size_t kDefaultCapacity = 10000;
 
-    explicit UMUTITypeCache(std::size_t capacity = kDefaultCapacity);
-    UMUTITypeCache(const UMUTITypeCache&) = delete;
-    UMUTITypeCache& operator=(const UMUTITypeCache&) = delete;
+    explicit ExtensionCategoryCache(std::size_t capacity = kDefaultCapacity);
+    ExtensionCategoryCache(const ExtensionCategoryCache&) = delete;
+    ExtensionCategoryCache& operator=(const ExtensionCategoryCache&) = delete;
 
     // The process-wide cache.
-    static UMUTITypeCache& cache();
+    static ExtensionCategoryCache& cache();
 
     // The category cached for the extension, if any.
-    std::optional<FileCategory> fileTypeIdentifierWithExtension(std::string_view extension) const;
-    void setUTITypeForExtension(FileCategory type, std::string_view extension);
+    std::optional<FileCategory> categoryForExtension(std::string_view extension) const;
+    void setCategoryForExtension(FileCategory category, std::string_view extension);
 
     std::size_t count() const;
     std::size_t capacity() const { return m_capacity; }
@@ -48,7 +48,7 @@ private:
 
     const std::size_t m_capacity;
     mutable std::shared_mutex m_mutex;
-    std::unordered_map<std::string, FileCategory, StringHash, std::equal_to<>> m_types;
+    std::unordered_map<std::string, FileCategory, StringHash, std::equal_to<>> m_categories;
 };
 
 }  // namespace kestrane
