@@ -25,7 +25,7 @@ CategoryStateManager::Items CategoryStateManager::getItemsForType(FileCategory t
     return {remembered.group.lock(), remembered.item.lock()};
 }
 
-void CategoryStateManager::removeGategoryItems() {
+void CategoryStateManager::removeCategoryItems() {
     std::lock_guard lock(m_mutex);
     m_categories = {};
 }

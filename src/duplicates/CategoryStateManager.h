@@ -32,7 +32,7 @@ public:
     void setFileItemForType(const std::shared_ptr<DuplicateItem>& item, FileCategory type);
     Items getItemsForType(FileCategory type) const;
     // Forgets every category.
-    void removeGategoryItems();
+    void removeCategoryItems();
 
     // The folders of the last shown similar-folder pair, by path.
     std::optional<std::string> heapsMainFolderItem() const;

@@ -86,10 +86,10 @@ void DuplicatesCategory::removeGroup(const std::shared_ptr<DuplicatesGroup>& gro
     const auto self = shared_from_this();
     const auto keepAlive = group;
     const auto listener = m_pListener.lock();
-    if (listener) listener->onGroupWillRemovedFromCategory(group, *this);
+    if (listener) listener->onGroupWillBeRemovedFromCategory(group, *this);
     m_arrGroups.erase(group->getGroupID());
     group->onGroupRemovedFromCategory();
-    if (listener) listener->onGroupDidRemovedFromCategory(group, *this);
+    if (listener) listener->onGroupWasRemovedFromCategory(group, *this);
 }
 
 void DuplicatesCategory::removeGroupWithNotification(const std::shared_ptr<DuplicatesGroup>& group,
@@ -132,6 +132,6 @@ void DuplicatesCategory::applyGroupFigures(const DuplicatesGroup& group, std::in
 
 void DuplicatesCategory::onGroupWillChange(const DuplicatesGroup& group) { applyGroupFigures(group, -1); }
 
-void DuplicatesCategory::onGroupDidChanged(const DuplicatesGroup& group) { applyGroupFigures(group, +1); }
+void DuplicatesCategory::onGroupDidChange(const DuplicatesGroup& group) { applyGroupFigures(group, +1); }
 
 }  // namespace kestrane

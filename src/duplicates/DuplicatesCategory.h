@@ -20,9 +20,9 @@ public:
     virtual ~DuplicatesCategoryListener() = default;
     virtual void onGroupAddedToCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                         DuplicatesCategory& category) = 0;
-    virtual void onGroupWillRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
+    virtual void onGroupWillBeRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                                 DuplicatesCategory& category) = 0;
-    virtual void onGroupDidRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
+    virtual void onGroupWasRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                                DuplicatesCategory& category) = 0;
     virtual std::shared_ptr<DuplicatesContainer> getContainer() = 0;
 };
@@ -87,7 +87,7 @@ public:
 
     // From the groups.
     void onGroupWillChange(const DuplicatesGroup& group);
-    void onGroupDidChanged(const DuplicatesGroup& group);
+    void onGroupDidChange(const DuplicatesGroup& group);
 
 private:
     // The groups already holding one of the items are removed; returns the

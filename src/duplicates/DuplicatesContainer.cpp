@@ -320,13 +320,13 @@ void DuplicatesContainer::onGroupAddedToCategory(const std::shared_ptr<Duplicate
     if (m_pHeaps) m_pHeaps->addGroup(group);
 }
 
-void DuplicatesContainer::onGroupWillRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
+void DuplicatesContainer::onGroupWillBeRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                                          DuplicatesCategory&) {
     // A group that moved on while being attached was never announced.
     if (m_pHeaps && m_arrAllFilesGroups.contains(group->getGroupID())) m_pHeaps->removeGroup(group);
 }
 
-void DuplicatesContainer::onGroupDidRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
+void DuplicatesContainer::onGroupWasRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                                         DuplicatesCategory&) {
     m_arrAllFilesGroups.erase(group->getGroupID());
 }

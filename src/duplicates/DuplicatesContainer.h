@@ -140,9 +140,9 @@ public:
 
     // DuplicatesCategoryListener
     void onGroupAddedToCategory(const std::shared_ptr<DuplicatesGroup>& group, DuplicatesCategory& category) override;
-    void onGroupWillRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
+    void onGroupWillBeRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                         DuplicatesCategory& category) override;
-    void onGroupDidRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
+    void onGroupWasRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                        DuplicatesCategory& category) override;
     std::shared_ptr<DuplicatesContainer> getContainer() override { return shared_from_this(); }
 

@@ -187,7 +187,7 @@ std::shared_ptr<DuplicateItem> DuplicatesGroup::addFileItem(FileSystemItem* file
     clearGroupCachedData();
     notifyListenerThatGroupWillChange();
     auto item = m_pContent->addItem(fileItem);
-    notifyListenerThatGroupDidChanged();
+    notifyListenerThatGroupDidChange();
     recalculateIsFullyInDuplicatesFolders();
     return item;
 }
@@ -198,7 +198,7 @@ void DuplicatesGroup::removeDuplicateItem(const std::shared_ptr<DuplicateItem>& 
     clearGroupCachedData();
     notifyListenerThatGroupWillChange();
     removeItemFromSelectionAndContent(item);
-    notifyListenerThatGroupDidChanged();
+    notifyListenerThatGroupDidChange();
     recalculateIsFullyInDuplicatesFolders();
 }
 
@@ -245,7 +245,7 @@ void DuplicatesGroup::updateGroupInfo() {
     if (!m_pContent) return;
     notifyListenerThatGroupWillChange();
     m_pContent->updateInfo();
-    notifyListenerThatGroupDidChanged();
+    notifyListenerThatGroupDidChange();
 }
 
 void DuplicatesGroup::updateGroupInfoAfterItemMovedToOrFromFolderDuplicates(const std::shared_ptr<DuplicateItem>& item) {
@@ -254,7 +254,7 @@ void DuplicatesGroup::updateGroupInfoAfterItemMovedToOrFromFolderDuplicates(cons
     notifyListenerThatGroupWillChange();
     m_pContent->updateGroupInfoAfterItemMovedToOrFromFolderDuplicates(*item);
     m_pSelection->updateItemAfterMovedToOrFromFolderDuplicates(*item);
-    notifyListenerThatGroupDidChanged();
+    notifyListenerThatGroupDidChange();
     recalculateIsFullyInDuplicatesFolders();
 }
 
@@ -302,9 +302,9 @@ void DuplicatesGroup::notifyListenerThatGroupWillChange() {
     if (const auto listener = m_pListener.lock()) listener->onGroupWillChange(*this);
 }
 
-void DuplicatesGroup::notifyListenerThatGroupDidChanged() {
+void DuplicatesGroup::notifyListenerThatGroupDidChange() {
     if (m_nNotificationDeep == 0 || --m_nNotificationDeep != 0) return;
-    if (const auto listener = m_pListener.lock()) listener->onGroupDidChanged(*this);
+    if (const auto listener = m_pListener.lock()) listener->onGroupDidChange(*this);
 }
 
 void DuplicatesGroup::onGroupAddedToCategory(const std::shared_ptr<DuplicatesCategory>& category) {
@@ -317,7 +317,7 @@ void DuplicatesGroup::onGroupAddedToCategory(const std::shared_ptr<DuplicatesCat
     notifyListenerThatGroupWillChange();
     m_pContent->reserveItems(m_arrFileSystemItems.size());
     for (FileSystemItem* fileItem : m_arrFileSystemItems) m_pContent->addItem(fileItem);
-    notifyListenerThatGroupDidChanged();
+    notifyListenerThatGroupDidChange();
 
     const auto& items = m_pContent->getItems();
     m_bIsPackageContent = std::all_of(items.begin(), items.end(), [](const auto& item) {
@@ -338,7 +338,7 @@ void DuplicatesGroup::onGroupRemovedFromCategory() {
         for (auto it = items.rbegin(); it != items.rend(); ++it) removeItemFromSelectionAndContent(*it);
         m_pContent.reset();
     }
-    notifyListenerThatGroupDidChanged();
+    notifyListenerThatGroupDidChange();
     clearGroupCachedData();
 }
 

@@ -119,7 +119,7 @@ public:
 
     // The change protocol; pairs nest.
     void notifyListenerThatGroupWillChange();
-    void notifyListenerThatGroupDidChanged();
+    void notifyListenerThatGroupDidChange();
 
     // Sent by the category that made the group, right after it took the
     // group in: builds the content (once) and may move the group.

@@ -35,7 +35,7 @@ void GroupSelection::addItem(const std::shared_ptr<DuplicateItem>& item) {
     }
     m_arrSelectedItems.emplace(item.get(), std::move(entry));
     item->onItemSelectionChanged();
-    if (group) group->notifyListenerThatGroupDidChanged();
+    if (group) group->notifyListenerThatGroupDidChange();
 }
 
 void GroupSelection::removeItem(const std::shared_ptr<DuplicateItem>& item) {
@@ -50,7 +50,7 @@ void GroupSelection::removeItem(const std::shared_ptr<DuplicateItem>& item) {
     }
     m_arrSelectedItems.erase(found);
     item->onItemSelectionChanged();
-    if (group) group->notifyListenerThatGroupDidChanged();
+    if (group) group->notifyListenerThatGroupDidChange();
 }
 
 std::vector<std::shared_ptr<DuplicateItem>> GroupSelection::getItems() const {

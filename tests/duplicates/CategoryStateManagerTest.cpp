@@ -18,7 +18,7 @@ using test::entryOf;
 class CategoryStateManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        manager.removeGategoryItems();
+        manager.removeCategoryItems();
         manager.removeHeapsItems();
     }
     void TearDown() override { SetUp(); }
@@ -53,7 +53,7 @@ TEST_F(CategoryStateManagerTest, RemembersTheLastGroupAndCopyPerCategory) {
     EXPECT_EQ(manager.getItemsForType(FileCategory::document).duplicateGroup, nullptr);
     EXPECT_EQ(manager.getItemsForType(FileCategory::document).fileItem, nullptr);
 
-    manager.removeGategoryItems();
+    manager.removeCategoryItems();
     EXPECT_EQ(manager.getItemsForType(FileCategory::document).duplicateGroup, nullptr);
     EXPECT_EQ(manager.getItemsForType(FileCategory::document).fileItem, nullptr);
 }

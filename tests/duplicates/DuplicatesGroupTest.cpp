@@ -83,18 +83,18 @@ TEST_F(DuplicatesGroupTest, CategoryTotalsFollowNestedChangesAndNeverGoBelowZero
     EXPECT_EQ(figuresOf(*category), (CategoryFigures{0, 0, 0}));
     group->notifyListenerThatGroupWillChange();
     group->addFileItem(tree.file("c/x.txt", "12345"));
-    group->notifyListenerThatGroupDidChanged();
+    group->notifyListenerThatGroupDidChange();
     EXPECT_EQ(figuresOf(*category), (CategoryFigures{0, 0, 0}));
-    group->notifyListenerThatGroupDidChanged();
+    group->notifyListenerThatGroupDidChange();
     EXPECT_EQ(figuresOf(*category), (CategoryFigures{3, 15, 10}));
-    group->notifyListenerThatGroupDidChanged();  // an unmatched did-change does nothing
+    group->notifyListenerThatGroupDidChange();  // an unmatched did-change does nothing
     EXPECT_EQ(figuresOf(*category), (CategoryFigures{3, 15, 10}));
 
     // Taking the same figures out twice leaves 0, not less.
     category->onGroupWillChange(*group);
     category->onGroupWillChange(*group);
     EXPECT_EQ(figuresOf(*category), (CategoryFigures{0, 0, 0}));
-    category->onGroupDidChanged(*group);
+    category->onGroupDidChange(*group);
     EXPECT_EQ(figuresOf(*category), (CategoryFigures{3, 15, 10}));
 
     // Removing the group takes its figures out and unlinks its items.
