@@ -283,7 +283,7 @@ int hashFile(const std::string& path, int repeat) {
     std::string digest;
     for (int run = 0; run < repeat; ++run) {
         const auto start = Clock::now();
-        const auto key = kestrane::ContentHasher::hashforFile(path);
+        const auto key = kestrane::ContentHasher::hashForFile(path);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         if (!key) {
             std::fprintf(stderr, "hash: no key for %s\n", path.c_str());

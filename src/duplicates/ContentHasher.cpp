@@ -238,7 +238,7 @@ std::uint32_t bigEndian32(const unsigned char* bytes) {
 
 }  // namespace
 
-std::optional<std::string> ContentHasher::hashforFile(const std::string& path, FileKind kind) {
+std::optional<std::string> ContentHasher::hashForFile(const std::string& path, FileKind kind) {
     RegularFile file(path, kind);
     if (!file.isOpen()) return std::nullopt;
     return digestWholeFile(file).key;
@@ -340,9 +340,9 @@ std::optional<std::string> digestBlocks(RegularFile& file, std::uint64_t size, s
 
 }  // namespace
 
-std::optional<std::string> ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
+std::optional<std::string> ContentHasher::hashForFilePartly(
     const std::string& path, std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold, FileKind kind) {
-    if (!usesPartialKey(size, blockLength, threshold)) return hashforFile(path, kind);
+    if (!usesPartialKey(size, blockLength, threshold)) return hashForFile(path, kind);
     RegularFile file(path, kind);
     if (!file.isOpen()) return std::nullopt;
     return digestBlocks(file, size, blockLength);

@@ -73,15 +73,15 @@ public:
     static bool usesPartialKey(std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold);
 
     // The full key of the file, or none when it can't be opened or a read fails.
-    static std::optional<std::string> hashforFile(const std::string& path, FileKind kind = FileKind::unknown);
+    static std::optional<std::string> hashForFile(const std::string& path, FileKind kind = FileKind::unknown);
 
     // The partial key when size != 0, size >= threshold and size >= 3 * blockLength;
     // otherwise the full key. None when the file can't be opened. The size is
     // the caller's (the item's logical size); the file system is not asked.
     // A block length of 0 gives the full key.
-    static std::optional<std::string> hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
-        const std::string& path, std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold,
-        FileKind kind = FileKind::unknown);
+    static std::optional<std::string> hashForFilePartly(const std::string& path, std::uint64_t size,
+                                                        std::uint64_t blockLength, std::uint64_t threshold,
+                                                        FileKind kind = FileKind::unknown);
 
     // The key of an empty file with this name.
     static std::string nameKey(std::string_view name);

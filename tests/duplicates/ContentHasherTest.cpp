@@ -29,8 +29,7 @@ using test::TempDir;
 
 std::optional<std::string> partial(const std::string& path, std::uint64_t size, std::uint64_t block,
                                    ContentHasher::FileKind kind = ContentHasher::FileKind::unknown) {
-    return ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(path, size, block,
-                                                                                          3 * block, kind);
+    return ContentHasher::hashForFilePartly(path, size, block, 3 * block, kind);
 }
 
 TEST(ContentHasherTest, FullKeysMatchTheReferenceDigests) {
@@ -46,12 +45,12 @@ TEST(ContentHasherTest, FullKeysMatchTheReferenceDigests) {
          "57edf4a22be3c955ac49da2e2107b67a"},
     };
     for (const auto& [text, digest] : vectors)
-        EXPECT_EQ(ContentHasher::hashforFile(dir.writeFile("vector", text)), digest) << '"' << text << '"';
+        EXPECT_EQ(ContentHasher::hashForFile(dir.writeFile("vector", text)), digest) << '"' << text << '"';
 
     // Sizes around the read chunk and well past it, against md5sum.
     for (std::size_t size : {1u, 8191u, 8192u, 8193u, 65543u, 1000003u}) {
         const std::string path = dir.writeFile("f" + std::to_string(size), noise(size, static_cast<std::uint32_t>(size)));
-        EXPECT_EQ(ContentHasher::hashforFile(path), md5sum(path)) << size << " bytes";
+        EXPECT_EQ(ContentHasher::hashForFile(path), md5sum(path)) << size << " bytes";
     }
 }
 
@@ -90,8 +89,7 @@ TEST(ContentHasherTest, PartialKeyBlocksAndThreshold) {
     EXPECT_EQ(partial(below, 24575, 8192), md5sum(below));
     const std::string large = dir.writeFile("large", noise(100000, 5));
     EXPECT_EQ(partial(large, 0, 8192), md5sum(large));
-    EXPECT_EQ(ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(large, 100000, 8192,
-                                                                                             100001),
+    EXPECT_EQ(ContentHasher::hashForFilePartly(large, 100000, 8192, 100001),
               md5sum(large));
     EXPECT_EQ(partial(large, 100000, 0), md5sum(large));
 
@@ -116,20 +114,20 @@ TEST(ContentHasherTest, FilesThatChangeOrAreNotRegularGiveAKeyFromWhatWasReadOrN
     // else is ever read.
     for (const auto kind : {ContentHasher::FileKind::unknown, ContentHasher::FileKind::regular}) {
         SCOPED_TRACE(kind == ContentHasher::FileKind::regular ? "said to be regular" : "unknown");
-        EXPECT_EQ(ContentHasher::hashforFile(target, kind), md5sum(target));
-        EXPECT_EQ(ContentHasher::hashforFile(dir / "missing", kind), std::nullopt);
+        EXPECT_EQ(ContentHasher::hashForFile(target, kind), md5sum(target));
+        EXPECT_EQ(ContentHasher::hashForFile(dir / "missing", kind), std::nullopt);
         EXPECT_EQ(partial(dir / "missing", 100000, 8192, kind), std::nullopt);
-        EXPECT_EQ(ContentHasher::hashforFile(dir / "folder", kind), std::nullopt);
+        EXPECT_EQ(ContentHasher::hashForFile(dir / "folder", kind), std::nullopt);
 
         // A symbolic link is not followed, even to a regular file.
-        EXPECT_EQ(ContentHasher::hashforFile(dir / "link", kind), std::nullopt);
+        EXPECT_EQ(ContentHasher::hashForFile(dir / "link", kind), std::nullopt);
         EXPECT_EQ(partial(dir / "link", 7, 8192, kind), std::nullopt);
 
         // A FIFO without a writer would block a reader forever: it is refused
         // without waiting (the hash runs on another thread so that a hang
         // fails the test instead of stalling it).
         auto fifoKeys = std::async(std::launch::async, [fifo, kind] {
-            return std::make_pair(ContentHasher::hashforFile(fifo, kind), partial(fifo, 100000, 8192, kind));
+            return std::make_pair(ContentHasher::hashForFile(fifo, kind), partial(fifo, 100000, 8192, kind));
         });
         ASSERT_EQ(fifoKeys.wait_for(std::chrono::seconds(10)), std::future_status::ready)
             << "a FIFO was opened for reading";
@@ -155,7 +153,7 @@ TEST(ContentHasherTest, FilesThatChangeOrAreNotRegularGiveAKeyFromWhatWasReadOrN
         }
     });
     for (int i = 0; i < 20; ++i) {
-        const auto key = ContentHasher::hashforFile(growing);
+        const auto key = ContentHasher::hashForFile(growing);
         ASSERT_TRUE(key.has_value());
         EXPECT_EQ(key->size(), 32u);
         EXPECT_TRUE(partial(growing, 1 << 20, 8192).has_value());

@@ -38,7 +38,7 @@ using test::noise;
 using Sets = std::set<std::set<std::string>>;
 
 std::optional<std::string> partialKey(const FileSystemItem* item) {
-    return ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
+    return ContentHasher::hashForFilePartly(
         item->path(), static_cast<std::uint64_t>(item->logicalSize()), 8192, 24576);
 }
 
@@ -232,7 +232,7 @@ TEST_F(FileSeparatorTest, TwoSeparationsAtOnceEachKeyAsTheirOwnOptionsSay) {
 
     EXPECT_EQ(sets(*partialResult, 2), (Sets{{"partial/a.jpg", "partial/b.jpg"}}));
     EXPECT_EQ(keyOf(*partialResult, partialPair[0]),
-              ContentHasher::hashforFilePartlyWithSizeHashPartBlockLengthForFilesGreatherThan(
+              ContentHasher::hashForFilePartly(
                   partialPair[0]->path(), 20000, 4096, 3 * 4096));
     EXPECT_TRUE(partialPair[0]->isComparedInPart());
     EXPECT_TRUE(sets(*fullResult, 2).empty());
