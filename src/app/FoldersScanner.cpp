@@ -241,7 +241,7 @@ void FoldersScanner::startFilterDuplicatesFiles() {
     // has been added and counted before the search starts.
     m_pDuplicatesFilterWorkingQueue->async([self = shared_from_this()] {
         platform::MainQueue::shared().async([self] {
-            for (auto& root : self->m_arrRoots) root->calctotalsizeex();
+            for (auto& root : self->m_arrRoots) root->calculateTreeSizes();
             // Every folder has been read: from now on the container owns the
             // tree too, so the search (and the groups it adds) keeps its items
             // alive when a scan whose result is ignored goes away before it ends.

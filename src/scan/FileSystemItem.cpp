@@ -27,8 +27,8 @@ FileSystemItem* FileSystemItem::createInParent(std::string_view name, FolderSyst
 FileSystemItem::FileSystemItem(Key, std::string_view name, FolderSystemItem* parent,
                                std::int64_t allocatedSize, bool hidden, std::int64_t logicalSize,
                                FileKind kind)
-    : mnselfsize(allocatedSize),
-      mnselfLogicalSize(logicalSize),
+    : m_allocatedSize(allocatedSize),
+      m_logicalSize(logicalSize),
       m_parent(parent),
       m_nameLength(static_cast<std::uint32_t>(name.size())),
       m_flags(hidden ? kHidden : 0),
@@ -95,7 +95,7 @@ std::size_t FileSystemItem::getLevel() const {
 }
 
 std::int64_t FileSystemItem::calctotalsize() {
-    return mnselfsize < 0 ? 0 : mnselfsize;
+    return m_allocatedSize < 0 ? 0 : m_allocatedSize;
 }
 
 bool FileSystemItem::isInPackage() const {

@@ -110,8 +110,9 @@ public:
     // Number of ancestors (0 for a root).
     std::size_t getLevel() const;
 
-    std::int64_t logicalSize() const { return mnselfLogicalSize; }
-    std::int64_t gettotalsize() const { return mnselfsize; }
+    std::int64_t logicalSize() const { return m_logicalSize; }
+    // File: the allocated size. Folder: after calctotalsize, the sum over the subtree.
+    std::int64_t allocatedSize() const { return m_allocatedSize; }
     // File: the allocated size, 0 when negative. Folder: recomputes both sums
     // of the subtree and returns the allocated one.
     virtual std::int64_t calctotalsize();
@@ -174,9 +175,9 @@ public:
     std::optional<platform::FileTime> getFileItemLastModificationDate() const;
 
     // File: allocated size on disk. Folder: after calctotalsize, the sum over the children.
-    std::int64_t mnselfsize = 0;
+    std::int64_t m_allocatedSize = 0;
     // File: length of the data. Folder: after calctotalsize, the sum over the children.
-    std::int64_t mnselfLogicalSize = 0;
+    std::int64_t m_logicalSize = 0;
 
 protected:
     enum Flag : std::uint8_t {

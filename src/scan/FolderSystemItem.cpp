@@ -37,13 +37,13 @@ void FolderSystemItem::SetitsLeafPackage() {
 }
 
 std::int64_t FolderSystemItem::calctotalsize() {
-    mnselfsize = 0;
-    mnselfLogicalSize = 0;
+    m_allocatedSize = 0;
+    m_logicalSize = 0;
     for (const auto& child : m_children) {
-        mnselfsize += child->calctotalsize();
-        mnselfLogicalSize += child->logicalSize();
+        m_allocatedSize += child->calctotalsize();
+        m_logicalSize += child->logicalSize();
     }
-    return mnselfsize;
+    return m_allocatedSize;
 }
 
 void FolderSystemItem::adoptChild(std::unique_ptr<FileSystemItem> child) {
@@ -69,7 +69,7 @@ std::unique_ptr<FileSystemItem> FolderSystemItem::removeChild(const FileSystemIt
 bool FolderSystemItem::removeChildAndRecalc(const FileSystemItem* child) {
     const auto slot = findChild(child);
     if (slot == m_children.end()) return false;
-    decreaseTotalSize((*slot)->gettotalsize());
+    decreaseTotalSize((*slot)->allocatedSize());
     m_children.erase(slot);
     return true;
 }
@@ -86,11 +86,11 @@ std::unique_ptr<FileSystemItem> FolderSystemItem::replaceChild(const FileSystemI
 }
 
 void FolderSystemItem::increaseTotalSize(std::int64_t amount) {
-    for (FolderSystemItem* folder = this; folder != nullptr; folder = folder->parent()) folder->mnselfsize += amount;
+    for (FolderSystemItem* folder = this; folder != nullptr; folder = folder->parent()) folder->m_allocatedSize += amount;
 }
 
 void FolderSystemItem::decreaseTotalSize(std::int64_t amount) {
-    for (FolderSystemItem* folder = this; folder != nullptr; folder = folder->parent()) folder->mnselfsize -= amount;
+    for (FolderSystemItem* folder = this; folder != nullptr; folder = folder->parent()) folder->m_allocatedSize -= amount;
 }
 
 FileSystemItem* FolderSystemItem::childAtIndex(std::size_t index) const {

@@ -55,7 +55,7 @@ public:
     // unchanged, its parent link cleared. Null when it is not a child.
     std::unique_ptr<FileSystemItem> removeChild(const FileSystemItem* child);
     // When child is a child: lowers this folder's and every ancestor's
-    // allocated size by child's gettotalsize, removes and DESTROYS the child
+    // allocated size by child's allocatedSize, removes and DESTROYS the child
     // (with its subtree), and returns true. Otherwise changes nothing and returns false.
     bool removeChildAndRecalc(const FileSystemItem* child);
     // Puts replacement at old's position and hands old back (its parent link

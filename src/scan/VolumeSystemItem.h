@@ -25,7 +25,7 @@ public:
     std::int64_t getVolSize() const { return nVolSize; }
     std::int64_t getVolFreeSize() const { return nVolFreeSize; }
     // Recomputes the sizes of the whole tree (as calctotalsize).
-    std::int64_t calctotalsizeex() { return calctotalsize(); }
+    std::int64_t calculateTreeSizes() { return calctotalsize(); }
 
 private:
     std::int64_t nVolSize = 0;

@@ -186,8 +186,8 @@ TEST_F(DuplicatesContainerTest, RemovedCopiesLeaveTheTreeAndGroupsBelowTwoCopies
     FileSystemItem* c = tree.file("c/r.txt", "0123456789");
     tree.file("b/keep.txt", "k");
     tree.calculateSizes();
-    const std::int64_t rootSize = tree.root().gettotalsize();
-    const std::int64_t removedSize = a->gettotalsize() + b->gettotalsize();
+    const std::int64_t rootSize = tree.root().allocatedSize();
+    const std::int64_t removedSize = a->allocatedSize() + b->allocatedSize();
     const auto group = container->addGroupWithItems({a, b, c});
 
     NotificationCounter changed(DuplicatesContainer::kDuplicatesContainerDataChangedNotification);
@@ -196,7 +196,7 @@ TEST_F(DuplicatesContainerTest, RemovedCopiesLeaveTheTreeAndGroupsBelowTwoCopies
     EXPECT_EQ(figuresOf(*text), (std::array<std::int64_t, 4>{1, 1, 10, 0}));
     EXPECT_EQ(tree.folder("a")->numberOfChildren(), 0u);
     EXPECT_EQ(tree.folder("b")->numberOfChildren(), 1u);
-    EXPECT_EQ(tree.root().gettotalsize(), rootSize - removedSize);
+    EXPECT_EQ(tree.root().allocatedSize(), rootSize - removedSize);
     EXPECT_EQ(changed.count, 0);
 
     // The clean-up drops the group of one copy, runs the heaps' own and tells once.
@@ -216,12 +216,12 @@ TEST_F(DuplicatesContainerTest, RemovedCopiesLeaveTheTreeAndGroupsBelowTwoCopies
     FileSystemItem* e = tree.file("e/s.txt", "abc");
     FileSystemItem* f = tree.file("f/s.txt", "abc");
     tree.calculateSizes();
-    const std::int64_t before = tree.root().gettotalsize();
+    const std::int64_t before = tree.root().allocatedSize();
     const auto sGroup = container->addGroupWithItems({d, e, f});
     container->removeDuplicateItemsFromLogicalStructureWithRecalculateParent({tree.folder("d"), f}, false);
     EXPECT_EQ(tree.root().childWithName("d"), nullptr);
     EXPECT_EQ(tree.folder("f")->numberOfChildren(), 0u);
-    EXPECT_EQ(tree.root().gettotalsize(), before);
+    EXPECT_EQ(tree.root().allocatedSize(), before);
     EXPECT_EQ(sGroup->getFileSystemItems(), (std::vector<FileSystemItem*>{e}));
 }
 

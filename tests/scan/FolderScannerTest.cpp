@@ -130,7 +130,7 @@ TEST(FolderScannerTest, BuildsTheTreeWithSizesFlagsAndDeliversEveryFileOnce) {
     const std::int64_t logical = 5000 + 12345 + 10 + 300 + 2000 + 36;
     EXPECT_EQ(root.logicalSize(), logical);
     EXPECT_EQ(docs->logicalSize(), 12345 + 10 + 36);
-    EXPECT_GE(root.gettotalsize(), 4096);
+    EXPECT_GE(root.allocatedSize(), 4096);
     EXPECT_FALSE(root.hasExcludeContent());
 
     // Every file item (the FIFO too) is delivered exactly once.

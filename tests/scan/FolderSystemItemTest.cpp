@@ -31,18 +31,18 @@ TEST(FolderSystemItemTest, SizeCalculationSumsAllocatedAndLogicalSeparately) {
     SampleTree t;
     EXPECT_EQ(t.root->getVolSize(), 1000);
     EXPECT_EQ(t.root->getVolFreeSize(), 500);
-    EXPECT_EQ(t.root->gettotalsize(), 0);  // folder sums stay 0 until calculated
+    EXPECT_EQ(t.root->allocatedSize(), 0);  // folder sums stay 0 until calculated
     EXPECT_TRUE(t.root->isVol() && t.root->isDir() && !t.a->isVol() && t.a->isDir());
-    t.d->mnselfsize = 77;  // stale values are replaced, not added to
-    t.d->mnselfLogicalSize = 77;
+    t.d->m_allocatedSize = 77;  // stale values are replaced, not added to
+    t.d->m_logicalSize = 77;
     EXPECT_EQ(t.d->calctotalsize(), 0);
     EXPECT_EQ(t.d->logicalSize(), 0);
 
     FileSystemItem::createInParent("broken", *t.b, -1, false, 7);  // a negative allocated size counts as 0
-    EXPECT_EQ(t.root->calctotalsizeex(), 4096 + 8192 + 4096 + 512);
+    EXPECT_EQ(t.root->calculateTreeSizes(), 4096 + 8192 + 4096 + 512);
     EXPECT_EQ(t.root->logicalSize(), 100 + 5000 + 10 + 7 + 300);
-    EXPECT_EQ(t.a->gettotalsize(), 4096 + 8192 + 4096);
-    EXPECT_EQ(t.b->gettotalsize(), 4096);
+    EXPECT_EQ(t.a->allocatedSize(), 4096 + 8192 + 4096);
+    EXPECT_EQ(t.b->allocatedSize(), 4096);
     EXPECT_EQ(t.b->logicalSize(), 17);
 }
 
@@ -50,7 +50,7 @@ TEST(FolderSystemItemTest, RemoveChildAndRecalcLowersTheChainOnlyForChildren) {
     SampleTree t;
     t.root->calctotalsize();
     const auto sizes = [&] {
-        return std::vector<std::int64_t>{t.root->gettotalsize(), t.a->gettotalsize(), t.b->gettotalsize(),
+        return std::vector<std::int64_t>{t.root->allocatedSize(), t.a->allocatedSize(), t.b->allocatedSize(),
                                          t.root->logicalSize(), t.a->logicalSize(), t.b->logicalSize()};
     };
     const auto before = sizes();
@@ -64,12 +64,12 @@ TEST(FolderSystemItemTest, RemoveChildAndRecalcLowersTheChainOnlyForChildren) {
     EXPECT_EQ(t.b->numberOfChildren(), 0u);
     EXPECT_EQ(sizes(), (std::vector<std::int64_t>{before[0] - 4096, before[1] - 4096, before[2] - 4096,
                                                   before[3], before[4], before[5]}));
-    EXPECT_EQ(t.c->gettotalsize(), 512);
+    EXPECT_EQ(t.c->allocatedSize(), 512);
 
     t.a->increaseTotalSize(10);
     t.a->decreaseTotalSize(3);
-    EXPECT_EQ(t.root->gettotalsize(), before[0] - 4096 + 7);
-    EXPECT_EQ(t.b->gettotalsize(), 0);
+    EXPECT_EQ(t.root->allocatedSize(), before[0] - 4096 + 7);
+    EXPECT_EQ(t.b->allocatedSize(), 0);
 }
 
 TEST(FolderSystemItemTest, RemoveAndReplaceHandOwnershipBack) {
