@@ -73,7 +73,7 @@ FoldersScanner::FoldersScanner(Private, std::vector<std::string> paths, std::wea
       _userSelectedPaths(std::move(paths)),
       m_clock(platform::Clock::steady()) {
     const auto& volumes = platform::volumeInfoProvider();
-    m_arrFoldersForScan = chooseTopFolders(_userSelectedPaths, volumes);
+    m_foldersForScan = chooseTopFolders(_userSelectedPaths, volumes);
     _isBackupsWereSkipped = isContainsBackups(volumes);
 }
 
@@ -125,7 +125,7 @@ std::vector<std::string> FoldersScanner::chooseTopFolders(const std::vector<std:
 
 bool FoldersScanner::isContainsBackups(const platform::VolumeInfoProvider& volumes) const {
     if (!m_settings.excludeTimeMachineBackups()) return false;
-    for (const auto& folder : m_arrFoldersForScan) {
+    for (const auto& folder : m_foldersForScan) {
         const auto volume = volumes.volumeForPath(folder);
         if (!volume) continue;
         const std::string backups = platform::joinPath(volume->mountPoint, "Backups.backupdb");
@@ -173,7 +173,7 @@ void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint
     m_pDuplicatesFilter->setListener(weak_from_this());
 
     auto context = std::make_shared<FolderScanContext>();
-    for (const auto& folder : m_arrFoldersForScan)
+    for (const auto& folder : m_foldersForScan)
         if (const auto identity = platform::identityOfPath(folder)) context->chosenFolders.push_back(*identity);
     context->includeHidden = m_bIncludeHiddenFiles;
     m_pDuplicatesFilter->setScanContext(context->hardLinks, context->problems);
@@ -187,17 +187,17 @@ void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint
 }
 
 void FoldersScanner::scanNextFolder() {
-    const std::size_t next = m_arrScannedFolders.size();
-    if (next >= m_arrFoldersForScan.size() || m_eCurrentState == kStopped) {
+    const std::size_t next = m_scannedFolders.size();
+    if (next >= m_foldersForScan.size() || m_eCurrentState == kStopped) {
         m_pCurrentScannerIdentity = nullptr;
         startFilterDuplicatesFiles();
         return;
     }
-    m_arrScannedFolders.push_back(m_arrFoldersForScan[next]);
+    m_scannedFolders.push_back(m_foldersForScan[next]);
     // The scanner may report before create() returns: its identity is known only afterwards,
     // so batches are accepted from any scanner until then (there is only ever one at a time).
     m_pCurrentScannerIdentity = nullptr;
-    m_pCurrentScanner = FolderScanner::create(m_arrFoldersForScan[next], _excludeTreeChecker, weak_from_this(),
+    m_pCurrentScanner = FolderScanner::create(m_foldersForScan[next], _excludeTreeChecker, weak_from_this(),
                                                m_pScanContext);
     m_pCurrentScannerIdentity = m_pCurrentScanner.get();
 }
@@ -224,7 +224,7 @@ void FoldersScanner::addFilesBatch(std::vector<FileSystemItem*> files) {
     }
     const std::uint64_t scanned = files.size();
     platform::MainQueue::shared().async([self = shared_from_this(), sizes, possible, scanned] {
-        for (const FileCategory type : kAllFileCategories) self->m_arrPossibleDuplicatesSizes[type] += sizes[type];
+        for (const FileCategory type : kAllFileCategories) self->m_possibleDuplicatesSizes[type] += sizes[type];
         self->m_nCountOfPossibleDuplicates += possible;
         self->m_nCountOfScannedFiles += scanned;
     });
@@ -232,7 +232,7 @@ void FoldersScanner::addFilesBatch(std::vector<FileSystemItem*> files) {
 
 void FoldersScanner::onScannerCompletedScanItem(FolderScanner& scanner, std::shared_ptr<VolumeSystemItem> root) {
     if (&scanner != m_pCurrentScanner.get()) return;
-    if (root) m_arrRoots.push_back(std::move(root));
+    if (root) m_roots.push_back(std::move(root));
     scanNextFolder();
 }
 
@@ -241,13 +241,13 @@ void FoldersScanner::startFilterDuplicatesFiles() {
     // has been added and counted before the search starts.
     m_pDuplicatesFilterWorkingQueue->async([self = shared_from_this()] {
         platform::MainQueue::shared().async([self] {
-            for (auto& root : self->m_arrRoots) root->calculateTreeSizes();
+            for (auto& root : self->m_roots) root->calculateTreeSizes();
             // Every folder has been read: from now on the container owns the
             // tree too, so the search (and the groups it adds) keeps its items
             // alive when a scan whose result is ignored goes away before it ends.
             if (const auto& container = self->m_pDuplicatesFilter->getContainer())
-                container->saveRoots(self->m_arrRoots);
-            self->m_pStartSearchDuplicatesDate = self->m_clock->now();
+                container->saveRoots(self->m_roots);
+            self->m_startSearchDuplicatesDate = self->m_clock->now();
             self->setState(kSearchingDuplicateFiles);
             self->m_pDuplicatesFilter->filterDuplicates();
         });
@@ -257,27 +257,27 @@ void FoldersScanner::startFilterDuplicatesFiles() {
 void FoldersScanner::onDuplicatesFilesFilterStartFilterFiles(std::uint64_t) {}
 
 void FoldersScanner::onFinishSearchDuplicatesFilesWithType(FileCategory type) {
-    m_arrSearchDuplicatesStates[type] = true;
+    m_searchDuplicatesStates[type] = true;
 }
 
 void FoldersScanner::onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) {
-    m_nDuplicatesFilesFilterProgress = progress;
+    m_duplicatesFilesFilterProgress = progress;
 }
 
 void FoldersScanner::onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t heapsSize,
                                                                                    std::uint64_t foldersSize) {
     if (!m_bSearchDuplicatesFoldersAndSimilars) return;
     m_nPossibleHeapsSize = heapsSize;
-    m_arrPossibleDuplicatesSizes[FileCategory::folders] = foldersSize;
+    m_possibleDuplicatesSizes[FileCategory::folders] = foldersSize;
 }
 
 void FoldersScanner::onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
                                                              std::optional<FileCategory> type) {
-    if (type) m_arrActualDuplicatesSizes[*type] += static_cast<std::uint64_t>(count) * size;
+    if (type) m_actualDuplicatesSizes[*type] += static_cast<std::uint64_t>(count) * size;
     m_nCountOfActualDuplicates += static_cast<std::uint64_t>(count);
     if (isMinimalDuplicatesSizeWasDefinedAutomatically() && size < kAutoModeStopBelowSize &&
-        m_pStartSearchDuplicatesDate &&
-        m_clock->now() - *m_pStartSearchDuplicatesDate > kAutoModeSearchTimeLimit) {
+        m_startSearchDuplicatesDate &&
+        m_clock->now() - *m_startSearchDuplicatesDate > kAutoModeSearchTimeLimit) {
         m_pDuplicatesFilterWorkingQueue->async([filter = m_pDuplicatesFilter] { filter->stopFilterDuplicates(); });
     }
 }
@@ -286,8 +286,8 @@ void FoldersScanner::onUpdateSizesUsingContainer(const std::shared_ptr<Duplicate
     for (const FileCategory type : kFileContentCategories) {
         const auto category = container->getCategoryWithType(type);
         const auto total = category ? static_cast<std::uint64_t>(std::max<std::int64_t>(category->getTotalSize(), 0)) : 0;
-        m_arrPossibleDuplicatesSizes[type] = total;
-        m_arrActualDuplicatesSizes[type] = total;
+        m_possibleDuplicatesSizes[type] = total;
+        m_actualDuplicatesSizes[type] = total;
     }
 }
 
@@ -312,13 +312,13 @@ void FoldersScanner::startFilterDuplicatesFoldersInContainer(std::shared_ptr<Dup
     m_pDuplicatesFolderFilter->setListener(weak_from_this());
     m_pDuplicatesFolderFilter->setClock(m_clock);
     setState(kSearchingDuplicateFolders);
-    m_pDuplicatesFolderFilter->findFoldersDuplicatesInRootsIncludeHidden(m_arrRoots, m_bIncludeHiddenFiles);
+    m_pDuplicatesFolderFilter->findFoldersDuplicatesInRootsIncludeHidden(m_roots, m_bIncludeHiddenFiles);
 }
 
 void FoldersScanner::onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWithCountOfCheckedFolders(
     std::uint64_t totalSize, float progress, std::uint64_t countOfCheckedFolders) {
-    m_arrActualDuplicatesSizes[FileCategory::folders] = totalSize;
-    m_nDuplicatesFolderFilterProgress = progress;
+    m_actualDuplicatesSizes[FileCategory::folders] = totalSize;
+    m_duplicatesFolderFilterProgress = progress;
     m_bFolderFilterReportedProgress = true;
     m_nCountOfCheckedFolders = countOfCheckedFolders;
 }
@@ -334,7 +334,7 @@ void FoldersScanner::finishFilteringDuplicatesFoldersWithResultContainer(std::sh
         });
     }
     // The folders were all read before stage 2 began: the roots no longer change.
-    container->saveRoots(m_arrRoots);
+    container->saveRoots(m_roots);
     _heapItemsFilter->filterUsingContainerIncludeHiddenFiles(std::move(container), m_pSimilarFolders,
                                                               m_bIncludeHiddenFiles, m_separationOptions);
 }
@@ -367,7 +367,7 @@ void FoldersScanner::onHeapsCheckedFolders(std::uint64_t count) {
 
 void FoldersScanner::onHeapsSizeChangedWithProgress(std::uint64_t size, float progress) {
     // Reports reach the listener on the main queue already.
-    m_nHeapsFilterProgress = progress;
+    m_heapsFilterProgress = progress;
     m_bHeapsFilterReportedProgress = true;
     m_nActualHeapsSize = size;
 }
@@ -407,7 +407,7 @@ void FoldersScanner::stopWithIgnoreResult(bool ignoreResult) {
 
 void FoldersScanner::setState(State state) {
     std::int64_t never = 0;
-    m_arrStateEnteredAt[state].compare_exchange_strong(never, Clock::now().time_since_epoch().count());
+    m_stateEnteredAt[state].compare_exchange_strong(never, Clock::now().time_since_epoch().count());
     m_eCurrentState = state;
 }
 
@@ -419,7 +419,7 @@ std::array<double, FoldersScanner::kStageCount> FoldersScanner::getStageDuration
     auto boundary = [&](int stage) -> std::int64_t {
         std::int64_t earliest = 0;
         for (std::int32_t state = kFirstStateOfStage[stage]; state <= kStopped; ++state) {
-            const std::int64_t at = m_arrStateEnteredAt[state];
+            const std::int64_t at = m_stateEnteredAt[state];
             if (at != 0 && (earliest == 0 || at < earliest)) earliest = at;
         }
         return earliest;
@@ -445,16 +445,16 @@ std::uint64_t FoldersScanner::getCountOfCheckedFolders() const {
 }
 
 std::uint64_t FoldersScanner::getPossibleDuplicatesSizeOfType(FileCategory type) const {
-    return std::max(m_arrPossibleDuplicatesSizes[type], m_arrActualDuplicatesSizes[type]);
+    return std::max(m_possibleDuplicatesSizes[type], m_actualDuplicatesSizes[type]);
 }
 
 std::uint64_t FoldersScanner::getActualDuplicatesSizeOfType(FileCategory type) const {
-    return m_arrActualDuplicatesSizes[type];
+    return m_actualDuplicatesSizes[type];
 }
 
 bool FoldersScanner::isFinishSearchDuplicatesOfType(FileCategory type) const {
     const std::int32_t state = m_eCurrentState;
-    if (state == kReadingFolders || state == kSearchingDuplicateFiles) return m_arrSearchDuplicatesStates[type];
+    if (state == kReadingFolders || state == kSearchingDuplicateFiles) return m_searchDuplicatesStates[type];
     return true;
 }
 
@@ -467,23 +467,23 @@ float FoldersScanner::getDuplicatesFilesFilterProgress() const {
     if (isMinimalDuplicatesSizeWasDefinedAutomatically()) {
         const double limit = std::chrono::duration<double>(kAutoModeSearchTimeLimit).count();
         const double elapsed =
-            m_pStartSearchDuplicatesDate
-                ? std::chrono::duration<double>(m_clock->now() - *m_pStartSearchDuplicatesDate).count()
+            m_startSearchDuplicatesDate
+                ? std::chrono::duration<double>(m_clock->now() - *m_startSearchDuplicatesDate).count()
                 : 0.0;
         const float byTime = limit > 0 ? static_cast<float>(std::min(1.0, elapsed / limit)) : 1.0f;
-        return std::min(byTime, m_nDuplicatesFilesFilterProgress.autoDefineProgress);
+        return std::min(byTime, m_duplicatesFilesFilterProgress.autoDefineProgress);
     }
-    return m_nDuplicatesFilesFilterProgress.totalProgress;
+    return m_duplicatesFilesFilterProgress.totalProgress;
 }
 
 float FoldersScanner::getDuplicatesFoldersFilterProgress() const {
     if (m_bHeapsFilterReportedProgress) return 1.0f;
-    return m_nDuplicatesFolderFilterProgress;
+    return m_duplicatesFolderFilterProgress;
 }
 
 double FoldersScanner::getSearchDuplicatesDuration() const {
-    return m_pStartSearchDuplicatesDate
-               ? std::chrono::duration<double>(m_clock->now() - *m_pStartSearchDuplicatesDate).count()
+    return m_startSearchDuplicatesDate
+               ? std::chrono::duration<double>(m_clock->now() - *m_startSearchDuplicatesDate).count()
                : 0.0;
 }
 

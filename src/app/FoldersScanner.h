@@ -90,9 +90,9 @@ public:
     // Queries polled by the scan screen.
     std::int32_t getCurrentState() const { return m_eCurrentState; }
     const std::vector<std::string>& getUserSelectedFolderArray() const { return _userSelectedPaths; }
-    const std::vector<std::string>& getFoldersForScan() const { return m_arrFoldersForScan; }
+    const std::vector<std::string>& getFoldersForScan() const { return m_foldersForScan; }
     // The top folders whose reading has begun, in order.
-    const std::vector<std::string>& getScannedFolders() const { return m_arrScannedFolders; }
+    const std::vector<std::string>& getScannedFolders() const { return m_scannedFolders; }
     std::uint64_t getCountOfScannedFiles() const { return m_nCountOfScannedFiles; }
     std::uint64_t getCountOfPossibleDuplicates() const { return m_nCountOfPossibleDuplicates; }
     std::uint64_t getCountOfActualDuplicates() const;
@@ -104,7 +104,7 @@ public:
     std::uint64_t getPossibleHeapsSize() const;
     float getDuplicatesFilesFilterProgress() const;
     float getDuplicatesFoldersFilterProgress() const;
-    float getHeapsFilterProgress() const { return m_nHeapsFilterProgress; }
+    float getHeapsFilterProgress() const { return m_heapsFilterProgress; }
     double getSearchDuplicatesDuration() const;
     double getTimeFromStart() const;
     bool isMinimalDuplicatesSizeWasDefinedAutomatically() const {
@@ -184,12 +184,12 @@ private:
     Settings m_settings;
     std::weak_ptr<FoldersScannerListener> m_pListener;  // main thread
     std::vector<std::string> _userSelectedPaths;
-    std::vector<std::string> m_arrFoldersForScan;
-    std::vector<std::string> m_arrScannedFolders;
+    std::vector<std::string> m_foldersForScan;
+    std::vector<std::string> m_scannedFolders;
     std::shared_ptr<FolderScanner> m_pCurrentScanner;
     // Identity of the current folder scanner, checked from the workers' queues.
     std::atomic<const FolderScanner*> m_pCurrentScannerIdentity{nullptr};
-    std::vector<std::shared_ptr<VolumeSystemItem>> m_arrRoots;
+    std::vector<std::shared_ptr<VolumeSystemItem>> m_roots;
     std::shared_ptr<platform::SerialQueue> m_pDuplicatesFilterWorkingQueue;
     std::shared_ptr<DuplicatesFilter> m_pDuplicatesFilter;
     // The container's similar-folder registry, typed for the similar-folder stage.
@@ -201,7 +201,7 @@ private:
 
     std::atomic<std::int32_t> m_eCurrentState{kCreated};
     // When each state was first entered, in steady-clock ticks (0: never).
-    std::array<std::atomic<std::int64_t>, kStopped + 1> m_arrStateEnteredAt{};
+    std::array<std::atomic<std::int64_t>, kStopped + 1> m_stateEnteredAt{};
     std::uint64_t m_nDuplicatesMinimalFileSize = 0;
     // How every stage keys files, taken from the settings when the scan starts.
     SeparationOptions m_separationOptions;
@@ -211,24 +211,24 @@ private:
     std::optional<Clock::time_point> _startScanDate;
     std::shared_ptr<const platform::Clock> m_clock;
     // By m_clock.
-    std::optional<Clock::time_point> m_pStartSearchDuplicatesDate;
+    std::optional<Clock::time_point> m_startSearchDuplicatesDate;
 
     // Written on the main thread only, unless atomic.
     std::uint64_t m_nCountOfScannedFiles = 0;
     std::uint64_t m_nCountOfPossibleDuplicates = 0;
     // The folders slot is filled by the duplicate-folder stage, the others
     // by the duplicate-file search.
-    PerCategory<std::uint64_t> m_arrPossibleDuplicatesSizes;
+    PerCategory<std::uint64_t> m_possibleDuplicatesSizes;
     std::uint64_t m_nCountOfActualDuplicates = 0;
-    PerCategory<std::uint64_t> m_arrActualDuplicatesSizes;
-    PerCategory<bool> m_arrSearchDuplicatesStates;
+    PerCategory<std::uint64_t> m_actualDuplicatesSizes;
+    PerCategory<bool> m_searchDuplicatesStates;
     std::atomic<std::uint64_t> m_nCountOfSmallDuplicatesInHeaps{0};
     std::uint64_t m_nActualHeapsSize = 0;
     std::uint64_t m_nPossibleHeapsSize = 0;
-    DuplicatesFilterProgress m_nDuplicatesFilesFilterProgress;
-    float m_nDuplicatesFolderFilterProgress = 0;
+    DuplicatesFilterProgress m_duplicatesFilesFilterProgress;
+    float m_duplicatesFolderFilterProgress = 0;
     bool m_bFolderFilterReportedProgress = false;
-    float m_nHeapsFilterProgress = 0;
+    float m_heapsFilterProgress = 0;
     bool m_bHeapsFilterReportedProgress = false;
     std::uint64_t m_nCountOfCheckedFolders = 0;
     std::atomic<std::uint64_t> m_nCountOfCheckedFoldersInHeaps{0};

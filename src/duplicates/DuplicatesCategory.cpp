@@ -29,14 +29,14 @@ std::shared_ptr<DuplicatesContainer> DuplicatesCategory::getContainer() const {
 
 std::vector<std::shared_ptr<DuplicatesGroup>> DuplicatesCategory::getGroups() const {
     std::vector<std::shared_ptr<DuplicatesGroup>> groups;
-    groups.reserve(m_arrGroups.size());
-    for (const auto& [id, group] : m_arrGroups) groups.push_back(group);
+    groups.reserve(m_groups.size());
+    for (const auto& [id, group] : m_groups) groups.push_back(group);
     return groups;
 }
 
 bool DuplicatesCategory::containsGroup(const DuplicatesGroup& group) const {
-    const auto found = m_arrGroups.find(group.getGroupID());
-    return found != m_arrGroups.end() && found->second.get() == &group;
+    const auto found = m_groups.find(group.getGroupID());
+    return found != m_groups.end() && found->second.get() == &group;
 }
 
 std::vector<FileSystemItem*> DuplicatesCategory::prepareItemsForGroupCreation(
@@ -68,7 +68,7 @@ std::shared_ptr<DuplicatesGroup> DuplicatesCategory::addGroupWithItems(const std
     if (items.size() < 2) return nullptr;
     const auto self = shared_from_this();
     auto group = DuplicatesGroup::create(prepareItemsForGroupCreation(items), self);
-    m_arrGroups.emplace(group->getGroupID(), group);
+    m_groups.emplace(group->getGroupID(), group);
     group->onGroupAddedToCategory(self);
     if (containsGroup(*group)) {
         if (const auto listener = m_pListener.lock()) listener->onGroupAddedToCategory(group, *this);
@@ -87,7 +87,7 @@ void DuplicatesCategory::removeGroup(const std::shared_ptr<DuplicatesGroup>& gro
     const auto keepAlive = group;
     const auto listener = m_pListener.lock();
     if (listener) listener->onGroupWillBeRemovedFromCategory(group, *this);
-    m_arrGroups.erase(group->getGroupID());
+    m_groups.erase(group->getGroupID());
     group->onGroupRemovedFromCategory();
     if (listener) listener->onGroupWasRemovedFromCategory(group, *this);
 }

@@ -71,7 +71,7 @@ public:
     std::shared_ptr<DuplicatesContainer> getContainer() const;
     // Every group, oldest first.
     std::vector<std::shared_ptr<DuplicatesGroup>> getGroups() const;
-    std::size_t getGroupsCount() const { return m_arrGroups.size(); }
+    std::size_t getGroupsCount() const { return m_groups.size(); }
     bool containsGroup(const DuplicatesGroup& group) const;
 
     std::int64_t getTotalSize() const { return m_nTotalSize; }
@@ -98,7 +98,7 @@ private:
     std::optional<FileCategory> m_eType;
     Role m_eRole;
     std::weak_ptr<DuplicatesCategoryListener> m_pListener;
-    std::map<std::uint64_t, std::shared_ptr<DuplicatesGroup>> m_arrGroups;  // by group ID
+    std::map<std::uint64_t, std::shared_ptr<DuplicatesGroup>> m_groups;  // by group ID
     std::int64_t m_nTotalSize = 0;
     std::int64_t m_nSelectedSize = 0;
     std::int64_t m_nSizeThatCanBeRemoved = 0;

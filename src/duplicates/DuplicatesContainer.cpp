@@ -75,34 +75,34 @@ DuplicatesContainer::~DuplicatesContainer() {
     // The categories no longer reach this container, so nothing moves or is reported.
     m_pSmallDuplicatesCategory->removeAllGroups();
     m_pHiddenCategoryOfDuplicates->removeAllGroups();
-    for (const auto& category : m_arrFileCategories) category->removeAllGroups();
-    m_arrAllFilesGroups.clear();
+    for (const auto& category : m_fileCategories) category->removeAllGroups();
+    m_allFilesGroups.clear();
 }
 
 void DuplicatesContainer::createCategories() {
     const std::weak_ptr<DuplicatesCategoryListener> listener = weak_from_this();
     for (const FileCategory type : kAllFileCategories)
-        m_arrFileCategories[type] = DuplicatesCategory::create(type, listener, DuplicatesCategory::Role::file);
+        m_fileCategories[type] = DuplicatesCategory::create(type, listener, DuplicatesCategory::Role::file);
     m_pHiddenCategoryOfDuplicates = DuplicatesCategory::create(std::nullopt, {}, DuplicatesCategory::Role::hidden);
     m_pSmallDuplicatesCategory = DuplicatesCategory::create(std::nullopt, {}, DuplicatesCategory::Role::scratch);
 }
 
 std::shared_ptr<DuplicatesCategory> DuplicatesContainer::getCategoryWithType(std::optional<FileCategory> type) const {
     if (!type) return nullptr;
-    return m_arrFileCategories[*type];
+    return m_fileCategories[*type];
 }
 
 std::vector<std::shared_ptr<DuplicatesCategory>> DuplicatesContainer::getCategories() const {
-    std::vector<std::shared_ptr<DuplicatesCategory>> categories(m_arrFileCategories.begin(),
-                                                                m_arrFileCategories.end());
+    std::vector<std::shared_ptr<DuplicatesCategory>> categories(m_fileCategories.begin(),
+                                                                m_fileCategories.end());
     categories.push_back(m_pHiddenCategoryOfDuplicates);
     return categories;
 }
 
 std::vector<std::shared_ptr<DuplicatesGroup>> DuplicatesContainer::getAllFilesGroups() const {
     std::vector<std::shared_ptr<DuplicatesGroup>> groups;
-    groups.reserve(m_arrAllFilesGroups.size());
-    for (const auto& [id, group] : m_arrAllFilesGroups) groups.push_back(group);
+    groups.reserve(m_allFilesGroups.size());
+    for (const auto& [id, group] : m_allFilesGroups) groups.push_back(group);
     return groups;
 }
 
@@ -117,19 +117,19 @@ std::shared_ptr<DuplicatesGroup> DuplicatesContainer::addGroupWithItems(const st
 
 std::int64_t DuplicatesContainer::getAllFilesSize() const {
     std::int64_t sum = 0;
-    for (const auto& category : m_arrFileCategories) sum += category->getTotalSize();
+    for (const auto& category : m_fileCategories) sum += category->getTotalSize();
     return sum;
 }
 
 std::int64_t DuplicatesContainer::getItemsCountInRemoveList() const {
     std::int64_t sum = 0;
-    for (const auto& category : m_arrFileCategories) sum += category->getCountOfActualSelectedItems();
+    for (const auto& category : m_fileCategories) sum += category->getCountOfActualSelectedItems();
     return sum;
 }
 
 std::int64_t DuplicatesContainer::getRemoveListTotalSize() const {
     std::int64_t sum = 0;
-    for (const auto& category : m_arrFileCategories) sum += category->getTotalSelectedSize();
+    for (const auto& category : m_fileCategories) sum += category->getTotalSelectedSize();
     return sum;
 }
 
@@ -168,7 +168,7 @@ void DuplicatesContainer::restoreRemoveListTo(const std::vector<std::shared_ptr<
 
 void DuplicatesContainer::deselectFullySelectedGroups() {
     SelectionBatch batch;
-    for (const auto& category : m_arrFileCategories) {
+    for (const auto& category : m_fileCategories) {
         for (const auto& group : category->getGroups()) {
             const std::uint64_t total = group->getTotalCount();
             if (total > 0 && group->getSelectedCountWithDuplicatesFolderContent() == total) group->deselectAllItems();
@@ -177,11 +177,11 @@ void DuplicatesContainer::deselectFullySelectedGroups() {
 }
 
 void DuplicatesContainer::saveRoots(std::vector<std::shared_ptr<VolumeSystemItem>> roots) {
-    m_arrRoots = std::move(roots);
+    m_roots = std::move(roots);
 }
 
 void DuplicatesContainer::updateRoots() {
-    for (const auto& root : m_arrRoots)
+    for (const auto& root : m_roots)
         if (root) root->calctotalsize();
 }
 
@@ -189,7 +189,7 @@ std::vector<FileSystemItem*> DuplicatesContainer::findSystemItemWithPath(std::st
     std::vector<FileSystemItem*> found;
     std::string wanted(path);
     if (wanted.empty() || wanted.back() != '/') wanted.push_back('/');
-    for (const auto& root : m_arrRoots) {
+    for (const auto& root : m_roots) {
         if (!root) continue;
         std::string rootPath = root->path();
         if (rootPath.empty() || rootPath.back() != '/') rootPath.push_back('/');
@@ -267,10 +267,10 @@ void DuplicatesContainer::removeFileItemsFromTree(const std::vector<FileSystemIt
 }
 
 void DuplicatesContainer::removeDuplicatesGroupsThatFullyInDuplicatesFoldersOrReturnItBack() {
-    const auto& folders = m_arrFileCategories[FileCategory::folders];
+    const auto& folders = m_fileCategories[FileCategory::folders];
     while (folders->removeEmptyGroups() > 0) {
     }
-    for (const FileCategory type : kFileContentCategories) m_arrFileCategories[type]->removeEmptyGroups();
+    for (const FileCategory type : kFileContentCategories) m_fileCategories[type]->removeEmptyGroups();
     m_pHiddenCategoryOfDuplicates->removeEmptyGroups();
 }
 
@@ -303,7 +303,7 @@ void DuplicatesContainer::validateEmptyDataAfterRemoveWithListener(
     const auto groups = getAllFilesGroups();
     for (auto it = groups.rbegin(); it != groups.rend(); ++it) {
         const auto& group = *it;
-        if (!m_arrAllFilesGroups.contains(group->getGroupID())) continue;
+        if (!m_allFilesGroups.contains(group->getGroupID())) continue;
         if (group->calculateIsFullyInDuplicatesFolders()) group->moveToCategory(m_pHiddenCategoryOfDuplicates);
     }
 
@@ -316,19 +316,19 @@ void DuplicatesContainer::postDataChangedNotification() const {
 }
 
 void DuplicatesContainer::onGroupAddedToCategory(const std::shared_ptr<DuplicatesGroup>& group, DuplicatesCategory&) {
-    m_arrAllFilesGroups.emplace(group->getGroupID(), group);
+    m_allFilesGroups.emplace(group->getGroupID(), group);
     if (m_pHeaps) m_pHeaps->addGroup(group);
 }
 
 void DuplicatesContainer::onGroupWillBeRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                                          DuplicatesCategory&) {
     // A group that moved on while being attached was never announced.
-    if (m_pHeaps && m_arrAllFilesGroups.contains(group->getGroupID())) m_pHeaps->removeGroup(group);
+    if (m_pHeaps && m_allFilesGroups.contains(group->getGroupID())) m_pHeaps->removeGroup(group);
 }
 
 void DuplicatesContainer::onGroupWasRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                                         DuplicatesCategory&) {
-    m_arrAllFilesGroups.erase(group->getGroupID());
+    m_allFilesGroups.erase(group->getGroupID());
 }
 
 void DuplicatesContainer::addOtherNames(const FileSystemItem* item, std::vector<FileSystemItem*> names) {

@@ -97,7 +97,7 @@ public:
     void saveRoots(std::vector<std::shared_ptr<VolumeSystemItem>> roots);
     // Recomputes every root's sizes.
     void updateRoots();
-    std::vector<std::shared_ptr<VolumeSystemItem>> buildRootFolders() const { return m_arrRoots; }
+    std::vector<std::shared_ptr<VolumeSystemItem>> buildRootFolders() const { return m_roots; }
 
     // What the scan left out and why; null for a result not made by a scan.
     void setScanProblems(std::shared_ptr<const ScanProblems> problems) { m_pScanProblems = std::move(problems); }
@@ -154,11 +154,11 @@ private:
     void removeFileItemsFromTree(const std::vector<FileSystemItem*>& items, bool recalculateParent);
 
     // Declared first so that the trees go last.
-    std::vector<std::shared_ptr<VolumeSystemItem>> m_arrRoots;
-    PerCategory<std::shared_ptr<DuplicatesCategory>> m_arrFileCategories;
+    std::vector<std::shared_ptr<VolumeSystemItem>> m_roots;
+    PerCategory<std::shared_ptr<DuplicatesCategory>> m_fileCategories;
     std::shared_ptr<DuplicatesCategory> m_pHiddenCategoryOfDuplicates;
     std::shared_ptr<DuplicatesCategory> m_pSmallDuplicatesCategory;
-    std::map<std::uint64_t, std::shared_ptr<DuplicatesGroup>> m_arrAllFilesGroups;  // by group ID
+    std::map<std::uint64_t, std::shared_ptr<DuplicatesGroup>> m_allFilesGroups;  // by group ID
     std::shared_ptr<HeapsCollection> m_pHeaps;
     std::shared_ptr<const ExcludeChecker> m_pExcludeChecker;
     std::shared_ptr<const ScanProblems> m_pScanProblems;
