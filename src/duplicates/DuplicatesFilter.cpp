@@ -96,7 +96,7 @@ std::uint64_t DuplicatesFilter::addFileItemIncludeHidden(FileSystemItem* item, b
     if (m_pWorkingQueue) KESTRANE_ASSERT_ON_QUEUE(*m_pWorkingQueue);
     if (!isNeedScanFileItemIncludeHidden(item, includeHidden)) return 0;
     const std::optional<FileCategory> type = typeOfFileAtPath(item->name());
-    ItemsBySize& bySize = type ? m_arrPossibleDuplicates[*type] : m_uncategorizedPossibleDuplicates;
+    ItemsBySize& bySize = type ? m_possibleDuplicates[*type] : m_uncategorizedPossibleDuplicates;
     auto& items = bySize[static_cast<std::uint64_t>(item->logicalSize())];
     items.push_back(item);
     return items.size();
@@ -109,7 +109,7 @@ void DuplicatesFilter::buildCandidates() {
     // The file categories in their order; folders and files without a
     // category are collected but never compared.
     for (const FileCategory type : kFileContentCategories) {
-        for (auto& [size, items] : m_arrPossibleDuplicates[type]) {
+        for (auto& [size, items] : m_possibleDuplicates[type]) {
             if (items.size() < 2) continue;
             if (anyHardLinks) collapseNamesOfOneFile(items);
             if (items.size() < 2) continue;
@@ -120,7 +120,7 @@ void DuplicatesFilter::buildCandidates() {
             gathered.push_back(std::move(candidate));
         }
     }
-    m_arrPossibleDuplicates = {};
+    m_possibleDuplicates = {};
     m_uncategorizedPossibleDuplicates.clear();
 
     if (m_bAutoDefineMinimalFileSize) {
@@ -134,13 +134,13 @@ void DuplicatesFilter::buildCandidates() {
             }
         }
     }
-    m_arrCandidates = std::move(gathered);
+    m_candidates = std::move(gathered);
 }
 
 std::vector<std::string> DuplicatesFilter::candidateKeys() const {
     std::vector<std::string> keys;
-    keys.reserve(m_arrCandidates.size());
-    for (const auto& candidate : m_arrCandidates) keys.push_back(candidate.key);
+    keys.reserve(m_candidates.size());
+    for (const auto& candidate : m_candidates) keys.push_back(candidate.key);
     return keys;
 }
 
@@ -148,7 +148,7 @@ void DuplicatesFilter::filterDuplicates() {
     m_pWorkingQueue->async([self = shared_from_this()] {
         self->buildCandidates();
         std::uint64_t total = 0;
-        for (const auto& candidate : self->m_arrCandidates) total += candidate.items.size();
+        for (const auto& candidate : self->m_candidates) total += candidate.items.size();
         self->isFilterCanceled = false;
         self->m_nCurrentFilterIndexInKeys = -1;
         // Reported before anything else of the filtering reaches the main queue.
@@ -164,13 +164,13 @@ void DuplicatesFilter::filterNextPossibleDuplicates() {
     for (;;) {
         if (isFilterCanceled) return finishFilterDuplicates();
         ++m_nCurrentFilterIndexInKeys;
-        while (static_cast<std::size_t>(m_nCurrentFilterIndexInKeys) < m_arrCandidates.size() &&
-               m_arrCandidates[m_nCurrentFilterIndexInKeys].items.size() < 2)
+        while (static_cast<std::size_t>(m_nCurrentFilterIndexInKeys) < m_candidates.size() &&
+               m_candidates[m_nCurrentFilterIndexInKeys].items.size() < 2)
             ++m_nCurrentFilterIndexInKeys;
-        if (static_cast<std::size_t>(m_nCurrentFilterIndexInKeys) >= m_arrCandidates.size())
+        if (static_cast<std::size_t>(m_nCurrentFilterIndexInKeys) >= m_candidates.size())
             return finishFilterDuplicates();
 
-        auto& candidate = m_arrCandidates[m_nCurrentFilterIndexInKeys];
+        auto& candidate = m_candidates[m_nCurrentFilterIndexInKeys];
         m_nTotalProcessedFiles += candidate.items.size();
         if (isFilterCanceled) continue;
         m_pFileSeparator = FileSeparator::create(m_separationOptions);
@@ -218,9 +218,9 @@ void DuplicatesFilter::saveHashHeapsInContainer(const FileSeparatorMap& result) 
 }
 
 void DuplicatesFilter::updatePossibleDuplicateFolderInformationByFolder(FolderSystemItem* folder) {
-    if (folder == nullptr || !m_arrPossibleDuplicateFoldersContainer.insert(folder).second) return;
+    if (folder == nullptr || !m_possibleDuplicateFoldersContainer.insert(folder).second) return;
     const std::string hash = folder->sizeAndChildrenCountIdentifier();
-    auto [it, isNew] = m_arrPossibleDuplicateFolders.try_emplace(hash, 0);
+    auto [it, isNew] = m_possibleDuplicateFolders.try_emplace(hash, 0);
     if (isNew) return;
     if (it->second != 0) {
         m_nPossibleDuplicateFoldersSize += it->second;
@@ -241,7 +241,7 @@ void DuplicatesFilter::notifyListenerAboutFilteredFilesCountEachHasSizeWithType(
     // one means the one before it is done.
     const bool announceCategory = !m_bAutoDefineMinimalFileSize && type && *type != FileCategory::image &&
                                   *type != FileCategory::folders;
-    const float keys = static_cast<float>(m_arrCandidates.size());
+    const float keys = static_cast<float>(m_candidates.size());
     DuplicatesFilterProgress progress;
     progress.totalProgress = keys > 0 ? static_cast<float>(m_nCurrentFilterIndexInKeys) / keys : 0;
     const auto autoCount = m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize;
@@ -267,7 +267,7 @@ void DuplicatesFilter::finishFilterDuplicates() {
     // The sets go largest first (automatic mode): files below the first set
     // not compared to its end may have been left out.
     const std::uint64_t belowUnfinished =
-        m_nFinishedCandidates < m_arrCandidates.size() ? m_arrCandidates[m_nFinishedCandidates].size + 1 : 0;
+        m_nFinishedCandidates < m_candidates.size() ? m_candidates[m_nFinishedCandidates].size + 1 : 0;
     const bool anyGroup = m_nCurrentMinimalDuplicatesFileSize != UINT64_MAX;
     m_nReachedMinimalFileSize = anyGroup ? std::max(m_nCurrentMinimalDuplicatesFileSize, belowUnfinished) : belowUnfinished;
     auto listener = m_pListener.lock();

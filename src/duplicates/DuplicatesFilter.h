@@ -153,11 +153,11 @@ private:
     // Collecting: category -> logical size -> items. Items are offered once
     // each, so a vector serves as the set and costs a pointer per file.
     using ItemsBySize = std::unordered_map<std::uint64_t, std::vector<FileSystemItem*>>;
-    PerCategory<ItemsBySize> m_arrPossibleDuplicates;
+    PerCategory<ItemsBySize> m_possibleDuplicates;
     // Files whose name gives no category: counted like the others, never compared.
     ItemsBySize m_uncategorizedPossibleDuplicates;
     // Filtering: the candidate sets in processing order.
-    std::vector<Candidate> m_arrCandidates;
+    std::vector<Candidate> m_candidates;
     std::int64_t m_nCurrentFilterIndexInKeys = -1;
     std::uint64_t m_nTotalProcessedFiles = 0;
 
@@ -175,8 +175,8 @@ private:
     std::shared_ptr<ScanProblems> m_pScanProblems;
 
     std::uint64_t m_nPossibleDuplicateFoldersSize = 0;
-    std::unordered_map<std::string, std::uint64_t> m_arrPossibleDuplicateFolders;
-    std::unordered_set<const FolderSystemItem*> m_arrPossibleDuplicateFoldersContainer;
+    std::unordered_map<std::string, std::uint64_t> m_possibleDuplicateFolders;
+    std::unordered_set<const FolderSystemItem*> m_possibleDuplicateFoldersContainer;
 };
 
 }  // namespace kestrane
