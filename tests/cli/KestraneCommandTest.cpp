@@ -21,7 +21,6 @@
 #include <sys/mount.h>
 #include <sys/sysmacros.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -533,7 +532,7 @@ TEST_F(KestraneInterruptTest, CtrlCTwiceQuitsAtOnceEvenWhileTheReportIsBeingWrit
     ChildProcess scan(kBinary, {"scan", "-m", "all", "-F", "json", m_tree / "many"});
     ASSERT_TRUE(scan.waitForOutput(std::chrono::seconds(60)));
     scan.sendSignal(SIGINT);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(scan.waitUntilTaken(SIGINT, std::chrono::seconds(20)));  // two presses, not one
     scan.sendSignal(SIGINT);
     const auto result = scan.wait();
     EXPECT_EQ(result.exitStatus, 130) << result.err;

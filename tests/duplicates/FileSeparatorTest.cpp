@@ -26,7 +26,6 @@
 #include <set>
 #include <string>
 #include <cerrno>
-#include <thread>
 #include <vector>
 
 namespace kestrane {
@@ -364,13 +363,21 @@ TEST_F(FileSeparatorTest, StopAtTheStartAndBeforeTheStart) {
 
 TEST_F(FileSeparatorTest, ListenerGoneBeforeTheEnd) {
     // Nobody to tell: the separation still runs to its end without harm.
-    std::vector<FileSystemItem*> items{file("a.jpg", noise(40000, 12)), file("b.jpg", noise(40000, 12))};
+    // Small enough to be keyed on the working queue, so that nothing but the
+    // work queued there holds the separator.
+    std::vector<FileSystemItem*> items{file("a.jpg", noise(4000, 12)), file("b.jpg", noise(4000, 12))};
+    std::promise<void> ended;
     auto separator = FileSeparator::create(options);
-    separator->separateItemsWithListener(items, std::make_shared<RecordingListener>());
+    separator->separateItemsWithListener(items, std::make_shared<RecordingListener>(),
+                                         std::shared_ptr<const void>(new int(0), [&ended](const int* owner) {
+                                             delete owner;
+                                             ended.set_value();  // let go of at the end of the separation
+                                         }));
     std::weak_ptr<FileSeparator> weak = separator;
     separator.reset();
     // The work it queued keeps it alive until it finishes, then it goes.
-    for (int i = 0; i < 3000 && !weak.expired(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(ended.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    FileSeparator::workingQueue().drain();
     EXPECT_TRUE(weak.expired());
     for (FileSystemItem* i : items) EXPECT_TRUE(i->isCheckedForDuplicates());
 }

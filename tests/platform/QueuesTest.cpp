@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <chrono>
 #include <future>
 #include <mutex>
@@ -61,8 +62,16 @@ TEST(SerialQueueTest, DestroyingTheQueueRunsEverythingAlreadyQueued) {
     std::atomic<int> ran{0};
     {
         auto queue = SerialQueue::create("test.shutdown");
-        queue->async([] { std::this_thread::sleep_for(20ms); });
+        std::promise<void> release;
+        std::promise<void> blocking;
+        queue->async([&blocking, gate = release.get_future().share()] {
+            blocking.set_value();
+            gate.wait();
+        });
         for (int i = 0; i < 100; ++i) queue->async([&] { ++ran; });
+        blocking.get_future().wait();
+        EXPECT_EQ(queue->pendingCount(), 101u);  // the 100 still wait behind it when the queue goes
+        release.set_value();
     }
     EXPECT_EQ(ran.load(), 100);
 }
@@ -134,23 +143,28 @@ TEST(MainQueueTest, RunReturnsAfterStopAndRunsWhatWasQueuedBeforeIt) {
 
 TEST(OperationQueueTest, NeverRunsMoreThanItsLimitAtOnce) {
     OperationQueue queue("test.ops", 3);
-    std::atomic<int> running{0};
-    std::atomic<int> peak{0};
-    std::atomic<int> done{0};
+    std::mutex mutex;
+    std::condition_variable changed;
+    int running = 0;
+    int peak = 0;
+    int done = 0;
+    bool allThreeMet = true;
     for (int i = 0; i < 40; ++i)
-        queue.addOperation([&] {
-            int now = ++running;
-            int seen = peak.load();
-            while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-            }
-            std::this_thread::sleep_for(2ms);
+        queue.addOperation([&, i] {
+            std::unique_lock lock(mutex);
+            peak = std::max(peak, ++running);
+            changed.notify_all();
+            // The first three stay until they all run at once: the pool does
+            // run in parallel up to its limit.
+            if (i < 3 && !changed.wait_for(lock, 10s, [&] { return peak >= 3; }))
+                allThreeMet = false;
             --running;
             ++done;
         });
     queue.waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(done.load(), 40);
-    EXPECT_LE(peak.load(), 3);
-    EXPECT_GE(peak.load(), 2);  // the pool does run in parallel
+    EXPECT_EQ(done, 40);
+    EXPECT_TRUE(allThreeMet);
+    EXPECT_EQ(peak, 3);
     EXPECT_EQ(queue.operationCount(), 0u);
 }
 
@@ -212,12 +226,19 @@ TEST(OperationQueueTest, SpinningIdleThreadsTakeEveryHandOffKeepTheLimitAndStill
 TEST(OperationQueueTest, SpinUntilReportsWhetherTheConditionCameWithinTheBudget) {
     EXPECT_FALSE(kestrane::platform::spinUntil(0us, [] { return true; }));  // no budget: no polling
     EXPECT_FALSE(kestrane::platform::spinUntil(2ms, [] { return false; }));
+    // Set by another thread once the spinning has seen it unset.
+    std::atomic<int> polls{0};
     std::atomic<bool> flag{false};
     std::thread setter([&] {
-        std::this_thread::sleep_for(1ms);
+        polls.wait(0);
         flag = true;
     });
-    EXPECT_TRUE(kestrane::platform::spinUntil(10s, [&] { return flag.load(); }));
+    EXPECT_TRUE(kestrane::platform::spinUntil(10s, [&] {
+        if (flag.load()) return true;
+        if (polls.fetch_add(1) == 0) polls.notify_one();
+        return false;
+    }));
+    EXPECT_GE(polls.load(), 1);
     setter.join();
 }
 
@@ -227,31 +248,105 @@ TEST(OperationQueueTest, BackgroundQueueRunsWorkOffTheMainThread) {
     EXPECT_FALSE(onMain.get_future().get());
 }
 
-TEST(TimerTest, RepeatingTimerFiresOnTheMainQueueUntilInvalidated) {
+// A queue that keeps what is posted to it until the test runs it, and says
+// when something arrives.
+class HeldQueue final : public kestrane::platform::DispatchQueue {
+public:
+    void async(kestrane::platform::Task task) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_tasks.push_back(std::move(task));
+        }
+        m_arrived.notify_all();
+    }
+    bool runsOnCurrentQueue() const override { return false; }
+    const std::string& label() const override { return m_label; }
+
+    // Waits until `count` tasks were posted in all.
+    bool waitForPosted(std::size_t count) {
+        std::unique_lock lock(m_mutex);
+        return m_arrived.wait_for(lock, 10s, [&] { return m_posted + m_tasks.size() >= count; });
+    }
+    std::size_t posted() {
+        std::lock_guard lock(m_mutex);
+        return m_posted + m_tasks.size();
+    }
+    // Runs what has been posted so far.
+    void runHeld() {
+        std::vector<kestrane::platform::Task> tasks;
+        {
+            std::lock_guard lock(m_mutex);
+            tasks.swap(m_tasks);
+            m_posted += tasks.size();
+        }
+        for (auto& task : tasks) task();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    std::vector<kestrane::platform::Task> m_tasks;
+    std::size_t m_posted = 0;
+    std::string m_label = "test.held";
+};
+
+TEST(TimerTest, RepeatingTimerFiresUntilInvalidatedAndNotEvenACallAlreadyQueuedRunsAfter) {
+    HeldQueue queue;
+    int fired = 0;
+    auto timer = Timer::scheduled(1ms, true, [&] { ++fired; }, queue);
+    for (std::size_t beat = 1; beat <= 3; ++beat) {
+        ASSERT_TRUE(queue.waitForPosted(beat));
+        queue.runHeld();
+        EXPECT_EQ(fired, static_cast<int>(beat));
+    }
+    ASSERT_TRUE(queue.waitForPosted(4));  // a fourth call is queued, not run yet
+    timer->invalidate();
+    EXPECT_FALSE(timer->isValid());
+    timer.reset();  // its thread has ended: nothing more can be posted
+    queue.runHeld();
+    EXPECT_EQ(fired, 3);
+}
+
+TEST(TimerTest, BusyQueueGetsOneCallAtATimeFromARepeatingTimer) {
+    HeldQueue queue;
+    int fired = 0;
+    auto timer = Timer::scheduled(1ms, true, [&] { ++fired; }, queue);
+    ASSERT_TRUE(queue.waitForPosted(1));
+    queue.runHeld();
+    ASSERT_TRUE(queue.waitForPosted(2));
+    timer.reset();
+    EXPECT_EQ(queue.posted(), 2u);  // the beats while the second call waited were skipped
+    queue.runHeld();
+    EXPECT_EQ(fired, 1);
+}
+
+TEST(TimerTest, OneShotTimerFiresOnceAndDestroyedTimerNeverFires) {
+    HeldQueue queue;
+    int once = 0;
+    auto single = Timer::scheduled(1ms, false, [&] { ++once; }, queue);
+    ASSERT_TRUE(queue.waitForPosted(1));
+    queue.runHeld();
+    EXPECT_FALSE(single->isValid());
+    single.reset();
+    EXPECT_EQ(queue.posted(), 1u);
+    EXPECT_EQ(once, 1);
+
+    HeldQueue other;
+    int never = 0;
+    Timer::scheduled(1ms, false, [&] { ++never; }, other).reset();
+    other.runHeld();  // anything posted before the destruction does nothing
+    EXPECT_EQ(never, 0);
+}
+
+TEST(TimerTest, TimersFireOnTheMainQueueUnlessToldOtherwise) {
     int fired = 0;
     bool allOnMain = true;
-    auto timer = Timer::scheduled(5ms, true, [&] {
+    auto timer = Timer::scheduled(1ms, true, [&] {
         ++fired;
         allOnMain = allOnMain && MainQueue::isMainThread();
     });
     EXPECT_TRUE(MainQueue::shared().runUntil([&] { return fired >= 3; }, 5s));
-    timer->invalidate();
-    const int atInvalidate = fired;
-    MainQueue::shared().runUntil([] { return false; }, 30ms);
-    EXPECT_EQ(fired, atInvalidate);
     EXPECT_TRUE(allOnMain);
-    EXPECT_FALSE(timer->isValid());
-}
-
-TEST(TimerTest, OneShotTimerFiresOnceAndDestroyedTimerNeverFires) {
-    int once = 0;
-    auto single = Timer::scheduled(1ms, false, [&] { ++once; });
-    int never = 0;
-    Timer::scheduled(1ms, false, [&] { ++never; }).reset();
-    MainQueue::shared().runUntil([] { return false; }, 40ms);
-    EXPECT_EQ(once, 1);
-    EXPECT_EQ(never, 0);
-    EXPECT_FALSE(single->isValid());
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <csignal>
 #include <fstream>
+#include <initializer_list>
+#include <string_view>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -57,19 +59,27 @@ void ChildProcess::sendSignal(int signal) const {
     if (m_pid > 0) ::kill(m_pid, signal);
 }
 
+namespace {
+
+// Whether the signal's bit is set in any of the masks of /proc/<pid>/status
+// named by the prefixes (such as "SigCgt:").
+bool signalInStatus(pid_t pid, int signal, std::initializer_list<std::string_view> masks) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        for (const std::string_view mask : masks)
+            if (line.rfind(mask, 0) == 0 && (std::stoull(line.substr(mask.size()), nullptr, 16) & (1ull << (signal - 1))))
+                return true;
+    return false;
+}
+
+}  // namespace
+
 bool ChildProcess::waitUntilCatching(int signal, std::chrono::milliseconds timeout) const {
-    const std::string statusPath = "/proc/" + std::to_string(m_pid) + "/status";
-    return pollUntil(
-        [&] {
-            std::ifstream status(statusPath);
-            for (std::string line; std::getline(status, line);) {
-                if (line.rfind("SigCgt:", 0) != 0) continue;
-                const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
-                return (caught & (1ull << (signal - 1))) != 0;
-            }
-            return false;
-        },
-        timeout);
+    return pollUntil([&] { return signalInStatus(m_pid, signal, {"SigCgt:"}); }, timeout);
+}
+
+bool ChildProcess::waitUntilTaken(int signal, std::chrono::milliseconds timeout) const {
+    return pollUntil([&] { return !signalInStatus(m_pid, signal, {"SigPnd:", "ShdPnd:"}); }, timeout);
 }
 
 bool ChildProcess::waitForOutput(std::chrono::milliseconds timeout) const {

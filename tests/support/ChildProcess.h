@@ -31,6 +31,10 @@ public:
     // Waits until the program has installed a handler for the signal (its
     // SigCgt in /proc), so that a signal sent next is not fatal by default.
     bool waitUntilCatching(int signal, std::chrono::milliseconds timeout) const;
+    // Waits until a signal sent to the program is no longer pending (its
+    // handler has taken it), so that the same signal sent next is not merged
+    // with it.
+    bool waitUntilTaken(int signal, std::chrono::milliseconds timeout) const;
     // Waits until standard output has something to read, without reading it.
     bool waitForOutput(std::chrono::milliseconds timeout) const;
     // Reads both outputs to their end and waits for the exit.
