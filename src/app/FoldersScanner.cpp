@@ -335,6 +335,7 @@ void FoldersScanner::finishFilteringDuplicatesFoldersWithResultContainer(std::sh
     }
     // The folders were all read before stage 2 began: the roots no longer change.
     container->saveRoots(m_roots);
+    _heapItemsFilter->setClock(m_clock);
     _heapItemsFilter->filterUsingContainerIncludeHiddenFiles(std::move(container), m_pSimilarFolders,
                                                               m_bIncludeHiddenFiles, m_separationOptions);
 }

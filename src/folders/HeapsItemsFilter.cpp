@@ -5,6 +5,7 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/HeapsValidateProgressListener.h"
 #include "folders/DuplicatesHeaps.h"
+#include "platform/Clock.h"
 #include "scan/FolderSystemItem.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ std::shared_ptr<HeapsItemsFilter> HeapsItemsFilter::create(std::weak_ptr<HeapsIt
 }
 
 HeapsItemsFilter::HeapsItemsFilter(Key, std::weak_ptr<HeapsItemsFilterDelegate> delegate)
-    : m_pDelegate(std::move(delegate)) {}
+    : m_clock(platform::Clock::steady()), m_pDelegate(std::move(delegate)) {}
 
 HeapsItemsFilter::~HeapsItemsFilter() = default;
 
@@ -78,7 +79,6 @@ void HeapsItemsFilter::filterData() {
 
         if (!sm_arrSmallFiles.empty() || !sm_arrSmallFolders.empty()) {
             if (delegate) delegate->onHeapsItemsFilterStartSeparateItems();
-            if (!sm_pAdditionalSeparationStartTime) sm_pAdditionalSeparationStartTime = std::chrono::steady_clock::now();
             for (const auto& [key, set] : sm_arrSmallFolders) sm_arrSmallFoldersKeys.push_back(key);
             std::sort(sm_arrSmallFoldersKeys.begin(), sm_arrSmallFoldersKeys.end(),
                       [this](const std::string& a, const std::string& b) {
@@ -90,7 +90,6 @@ void HeapsItemsFilter::filterData() {
         }
         if (!smallCategoryHadGroups) {
             if (m_pContainer) m_pContainer->getSmallDuplicatesCategory()->removeAllGroups();
-            sm_pAdditionalSeparationStartTime.reset();
             if (delegate) delegate->onHeapsItemsFilterFinishedWork();
             return;
         }
@@ -123,6 +122,7 @@ bool HeapsItemsFilter::startNextSeparation() {
         auto set = sm_arrSmallFolders.take(key);
         if (set.size() < 2) continue;
         auto separator = FolderSeparatorForContainer::create(m_options);
+        separator->setClock(m_clock);
         {
             std::lock_guard lock(m_separatorsMutex);
             sm_pAdditionalSeparatorForSmallFolders = separator;

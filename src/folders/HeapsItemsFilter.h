@@ -5,15 +5,17 @@
 #include "folders/FolderSeparatorForContainer.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace kestrane {
+
+namespace platform {
+class Clock;
+}
 
 class DuplicatesContainer;
 class DuplicatesHeaps;
@@ -73,6 +75,9 @@ public:
     // the phase ends with one more computation.
     void stopHeapsAdditionalSmallFilesSearch();
     std::shared_ptr<DuplicatesContainer> getContainer() const;
+    // The clock that the separators of folders started here read for the
+    // spacing of their counts (the real one unless set here, before the start).
+    void setClock(std::shared_ptr<const platform::Clock> clock) { m_clock = std::move(clock); }
 
     // FileSeparatorForContainerListener
     void onFinishFileSeparatorWithResultToContainer(FileSeparatorForContainer& separator,
@@ -99,12 +104,12 @@ private:
     std::shared_ptr<DuplicatesContainer> m_pContainer;
     std::shared_ptr<DuplicatesHeaps> m_pHeaps;
     SeparationOptions m_options;  // set when the phase starts
+    std::shared_ptr<const platform::Clock> m_clock;
     std::weak_ptr<HeapsItemsFilterDelegate> m_pDelegate;
     bool m_bIncludeHiddenFiles = false;
     SeparatorMap<FileSystemItem> sm_arrSmallFiles;
     SeparatorMap<FolderSystemItem> sm_arrSmallFolders;
     std::vector<std::string> sm_arrSmallFoldersKeys;  // ascending by folder size; taken from the back
-    std::optional<std::chrono::steady_clock::time_point> sm_pAdditionalSeparationStartTime;
 
     // The running separators, also reached by stopHeapsAdditionalSmallFilesSearch.
     mutable std::mutex m_separatorsMutex;
