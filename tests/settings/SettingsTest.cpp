@@ -76,80 +76,8 @@ protected:
     std::optional<Settings> settings;
 };
 
-// The typed accessors of every preference of the table, by key. Keys and
-// defaults as stored are checked once, by the `kestrane prefs list` test; here
-// each accessor must read and write its own row.
-struct Accessors {
-    const char* key;
-    json (*get)(const Settings&);
-    void (*set)(Settings&, const json&);  // null: the preference has no setter
-};
-#define TYPED(key, getter, setter, type)                                                                          \
-    Accessors {                                                                                                  \
-        Settings::key, [](const Settings& s) { return json(s.getter()); },                                       \
-            [](Settings& s, const json& v) { s.setter(v.get<type>()); }                                          \
-    }
-#define FLAG(key, getter, setter) TYPED(key, getter, setter, bool)
-#define LIST(key, getter, setter) TYPED(key, getter, setter, Strings)
-#define READ_ONLY(key, getter)                                                                                   \
-    Accessors { Settings::key, [](const Settings& s) { return json(s.getter()); }, nullptr }
-
 const std::uint64_t kBig = std::numeric_limits<std::int64_t>::max();
 const std::string kNbsp = "\xC2\xA0";
-
-const std::vector<Accessors>& allAccessors() {
-    static const std::vector<Accessors> table = {
-        FLAG(kKeyDefineMinimalDuplicatesFileSizeAutomatically, defineMinimalDuplicatesFileSizeAutomatically,
-             setDefineMinimalDuplicatesFileSizeAutomatically),
-        FLAG(kKeyDefineMinimalDuplicatesFileSizeAsZero, defineMinimalDuplicatesFileSizeAsZero,
-             setDefineMinimalDuplicatesFileSizeAsZero),
-        TYPED(kKeyMinDuplicatesFileSize, minDuplicatesFileSize, setMinDuplicatesFileSize, std::uint64_t),
-        TYPED(kKeyHashBlockSize, hashBlockSize, setHashBlockSize, std::uint64_t),
-        FLAG(kKeyScanInHiddenFolders, scanInHiddenFolders, setScanInHiddenFolders),
-        FLAG(kKeyForceFullHashCalculation, forceFullHashCalculation, setForceFullHashCalculation),
-        FLAG(kKeyShowOverviewAfterScanning, showOverviewAfterScanning, setShowOverviewAfterScanning),
-        READ_ONLY(kKeyExcludeTimeMachineBackups, excludeTimeMachineBackups),
-        READ_ONLY(kKeySkipVolumeSystemFolders, skipVolumeSystemFolders),
-        LIST(kKeyExcludeFolders, excludeFolders, setExcludeFolders),
-        LIST(kKeyExcludeFiles, excludeFiles, setExcludeFiles),
-        LIST(kKeyExcludeExtensions, excludeExtensions, setExcludeExtensions),
-        LIST(kKeyAutoAlwaysSelectFolders, autoAlwaysSelectFolders, setAutoAlwaysSelectFolders),
-        LIST(kKeyAutoNeverSelectFolders, autoNeverSelectFolders, setAutoNeverSelectFolders),
-        FLAG(kKeyMoveCleanedDuplicatesToTheTrashCan, moveCleanedDuplicatesToTheTrashCan,
-             setMoveCleanedDuplicatesToTheTrashCan),
-        FLAG(kKeyAllowRemovingAllDuplicateCopies, allowRemovingAllDuplicateCopies, setAllowRemovingAllDuplicateCopies),
-        FLAG(kKeyRemoveEmptyFolders, removeEmptyFolders, setRemoveEmptyFolders),
-        FLAG(kKeyLogRemovedDuplicates, logRemovedDuplicates, setLogRemovedDuplicates),
-        FLAG(kKeyShowRemoveLastInCategoriesMessage, showRemoveLastInCategoriesMessage,
-             setShowRemoveLastInCategoriesMessage),
-        FLAG(kKeyShowRemoveLastInHeapsMessage, showRemoveLastInHeapsMessage, setShowRemoveLastInHeapsMessage),
-        FLAG(kKeyShowNewScanMessage, showNewScanMessage, setShowNewScanMessage),
-        FLAG(kKeyShowRemovePermanentlyItemsOnRemoteDisksMessage, showRemovePermanentlyItemsOnRemoteDisksMessage,
-             setShowRemovePermanentlyItemsOnRemoteDisksMessage),
-        FLAG(kKeyShowRemovePermanentlyMessage, showRemovePermanentlyMessage, setShowRemovePermanentlyMessage),
-        FLAG(kKeyShowRestartScanMessage, showRestartScanMessage, setShowRestartScanMessage),
-        FLAG(kKeyShowAutoSelectMessage, showAutoSelectMessage, setShowAutoSelectMessage),
-        FLAG(kKeyShowAlertThatAutoSelectDidNotChangeSelection, showAlertThatAutoSelectDidNotChangeSelection,
-             setShowAlertThatAutoSelectDidNotChangeSelection),
-        FLAG(kKeyShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList,
-             showAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList,
-             setShowAlertThatAutoSelectDidNotChangeSelectionBecauseNeverSelectList),
-        FLAG(kKeyShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog,
-             showAlertThatDuplicateFolderSelectedInSelectInFolderDialog,
-             setShowAlertThatDuplicateFolderSelectedInSelectInFolderDialog),
-        LIST(kKeyLastTenFolders, lastTenFolders, setLastTenFolders),
-        Accessors{Settings::kKeyLastOpenedFolderToScan,
-                  [](const Settings& s) {
-                      const auto folder = s.lastOpenedFolderToScan();
-                      return folder ? json(*folder) : json(nullptr);
-                  },
-                  [](Settings& s, const json& v) { s.setLastOpenedFolderToScan(v.get<std::string>()); }},
-        FLAG(kKeyMergeDialogueMoveMergedFiles, mergeDialogueMoveMergedFiles, setMergeDialogueMoveMergedFiles),
-        FLAG(kKeyMergeDialogueNeedMergeDuplicatesWithDifferentNames, mergeDialogueNeedMergeDuplicatesWithDifferentNames,
-             setMergeDialogueNeedMergeDuplicatesWithDifferentNames),
-    };
-    return table;
-}
 
 // A value the setting admits that is not its default (`value` is the default).
 json otherThan(const Settings::Definition& setting, const json& value) {
@@ -163,51 +91,69 @@ json otherThan(const Settings::Definition& setting, const json& value) {
     return nullptr;
 }
 
-TEST_F(SettingsTest, EveryTypedAccessorReadsAndWritesItsOwnKeyWithItsNoticeAndTheValueSurvivesAReopen) {
-    // Every preference of the table has its accessors, and no two share a key.
+TEST_F(SettingsTest, EveryPreferenceOfTheTableKeepsItsOwnKeyWithItsNoticeAndSurvivesAReopen) {
     std::set<std::string> keys;
-    for (const auto& a : allAccessors()) EXPECT_TRUE(keys.insert(a.key).second) << a.key;
-    for (const auto& d : Settings::definitions()) EXPECT_EQ(keys.count(d.key), 1u) << d.key;
-    EXPECT_EQ(keys.size(), Settings::definitions().size());
-
     std::map<std::string, json> written;
-    for (const auto& a : allAccessors()) {
-        const Settings::Definition& d = *Settings::definition(a.key);
-        // An empty store: the default, and reading writes nothing.
-        const json defaultValue = a.get(*settings);
-        EXPECT_EQ(defaultValue, settings->valueOf(d)) << a.key;
-        EXPECT_FALSE(stored(a.key)) << a.key;
+    for (const auto& d : Settings::definitions()) {
+        EXPECT_TRUE(keys.insert(d.key).second) << "two rows share " << d.key;
+        EXPECT_EQ(Settings::definition(d.key), &d) << d.key;
+        // An empty store: the default, one the setting admits, and reading writes nothing.
+        const json defaultValue = settings->valueOf(d);
+        EXPECT_FALSE(stored(d.key)) << d.key;
+        if (d.type == Settings::Type::size) {
+            EXPECT_TRUE(d.sizes.contains(defaultValue.get<std::uint64_t>())) << d.key;
+        } else if (d.type == Settings::Type::paths && d.maxEntries > 0) {
+            EXPECT_LE(defaultValue.size(), d.maxEntries) << d.key;
+        }
         const json value = otherThan(d, defaultValue);
         NotificationRecorder recorder;
-        if (a.set) {
-            a.set(*settings, value);
-        } else {
-            settings->setValueOf(d, value);
-        }
-        written[a.key] = value;
+        settings->setValueOf(d, value);
+        written[d.key] = value;
         // What a later run reads: this key, in the form of its type.
-        EXPECT_EQ(onDisk(a.key), std::optional<json>(value)) << a.key;
-        EXPECT_EQ(recorder.names, d.notification ? Strings{d.notification} : Strings{}) << a.key;
+        EXPECT_EQ(onDisk(d.key), std::optional<json>(value)) << d.key;
+        EXPECT_EQ(recorder.names, d.notification ? Strings{d.notification} : Strings{}) << d.key;
         EXPECT_FALSE(recorder.postedWithObject);
-        EXPECT_EQ(a.get(*settings), value) << a.key;
     }
-    EXPECT_EQ(store()->keys().size(), allAccessors().size());  // no setter wrote a second key
+    EXPECT_EQ(store()->keys().size(), Settings::definitions().size());  // nothing wrote a second key
     EXPECT_TRUE(onDisk(Settings::kKeyMinDuplicatesFileSize)->is_number_unsigned());
-    EXPECT_TRUE(std::filesystem::exists(kestrane::platform::preferencesFilePath()));
 
     PreferencesStore::reopenStandard();
     Settings reread = Settings::standard();
-    for (const auto& a : allAccessors()) EXPECT_EQ(a.get(reread), written[a.key]) << a.key;
+    for (const auto& d : Settings::definitions()) EXPECT_EQ(reread.valueOf(d), written[d.key]) << d.key;
     // No value removes the key, and the default applies again.
-    reread.setLastOpenedFolderToScan(std::nullopt);
-    reread.setExcludeFiles(std::nullopt);
-    EXPECT_FALSE(onDisk(Settings::kKeyLastOpenedFolderToScan).has_value());
+    reread.setValueOf(*Settings::definition(Settings::kKeyExcludeFiles), nullptr);
     EXPECT_FALSE(onDisk(Settings::kKeyExcludeFiles).has_value());
     EXPECT_EQ(reread.excludeFiles(), Settings::createDefaultExcludeFilesArray());
+}
+
+TEST_F(SettingsTest, TypedAccessorsReadAndWriteTheirOwnRow) {
+    // One of each kind: a flag with a notice, a size, a read-only flag, a
+    // list with a default, a path that can be unset.
+    settings->setForceFullHashCalculation(true);
+    settings->setMinDuplicatesFileSize(4096);
+    settings->setExcludeFolders(Strings{"/x"});
+    settings->setLastOpenedFolderToScan("/photos");
+    EXPECT_EQ(onDisk(Settings::kKeyForceFullHashCalculation), json(true));
+    EXPECT_EQ(onDisk(Settings::kKeyMinDuplicatesFileSize), json(4096));
+    EXPECT_EQ(onDisk(Settings::kKeyExcludeFolders), json(Strings{"/x"}));
+    EXPECT_EQ(onDisk(Settings::kKeyLastOpenedFolderToScan), json("/photos"));
+    EXPECT_TRUE(settings->forceFullHashCalculation());
+    EXPECT_EQ(settings->minDuplicatesFileSize(), 4096u);
+    EXPECT_EQ(settings->excludeFolders(), Strings{"/x"});
+    EXPECT_EQ(settings->lastOpenedFolderToScan(), std::optional<std::string>("/photos"));
+    EXPECT_TRUE(with(Settings::kKeySkipVolumeSystemFolders, true).skipVolumeSystemFolders());
+    EXPECT_FALSE(with(Settings::kKeySkipVolumeSystemFolders, false).skipVolumeSystemFolders());
+    EXPECT_EQ(store()->keys().size(), 5u);
+
+    settings->setLastOpenedFolderToScan(std::nullopt);
+    settings->setExcludeFolders(std::nullopt);
+    EXPECT_FALSE(onDisk(Settings::kKeyLastOpenedFolderToScan).has_value());
+    EXPECT_EQ(settings->excludeFolders(), Settings::createDefaultExcludeFoldersArray());
+    EXPECT_TRUE(std::filesystem::exists(kestrane::platform::preferencesFilePath()));
 
     // Default lists are built from the home folder of the moment.
     ::setenv("HOME", "/elsewhere/someone", 1);
-    EXPECT_EQ(reread.excludeFiles().front(), "/elsewhere/someone/Pictures/Photo Booth Library");
+    EXPECT_EQ(settings->excludeFiles().front(), "/elsewhere/someone/Pictures/Photo Booth Library");
 }
 
 TEST_F(SettingsTest, WrongTypedStoredValuesReadAsTheirDefaults) {
