@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -121,6 +122,20 @@ protected:
         return {first, file(b, content)};
     }
 
+    // a.jpg and b.jpg in the folder: 20,000 bytes that differ only at byte
+    // 10,000, which 4096-byte partial keys do not read and 8192-byte ones do.
+    std::vector<FileSystemItem*> pairApartOnlyInTheMiddle(const std::string& folder) {
+        return differingPair(folder + "/a.jpg", folder + "/b.jpg", 20000, 10000);
+    }
+    // Full keys told the pair apart: no set, and each file keyed by its digest.
+    static void expectToldApartByFullKeys(const FileSeparatorMap& result, const std::vector<FileSystemItem*>& pair) {
+        EXPECT_TRUE(std::none_of(result.begin(), result.end(), [](const auto& entry) { return entry.second.size() > 1; }));
+        for (FileSystemItem* item : pair) {
+            EXPECT_EQ(keyOf(result, item), md5sum(item->path()));
+            EXPECT_FALSE(item->isComparedInPart());
+        }
+    }
+
     test::ModelTestTree tree;
     SeparationOptions options;
     std::shared_ptr<FileSeparator> separator;
@@ -176,32 +191,28 @@ TEST_F(FileSeparatorTest, FilesDifferingOutsideTheBlocksAreToldApartOnlyWhenThei
 
 TEST_F(FileSeparatorTest, BlockLengthAndFullHashComeFromTheOptions) {
     // 20000 bytes is under three default blocks: full keys, told apart.
-    EXPECT_TRUE(sets(separate(differingPair("1/a.jpg", "1/b.jpg", 20000, 10000)), 2).empty());
+    EXPECT_TRUE(sets(separate(pairApartOnlyInTheMiddle("1")), 2).empty());
 
     // With 4096-byte blocks (as the settings give them) the byte at 10000
     // lies outside start [0, 4096), middle [4096, 8192) and end [12288, 20000).
     Settings::standard().setHashBlockSize(4096);
     options = SeparationOptions::fromSettings(Settings::standard(), false);
     EXPECT_EQ(options.partialKeyThreshold(), 3u * 4096);
-    EXPECT_EQ(sets(separate(differingPair("2/a.jpg", "2/b.jpg", 20000, 10000)), 2).size(), 1u);
+    EXPECT_EQ(sets(separate(pairApartOnlyInTheMiddle("2")), 2).size(), 1u);
 
     // Options already made do not follow the setting.
     Settings::standard().setHashBlockSize(8192);
-    EXPECT_EQ(sets(separate(differingPair("4/a.jpg", "4/b.jpg", 20000, 10000)), 2).size(), 1u);
+    EXPECT_EQ(sets(separate(pairApartOnlyInTheMiddle("4")), 2).size(), 1u);
 
     // Full hashing makes every key a full one.
     options = SeparationOptions::fromSettings(Settings::standard(), true);
-    const auto pair = differingPair("3/a.jpg", "3/b.jpg", 20000, 10000);
-    const FileSeparatorMap result = separate(pair);
-    EXPECT_TRUE(sets(result, 2).empty());
-    EXPECT_EQ(keyOf(result, pair[0]), md5sum(pair[0]->path()));
+    const auto pair = pairApartOnlyInTheMiddle("3");
+    expectToldApartByFullKeys(separate(pair), pair);
 }
 
 TEST_F(FileSeparatorTest, TwoSeparationsAtOnceEachKeyAsTheirOwnOptionsSay) {
-    // The same pair of contents twice; the byte at 10000 differs, which
-    // 4096-byte partial keys do not read and full keys do.
-    const auto partialPair = differingPair("partial/a.jpg", "partial/b.jpg", 20000, 10000);
-    const auto fullPair = differingPair("full/a.jpg", "full/b.jpg", 20000, 10000);
+    const auto partialPair = pairApartOnlyInTheMiddle("partial");
+    const auto fullPair = pairApartOnlyInTheMiddle("full");
     const SeparationOptions partialOptions{.fullHash = false, .hashBlockSize = 4096};
     const SeparationOptions fullOptions{.fullHash = true, .hashBlockSize = 4096};
 
@@ -234,11 +245,7 @@ TEST_F(FileSeparatorTest, TwoSeparationsAtOnceEachKeyAsTheirOwnOptionsSay) {
               ContentHasher::hashForFilePartly(
                   partialPair[0]->path(), 20000, 4096, 3 * 4096));
     EXPECT_TRUE(partialPair[0]->isComparedInPart());
-    EXPECT_TRUE(sets(*fullResult, 2).empty());
-    for (FileSystemItem* item : fullPair) {
-        EXPECT_EQ(keyOf(*fullResult, item), md5sum(item->path()));
-        EXPECT_FALSE(item->isComparedInPart());
-    }
+    expectToldApartByFullKeys(*fullResult, fullPair);
 }
 
 TEST_F(FileSeparatorTest, EmptyFilesMatchByName) {
