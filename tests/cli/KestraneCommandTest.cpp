@@ -31,9 +31,8 @@ using nlohmann::json;
 using test::ChildProcess;
 using test::TempDir;
 
-const std::string kBinary = KESTRANE_BINARY;
-
 using test::groupsIn;
+using test::kBinary;
 using test::realPath;
 
 mode_t fileType(const std::string& path) {
@@ -66,11 +65,7 @@ protected:
     json jsonScan(std::vector<std::string> extra) {
         std::vector<std::string> args = {"scan", "--format", "json"};
         args.insert(args.end(), extra.begin(), extra.end());
-        const auto result = kestrane(args);
-        EXPECT_EQ(result.exitStatus, 0) << result.err;
-        auto report = json::parse(result.out, nullptr, false);
-        EXPECT_FALSE(report.is_discarded()) << result.out;
-        return report;
+        return test::reportOf(kestrane(args));
     }
     TempDir m_tree;
 };
@@ -513,9 +508,7 @@ TEST_F(KestraneInterruptTest, CtrlCOnceStopsTheScanAndReportsWhatWasFound) {
     ASSERT_TRUE(scan.waitUntilCatching(SIGINT, std::chrono::seconds(20)));
     scan.sendSignal(SIGINT);
     const auto result = scan.wait();
-    EXPECT_EQ(result.exitStatus, 0) << result.err;
-    const auto report = json::parse(result.out, nullptr, false);
-    ASSERT_FALSE(report.is_discarded()) << result.out;
+    const auto report = test::reportOf(result);
     EXPECT_EQ(report["stopped"], true);
     EXPECT_NE(result.err.find("stopping"), std::string::npos) << result.err;
 }

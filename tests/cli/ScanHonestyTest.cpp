@@ -22,7 +22,7 @@ using nlohmann::json;
 using test::ChildProcess;
 using test::TempDir;
 
-const std::string kBinary = KESTRANE_BINARY;
+using test::kBinary;
 
 class ScanHonestyTest : public test::IsolatedHomeTest {
 protected:
@@ -38,11 +38,7 @@ protected:
     }
     json jsonScan(std::vector<std::string> args, int uid = -1) {
         args.insert(args.begin(), {"--format", "json"});
-        const auto result = scan(args, uid);
-        EXPECT_EQ(result.exitStatus, 0) << result.err;
-        auto report = json::parse(result.out, nullptr, false);
-        EXPECT_FALSE(report.is_discarded()) << result.out;
-        return report;
+        return test::reportOf(scan(args, uid));
     }
     // kind -> paths of the report's problems.
     static std::map<std::string, std::set<std::string>> problemsIn(const json& report) {

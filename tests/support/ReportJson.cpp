@@ -1,5 +1,7 @@
 #include "support/ReportJson.h"
 
+#include <gtest/gtest.h>
+
 namespace kestrane::test {
 
 namespace {
@@ -22,6 +24,13 @@ std::string decodeBase64(const std::string& text) {
 }
 
 }  // namespace
+
+nlohmann::json reportOf(const ChildProcess::Result& result) {
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    auto report = nlohmann::json::parse(result.out, nullptr, false);
+    EXPECT_FALSE(report.is_discarded()) << result.out;
+    return report;
+}
 
 std::string realPath(const nlohmann::json& object) {
     return object.contains("pathBase64") ? decodeBase64(object["pathBase64"]) : object["path"].get<std::string>();
