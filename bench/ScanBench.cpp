@@ -235,9 +235,9 @@ ScanRun runScan(const Options& options) {
     scanner->includeHiddenFiles(true);
     scanner->enableSearchDuplicatesFoldersAndSimilars(options.folderStages);
     if (options.autoSize)
-        scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(options.fullHash);
+        scanner->startScanWithAutomaticMinimalSize(options.fullHash);
     else
-        scanner->startScanAndUseMinimalFileSizeFullHashCalculation(0, options.fullHash);
+        scanner->startScanWithMinimalSize(0, options.fullHash);
 
     // Every change of state happens in a task of the main queue, and the
     // predicate is asked after every task (and every 5 ms when idle): the

@@ -135,11 +135,11 @@ bool FoldersScanner::isContainsBackups(const platform::VolumeInfoProvider& volum
     return false;
 }
 
-void FoldersScanner::startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(bool fullHash) {
-    startScanAndUseMinimalFileSizeFullHashCalculation(kAutoDefineMinimalFileSize, fullHash);
+void FoldersScanner::startScanWithAutomaticMinimalSize(bool fullHash) {
+    startScanWithMinimalSize(kAutoDefineMinimalFileSize, fullHash);
 }
 
-void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint64_t minimalFileSize, bool fullHash) {
+void FoldersScanner::startScanWithMinimalSize(std::uint64_t minimalFileSize, bool fullHash) {
     KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     if (m_eCurrentState != kCreated) return;
     // Taken once: a setting changed during the scan, or another scan with
@@ -159,7 +159,7 @@ void FoldersScanner::startScanAndUseMinimalFileSizeFullHashCalculation(std::uint
     // file is compared), never a negative number.
     constexpr auto kLargestFileSize = std::numeric_limits<std::int64_t>::max();
     const std::int64_t filterSize =
-        isMinimalDuplicatesSizeWasDefinedAutomatically()
+        isMinimalSizeAutomatic()
             ? -1
             : static_cast<std::int64_t>(std::min<std::uint64_t>(minimalFileSize, kLargestFileSize));
     std::shared_ptr<HeapsCollection> heaps;
@@ -264,18 +264,18 @@ void FoldersScanner::onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProg
     m_duplicatesFilesFilterProgress = progress;
 }
 
-void FoldersScanner::onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t heapsSize,
+void FoldersScanner::onPossibleFoldersSizeChanged(std::uint64_t heapsSize,
                                                                                    std::uint64_t foldersSize) {
     if (!m_bSearchDuplicatesFoldersAndSimilars) return;
     m_nPossibleHeapsSize = heapsSize;
     m_possibleDuplicatesSizes[FileCategory::folders] = foldersSize;
 }
 
-void FoldersScanner::onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
+void FoldersScanner::onFilteredFiles(std::int32_t count, std::uint64_t size,
                                                              std::optional<FileCategory> type) {
     if (type) m_actualDuplicatesSizes[*type] += static_cast<std::uint64_t>(count) * size;
     m_nCountOfActualDuplicates += static_cast<std::uint64_t>(count);
-    if (isMinimalDuplicatesSizeWasDefinedAutomatically() && size < kAutoModeStopBelowSize &&
+    if (isMinimalSizeAutomatic() && size < kAutoModeStopBelowSize &&
         m_startSearchDuplicatesDate &&
         m_clock->now() - *m_startSearchDuplicatesDate > kAutoModeSearchTimeLimit) {
         m_pDuplicatesFilterWorkingQueue->async([filter = m_pDuplicatesFilter] { filter->stopFilterDuplicates(); });
@@ -298,7 +298,7 @@ void FoldersScanner::onFinishFilterWithResultContainer(std::shared_ptr<Duplicate
     }
     // The similar-folder stage runs on a background thread, never on the main one.
     platform::backgroundQueue().async([self = shared_from_this(), container = std::move(container)] {
-        self->finishFilteringDuplicatesFoldersWithResultContainer(container);
+        self->finishDuplicateFolders(container);
     });
 }
 
@@ -315,7 +315,7 @@ void FoldersScanner::startFilterDuplicatesFoldersInContainer(std::shared_ptr<Dup
     m_pDuplicatesFolderFilter->findFoldersDuplicatesInRootsIncludeHidden(m_roots, m_bIncludeHiddenFiles);
 }
 
-void FoldersScanner::onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWithCountOfCheckedFolders(
+void FoldersScanner::onDuplicateFoldersProgress(
     std::uint64_t totalSize, float progress, std::uint64_t countOfCheckedFolders) {
     m_actualDuplicatesSizes[FileCategory::folders] = totalSize;
     m_duplicatesFolderFilterProgress = progress;
@@ -323,11 +323,11 @@ void FoldersScanner::onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWith
     m_nCountOfCheckedFolders = countOfCheckedFolders;
 }
 
-void FoldersScanner::onDuplicatedFolderFilteringCompleteWithContainer(std::shared_ptr<DuplicatesContainer> container) {
-    finishFilteringDuplicatesFoldersWithResultContainer(std::move(container));
+void FoldersScanner::onDuplicateFoldersFiltered(std::shared_ptr<DuplicatesContainer> container) {
+    finishDuplicateFolders(std::move(container));
 }
 
-void FoldersScanner::finishFilteringDuplicatesFoldersWithResultContainer(std::shared_ptr<DuplicatesContainer> container) {
+void FoldersScanner::finishDuplicateFolders(std::shared_ptr<DuplicatesContainer> container) {
     if (m_eCurrentState != kStopped) {
         platform::MainQueue::shared().async([self = shared_from_this()] {
             if (self->m_eCurrentState != kStopped) self->setState(kSearchingSimilarFolders);
@@ -465,7 +465,7 @@ std::uint64_t FoldersScanner::getPossibleHeapsSize() const {
 
 float FoldersScanner::getDuplicatesFilesFilterProgress() const {
     if (m_bFolderFilterReportedProgress) return 1.0f;
-    if (isMinimalDuplicatesSizeWasDefinedAutomatically()) {
+    if (isMinimalSizeAutomatic()) {
         const double limit = std::chrono::duration<double>(kAutoModeSearchTimeLimit).count();
         const double elapsed =
             m_startSearchDuplicatesDate

@@ -83,8 +83,8 @@ public:
 
     // kAutoDefineMinimalFileSize finds the size automatically; any other size
     // beyond the largest a file can have (2^63 - 1 bytes) compares no file.
-    void startScanAndUseMinimalFileSizeFullHashCalculation(std::uint64_t minimalFileSize, bool fullHash);
-    void startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(bool fullHash);
+    void startScanWithMinimalSize(std::uint64_t minimalFileSize, bool fullHash);
+    void startScanWithAutomaticMinimalSize(bool fullHash);
     void stopWithIgnoreResult(bool ignoreResult);
 
     // Queries polled by the scan screen.
@@ -107,7 +107,7 @@ public:
     float getHeapsFilterProgress() const { return m_heapsFilterProgress; }
     double getSearchDuplicatesDuration() const;
     double getTimeFromStart() const;
-    bool isMinimalDuplicatesSizeWasDefinedAutomatically() const {
+    bool isMinimalSizeAutomatic() const {
         return m_nDuplicatesMinimalFileSize == kAutoDefineMinimalFileSize;
     }
     std::uint64_t finalMinimalDuplicatesSize() const;
@@ -142,16 +142,16 @@ public:
     void onDuplicatesFilesFilterStartFilterFiles(std::uint64_t totalCount) override;
     void onFinishSearchDuplicatesFilesWithType(FileCategory type) override;
     void onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) override;
-    void onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t heapsSize,
+    void onPossibleFoldersSizeChanged(std::uint64_t heapsSize,
                                                                        std::uint64_t foldersSize) override;
-    void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
+    void onFilteredFiles(std::int32_t count, std::uint64_t size,
                                                  std::optional<FileCategory> type) override;
     void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container) override;
     // DuplicatesFolderFilterListener
-    void onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWithCountOfCheckedFolders(
+    void onDuplicateFoldersProgress(
         std::uint64_t totalSize, float progress, std::uint64_t countOfCheckedFolders) override;
     void onUpdateSizesUsingContainer(const std::shared_ptr<DuplicatesContainer>& container) override;
-    void onDuplicatedFolderFilteringCompleteWithContainer(std::shared_ptr<DuplicatesContainer> container) override;
+    void onDuplicateFoldersFiltered(std::shared_ptr<DuplicatesContainer> container) override;
     // HeapsItemsFilterDelegate
     std::shared_ptr<HeapsValidateProgressListener> getHeapsValidateProgressListener() override;
     bool isHeapsItemsFilterCanceled() override;
@@ -178,7 +178,7 @@ private:
     void addFilesBatch(std::vector<FileSystemItem*> files);
     void startFilterDuplicatesFiles();
     void startFilterDuplicatesFoldersInContainer(std::shared_ptr<DuplicatesContainer> container);
-    void finishFilteringDuplicatesFoldersWithResultContainer(std::shared_ptr<DuplicatesContainer> container);
+    void finishDuplicateFolders(std::shared_ptr<DuplicatesContainer> container);
     void setState(State state);
 
     Settings m_settings;

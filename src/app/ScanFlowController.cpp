@@ -228,11 +228,11 @@ bool ScanFlowController::startScan() {
     m_pScanner->includeHiddenFiles(m_settings.scanInHiddenFolders());
     m_pScanner->enableSearchDuplicatesFoldersAndSimilars(m_bSearchDuplicatesFoldersAndSimilars);
     if (m_settings.defineMinimalDuplicatesFileSizeAutomatically()) {
-        m_pScanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(fullHash);
+        m_pScanner->startScanWithAutomaticMinimalSize(fullHash);
     } else {
         const std::uint64_t size =
             m_settings.defineMinimalDuplicatesFileSizeAsZero() ? 0 : m_settings.minDuplicatesFileSize();
-        m_pScanner->startScanAndUseMinimalFileSizeFullHashCalculation(size, fullHash);
+        m_pScanner->startScanWithMinimalSize(size, fullHash);
     }
     setScreen(Screen::scan);
     DuplicatesManager::sharedManager().setScanStartDate(std::chrono::system_clock::now());
@@ -258,7 +258,7 @@ void ScanFlowController::onScanCompleteWithResult(std::shared_ptr<DuplicatesCont
     if (!m_pScanner || !container) return;
     DuplicatesManager& manager = DuplicatesManager::sharedManager();
     manager.setIsBackupsWereSkipped(m_pScanner->isBackupsWereSkipped());
-    manager.setIsMinimalDuplicatesSizeWasDefinedAutomatically(m_pScanner->isMinimalDuplicatesSizeWasDefinedAutomatically());
+    manager.setMinimalSizeAutomatic(m_pScanner->isMinimalSizeAutomatic());
     manager.setMinimalDuplicatesSize(m_pScanner->finalMinimalDuplicatesSize());
 
     const std::int64_t totalSize = container->getAllFilesSize();

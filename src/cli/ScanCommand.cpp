@@ -174,7 +174,7 @@ ScanReportFacts gatherFacts(const FoldersScanner& scanner, const ScanFlowControl
     facts.finishDate = manager.scanFinishDate().value_or(std::chrono::system_clock::now());
     facts.stopped = stopped;
     facts.minimalSize = manager.minimalDuplicatesSize();
-    facts.minimalSizeAutomatic = manager.isMinimalDuplicatesSizeWasDefinedAutomatically();
+    facts.minimalSizeAutomatic = manager.isMinimalSizeAutomatic();
     facts.fullHash = settings.actualFullHashCalculationState();
     facts.includeHidden = settings.scanInHiddenFolders();
     facts.folderStages = options.folderStages;

@@ -176,7 +176,7 @@ void DuplicateItem::updateAssociatedDuplicateFolderTo(const std::shared_ptr<Dupl
     if (!m_bIsInited) return;
     const auto group = getGroup();
     if (group && m_bCounted && (value != nullptr) != m_bCountedInFolder)
-        group->updateGroupInfoAfterItemMovedToOrFromFolderDuplicates(shared_from_this());
+        group->updateAfterItemMovedIntoOrOutOfDuplicateFolder(shared_from_this());
 }
 
 bool DuplicateItem::selectItemForced(bool forced) {

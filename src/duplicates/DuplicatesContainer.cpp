@@ -36,12 +36,12 @@ void removeEntriesOfFileItem(FileSystemItem* item) {
             const auto entry = strongEntry(below);
             if (!entry) continue;
             if (const auto group = entry->getGroup())
-                group->removeDuplicateItemFromLogicalStructureWithSubItems(entry, false);
+                group->removeEntryWithSubItems(entry, false);
         }
     }
     const auto entry = strongEntry(item);
     if (!entry) return;
-    if (const auto group = entry->getGroup()) group->removeDuplicateItemFromLogicalStructureWithSubItems(entry, false);
+    if (const auto group = entry->getGroup()) group->removeEntryWithSubItems(entry, false);
 }
 
 // The items that have no ancestor among the items.
@@ -239,15 +239,15 @@ void DuplicatesContainer::markAsDuplicatesFolderAndFolder(FolderSystemItem* fold
     }
 }
 
-void DuplicatesContainer::removeDuplicateItemsFromLogicalStructure(const std::vector<std::shared_ptr<DuplicateItem>>& items) {
+void DuplicatesContainer::removeEntries(const std::vector<std::shared_ptr<DuplicateItem>>& items) {
     std::vector<FileSystemItem*> fileItems;
     fileItems.reserve(items.size());
     for (const auto& item : items)
         if (item && item->getFileSystemItem() != nullptr) fileItems.push_back(item->getFileSystemItem());
-    removeDuplicateItemsFromLogicalStructureWithRecalculateParent(fileItems, true);
+    removeFileItems(fileItems, true);
 }
 
-void DuplicatesContainer::removeDuplicateItemsFromLogicalStructureWithRecalculateParent(
+void DuplicatesContainer::removeFileItems(
     const std::vector<FileSystemItem*>& items, bool recalculateParent) {
     // Items below another listed folder go with it; work that out while every item is alive.
     const auto top = topmostItems(items);
@@ -266,7 +266,7 @@ void DuplicatesContainer::removeFileItemsFromTree(const std::vector<FileSystemIt
     }
 }
 
-void DuplicatesContainer::removeDuplicatesGroupsThatFullyInDuplicatesFoldersOrReturnItBack() {
+void DuplicatesContainer::removeGroupsOfFewerThanTwoCopies() {
     const auto& folders = m_fileCategories[FileCategory::folders];
     while (folders->removeEmptyGroups() > 0) {
     }
@@ -288,7 +288,7 @@ void DuplicatesContainer::refreshAssociationsToRemovedFolders() {
 void DuplicatesContainer::validateEmptyDataAfterRemoveWithListener(
     const std::shared_ptr<HeapsValidateProgressListener>& listener) {
     const auto self = shared_from_this();
-    removeDuplicatesGroupsThatFullyInDuplicatesFoldersOrReturnItBack();
+    removeGroupsOfFewerThanTwoCopies();
     refreshAssociationsToRemovedFolders();
 
     for (const auto& group : m_pHiddenCategoryOfDuplicates->getGroups()) {

@@ -121,15 +121,15 @@ public:
 
     // After a removal: each copy leaves its group (with everything below a
     // folder) and its item leaves the scanned tree, sizes recalculated.
-    void removeDuplicateItemsFromLogicalStructure(const std::vector<std::shared_ptr<DuplicateItem>>& items);
+    void removeEntries(const std::vector<std::shared_ptr<DuplicateItem>>& items);
     // The same from items of the tree; recalculateParent chooses whether the
     // folders' sizes are lowered. The items must be alive when called.
-    void removeDuplicateItemsFromLogicalStructureWithRecalculateParent(const std::vector<FileSystemItem*>& items,
+    void removeFileItems(const std::vector<FileSystemItem*>& items,
                                                                        bool recalculateParent);
 
     // Drops the groups of fewer than two copies: the folders first (again
     // until none goes), then categories 0 to 5, then the hidden category.
-    void removeDuplicatesGroupsThatFullyInDuplicatesFoldersOrReturnItBack();
+    void removeGroupsOfFewerThanTwoCopies();
     // Cleans up after a removal: drops groups of fewer than two copies, brings
     // back hidden groups that are no longer wholly in duplicate folders, hides
     // file groups that now are, recomputes the similar folders and posts

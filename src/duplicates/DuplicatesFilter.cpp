@@ -126,10 +126,10 @@ void DuplicatesFilter::buildCandidates() {
     if (m_bAutoDefineMinimalFileSize) {
         std::stable_sort(gathered.begin(), gathered.end(),
                          [](const Candidate& a, const Candidate& b) { return a.size > b.size; });
-        m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize = gathered.size();
+        m_groupCountAtAutomaticMinimalSize = gathered.size();
         for (std::size_t i = 0; i < gathered.size(); ++i) {
             if (gathered[i].size < kAutoModeLargeFileSize) {
-                m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize = i + 1;
+                m_groupCountAtAutomaticMinimalSize = i + 1;
                 break;
             }
         }
@@ -212,12 +212,12 @@ void DuplicatesFilter::saveHashHeapsInContainer(const FileSeparatorMap& result) 
             if (auto category = m_pDuplicatesContainer->getCategoryWithType(type))
                 category->addGroupWithItems(std::vector<FileSystemItem*>(set.begin(), set.end()));
         }
-        for (FileSystemItem* item : set) updatePossibleDuplicateFolderInformationByFolder(item->parent());
-        notifyListenerAboutFilteredFilesCountEachHasSizeWithType(static_cast<std::int32_t>(set.size()), size, type);
+        for (FileSystemItem* item : set) updatePossibleDuplicateFolder(item->parent());
+        notifyFilteredFiles(static_cast<std::int32_t>(set.size()), size, type);
     }
 }
 
-void DuplicatesFilter::updatePossibleDuplicateFolderInformationByFolder(FolderSystemItem* folder) {
+void DuplicatesFilter::updatePossibleDuplicateFolder(FolderSystemItem* folder) {
     if (folder == nullptr || !m_possibleDuplicateFoldersContainer.insert(folder).second) return;
     const std::string hash = folder->sizeAndChildrenCountIdentifier();
     auto [it, isNew] = m_possibleDuplicateFolders.try_emplace(hash, 0);
@@ -233,7 +233,7 @@ void DuplicatesFilter::updatePossibleDuplicateFolderInformationByFolder(FolderSy
     m_nPossibleDuplicateFoldersSize += 2 * filesSize;  // the first folder with this hash and this one
 }
 
-void DuplicatesFilter::notifyListenerAboutFilteredFilesCountEachHasSizeWithType(std::int32_t count,
+void DuplicatesFilter::notifyFilteredFiles(std::int32_t count,
                                                                                  std::uint64_t size,
                                                                                  std::optional<FileCategory> type) {
     if (m_pListener.expired()) return;
@@ -244,7 +244,7 @@ void DuplicatesFilter::notifyListenerAboutFilteredFilesCountEachHasSizeWithType(
     const float keys = static_cast<float>(m_candidates.size());
     DuplicatesFilterProgress progress;
     progress.totalProgress = keys > 0 ? static_cast<float>(m_nCurrentFilterIndexInKeys) / keys : 0;
-    const auto autoCount = m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize;
+    const auto autoCount = m_groupCountAtAutomaticMinimalSize;
     progress.autoDefineProgress =
         autoCount > 0 ? static_cast<float>(m_nCurrentFilterIndexInKeys) / static_cast<float>(autoCount)
                       : progress.totalProgress;
@@ -258,8 +258,8 @@ void DuplicatesFilter::notifyListenerAboutFilteredFilesCountEachHasSizeWithType(
         if (announceCategory)
             listener->onFinishSearchDuplicatesFilesWithType(static_cast<FileCategory>(indexOfFileCategory(*type) - 1));
         listener->onDuplicatesFilesFilterProgressChanged(progress);
-        listener->onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(heapsSize, foldersSize);
-        listener->onFilteredFilesCountEachHasSizeWithType(count, size, type);
+        listener->onPossibleFoldersSizeChanged(heapsSize, foldersSize);
+        listener->onFilteredFiles(count, size, type);
     });
 }
 

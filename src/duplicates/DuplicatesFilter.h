@@ -40,11 +40,11 @@ public:
     // reported, so the category before it is done.
     virtual void onFinishSearchDuplicatesFilesWithType(FileCategory type) = 0;
     virtual void onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) = 0;
-    virtual void onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t heapsSize,
+    virtual void onPossibleFoldersSizeChanged(std::uint64_t heapsSize,
                                                                                std::uint64_t foldersSize) = 0;
     // One group of `count` identical files of `size` bytes each was found;
     // `type` is the category of their name (none: no group was added).
-    virtual void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
+    virtual void onFilteredFiles(std::int32_t count, std::uint64_t size,
                                                          std::optional<FileCategory> type) = 0;
     // Once, at the end (also after a stop).
     virtual void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container) = 0;
@@ -105,11 +105,11 @@ public:
     // that set's size, so a search stopped before it finished any set names
     // a size above every candidate).
     std::uint64_t getCurrentMinimalFileSize() const;
-    std::uint64_t minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize() const {
-        return m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize;
+    std::uint64_t groupCountAtAutomaticMinimalSize() const {
+        return m_groupCountAtAutomaticMinimalSize;
     }
-    void setMinimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize(std::uint64_t count) {
-        m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize = count;
+    void setGroupCountAtAutomaticMinimalSize(std::uint64_t count) {
+        m_groupCountAtAutomaticMinimalSize = count;
     }
     bool isAutoDefineMinimalFileSize() const { return m_bAutoDefineMinimalFileSize; }
     std::uint64_t getTotalProcessedFiles() const { return m_nTotalProcessedFiles; }
@@ -140,8 +140,8 @@ private:
     void collapseNamesOfOneFile(std::vector<FileSystemItem*>& items);
     void filterNextPossibleDuplicates();
     void saveHashHeapsInContainer(const FileSeparatorMap& result);
-    void updatePossibleDuplicateFolderInformationByFolder(FolderSystemItem* folder);
-    void notifyListenerAboutFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
+    void updatePossibleDuplicateFolder(FolderSystemItem* folder);
+    void notifyFilteredFiles(std::int32_t count, std::uint64_t size,
                                                                   std::optional<FileCategory> type);
     void finishFilterDuplicates();
 
@@ -168,7 +168,7 @@ private:
     std::size_t m_nFinishedCandidates = 0;
     // Set when the search finishes (see getCurrentMinimalFileSize).
     std::atomic<std::uint64_t> m_nReachedMinimalFileSize{0};
-    std::uint64_t m_minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize = 0;
+    std::uint64_t m_groupCountAtAutomaticMinimalSize = 0;
     std::atomic<bool> isFilterCanceled{false};
     std::shared_ptr<FileSeparator> m_pFileSeparator;
     std::shared_ptr<HardLinkNames> m_pHardLinks;

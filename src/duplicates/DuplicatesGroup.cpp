@@ -207,11 +207,11 @@ void DuplicatesGroup::removeItemFromSelectionAndContent(const std::shared_ptr<Du
     m_pContent->removeItem(item);
 }
 
-void DuplicatesGroup::removeDuplicateItemFromLogicalStructure(const std::shared_ptr<DuplicateItem>& item) {
-    removeDuplicateItemFromLogicalStructureWithSubItems(item, true);
+void DuplicatesGroup::removeEntry(const std::shared_ptr<DuplicateItem>& item) {
+    removeEntryWithSubItems(item, true);
 }
 
-void DuplicatesGroup::removeDuplicateItemFromLogicalStructureWithSubItems(const std::shared_ptr<DuplicateItem>& item,
+void DuplicatesGroup::removeEntryWithSubItems(const std::shared_ptr<DuplicateItem>& item,
                                                                           bool withSubItems) {
     if (!m_pContent || !item || !m_pContent->containsItem(item.get())) return;
     const auto self = shared_from_this();
@@ -223,7 +223,7 @@ void DuplicatesGroup::removeDuplicateItemFromLogicalStructureWithSubItems(const 
             auto strong = entry->weak_from_this().lock();
             if (!strong) continue;
             if (const auto group = strong->getGroup())
-                group->removeDuplicateItemFromLogicalStructureWithSubItems(strong, false);
+                group->removeEntryWithSubItems(strong, false);
         }
     }
     removeDuplicateItem(item);
@@ -248,11 +248,11 @@ void DuplicatesGroup::updateGroupInfo() {
     notifyListenerThatGroupDidChange();
 }
 
-void DuplicatesGroup::updateGroupInfoAfterItemMovedToOrFromFolderDuplicates(const std::shared_ptr<DuplicateItem>& item) {
+void DuplicatesGroup::updateAfterItemMovedIntoOrOutOfDuplicateFolder(const std::shared_ptr<DuplicateItem>& item) {
     if (!m_pContent || !item || !m_pContent->containsItem(item.get())) return;
     const auto self = shared_from_this();
     notifyListenerThatGroupWillChange();
-    m_pContent->updateGroupInfoAfterItemMovedToOrFromFolderDuplicates(*item);
+    m_pContent->updateAfterItemMovedIntoOrOutOfDuplicateFolder(*item);
     m_pSelection->updateItemAfterMovedToOrFromFolderDuplicates(*item);
     notifyListenerThatGroupDidChange();
     recalculateIsFullyInDuplicatesFolders();

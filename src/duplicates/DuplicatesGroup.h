@@ -86,18 +86,18 @@ public:
     // Takes a copy out of the selection and the content. The group stays even
     // with fewer than two copies; the container drops it later.
     void removeDuplicateItem(const std::shared_ptr<DuplicateItem>& item);
-    // removeDuplicateItemFromLogicalStructureWithSubItems with sub-items.
-    void removeDuplicateItemFromLogicalStructure(const std::shared_ptr<DuplicateItem>& item);
+    // removeEntryWithSubItems with sub-items.
+    void removeEntry(const std::shared_ptr<DuplicateItem>& item);
     // Only when the group holds the copy. With sub-items and a folder copy,
     // every copy below the folder first leaves its own group.
-    void removeDuplicateItemFromLogicalStructureWithSubItems(const std::shared_ptr<DuplicateItem>& item,
+    void removeEntryWithSubItems(const std::shared_ptr<DuplicateItem>& item,
                                                              bool withSubItems);
     // Removes the group from its category and adds a new group of its copies
     // to target; returns the new group (or null when none could be made).
     std::shared_ptr<DuplicatesGroup> moveToCategory(const std::shared_ptr<DuplicatesCategory>& target);
     // Recounts the figures.
     void updateGroupInfo();
-    void updateGroupInfoAfterItemMovedToOrFromFolderDuplicates(const std::shared_ptr<DuplicateItem>& item);
+    void updateAfterItemMovedIntoOrOutOfDuplicateFolder(const std::shared_ptr<DuplicateItem>& item);
     bool isFullyInDuplicatesFolders() const { return m_bIsFullyInDuplicatesFolders; }
     bool isPackageContent() const { return m_bIsPackageContent; }
     // Package content, no content, or every copy inside a duplicate folder.

@@ -51,11 +51,11 @@ void DuplicatesManager::setDuplicateContainer(std::shared_ptr<DuplicatesContaine
 void DuplicatesManager::clearScanBasicInformation() {
     if (!m_arrScannedFolders) return;
     m_arrPreviousScanScannedFolders = std::move(m_arrScannedFolders);
-    m_bPreviousScanIsMinimalDuplicatesSizeWasDefinedAutomatically = m_bIsMinimalDuplicatesSizeWasDefinedAutomatically;
+    m_previousScanMinimalSizeWasAutomatic = m_minimalSizeIsAutomatic;
     m_nPreviousScanMinimalDuplicatesSize = m_nMinimalDuplicatesSize;
 
     m_bIsBackupsWereSkipped = false;
-    m_bIsMinimalDuplicatesSizeWasDefinedAutomatically = false;
+    m_minimalSizeIsAutomatic = false;
     m_bScanSettingsChanged = false;
     m_nMinimalDuplicatesSize = 0;
     m_pScanStartDate.reset();
@@ -65,9 +65,9 @@ void DuplicatesManager::clearScanBasicInformation() {
     m_nRemovedSize.reset();
 }
 
-bool DuplicatesManager::isScannedSameFolderAsPreviousButAutomaticallyDefinedFileSizeIsSmaller() const {
-    return m_bPreviousScanIsMinimalDuplicatesSizeWasDefinedAutomatically &&
-           m_bIsMinimalDuplicatesSizeWasDefinedAutomatically &&
+bool DuplicatesManager::isRescanWithSmallerAutomaticSize() const {
+    return m_previousScanMinimalSizeWasAutomatic &&
+           m_minimalSizeIsAutomatic &&
            m_nMinimalDuplicatesSize < m_nPreviousScanMinimalDuplicatesSize &&
            isArrayHasSameContentAsArray(m_arrScannedFolders, m_arrPreviousScanScannedFolders);
 }

@@ -70,11 +70,11 @@ public:
     void setScanFinishDate(std::optional<Date> date) { m_pScanFinishDate = date; }
     bool isBackupsWereSkipped() const { return m_bIsBackupsWereSkipped; }
     void setIsBackupsWereSkipped(bool value) { m_bIsBackupsWereSkipped = value; }
-    bool isMinimalDuplicatesSizeWasDefinedAutomatically() const {
-        return m_bIsMinimalDuplicatesSizeWasDefinedAutomatically;
+    bool isMinimalSizeAutomatic() const {
+        return m_minimalSizeIsAutomatic;
     }
-    void setIsMinimalDuplicatesSizeWasDefinedAutomatically(bool value) {
-        m_bIsMinimalDuplicatesSizeWasDefinedAutomatically = value;
+    void setMinimalSizeAutomatic(bool value) {
+        m_minimalSizeIsAutomatic = value;
     }
     std::uint64_t minimalDuplicatesSize() const { return m_nMinimalDuplicatesSize; }
     void setMinimalDuplicatesSize(std::uint64_t size) { m_nMinimalDuplicatesSize = size; }
@@ -89,11 +89,11 @@ public:
     void setPreviousScanScannedFolders(std::optional<Paths> folders) {
         m_arrPreviousScanScannedFolders = std::move(folders);
     }
-    bool previousScanIsMinimalDuplicatesSizeWasDefinedAutomatically() const {
-        return m_bPreviousScanIsMinimalDuplicatesSizeWasDefinedAutomatically;
+    bool previousScanMinimalSizeWasAutomatic() const {
+        return m_previousScanMinimalSizeWasAutomatic;
     }
-    void setPreviousScanIsMinimalDuplicatesSizeWasDefinedAutomatically(bool value) {
-        m_bPreviousScanIsMinimalDuplicatesSizeWasDefinedAutomatically = value;
+    void setPreviousScanMinimalSizeWasAutomatic(bool value) {
+        m_previousScanMinimalSizeWasAutomatic = value;
     }
     std::uint64_t previousScanMinimalDuplicatesSize() const { return m_nPreviousScanMinimalDuplicatesSize; }
     void setPreviousScanMinimalDuplicatesSize(std::uint64_t size) { m_nPreviousScanMinimalDuplicatesSize = size; }
@@ -104,7 +104,7 @@ public:
     void clearScanBasicInformation();
     // Both minimal sizes found automatically, the current one smaller, and
     // the same set of folders scanned.
-    bool isScannedSameFolderAsPreviousButAutomaticallyDefinedFileSizeIsSmaller() const;
+    bool isRescanWithSmallerAutomaticSize() const;
     // Both present and equal once sorted; a missing array answers false.
     static bool isArrayHasSameContentAsArray(const std::optional<Paths>& first, const std::optional<Paths>& second);
 
@@ -136,13 +136,13 @@ private:
     std::optional<Date> m_pScanStartDate;
     std::optional<Date> m_pScanFinishDate;
     bool m_bIsBackupsWereSkipped = false;
-    bool m_bIsMinimalDuplicatesSizeWasDefinedAutomatically = false;
+    bool m_minimalSizeIsAutomatic = false;
     std::uint64_t m_nMinimalDuplicatesSize = 0;
     std::optional<std::int64_t> m_nFoundSize;
     std::optional<std::int64_t> m_nRemovedSize;
     bool m_bScanSettingsChanged = false;
     std::optional<Paths> m_arrPreviousScanScannedFolders;
-    bool m_bPreviousScanIsMinimalDuplicatesSizeWasDefinedAutomatically = false;
+    bool m_previousScanMinimalSizeWasAutomatic = false;
     std::uint64_t m_nPreviousScanMinimalDuplicatesSize = 0;
 };
 

@@ -108,7 +108,7 @@ void GroupContent::updateInfo() {
     for (const auto& item : m_arrItems) addFigures(*item);
 }
 
-void GroupContent::updateGroupInfoAfterItemMovedToOrFromFolderDuplicates(DuplicateItem& item) {
+void GroupContent::updateAfterItemMovedIntoOrOutOfDuplicateFolder(DuplicateItem& item) {
     if (!containsItem(&item) || !item.m_bCounted) return;
     removeFigures(item);
     addFigures(item);

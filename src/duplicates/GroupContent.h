@@ -50,7 +50,7 @@ public:
     void updateInfo();
     // The entry moved into or out of a duplicate folder: counted out as it
     // was, counted in as it is now.
-    void updateGroupInfoAfterItemMovedToOrFromFolderDuplicates(DuplicateItem& item);
+    void updateAfterItemMovedIntoOrOutOfDuplicateFolder(DuplicateItem& item);
 
 private:
     void addFigures(DuplicateItem& item);

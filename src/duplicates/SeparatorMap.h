@@ -69,7 +69,7 @@ public:
 
     // Adds the object under the additional key of the separator map under the
     // key, making both on first use. False when the object was already there.
-    bool addObjectWithSeparatorKeyAndAdditionalSeparationKey(T* object, const Key& key,
+    bool addWithKeys(T* object, const Key& key,
                                                              const AdditionalKey& additionalKey) {
         return m_map[key].addObjectWithSeparatorKey(object, additionalKey);
     }

@@ -155,7 +155,7 @@ void DuplicatesFolderFilter::finish() {
     if (m_bIsFinished) return;
     m_bIsFinished = true;
     m_pFolderSeparatorForContainer.reset();
-    if (m_pContainer) m_pContainer->removeDuplicatesGroupsThatFullyInDuplicatesFoldersOrReturnItBack();
+    if (m_pContainer) m_pContainer->removeGroupsOfFewerThanTwoCopies();
 
     // The final report, then the completion from a background queue; the
     // container and the trees go along and are released there.
@@ -166,7 +166,7 @@ void DuplicatesFolderFilter::finish() {
             platform::backgroundQueue().async([listener, container, roots]() mutable {
                 auto result = std::move(container);
                 if (auto strong = listener.lock(); strong && result)
-                    strong->onDuplicatedFolderFilteringCompleteWithContainer(std::move(result));
+                    strong->onDuplicateFoldersFiltered(std::move(result));
                 roots.reset();
             });
         });
@@ -203,7 +203,7 @@ void DuplicatesFolderFilter::reportProgress(bool withContainer, platform::Task a
     platform::MainQueue::shared().async([listener = m_pListener, container = withContainer ? m_pContainer : nullptr,
                                          totalSize, progress, checked, afterDelivery = std::move(afterDelivery)] {
         if (auto strong = listener.lock()) {
-            strong->onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWithCountOfCheckedFolders(totalSize, progress,
+            strong->onDuplicateFoldersProgress(totalSize, progress,
                                                                                                      checked);
             if (container) strong->onUpdateSizesUsingContainer(container);
         }

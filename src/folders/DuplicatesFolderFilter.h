@@ -23,13 +23,13 @@ public:
     virtual ~DuplicatesFolderFilterListener() = default;
     // On the main queue: the total size of the folders category so far, the
     // progress (0 to 1) and the number of folders compared.
-    virtual void onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWithCountOfCheckedFolders(
+    virtual void onDuplicateFoldersProgress(
         std::uint64_t totalSize, float progress, std::uint64_t countOfCheckedFolders) = 0;
     // On the main queue, after such a report made at the start of a bucket or
     // at the end: the container may be read (nothing changes it until this returns).
     virtual void onUpdateSizesUsingContainer(const std::shared_ptr<DuplicatesContainer>& container) = 0;
     // Once, on a background queue, also after stop().
-    virtual void onDuplicatedFolderFilteringCompleteWithContainer(std::shared_ptr<DuplicatesContainer> container) = 0;
+    virtual void onDuplicateFoldersFiltered(std::shared_ptr<DuplicatesContainer> container) = 0;
 };
 
 // The duplicate-folder stage of a scan: finds folders whose whole content is

@@ -97,7 +97,7 @@ HeapsItemsStatistics DuplicatesHeap::calculateStatisticsForSecondFolder() const 
         getSecondFolderItems(), [mainFolder](const FolderSystemItem* folder) { return mainFolder != nullptr && folder == mainFolder; });
 }
 
-void DuplicatesHeap::calculateForSecondFolderCountOfItemsCountOfSelectedItemsCountOfSimilarSelectedItemsTotalSize(
+void DuplicatesHeap::calculateSelectionCountsOfSecondFolder(
     std::uint64_t* countOfItems, std::uint64_t* countOfSelectedItems, std::uint64_t* countOfSimilarSelectedItems,
     std::uint64_t* totalSize) const {
     calculateStatisticsForSecondFolder().copyTo(countOfItems, countOfSelectedItems, countOfSimilarSelectedItems,

@@ -84,7 +84,7 @@ public:
     // The second folder's copies in the shared groups; similar counts the
     // selected copies of those groups lying in the main folder.
     HeapsItemsStatistics calculateStatisticsForSecondFolder() const;
-    void calculateForSecondFolderCountOfItemsCountOfSelectedItemsCountOfSimilarSelectedItemsTotalSize(
+    void calculateSelectionCountsOfSecondFolder(
         std::uint64_t* countOfItems, std::uint64_t* countOfSelectedItems, std::uint64_t* countOfSimilarSelectedItems,
         std::uint64_t* totalSize) const;
 

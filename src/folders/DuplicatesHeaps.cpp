@@ -396,7 +396,7 @@ void DuplicatesHeaps::recalculateHeapsInfo() {
     m_bNeedRecalculateTotalHeapsSize = true;
 }
 
-void DuplicatesHeaps::getSmallFilesThatNeedToBeCheckedForBetterHeapsAndFoldersForContainerWithHiddenFoldersIsContainerChanged(
+void DuplicatesHeaps::collectSmallItemsToCompare(
     SeparatorMap<FileSystemItem>& files, SeparatorMap<FolderSystemItem>& folders,
     const std::shared_ptr<DuplicatesContainer>& container, bool withHiddenFolders, bool& isContainerChanged) {
     files.clear();

@@ -131,7 +131,7 @@ public:
     // folders with everything below); the category is emptied and those of
     // its groups that were not handed back for hashing return as regular
     // groups. isContainerChanged tells whether the category held any group.
-    void getSmallFilesThatNeedToBeCheckedForBetterHeapsAndFoldersForContainerWithHiddenFoldersIsContainerChanged(
+    void collectSmallItemsToCompare(
         SeparatorMap<FileSystemItem>& files, SeparatorMap<FolderSystemItem>& folders,
         const std::shared_ptr<DuplicatesContainer>& container, bool withHiddenFolders, bool& isContainerChanged);
 

@@ -180,7 +180,7 @@ void FolderSeparator::onFinishSeparateItemsByHash(FileSeparator& separator, File
         self->m_pFileSeparator.reset();
         const auto items = std::move(self->m_arrFilesThatWasSeparated);
         self->m_arrFilesThatWasSeparated.clear();
-        self->processItemsGroupedWithHashWithAllFilteredItems(*holder, items);
+        self->processHashedItems(*holder, items);
     });
 }
 
@@ -208,7 +208,7 @@ void FolderSeparator::onFinishSeparateFolderItemsSeparator(const FolderSets& res
             for (FolderSystemItem* folder : result[index]) grouped.addObjectWithSeparatorKey(folder, std::to_string(index));
         const auto items = std::move(m_arrFoldersThatWasSeparated);
         m_arrFoldersThatWasSeparated.clear();
-        processItemsGroupedWithHashWithAllFilteredItems(grouped, items);
+        processHashedItems(grouped, items);
         return;
     }
 
@@ -226,7 +226,7 @@ void FolderSeparator::onFinishSeparateFolderItemsSeparator(const FolderSets& res
     reportResult(std::move(collected));
 }
 
-void FolderSeparator::processItemsGroupedWithHashWithAllFilteredItems(const FileSeparatorMap& items,
+void FolderSeparator::processHashedItems(const FileSeparatorMap& items,
                                                                       const std::vector<FileSystemItem*>& allItems) {
     KESTRANE_ASSERT_ON_QUEUE(workingQueue());
     // First the identical items get their groups, then the summaries count them.

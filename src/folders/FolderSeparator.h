@@ -111,7 +111,7 @@ private:
     void sortChildrenBySize();
     void separateNextFileBatch();
     void separateNextFolderBatch();
-    void processItemsGroupedWithHashWithAllFilteredItems(const FileSeparatorMap& items,
+    void processHashedItems(const FileSeparatorMap& items,
                                                          const std::vector<FileSystemItem*>& allItems);
     void finishAsOnlyOneLeft();
     void finishAsFoldersAreDuplicates();

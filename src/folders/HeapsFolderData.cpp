@@ -160,7 +160,7 @@ HeapsItemsStatistics HeapsFolderData::calculateStatistics() const {
     return statisticsOfItems(m_arrItems, [folder](const FolderSystemItem* other) { return other != folder; });
 }
 
-void HeapsFolderData::calculateCountOfItemsCountOfSelectedItemsCountOfSimilarSelectedItemsTotalSize(
+void HeapsFolderData::calculateSelectionCounts(
     std::uint64_t* countOfItems, std::uint64_t* countOfSelectedItems, std::uint64_t* countOfSimilarSelectedItems,
     std::uint64_t* totalSize) const {
     calculateStatistics().copyTo(countOfItems, countOfSelectedItems, countOfSimilarSelectedItems, totalSize);

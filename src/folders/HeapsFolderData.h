@@ -92,7 +92,7 @@ public:
     // Otherwise over its copies: the selected ones, their total size and the
     // distinct selected copies of their groups lying in another folder.
     HeapsItemsStatistics calculateStatistics() const;
-    void calculateCountOfItemsCountOfSelectedItemsCountOfSimilarSelectedItemsTotalSize(
+    void calculateSelectionCounts(
         std::uint64_t* countOfItems, std::uint64_t* countOfSelectedItems, std::uint64_t* countOfSimilarSelectedItems,
         std::uint64_t* totalSize) const;
     // The folder's groups whose every copy is selected (copies selected with

@@ -201,7 +201,7 @@ HeapsItemsStatistics HeapsGroup::calculateStatistics() const {
         [&secondFolders](const FolderSystemItem* folder) { return secondFolders.contains(folder); });
 }
 
-void HeapsGroup::calculateCountOfItemsCountOfSelectedItemsCountOfSimilarSelectedItemsTotalSize(
+void HeapsGroup::calculateSelectionCounts(
     std::uint64_t* countOfItems, std::uint64_t* countOfSelectedItems, std::uint64_t* countOfSimilarSelectedItems,
     std::uint64_t* totalSize) const {
     calculateStatistics().copyTo(countOfItems, countOfSelectedItems, countOfSimilarSelectedItems, totalSize);

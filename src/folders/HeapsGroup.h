@@ -127,7 +127,7 @@ public:
     // the second folders. A main folder that is a duplicate folder counts as
     // a whole: all its children selected when it is, its logical size.
     HeapsItemsStatistics calculateStatistics() const;
-    void calculateCountOfItemsCountOfSelectedItemsCountOfSimilarSelectedItemsTotalSize(
+    void calculateSelectionCounts(
         std::uint64_t* countOfItems, std::uint64_t* countOfSelectedItems, std::uint64_t* countOfSimilarSelectedItems,
         std::uint64_t* totalSize) const;
 

@@ -71,7 +71,7 @@ void HeapsItemsFilter::filterData() {
             m_pContainer->validateEmptyDataAfterRemoveWithListener(
                 delegate ? delegate->getHeapsValidateProgressListener() : nullptr);
             if (m_pHeaps && !isCanceled())
-                m_pHeaps->getSmallFilesThatNeedToBeCheckedForBetterHeapsAndFoldersForContainerWithHiddenFoldersIsContainerChanged(
+                m_pHeaps->collectSmallItemsToCompare(
                     sm_arrSmallFiles, sm_arrSmallFolders, m_pContainer, m_bIncludeHiddenFiles, smallCategoryHadGroups);
         }
         dropSingleItemKeys(sm_arrSmallFiles);

@@ -140,20 +140,20 @@ AutoSelectName AutoSelectName::buildAutoSelectNameForName(std::string_view name)
 }
 
 void AutoSelectName::analyse(std::string_view lowercaseName) {
-    m_sCoreName = calculateOriginalNameOfNameWithCopyPowerAndSaveNumbersToArray(lowercaseName, m_nCopyPower,
+    m_sCoreName = originalNameWithCopyNumbers(lowercaseName, m_nCopyPower,
                                                                                 &m_arrCopyNumbers);
     std::sort(m_arrCopyNumbers.begin(), m_arrCopyNumbers.end());
     m_arrCopyNumbers.shrink_to_fit();
 }
 
-std::string AutoSelectName::calculateOriginalNameOfNameIsNameAlreadyInLowerCase(std::string_view name,
+std::string AutoSelectName::originalName(std::string_view name,
                                                                                  bool alreadyLowercased) {
     std::int64_t power = 0;
-    return calculateOriginalNameOfNameWithCopyPowerAndSaveNumbersToArray(foldName(name, !alreadyLowercased),
+    return originalNameWithCopyNumbers(foldName(name, !alreadyLowercased),
                                                                          power, nullptr);
 }
 
-std::string AutoSelectName::calculateOriginalNameOfNameWithCopyPowerAndSaveNumbersToArray(
+std::string AutoSelectName::originalNameWithCopyNumbers(
     std::string_view lowercaseName, std::int64_t& copyPower, std::vector<std::int64_t>* numbers) {
     std::string_view text = lowercaseName;
     copyPower = 0;
@@ -208,7 +208,7 @@ std::string AutoSelectName::calculateOriginalNameOfNameWithCopyPowerAndSaveNumbe
 
 bool AutoSelectName::isOriginalName(std::string_view baseName) {
     std::int64_t power = 0;
-    calculateOriginalNameOfNameWithCopyPowerAndSaveNumbersToArray(lowercasedName(baseName), power, nullptr);
+    originalNameWithCopyNumbers(lowercasedName(baseName), power, nullptr);
     // Every mark removes text, so the core equals the name exactly when there is none.
     return power == 0;
 }

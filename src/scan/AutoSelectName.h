@@ -54,12 +54,12 @@ public:
     // The core name of a name taken as it is, in lowercase decomposed form.
     // alreadyLowercased skips the case mapping (the decomposition is still
     // made; it changes nothing on a name that is already decomposed).
-    static std::string calculateOriginalNameOfNameIsNameAlreadyInLowerCase(std::string_view name,
+    static std::string originalName(std::string_view name,
                                                                            bool alreadyLowercased);
     // The core name of a name that is already lowercase and decomposed, with
     // the number of copy marks removed and the copy numbers found (in the
     // order found; null when not wanted).
-    static std::string calculateOriginalNameOfNameWithCopyPowerAndSaveNumbersToArray(
+    static std::string originalNameWithCopyNumbers(
         std::string_view lowercaseName, std::int64_t& copyPower, std::vector<std::int64_t>* numbers);
 
     // Whether a base name (a file's name without extension, a folder's whole

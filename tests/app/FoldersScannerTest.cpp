@@ -110,7 +110,7 @@ TEST_F(FoldersScannerTest, AMinimalSizeBeyondTheLargestPossibleFileComparesNothi
         const auto outcome = test::scanFolders({m_tree / "a"}, options);
         ASSERT_NE(outcome.container, nullptr);
         EXPECT_TRUE(test::fileGroups(*outcome.container).empty()) << size;
-        EXPECT_FALSE(outcome.scanner->isMinimalDuplicatesSizeWasDefinedAutomatically());
+        EXPECT_FALSE(outcome.scanner->isMinimalSizeAutomatic());
     }
 }
 
@@ -160,7 +160,7 @@ TEST_P(FoldersScannerStopTest, EndsInTheCompletedStateWithOrWithoutTheResult) {
     m_tree.writeFile("x/d/only-here.txt", "keeps x/d and y/d from being identical folders");
     auto listener = std::make_shared<CountingListener>();
     auto scanner = FoldersScanner::create({m_tree.path()}, listener);
-    scanner->startScanAndUseMinimalFileSizeFullHashCalculation(0, false);
+    scanner->startScanWithMinimalSize(0, false);
     const auto [state, ignore] = GetParam();
     ASSERT_TRUE(test::runMainQueueUntil([&] {
         return scanner->getCurrentState() == state || scanner->getCurrentState() == FoldersScanner::kCompleted;
@@ -211,7 +211,7 @@ TEST_F(FoldersScannerTest, AScanDroppedRightAfterAnIgnoringStopLeavesItsQueuedSe
         auto scanner = FoldersScanner::create({m_tree.path()}, listener);
         scanner->enableSearchDuplicatesFoldersAndSimilars(round % 4 < 2);
         auto first = std::make_unique<test::QueueGate>(working);
-        scanner->startScanAndUseMinimalFileSizeFullHashCalculation(0, false);
+        scanner->startScanWithMinimalSize(0, false);
         ASSERT_TRUE(first->waitUntilSomethingWaits());  // the first separation waits
         ASSERT_EQ(scanner->getCurrentState(), FoldersScanner::kSearchingDuplicateFiles);
         std::optional<test::QueueGate> second;
@@ -244,7 +244,7 @@ TEST_F(FoldersScannerTest, StopWhileReadingTheSecondOfThreeFoldersSkipsTheThird)
     m_tree.writeFile("3/c.jpg", "same bytes");
     auto listener = std::make_shared<CountingListener>();
     auto scanner = FoldersScanner::create({m_tree / "1", m_tree / "2", m_tree / "3"}, listener);
-    scanner->startScanAndUseMinimalFileSizeFullHashCalculation(0, false);
+    scanner->startScanWithMinimalSize(0, false);
     ASSERT_TRUE(test::runMainQueueUntil([&] { return scanner->getScannedFolders().size() == 2; }));
     scanner->stopWithIgnoreResult(false);
     test::runMainQueueUntil([&] { return listener->calls > 0; });
@@ -261,9 +261,9 @@ TEST_F(FoldersScannerTest, ASecondStartIsIgnored) {
     auto scanner = FoldersScanner::create({m_tree.path()}, listener);
     EXPECT_TRUE(scanner->isFinishSearchDuplicatesOfType(FileCategory::image));  // state 0
     EXPECT_LT(scanner->getTimeFromStart(), 0);
-    scanner->startScanAndUseMinimalFileSizeFullHashCalculation(0, false);
-    scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(true);
-    EXPECT_FALSE(scanner->isMinimalDuplicatesSizeWasDefinedAutomatically());
+    scanner->startScanWithMinimalSize(0, false);
+    scanner->startScanWithAutomaticMinimalSize(true);
+    EXPECT_FALSE(scanner->isMinimalSizeAutomatic());
     test::runMainQueueUntil([&] { return listener->calls > 0; });
     platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(50));
     EXPECT_EQ(listener->calls, 1);
@@ -276,7 +276,7 @@ TEST_F(FoldersScannerTest, AnAutomaticSearchThatRanToItsEndComparesFoldersOfEver
     }
     auto listener = std::make_shared<CountingListener>();
     auto scanner = FoldersScanner::create({m_tree.path()}, listener);
-    scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(false);
+    scanner->startScanWithAutomaticMinimalSize(false);
     // Right when the similar-folder stage begins, the folder stage's last
     // report is the one shown: a stage that went through every bucket is
     // complete (a time-limited one would show the share of its time limit).
@@ -306,7 +306,7 @@ TEST_F(FoldersScannerTest, AutomaticSizeStopsAtTheFirstGroupBelowOneMegabyteAfte
         auto scanner = FoldersScanner::create({m_tree.path()}, listener);
         scanner->setClock(std::make_shared<platform::ManualClock>());
         scanner->enableSearchDuplicatesFoldersAndSimilars(false);
-        scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(false);
+        scanner->startScanWithAutomaticMinimalSize(false);
         test::runMainQueueUntil([&] { return listener->calls > 0; });
         ASSERT_NE(listener->container, nullptr);
         EXPECT_EQ(test::groupsOfCategory(*listener->container, FileCategory::other).size(), sizes.size());
@@ -318,7 +318,7 @@ TEST_F(FoldersScannerTest, AutomaticSizeStopsAtTheFirstGroupBelowOneMegabyteAfte
     auto clock = std::make_shared<platform::ManualClock>();
     scanner->setClock(clock);
     scanner->enableSearchDuplicatesFoldersAndSimilars(false);  // x and y would be identical folders
-    scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(false);
+    scanner->startScanWithAutomaticMinimalSize(false);
     // The search starts on the main queue, and every group found is counted
     // there afterwards: the time limit is over before the first is.
     ASSERT_TRUE(test::runMainQueueUntil(
@@ -326,7 +326,7 @@ TEST_F(FoldersScannerTest, AutomaticSizeStopsAtTheFirstGroupBelowOneMegabyteAfte
     clock->advance(FoldersScanner::kAutoModeSearchTimeLimit + std::chrono::seconds(1));
     test::runMainQueueUntil([&] { return listener->calls > 0; });
     ASSERT_NE(listener->container, nullptr);
-    EXPECT_TRUE(scanner->isMinimalDuplicatesSizeWasDefinedAutomatically());
+    EXPECT_TRUE(scanner->isMinimalSizeAutomatic());
     const auto groups = test::groupsOfCategory(*listener->container, FileCategory::other);
     EXPECT_TRUE(groups.count({m_tree / "x/1000000.bin", m_tree / "y/1000000.bin"}));
     EXPECT_TRUE(groups.count({m_tree / "x/999999.bin", m_tree / "y/999999.bin"}));

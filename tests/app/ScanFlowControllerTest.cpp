@@ -190,7 +190,7 @@ TEST_F(ScanFlowControllerTest, ACompletedScanFillsTheManagerAndTheResultsFollow)
     EXPECT_EQ(manager.scannedFolders(), (std::vector<std::string>{m_tree / "a", m_tree / "b"}));
     EXPECT_EQ(manager.foundSize(), std::optional<std::int64_t>(6000));
     EXPECT_TRUE(manager.scanFinishDate().has_value());
-    EXPECT_FALSE(manager.isMinimalDuplicatesSizeWasDefinedAutomatically());
+    EXPECT_FALSE(manager.isMinimalSizeAutomatic());
     EXPECT_EQ(m_flow->scanner(), nullptr);
     EXPECT_EQ(m_flow->shownProgress(), 1.0);
     EXPECT_EQ(m_flow->descriptionLine(), "Done");

@@ -191,7 +191,7 @@ TEST_F(DuplicatesContainerTest, RemovedCopiesLeaveTheTreeAndGroupsBelowTwoCopies
     const auto group = container->addGroupWithItems({a, b, c});
 
     NotificationCounter changed(DuplicatesContainer::kDuplicatesContainerDataChangedNotification);
-    container->removeDuplicateItemsFromLogicalStructure({entryOf(a), entryOf(b)});
+    container->removeEntries({entryOf(a), entryOf(b)});
     EXPECT_EQ(group->getTotalCount(), 1u);
     EXPECT_EQ(figuresOf(*text), (std::array<std::int64_t, 4>{1, 1, 10, 0}));
     EXPECT_EQ(tree.folder("a")->numberOfChildren(), 0u);
@@ -218,7 +218,7 @@ TEST_F(DuplicatesContainerTest, RemovedCopiesLeaveTheTreeAndGroupsBelowTwoCopies
     tree.calculateSizes();
     const std::int64_t before = tree.root().allocatedSize();
     const auto sGroup = container->addGroupWithItems({d, e, f});
-    container->removeDuplicateItemsFromLogicalStructureWithRecalculateParent({tree.folder("d"), f}, false);
+    container->removeFileItems({tree.folder("d"), f}, false);
     EXPECT_EQ(tree.root().childWithName("d"), nullptr);
     EXPECT_EQ(tree.folder("f")->numberOfChildren(), 0u);
     EXPECT_EQ(tree.root().allocatedSize(), before);
@@ -236,7 +236,7 @@ TEST_F(DuplicatesContainerTest, RemovingAFolderTakesTheCopiesBelowItWithIt) {
     const auto folders = container->addGroupWithItems({tree.folder("A"), tree.folder("B")});
 
     // The folder and a copy below it are both listed: the copy goes with the folder.
-    container->removeDuplicateItemsFromLogicalStructure({entryOf(tree.folder("A")), entryOf(listedBelow)});
+    container->removeEntries({entryOf(tree.folder("A")), entryOf(listedBelow)});
     EXPECT_EQ(tree.root().childWithName("A"), nullptr);
     EXPECT_EQ(files->getTotalCount(), 2u);
     EXPECT_EQ(ys->getTotalCount(), 1u);
@@ -416,7 +416,7 @@ TEST(DuplicatesContainerLifetimeTest, TreesAndResultsMayGoInEitherOrder) {
             group = container->addGroupWithItems({tree.file("a/f", "1"), tree.file("b/f", "1")});
         }
         for (const auto& item : group->getItems()) EXPECT_EQ(item->getFileSystemItem(), nullptr);
-        container->removeDuplicatesGroupsThatFullyInDuplicatesFoldersOrReturnItBack();
+        container->removeGroupsOfFewerThanTwoCopies();
     }
 }
 

@@ -33,10 +33,10 @@ public:
     void onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) override {
         lastProgress = progress;
     }
-    void onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t, std::uint64_t folders) override {
+    void onPossibleFoldersSizeChanged(std::uint64_t, std::uint64_t folders) override {
         possibleFolders = folders;
     }
-    void onFilteredFilesCountEachHasSizeWithType(std::int32_t count, std::uint64_t size,
+    void onFilteredFiles(std::int32_t count, std::uint64_t size,
                                                  std::optional<FileCategory> type) override {
         events.push_back("group " + std::to_string(count) + "x" + std::to_string(size) + " type " +
                          std::to_string(numberOfFileCategory(type)));
@@ -174,7 +174,7 @@ TEST_F(DuplicatesFilterTest, AutomaticModeTakesTheLargestSetsFirst) {
     runToEnd(*filter);
     EXPECT_EQ(filter->candidateKeys(),
               (std::vector<std::string>{"5000000_image", "2000000_image", "800_image", "500_image"}));
-    EXPECT_EQ(filter->minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize(), 3u);
+    EXPECT_EQ(filter->groupCountAtAutomaticMinimalSize(), 3u);
     // Unreadable files give no group; the search still ends once.
     EXPECT_EQ(m_listener->finishes, 1);
     EXPECT_TRUE(m_listener->container->getAllFilesGroups().empty());
@@ -189,7 +189,7 @@ TEST_F(DuplicatesFilterTest, AutomaticModeWithOnlyLargeSetsCountsThemAll) {
     offerTree(*filter);
     runToEnd(*filter);
     EXPECT_EQ(filter->candidateKeys(), (std::vector<std::string>{"5000000_video", "2000000_video"}));
-    EXPECT_EQ(filter->minimalCountOfGroupsCalculatedWhenAutoDefineMinimalFileSize(), 2u);
+    EXPECT_EQ(filter->groupCountAtAutomaticMinimalSize(), 2u);
 }
 
 TEST_F(DuplicatesFilterTest, NoCandidatesReportsZeroAndFinishesAtOnce) {

@@ -60,7 +60,7 @@ protected:
         m.setDuplicateContainer(nullptr);
         m.setScannedFolders(std::nullopt);
         m.setPreviousScanScannedFolders(std::nullopt);
-        m.setPreviousScanIsMinimalDuplicatesSizeWasDefinedAutomatically(false);
+        m.setPreviousScanMinimalSizeWasAutomatic(false);
     }
 
     // Twelve pairs of similar folders pN/a and pN/b: two shared files each, and
@@ -117,7 +117,7 @@ TEST_F(DuplicatesManagerTest, ClearingKeepsThePreviousScanAndResetsTheFacts) {
     m.setScanStartDate(std::chrono::system_clock::now());
     m.setScanFinishDate(m.scanStartDate());
     m.setIsBackupsWereSkipped(true);
-    m.setIsMinimalDuplicatesSizeWasDefinedAutomatically(true);
+    m.setMinimalSizeAutomatic(true);
     m.setMinimalDuplicatesSize(5'000'000);
     m.setFoundSize(123);
     m.setRemovedSize(7);
@@ -125,10 +125,10 @@ TEST_F(DuplicatesManagerTest, ClearingKeepsThePreviousScanAndResetsTheFacts) {
     m.clearScanBasicInformation();
 
     EXPECT_EQ(m.previousScanScannedFolders(), (Paths{"/b", "/a"}));
-    EXPECT_TRUE(m.previousScanIsMinimalDuplicatesSizeWasDefinedAutomatically());
+    EXPECT_TRUE(m.previousScanMinimalSizeWasAutomatic());
     EXPECT_EQ(m.previousScanMinimalDuplicatesSize(), 5'000'000u);
     EXPECT_FALSE(m.scannedFolders() || m.scanStartDate() || m.scanFinishDate() || m.foundSize() || m.removedSize());
-    EXPECT_FALSE(m.isBackupsWereSkipped() || m.isMinimalDuplicatesSizeWasDefinedAutomatically() ||
+    EXPECT_FALSE(m.isBackupsWereSkipped() || m.isMinimalSizeAutomatic() ||
                  m.scanSettingsChanged());
     EXPECT_EQ(m.minimalDuplicatesSize(), 0u);
 
@@ -143,7 +143,7 @@ TEST_F(DuplicatesManagerTest, RepeatedScanWithSmallerAutomaticSizeIsRecognised) 
     const auto scan = [&](Paths folders, bool automatic, std::uint64_t size) {
         m.clearScanBasicInformation();
         m.setScannedFolders(std::move(folders));
-        m.setIsMinimalDuplicatesSizeWasDefinedAutomatically(automatic);
+        m.setMinimalSizeAutomatic(automatic);
         m.setMinimalDuplicatesSize(size);
     };
     struct Case {
@@ -162,7 +162,7 @@ TEST_F(DuplicatesManagerTest, RepeatedScanWithSmallerAutomaticSizeIsRecognised) 
     for (const auto& c : cases) {
         scan(c.before, c.automaticBefore, 5'000'000);
         scan(c.now, c.automaticNow, c.sizeNow);
-        EXPECT_EQ(m.isScannedSameFolderAsPreviousButAutomaticallyDefinedFileSizeIsSmaller(), c.expected)
+        EXPECT_EQ(m.isRescanWithSmallerAutomaticSize(), c.expected)
             << c.now.size() << " folders, automatic " << c.automaticBefore << c.automaticNow << ", " << c.sizeNow;
     }
 }

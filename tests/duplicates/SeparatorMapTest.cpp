@@ -42,11 +42,11 @@ TEST(SeparatorMapTest, BucketsObjectsOncePerKey) {
 TEST(SeparatorMapTest, NestedMapsBucketUnderTheAdditionalKey) {
     Thing a{1}, b{2}, c{3};
     NestedSeparatorMap<Thing, std::string, std::uint64_t> map;
-    EXPECT_TRUE(map.addObjectWithSeparatorKeyAndAdditionalSeparationKey(&a, "image", 100));
-    EXPECT_TRUE(map.addObjectWithSeparatorKeyAndAdditionalSeparationKey(&b, "image", 100));
-    EXPECT_TRUE(map.addObjectWithSeparatorKeyAndAdditionalSeparationKey(&c, "image", 200));
-    EXPECT_FALSE(map.addObjectWithSeparatorKeyAndAdditionalSeparationKey(&a, "image", 100));
-    EXPECT_TRUE(map.addObjectWithSeparatorKeyAndAdditionalSeparationKey(&a, "video", 100));
+    EXPECT_TRUE(map.addWithKeys(&a, "image", 100));
+    EXPECT_TRUE(map.addWithKeys(&b, "image", 100));
+    EXPECT_TRUE(map.addWithKeys(&c, "image", 200));
+    EXPECT_FALSE(map.addWithKeys(&a, "image", 100));
+    EXPECT_TRUE(map.addWithKeys(&a, "video", 100));
     EXPECT_EQ(map.size(), 2u);
     ASSERT_NE(map.find("image"), nullptr);
     EXPECT_EQ(map.find("image")->size(), 2u);

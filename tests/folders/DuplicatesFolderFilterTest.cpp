@@ -42,7 +42,7 @@ struct Report {
 
 class FilterListener : public DuplicatesFolderFilterListener {
 public:
-    void onFoundDuplicatesFoldersWithTotalSizeAndProgressChangedWithCountOfCheckedFolders(
+    void onDuplicateFoldersProgress(
         std::uint64_t totalSize, float progress, std::uint64_t checkedFolders) override {
         EXPECT_TRUE(platform::MainQueue::isMainThread());
         reports.push_back({totalSize, progress, checkedFolders});
@@ -52,7 +52,7 @@ public:
         EXPECT_TRUE(platform::MainQueue::isMainThread());
         sizesContainers.push_back(container);
     }
-    void onDuplicatedFolderFilteringCompleteWithContainer(std::shared_ptr<DuplicatesContainer> container) override {
+    void onDuplicateFoldersFiltered(std::shared_ptr<DuplicatesContainer> container) override {
         EXPECT_FALSE(platform::MainQueue::isMainThread());
         std::lock_guard lock(m_mutex);
         completedContainer = std::move(container);

@@ -292,7 +292,7 @@ TEST_F(DuplicatesHeapsTest, StatisticsAndLastCopiesFollowTheSelection) {
     EXPECT_EQ(figuresOf(ab->calculateStatisticsForSecondFolder()), (Figures{2, 1, 0, 15}));  // nothing selected in A
     // The out-value form fills only what it is given.
     Figures out{9, 9, 9, 9};
-    ab->calculateForSecondFolderCountOfItemsCountOfSelectedItemsCountOfSimilarSelectedItemsTotalSize(
+    ab->calculateSelectionCountsOfSecondFolder(
         &out[0], &out[1], nullptr, &out[3]);
     EXPECT_EQ(out, (Figures{2, 1, 9, 15}));
 
@@ -325,7 +325,7 @@ TEST_F(DuplicatesHeapsTest, AfterARemovalAPairThatSharesOneGroupIsNoHeapAnyMore)
     EXPECT_EQ(m_heaps->getTotalHeapsSize(), 19u + 17u + 4u);
 
     // C's copy of r goes: A and C share only s.
-    m_container->removeDuplicateItemsFromLogicalStructure({entryOf(m_tree.folder("C")->childWithName("r.txt"))});
+    m_container->removeEntries({entryOf(m_tree.folder("C")->childWithName("r.txt"))});
     validate();
     EXPECT_EQ(shownFolders(), (std::vector<std::string>{"A", "B"}));
     EXPECT_FALSE(heap("A", "C"));

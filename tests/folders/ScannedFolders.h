@@ -50,8 +50,8 @@ inline std::shared_ptr<DuplicatesContainer> runFilesStage(const std::vector<std:
         void onDuplicatesFilesFilterStartFilterFiles(std::uint64_t) override {}
         void onFinishSearchDuplicatesFilesWithType(FileCategory) override {}
         void onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress) override {}
-        void onChangedSizeOfPossibleHeapsAndSizeOfPossibleDuplicateFolders(std::uint64_t, std::uint64_t) override {}
-        void onFilteredFilesCountEachHasSizeWithType(std::int32_t, std::uint64_t, std::optional<FileCategory>) override {}
+        void onPossibleFoldersSizeChanged(std::uint64_t, std::uint64_t) override {}
+        void onFilteredFiles(std::int32_t, std::uint64_t, std::optional<FileCategory>) override {}
         void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> result) override {
             container = std::move(result);
         }

@@ -175,12 +175,12 @@ TEST(AutoSelectNameText, NamesThatAreNotUtf8) {
 }
 
 TEST(AutoSelectNameText, OriginalNameForGroupNamesAndPathExtension) {
-    EXPECT_EQ(AutoSelectName::calculateOriginalNameOfNameIsNameAlreadyInLowerCase("Report Copy 2", false), "report");
+    EXPECT_EQ(AutoSelectName::originalName("Report Copy 2", false), "report");
     // The caller says the name is lowercase already: it is not lowercased again...
-    EXPECT_EQ(AutoSelectName::calculateOriginalNameOfNameIsNameAlreadyInLowerCase("Report Copy", true),
+    EXPECT_EQ(AutoSelectName::originalName("Report Copy", true),
               "Report Copy");
     // ...but it is still decomposed, so precomposed markers are found.
-    EXPECT_EQ(AutoSelectName::calculateOriginalNameOfNameIsNameAlreadyInLowerCase("fotka kópia", true), "fotka");
+    EXPECT_EQ(AutoSelectName::originalName("fotka kópia", true), "fotka");
 
     for (const char* name : {"Photo", "Résumé", ""}) EXPECT_TRUE(AutoSelectName::isOriginalName(name)) << name;
     for (const char* name : {"Photo (1)", "Fotka kópia", "2019"}) EXPECT_FALSE(AutoSelectName::isOriginalName(name));

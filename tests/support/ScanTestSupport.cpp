@@ -18,9 +18,9 @@ ScanOutcome scanFolders(const std::vector<std::string>& paths, const ScanOptions
     outcome.scanner->includeHiddenFiles(options.includeHidden);
     outcome.scanner->enableSearchDuplicatesFoldersAndSimilars(options.folderStages);
     if (options.minimalSize)
-        outcome.scanner->startScanAndUseMinimalFileSizeFullHashCalculation(*options.minimalSize, options.fullHash);
+        outcome.scanner->startScanWithMinimalSize(*options.minimalSize, options.fullHash);
     else
-        outcome.scanner->startScanAndUseAutoDefineMinimalFileSizeWithFullHashCalculation(options.fullHash);
+        outcome.scanner->startScanWithAutomaticMinimalSize(options.fullHash);
     runMainQueueUntil([&] { return listener->calls > 0; }, std::chrono::minutes(5));
     EXPECT_EQ(listener->calls, 1);
     outcome.container = listener->container;
