@@ -316,14 +316,7 @@ bool DirectoryReader::examine(const char* name, unsigned char directoryType, Dir
         else
             entry.isMountPoint = entry.device != m_parentDevice;
     }
-    if (entry.type == DirectoryEntryType::directory) {
-        // The link count is the one figure about a directory's size that
-        // every local Linux file system keeps cheaply: its sub-folders. The
-        // directory's st_size means something different on each file system
-        // (blocks on ext4, which never shrink; name bytes on btrfs; 20 per
-        // entry on tmpfs), so it is not used.
-        if (entry.linkCount > 2) entry.minimumEntryCount = entry.linkCount - 2;
-    } else {
+    if (entry.type != DirectoryEntryType::directory) {
         if (returned & STATX_SIZE) entry.logicalSize = attributes.stx_size;
         if (returned & STATX_BLOCKS) entry.allocatedSize = attributes.stx_blocks * 512;
     }

@@ -44,14 +44,6 @@ struct DirectoryEntry {
     std::uint32_t modificationNanoseconds = 0;
     // The raw link count (0 for symbolic links, which are not examined).
     std::uint32_t linkCount = 0;
-    // Directories: a lower bound on the number of entries the directory holds,
-    // known without reading it. It is the number of sub-folders that the link
-    // count reveals (link count - 2: the entry in the parent, the directory's own
-    // ".", and one ".." per sub-folder) and 0 where the file system does not
-    // count them that way (btrfs, and ext4 past 65,000 sub-folders, give 1).
-    // Files are not counted: telling their number needs reading the directory
-    // itself, which DirectoryReader::entriesRead() does exactly.
-    std::uint32_t minimumEntryCount = 0;
     DirectoryEntryType type = DirectoryEntryType::unknown;
     // The root of another mount: a file system mounted on this directory, or
     // a file bind-mounted over this name. Never set for symbolic links.

@@ -47,10 +47,6 @@ FolderScanWorker2::FolderScanWorker2(std::shared_ptr<FolderScanWorkerFilesCollec
 
 FolderScanWorker2::~FolderScanWorker2() = default;
 
-std::uint32_t FolderScanWorker2::entryCountForPoolRule(const DirectoryEntry& entry) {
-    return entry.minimumEntryCount;
-}
-
 void FolderScanWorker2::processTaskWithSubtaskCreatorAndCompletion(std::unique_ptr<ObjectTask> task,
                                                                    SubtaskCreator subtaskCreator,
                                                                    Completion completion) {
@@ -75,11 +71,20 @@ void FolderScanWorker2::scanFolder(FolderScanTask& task, const SubtaskCreator& s
         if (_context) _context->problems->add(task.path, ScanProblemKind::unreadableFolder, error->code);
         return;
     }
-    while (_reader.readBatch([&](const DirectoryEntry& entry) { processEntry(task, entry, subtaskCreator); }) ==
+    _foundFolders.clear();
+    while (_reader.readBatch([&](const DirectoryEntry& entry) { processEntry(task, entry); }) ==
            DirectoryReader::ReadResult::entries) {
         if (isCanceled()) break;
         _filesCollector->updateForced(false);
     }
+    const bool share = _reader.entriesRead() >= kMinEntriesForPool;
+    for (auto& folder : _foundFolders) {
+        if (share)
+            subtaskCreator(std::move(folder));
+        else
+            _stackCollection.push_back(std::move(folder));
+    }
+    _foundFolders.clear();
     // Entries that could not be examined (a folder that may be listed but not
     // searched, or a read that failed part way) leave the folder's content
     // unknown: it must never pass for a copy of a folder that holds more.
@@ -109,8 +114,7 @@ bool FolderScanWorker2::isChosenFolder(const DirectoryEntry& entry) const {
     return false;
 }
 
-void FolderScanWorker2::processEntry(FolderScanTask& task, const DirectoryEntry& entry,
-                                     const SubtaskCreator& subtaskCreator) {
+void FolderScanWorker2::processEntry(FolderScanTask& task, const DirectoryEntry& entry) {
     if (entry.type == DirectoryEntryType::symlink) return;
     const std::string_view name = entry.name;
     if (entry.isMountPoint) {
@@ -141,11 +145,7 @@ void FolderScanWorker2::processEntry(FolderScanTask& task, const DirectoryEntry&
         if (path.empty() || path.back() != '/') path.push_back('/');
         path.append(name);
         auto checker = task.excludeChecker ? task.excludeChecker->subCheckerByName(name) : nullptr;
-        auto subTask = std::make_unique<FolderScanTask>(std::move(path), folder, std::move(checker));
-        if (entryCountForPoolRule(entry) < kMinEntriesForPool)
-            _stackCollection.push_back(std::move(subTask));
-        else
-            subtaskCreator(std::move(subTask));
+        _foundFolders.push_back(std::make_unique<FolderScanTask>(std::move(path), folder, std::move(checker)));
         return;
     }
 

@@ -82,4 +82,8 @@ void FolderScanner::reportCompletion() {
     });
 }
 
+std::uint64_t FolderScanner::sharedFolderCount() const {
+    return _workersController ? _workersController->sharedTaskCount() : 0;
+}
+
 }  // namespace kestrane

@@ -52,6 +52,10 @@ public:
     // The root being built (null without a path). Read it only after completion.
     const std::shared_ptr<VolumeSystemItem>& rootItem() const { return _root; }
 
+    // Folders the workers handed to the pool to share out (any thread; final
+    // after completion): 0 when every folder was read by the worker that found it.
+    std::uint64_t sharedFolderCount() const;
+
     void onFilesCollectorCreated(const std::shared_ptr<FolderScanWorkerFilesCollector>& collector) override;
     void onFilesCollectorCollectFiles(FolderScanWorkerFilesCollector& collector,
                                       std::vector<FileSystemItem*> files) override;

@@ -76,6 +76,7 @@ void ObjectWorkersController::checkCompletion() {
 }
 
 void ObjectWorkersController::onWorkerCreateSubTasks(ObjectWorker&, Tasks tasks) {
+    _sharedTaskCount.fetch_add(tasks.size(), std::memory_order_relaxed);
     auto holder = std::make_shared<Tasks>(std::move(tasks));
     _workQueue->async([self = shared_from_this(), holder] {
         for (auto& task : *holder) self->_tasks.push_back(std::move(task));

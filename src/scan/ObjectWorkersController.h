@@ -46,6 +46,9 @@ public:
     void onWorkerCreateSubTasks(ObjectWorker& worker, Tasks tasks);
     void onWorkerDone(ObjectWorker& worker);
 
+    // How many tasks the workers have handed to the pool so far (any thread).
+    std::uint64_t sharedTaskCount() const { return _sharedTaskCount.load(std::memory_order_relaxed); }
+
     // The controller's queue, for code that must run in step with it.
     platform::SerialQueue& queue() { return *_workQueue; }
 
@@ -71,6 +74,7 @@ private:
     std::unordered_set<ObjectWorker*> _sleepedWorkers;
     Completion _completion;
     std::atomic<bool> _isCanceled{false};
+    std::atomic<std::uint64_t> _sharedTaskCount{0};
 };
 
 }  // namespace kestrane

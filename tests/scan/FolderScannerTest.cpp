@@ -281,22 +281,28 @@ TEST(FolderScannerTest, ThousandsOfFoldersAreReadCompletelyByThePool) {
     EXPECT_FALSE(result.root()->hasExcludeContent());
 }
 
-// The 33-entry rule looks at real directory entries: a folder holding 33
-// sub-folders goes to the pool, one holding 32 stays with its worker (that
-// pooled folders are read completely is the test above).
-TEST(FolderScannerTest, PoolRuleCountsTheEntriesOfRealFolders) {
+// The 33-entry rule counts every entry a read returned, files included: a
+// folder of 32 entries keeps its sub-folder, one of 42 (40 files and two
+// sub-folders, which a count of sub-folders alone would call small) shares
+// its sub-folders with the pool.
+TEST(FolderScannerTest, PoolRuleCountsEveryEntryTheReadReturned) {
     TempDir tree;
-    for (int i = 0; i < 32; ++i) tree.makeDir("small/d" + std::to_string(i));
-    for (int i = 0; i < 33; ++i) tree.makeDir("large/d" + std::to_string(i));
-    platform::DirectoryReader reader;
-    ASSERT_FALSE(reader.open(tree.path()));
-    std::map<std::string, std::uint32_t> counts;
-    while (reader.readBatch([&](const platform::DirectoryEntry& e) {
-        counts[std::string(e.name)] = FolderScanWorker2::entryCountForPoolRule(e);
-    }) == platform::DirectoryReader::ReadResult::entries) {
-    }
-    EXPECT_LT(counts["small"], FolderScanWorker2::kMinEntriesForPool);
-    EXPECT_GE(counts["large"], FolderScanWorker2::kMinEntriesForPool);
+    for (int i = 0; i < 31; ++i) tree.writeFile("f" + std::to_string(i), "r");
+    for (int i = 0; i < 40; ++i) tree.writeFile("a/f" + std::to_string(i), "a");
+    tree.writeFile("a/x/in.txt", "x");
+    tree.writeFile("a/y/in.txt", "y");
+    auto result = scan(tree.path());
+    ASSERT_NE(result.root(), nullptr);
+    EXPECT_EQ(result.scanner->sharedFolderCount(), 2u);
+    EXPECT_EQ(result.root()->subFoldersDeepArray().size(), 3u);
+
+    TempDir small;
+    for (int i = 0; i < 31; ++i) small.writeFile("s/f" + std::to_string(i), "s");
+    small.writeFile("s/t/in.txt", "t");
+    auto smallResult = scan(small.path());
+    ASSERT_NE(smallResult.root(), nullptr);
+    EXPECT_EQ(smallResult.scanner->sharedFolderCount(), 0u);
+    EXPECT_EQ(smallResult.root()->subFoldersDeepArray().size(), 2u);
 }
 
 TEST(FolderScannerTest, UnreadableFolderIsMarkedUpToTheRootAndTheRestIsRead) {
