@@ -54,13 +54,13 @@ bool containsNtfs(std::string text) {
 
 std::shared_ptr<ScanFlowController> ScanFlowController::create(Settings settings,
                                                                 std::weak_ptr<ScanFlowListener> listener,
-                                                                std::weak_ptr<ScanFlowQuestions> questions) {
+                                                                std::weak_ptr<QuestionAsker> questions) {
     return std::make_shared<ScanFlowController>(Key{}, std::move(settings), std::move(listener),
                                                 std::move(questions));
 }
 
 ScanFlowController::ScanFlowController(Key, Settings settings, std::weak_ptr<ScanFlowListener> listener,
-                                       std::weak_ptr<ScanFlowQuestions> questions)
+                                       std::weak_ptr<QuestionAsker> questions)
     : m_settings(std::move(settings)), m_pListener(std::move(listener)), m_pQuestions(std::move(questions)) {}
 
 ScanFlowController::~ScanFlowController() {
@@ -98,15 +98,15 @@ void ScanFlowController::removeFolderWithPath(const std::string& path) {
     tellListener([](ScanFlowListener& listener) { listener.onFolderListChanged(); });
 }
 
-void ScanFlowController::askAndContinue(ScanFlowQuestion question, std::function<void(ScanFlowAnswer)> then) {
+void ScanFlowController::askAndContinue(Question question, std::function<void(Answer)> then) {
     auto questions = m_pQuestions.lock();
     if (!questions) {
-        // Nobody to ask: the safe answer is the last button (leave the folder out).
-        then(ScanFlowAnswer{question.buttons.empty() ? 0 : question.buttons.size() - 1, false});
+        // Nobody to ask: the safe answer (leave the folder out, keep the results).
+        then(Answer{question.safeButton, false});
         return;
     }
     m_bWaitingForAnswer = true;
-    questions->askQuestion(question, [weak = weak_from_this(), then = std::move(then)](ScanFlowAnswer answer) {
+    questions->ask(question, [weak = weak_from_this(), then = std::move(then)](Answer answer) {
         auto self = weak.lock();
         if (!self) return;
         self->m_bWaitingForAnswer = false;
@@ -141,13 +141,14 @@ void ScanFlowController::processNextPath() {
         if (volume) {
             const std::string backups = platform::joinPath(volume->mountPoint, "Backups.backupdb");
             if (path == backups || path.starts_with(backups + "/")) {
-                askAndContinue({ScanFlowQuestion::Kind::backupItems,
-                                "Backup items cannot be scanned for duplicates",
-                                "Files contained in backup folders cannot be removed to prevent corrupting the "
-                                "backup file system.\nBackup folders were detected and skipped to prevent "
-                                "corrupting the backup file system.",
-                                {"OK"}, "", path},
-                               [goOn](ScanFlowAnswer) { goOn(); });
+                askAndContinue({.kind = ScanFlowQuestionKind::backupItems,
+                                .title = "Backup items cannot be scanned for duplicates",
+                                .text = "Files contained in backup folders cannot be removed to prevent corrupting "
+                                        "the backup file system.\nBackup folders were detected and skipped to "
+                                        "prevent corrupting the backup file system.",
+                                .buttons = {"OK"},
+                                .paths = {path}},
+                               [goOn](Answer) { goOn(); });
                 continue;
             }
             if (volume->isReadOnly) {
@@ -155,11 +156,15 @@ void ScanFlowController::processNextPath() {
                 if (volume->isNtfs || containsNtfs(volume->fileSystemType))
                     text = "The folder is located on NTFS volume, and you will probably have to install a special "
                            "extension to grant a write access.";
-                askAndContinue({ScanFlowQuestion::Kind::readOnlyFolder,
-                                "The folder \"" + name +
-                                    "\" is a read only. You can find duplicates but cannot remove them.",
-                                text, {"Add Folder to Scan", "Read More"}, "", path},
-                               [weak = weak_from_this(), path, goOn](ScanFlowAnswer answer) {
+                askAndContinue({.kind = ScanFlowQuestionKind::readOnlyFolder,
+                                .title = "The folder \"" + name +
+                                         "\" is a read only. You can find duplicates but cannot remove them.",
+                                .text = text,
+                                .buttons = {"Add Folder to Scan", "Read More"},
+                                .yesButton = 0,
+                                .safeButton = 1,
+                                .paths = {path}},
+                               [weak = weak_from_this(), path, goOn](Answer answer) {
                                    auto self = weak.lock();
                                    if (self && answer.button == 0) self->addFolder(path);
                                    goOn();
@@ -168,10 +173,14 @@ void ScanFlowController::processNextPath() {
             }
         }
         if (batch.checker->isPathExcluded(path)) {
-            askAndContinue({ScanFlowQuestion::Kind::skipListedFolder,
-                            "The folder \"" + name + "\" is added to the Skip List.",
-                            "Would you like to scan the folder anyway?", {"Scan Anyway", "Skip"}, "", path},
-                           [weak = weak_from_this(), path, goOn](ScanFlowAnswer answer) {
+            askAndContinue({.kind = ScanFlowQuestionKind::skipListedFolder,
+                            .title = "The folder \"" + name + "\" is added to the Skip List.",
+                            .text = "Would you like to scan the folder anyway?",
+                            .buttons = {"Scan Anyway", "Skip"},
+                            .yesButton = 0,
+                            .safeButton = 1,
+                            .paths = {path}},
+                           [weak = weak_from_this(), path, goOn](Answer answer) {
                                auto self = weak.lock();
                                if (self && answer.button == 0) self->addFolder(path);
                                goOn();
@@ -292,9 +301,14 @@ void ScanFlowController::newScan() {
         self->showWelcomeScreen();
     };
     if (!m_settings.showNewScanMessage()) return goBack();
-    askAndContinue({ScanFlowQuestion::Kind::newScan, "Are you sure you want to run a new scan?",
-                    "Current scan results will be lost.", {"OK", "Cancel"}, "Do not show this message again", ""},
-                   [weak = weak_from_this(), goBack](ScanFlowAnswer answer) {
+    askAndContinue({.kind = ScanFlowQuestionKind::newScan,
+                    .title = "Are you sure you want to run a new scan?",
+                    .text = "Current scan results will be lost.",
+                    .buttons = {"OK", "Cancel"},
+                    .yesButton = 0,
+                    .safeButton = 1,
+                    .suppressionTitle = "Do not show this message again"},
+                   [weak = weak_from_this(), goBack](Answer answer) {
                        auto self = weak.lock();
                        if (!self || answer.button != 0) return;
                        if (answer.suppress) self->m_settings.setShowNewScanMessage(false);
@@ -326,9 +340,14 @@ void ScanFlowController::rescanWithTitle(const std::string& commandTitle) {
         });
     };
     if (!m_settings.showRestartScanMessage()) return restart();
-    askAndContinue({ScanFlowQuestion::Kind::rescan, "Are you sure you want to run a rescan?",
-                    "Current scan results will be lost.", {"OK", "Cancel"}, "Don't show this message again", ""},
-                   [weak = weak_from_this(), restart](ScanFlowAnswer answer) {
+    askAndContinue({.kind = ScanFlowQuestionKind::rescan,
+                    .title = "Are you sure you want to run a rescan?",
+                    .text = "Current scan results will be lost.",
+                    .buttons = {"OK", "Cancel"},
+                    .yesButton = 0,
+                    .safeButton = 1,
+                    .suppressionTitle = "Don't show this message again"},
+                   [weak = weak_from_this(), restart](Answer answer) {
                        auto self = weak.lock();
                        if (!self || answer.button != 0) return;
                        if (answer.suppress) self->m_settings.setShowRestartScanMessage(false);

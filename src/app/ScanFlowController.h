@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FoldersScanner.h"
+#include "platform/Question.h"
 #include "settings/Settings.h"
 
 #include <cstddef>
@@ -26,30 +27,14 @@ struct PickerFolderInfo {
     std::string name;  // the last path component, for display
 };
 
-// A message that asks the user something. The presenter shows it however it
-// can and answers with the index of the button chosen.
-struct ScanFlowQuestion {
-    enum class Kind { backupItems, readOnlyFolder, skipListedFolder, newScan, rescan };
-    Kind kind;
-    std::string title;
-    std::string text;
-    std::vector<std::string> buttons;
-    std::string suppressionTitle;  // empty: the message has no "do not show again" box
-    std::string path;              // the folder the question is about, if any
-};
-
-struct ScanFlowAnswer {
-    std::size_t button = 0;
-    bool suppress = false;  // the suppression box was ticked
-};
-
-class ScanFlowQuestions {
-public:
-    virtual ~ScanFlowQuestions() = default;
-    // Called on the main thread. `answer` must be called exactly once, at
-    // once or later, on the main thread; the flow waits for it.
-    virtual void askQuestion(const ScanFlowQuestion& question, std::function<void(ScanFlowAnswer)> answer) = 0;
-};
+// The kinds of question the flow asks (Question::kind).
+namespace ScanFlowQuestionKind {
+inline constexpr const char* backupItems = "scan.backupItems";
+inline constexpr const char* readOnlyFolder = "scan.readOnlyFolder";
+inline constexpr const char* skipListedFolder = "scan.skipListedFolder";
+inline constexpr const char* newScan = "scan.newScan";
+inline constexpr const char* rescan = "scan.rescan";
+}  // namespace ScanFlowQuestionKind
 
 // What a presenter hears from the flow, on the main thread.
 class ScanFlowListener {
@@ -95,9 +80,9 @@ public:
     static constexpr std::size_t kProgressSteps = 45;
 
     static std::shared_ptr<ScanFlowController> create(Settings settings, std::weak_ptr<ScanFlowListener> listener,
-                                                      std::weak_ptr<ScanFlowQuestions> questions);
+                                                      std::weak_ptr<QuestionAsker> questions);
     ScanFlowController(Key, Settings settings, std::weak_ptr<ScanFlowListener> listener,
-                       std::weak_ptr<ScanFlowQuestions> questions);
+                       std::weak_ptr<QuestionAsker> questions);
     ~ScanFlowController() override;
 
     // --- Folder list ------------------------------------------------------------
@@ -155,7 +140,7 @@ public:
 
 private:
     void processNextPath();
-    void askAndContinue(ScanFlowQuestion question, std::function<void(ScanFlowAnswer)> then);
+    void askAndContinue(Question question, std::function<void(Answer)> then);
     void addFolder(const std::string& path);
     void checkProgress();
     void stepProgress();
@@ -168,7 +153,7 @@ private:
 
     Settings m_settings;
     std::weak_ptr<ScanFlowListener> m_pListener;
-    std::weak_ptr<ScanFlowQuestions> m_pQuestions;
+    std::weak_ptr<QuestionAsker> m_pQuestions;
 
     std::vector<PickerFolderInfo> m_arrFolders;
     std::string m_sCurrentFolderPath;

@@ -1,5 +1,8 @@
 #include "cli/TerminalQuestions.h"
 
+#include "app/ScanFlowController.h"
+
+#include <charconv>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -14,52 +17,82 @@ std::string oneLine(std::string text) {
     return text;
 }
 
+// What the folder questions of the scan flow say about their folder, in a
+// line that fits a terminal.
+std::string folderSituation(const Question& question) {
+    if (question.kind == ScanFlowQuestionKind::readOnlyFolder)
+        return "is on a read-only volume: duplicates can be found there but not removed";
+    if (question.kind == ScanFlowQuestionKind::skipListedFolder)
+        return "is in the skip list (see `kestrane prefs get KEY_exclude_folders`)";
+    return {};
+}
+
+std::string subject(const Question& question) {
+    return question.paths.size() == 1 ? question.paths.front() + " " : std::string();
+}
+
 }  // namespace
 
 TerminalQuestions::TerminalQuestions(Mode mode, bool interactive, std::istream& in, std::ostream& err)
-    : m_eMode(mode), m_bInteractive(interactive), m_in(in), m_err(err) {}
+    : m_mode(mode), m_interactive(interactive), m_in(in), m_err(err) {}
 
-void TerminalQuestions::askQuestion(const ScanFlowQuestion& question, std::function<void(ScanFlowAnswer)> answer) {
-    using Kind = ScanFlowQuestion::Kind;
-    if (question.kind == Kind::backupItems) {
+void TerminalQuestions::ask(const Question& question, std::function<void(Answer)> answer) {
+    if (question.kind == ScanFlowQuestionKind::backupItems) {
         // Nothing to choose: the backup folder is never scanned.
-        m_err << "kestrane: " << question.path << ": left out. " << question.title << ". "
+        m_err << "kestrane: " << subject(question) << "left out. " << question.title << ". "
               << oneLine(question.text) << "\n";
+        answer({question.safeButton, false});
+        return;
+    }
+    if (question.isMessage()) {
+        m_err << question.title << "\n";
+        if (!question.text.empty()) m_err << question.text << "\n";
         answer({0, false});
         return;
     }
-    const std::size_t yes = 0;
-    const std::size_t no = question.buttons.empty() ? 0 : question.buttons.size() - 1;
-    std::string what;
-    switch (question.kind) {
-        case Kind::readOnlyFolder:
-            what = "is on a read-only volume: duplicates can be found there but not removed";
-            break;
-        case Kind::skipListedFolder:
-            what = "is in the skip list (see `kestrane prefs get KEY_exclude_folders`)";
-            break;
-        default:
-            what = oneLine(question.title);
-            break;
-    }
-    if (m_eMode == Mode::yes) {
-        m_err << "kestrane: " << question.path << " " << what << "; scanning it (--yes)\n";
-        answer({yes, false});
+    const std::string situation = folderSituation(question);
+    const bool folderQuestion = !situation.empty();
+    const std::string what = folderQuestion ? situation : oneLine(question.title);
+    if (m_mode == Mode::yes) {
+        m_err << "kestrane: " << subject(question) << what
+              << (folderQuestion ? "; scanning it (--yes)" : ": " + question.buttons[question.yesButton] + " (--yes)")
+              << "\n";
+        answer({question.yesButton, false});
         return;
     }
-    if (m_eMode == Mode::no || !m_bInteractive) {
-        m_err << "kestrane: " << question.path << " " << what << "; left out"
-              << (m_eMode == Mode::no ? " (--no)" : " (no terminal to ask; pass --yes to scan it anyway)") << "\n";
-        answer({no, false});
+    if (m_mode == Mode::no || !m_interactive) {
+        const std::string safe = folderQuestion ? "; left out" : ": " + question.buttons[question.safeButton];
+        m_err << "kestrane: " << subject(question) << what << safe
+              << (m_mode == Mode::no ? " (--no)" : " (no terminal to ask; pass --yes to go ahead anyway)") << "\n";
+        answer({question.safeButton, false});
         return;
     }
     m_err << question.title << "\n";
     if (!question.text.empty()) m_err << question.text << "\n";
-    m_err << "Scan " << question.path << " anyway? [y/N] " << std::flush;
+    if (folderQuestion) {
+        m_err << "Scan " << subject(question) << "anyway? [y/N] " << std::flush;
+        std::string reply;
+        std::getline(m_in, reply);
+        const bool accepted = !reply.empty() && (reply[0] == 'y' || reply[0] == 'Y');
+        answer({accepted ? question.yesButton : question.safeButton, false});
+        return;
+    }
+    // Any other question: its buttons by number, the safe one by default.
+    for (std::size_t i = 0; i < question.buttons.size(); ++i)
+        m_err << "  " << i + 1 << ") " << question.buttons[i] << (i == question.safeButton ? " (default)" : "")
+              << "\n";
+    m_err << "Choose 1-" << question.buttons.size() << ": " << std::flush;
     std::string reply;
-    std::getline(m_in, reply);
-    const bool accepted = !reply.empty() && (reply[0] == 'y' || reply[0] == 'Y');
-    answer({accepted ? yes : no, false});
+    std::size_t chosen = question.safeButton;
+    if (std::getline(m_in, reply)) {
+        // Anything but a button's number leaves the safe answer.
+        std::size_t number = 0;
+        const auto [end, error] = std::from_chars(reply.data(), reply.data() + reply.size(), number);
+        if (error == std::errc() && end == reply.data() + reply.size() && number >= 1 &&
+            number <= question.buttons.size())
+            chosen = number - 1;
+    }
+    answer({chosen, false});
 }
 
 }  // namespace kestrane::cli

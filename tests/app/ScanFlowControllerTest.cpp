@@ -37,19 +37,19 @@ public:
 };
 
 // Keeps every question with its answer function, to be answered by the test.
-class HeldQuestions : public ScanFlowQuestions {
+class HeldQuestions : public QuestionAsker {
 public:
-    void askQuestion(const ScanFlowQuestion& question, std::function<void(ScanFlowAnswer)> answer) override {
+    void ask(const Question& question, std::function<void(Answer)> answer) override {
         asked.push_back(question);
         pending.push_back(std::move(answer));
     }
     void answer(std::size_t button) {
         auto next = std::move(pending.front());
         pending.erase(pending.begin());
-        next(ScanFlowAnswer{button, false});
+        next(Answer{button, false});
     }
-    std::vector<ScanFlowQuestion> asked;
-    std::vector<std::function<void(ScanFlowAnswer)>> pending;
+    std::vector<Question> asked;
+    std::vector<std::function<void(Answer)>> pending;
 };
 
 class ScanFlowControllerTest : public test::IsolatedHomeTest {
@@ -116,7 +116,7 @@ TEST_F(ScanFlowControllerTest, PathsAreCheckedLastFirstAndAQuestionHoldsTheRest)
 
     m_flow->addPaths({first, second, third});
     ASSERT_EQ(m_questions->asked.size(), 1u);
-    EXPECT_EQ(m_questions->asked[0].kind, ScanFlowQuestion::Kind::skipListedFolder);
+    EXPECT_EQ(m_questions->asked[0].kind, ScanFlowQuestionKind::skipListedFolder);
     EXPECT_EQ(m_questions->asked[0].title, "The folder \"third\" is added to the Skip List.");
     EXPECT_EQ(m_questions->asked[0].text, "Would you like to scan the folder anyway?");
     EXPECT_TRUE(m_flow->folderList().empty());  // the other two wait for the answer
@@ -149,7 +149,7 @@ TEST_F(ScanFlowControllerTest, ReadOnlyVolumesAndBackupsAreAskedAbout) {
 
     m_flow->addPaths({m_tree / "disk/Backups.backupdb/host", cdrom, ntfs});
     ASSERT_EQ(m_questions->asked.size(), 1u);
-    EXPECT_EQ(m_questions->asked[0].kind, ScanFlowQuestion::Kind::readOnlyFolder);
+    EXPECT_EQ(m_questions->asked[0].kind, ScanFlowQuestionKind::readOnlyFolder);
     EXPECT_EQ(m_questions->asked[0].title,
               "The folder \"ntfs\" is a read only. You can find duplicates but cannot remove them.");
     EXPECT_NE(m_questions->asked[0].text.find("NTFS volume"), std::string::npos);
@@ -161,7 +161,7 @@ TEST_F(ScanFlowControllerTest, ReadOnlyVolumesAndBackupsAreAskedAbout) {
     m_questions->answer(1);  // "Read More": not added
 
     ASSERT_EQ(m_questions->asked.size(), 3u);
-    EXPECT_EQ(m_questions->asked[2].kind, ScanFlowQuestion::Kind::backupItems);
+    EXPECT_EQ(m_questions->asked[2].kind, ScanFlowQuestionKind::backupItems);
     EXPECT_EQ(m_questions->asked[2].title, "Backup items cannot be scanned for duplicates");
     m_questions->answer(0);
     EXPECT_EQ(m_flow->folderPaths(), std::vector<std::string>{ntfs});
@@ -284,7 +284,7 @@ TEST_F(ScanFlowControllerTest, NewScanAsksUnlessToldNotToAndRescanRunsTheLastFol
     m_questions->answer(1);  // Cancel
     EXPECT_NE(m_flow->screen(), ScanFlowController::Screen::welcome);
     m_flow->newScan();
-    m_questions->pending.front()(ScanFlowAnswer{0, true});  // OK, and do not ask again
+    m_questions->pending.front()(Answer{0, true});  // OK, and do not ask again
     m_questions->pending.clear();
     EXPECT_EQ(m_flow->screen(), ScanFlowController::Screen::welcome);
     EXPECT_TRUE(m_flow->selectedFoldersArray().empty());
