@@ -1,94 +1,21 @@
 #include "cli/ScanCommand.h"
 
 #include "app/ScanFlowController.h"
+#include "cli/CommandScan.h"
 #include "cli/ExitStatus.h"
 #include "cli/ReportFile.h"
 #include "cli/SizeText.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesManager.h"
-#include "platform/MainQueue.h"
-#include "platform/PreferencesStore.h"
-#include "platform/Timer.h"
 #include "settings/Settings.h"
 
-#include <atomic>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <dirent.h>
 #include <iostream>
-#include <string_view>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrane::cli {
 
 namespace {
-
-using namespace std::chrono_literals;
-
-// Ctrl-C: the first stops the scan (the report shows what was found), the
-// second ends the process at once. Only the handler and the check below touch this.
-std::atomic<int> g_interrupts{0};
-
-void onInterrupt(int) {
-    if (g_interrupts.fetch_add(1) + 1 >= 2) {
-        ReportFile::removeTemporaryFileFromSignalHandler();  // a half-written report
-        const char message[] = "\nkestrane: interrupted\n";
-        [[maybe_unused]] auto written = ::write(STDERR_FILENO, message, sizeof message - 1);
-        ::_exit(kExitInterrupted);
-    }
-}
-
-// The folder a path given on the command line names, as the kernel finds it:
-// symbolic links and ".." resolved (realpath), as the scan resolves every
-// chosen folder, so that the report, the questions and the recent folders
-// name the folder whose files are listed. A path that cannot be resolved is
-// only made absolute, to be named in the message that says why.
-std::string absolutePath(const std::string& path) {
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        std::string real = resolved;
-        std::free(resolved);
-        return real;
-    }
-    std::string absolute = path;
-    if (absolute.empty() || absolute[0] != '/') {
-        char cwd[4096];
-        if (::getcwd(cwd, sizeof cwd)) absolute = std::string(cwd) + "/" + absolute;
-    }
-    // Drop "." components, repeated slashes and a trailing slash, which name
-    // nothing of their own. ".." stays: after a symbolic link it leads to the
-    // link target's parent, which text alone cannot know.
-    std::string normal;
-    std::size_t start = 0;
-    while (start <= absolute.size()) {
-        std::size_t end = absolute.find('/', start);
-        if (end == std::string::npos) end = absolute.size();
-        const std::string_view part(absolute.data() + start, end - start);
-        if (!part.empty() && part != ".") normal.append("/").append(part);
-        start = end + 1;
-    }
-    return normal.empty() ? "/" : normal;
-}
-
-// A one-line reason why the folder cannot be scanned, or empty.
-std::string folderProblem(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return "no such folder (check the path)";
-        return std::string("cannot reach it: ") + std::strerror(errno);
-    }
-    if (!S_ISDIR(info.st_mode)) return "not a folder (name the folder that holds it)";
-    DIR* dir = ::opendir(path.c_str());
-    if (!dir)
-        return std::string("cannot read it: ") + std::strerror(errno) +
-               " (run as a user who can read it, or change its permissions)";
-    ::closedir(dir);
-    return "";
-}
 
 double cpuSeconds() {
     rusage usage{};
@@ -101,67 +28,6 @@ std::uint64_t peakMemoryBytes() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
-}
-
-// Shows the scan on stderr and notes how it ended.
-class ScanPresenter final : public ScanFlowListener {
-public:
-    ScanPresenter(bool showProgress, std::ostream& err) : m_bShowProgress(showProgress), m_err(err) {}
-
-    void attach(std::shared_ptr<ScanFlowController> flow) { m_pFlow = std::move(flow); }
-    void onScanStarted() override {
-        if (auto flow = m_pFlow.lock()) scanner = flow->scanner();
-    }
-    void onScanStatusChanged() override {
-        auto flow = m_pFlow.lock();
-        if (!m_bShowProgress || !flow) return;
-        char percent[16];
-        std::snprintf(percent, sizeof percent, "%3.0f%%", flow->shownProgress() * 100.0);
-        m_err << "\r\033[K" << percent << "  " << flow->descriptionLine() << std::flush;
-        m_bLineShown = true;
-    }
-    void onScanFinishedWithDuplicates(bool) override {
-        clearLine();
-        finished = true;
-        platform::MainQueue::shared().stop();
-    }
-    void clearLine() {
-        if (m_bLineShown) m_err << "\r\033[K" << std::flush;
-        m_bLineShown = false;
-    }
-
-    std::shared_ptr<FoldersScanner> scanner;
-    bool finished = false;
-
-private:
-    bool m_bShowProgress;
-    bool m_bLineShown = false;
-    std::ostream& m_err;
-    std::weak_ptr<ScanFlowController> m_pFlow;
-};
-
-// Applies the options that override preferences, for this process only.
-void applyOverrides(const ScanCommandOptions& options, Settings& settings) {
-    auto store = settings.store();
-    using Size = ScanCommandOptions::MinimalSize;
-    switch (options.minimalSize) {
-        case Size::stored:
-            break;
-        case Size::automatic:
-            store->setTransientObject(Settings::kKeyDefineMinimalDuplicatesFileSizeAutomatically, true);
-            break;
-        case Size::all:
-            store->setTransientObject(Settings::kKeyDefineMinimalDuplicatesFileSizeAutomatically, false);
-            store->setTransientObject(Settings::kKeyDefineMinimalDuplicatesFileSizeAsZero, true);
-            break;
-        case Size::fixed:
-            store->setTransientObject(Settings::kKeyDefineMinimalDuplicatesFileSizeAutomatically, false);
-            store->setTransientObject(Settings::kKeyDefineMinimalDuplicatesFileSizeAsZero, false);
-            store->setTransientObject(Settings::kKeyMinDuplicatesFileSize, options.minimalSizeBytes);
-            break;
-    }
-    if (options.includeHidden) store->setTransientObject(Settings::kKeyScanInHiddenFolders, *options.includeHidden);
-    if (options.fullHash) settings.setActualStateOfFullHashCalculation(*options.fullHash);
 }
 
 ScanReportFacts gatherFacts(const FoldersScanner& scanner, const ScanFlowController& flow,
@@ -328,75 +194,21 @@ int runScanCommand(const std::vector<std::string>& args) {
     }
 
     // Every named folder must be usable before anything starts.
-    std::vector<std::string> folders;
-    bool bad = false;
-    for (const auto& given : options.folders) {
-        const std::string path = absolutePath(given);
-        if (const std::string problem = folderProblem(path); !problem.empty()) {
-            std::cerr << "kestrane: " << given << ": " << problem << "\n";
-            bad = true;
-        }
-        folders.push_back(path);
-    }
-    if (bad) return kExitBadFolder;
-
-    // The store's warnings (a file set aside, a value that cannot be used)
-    // reach standard error through the log as they arise.
-    Settings settings = Settings::standard();
-    applyOverrides(options, settings);
+    CommandScan scan(options, std::cerr);
+    if (!scan.resolveFolders()) return kExitBadFolder;
 
     ReportFile output;
     if (options.outputPath && !output.open(*options.outputPath, error)) {
         std::cerr << "kestrane: " << error << "\n";
         return kExitFailure;
     }
-
-    const bool interactive = ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO);
-    auto presenter = std::make_shared<ScanPresenter>(options.progress && ::isatty(STDERR_FILENO), std::cerr);
-    auto questions = std::make_shared<TerminalQuestions>(options.answers, interactive, std::cin, std::cerr);
-    auto flow = ScanFlowController::create(settings, presenter, questions);
-    presenter->attach(flow);
-    flow->setSearchDuplicatesFoldersAndSimilars(options.folderStages);
-    // The flow takes the last path first and puts each new folder in front,
-    // so the list keeps the order of the command line.
-    flow->addPaths(folders);
-    if (flow->folderList().empty()) {
+    if (const int status = scan.run(CommandScan::OnInterrupt::keepWhatWasFound); status != kExitSuccess) {
         if (options.outputPath) output.discard();
-        std::cerr << "kestrane: nothing to scan: every folder named was left out\n";
-        return kExitNothingToScan;
+        return status;
     }
-
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESTART;  // a read or write under way goes on after the first press
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-
-    if (!flow->startScan()) {
-        if (options.outputPath) output.discard();
-        std::cerr << "kestrane: the scan could not start\n";
-        return kExitFailure;
-    }
-    bool stopped = false;
-    auto interruptWatch = platform::Timer::scheduled(50ms, true, [&] {
-        if (g_interrupts.load() > 0 && !stopped) {
-            stopped = true;
-            presenter->clearLine();
-            std::cerr << "kestrane: stopping; the report will show what was found so far (Ctrl-C again to quit)\n";
-            flow->stopScanWithIgnoreResult(false);
-        }
-    });
-    platform::MainQueue::shared().run();
-    interruptWatch.reset();  // no timer thread stays behind while the report is written
-
-    const auto container = DuplicatesManager::sharedManager().duplicateContainer();
-    if (!presenter->finished || !container || !presenter->scanner) {
-        if (options.outputPath) output.discard();
-        std::cerr << "kestrane: the scan ended without a result\n";
-        return kExitFailure;
-    }
-    const ScanReportFacts facts = gatherFacts(*presenter->scanner, *flow, options, settings, stopped);
-    flow.reset();  // its timers end here, before the report is written
+    const auto& container = scan.container();
+    const ScanReportFacts facts = gatherFacts(*scan.scanner(), *scan.flow(), options, scan.settings(), scan.stopped());
+    scan.releaseFlow();  // its timers end here, before the report is written
     if (options.stats) {
         char line[256];
         std::snprintf(line, sizeof line,
