@@ -4,6 +4,7 @@
 #include "platform/DirectoryReader.h"
 #include "platform/SerialQueue.h"
 #include "platform/Text.h"
+#include "platform/Trash.h"
 
 #include <cstdio>
 #include <future>
@@ -14,7 +15,8 @@ int main() {
     std::promise<bool> ran;
     queue->async([&] { ran.set_value(queue->runsOnCurrentQueue()); });
     const bool onQueue = ran.get_future().get();
-    const bool text = isValidUtf8("caf\xc3\xa9") && !isValidUtf8("\xff") && pathExtension("a.tar.gz") == "gz";
+    const bool text = isValidUtf8("caf\xc3\xa9") && !isValidUtf8("\xff") && pathExtension("a.tar.gz") == "gz" &&
+                      Trash::decodePath(Trash::encodePath("/a b\xff")) == "/a b\xff";
     if (!onQueue || !text) {
         std::fprintf(stderr, "platform layer alone: unexpected result\n");
         return 1;
