@@ -67,6 +67,8 @@ public:
     const std::shared_ptr<FoldersScanner>& scanner() const { return m_scanner; }
     const std::shared_ptr<ScanFlowController>& flow() const { return m_flow; }
     bool stopped() const { return m_stopped; }
+    // What answers the questions of the scan, and of the work after it.
+    const std::shared_ptr<TerminalQuestions>& questions() const { return m_questions; }
     // Lets the flow go (its timers end), once what is needed of it was read.
     void releaseFlow();
 

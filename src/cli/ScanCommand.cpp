@@ -166,6 +166,19 @@ std::optional<ScanCommandOptions> parseScanCommandOptions(const std::vector<std:
             options.answers = TerminalQuestions::Mode::yes;
         } else if (arg == "-n" || arg == "--no") {
             options.answers = TerminalQuestions::Mode::no;
+        } else if (const SelectionOption* selection = findSelectionOption(arg)) {
+            SelectionRequest request{selection, {}};
+            if (!selection->valueName.empty()) {
+                if (!(ok = value(request.value))) break;
+                if (request.value.empty()) {
+                    error = "option " + arg + " needs a value";
+                    ok = false;
+                }
+            } else if (attached) {
+                error = "option " + arg + " takes no value";
+                ok = false;
+            }
+            options.selection.push_back(std::move(request));
         } else {
             error = "unknown option " + arg;
             ok = false;
@@ -196,6 +209,9 @@ int runScanCommand(const std::vector<std::string>& args) {
     // Every named folder must be usable before anything starts.
     CommandScan scan(options, std::cerr);
     if (!scan.resolveFolders()) return kExitBadFolder;
+    // So is every selection option, against those folders.
+    auto selectionActions = makeSelectionActions(options.selection);
+    if (!checkSelectionActions(selectionActions, scan.folders(), std::cerr)) return kExitUsage;
 
     ReportFile output;
     if (options.outputPath && !output.open(*options.outputPath, error)) {
@@ -209,6 +225,11 @@ int runScanCommand(const std::vector<std::string>& args) {
     const auto& container = scan.container();
     const ScanReportFacts facts = gatherFacts(*scan.scanner(), *scan.flow(), options, scan.settings(), scan.stopped());
     scan.releaseFlow();  // its timers end here, before the report is written
+    if (!selectionActions.empty()) {
+        SelectionContext context{container, scan.questions(), std::cerr};
+        runSelectionActionsAndWait(std::move(selectionActions), context);
+        options.report.showSelection = true;
+    }
     if (options.stats) {
         char line[256];
         std::snprintf(line, sizeof line,
@@ -243,7 +264,8 @@ std::string scanHelpText() {
 
 Finds duplicate files, duplicate folders and similar folders in the FOLDERs
 and writes a report to standard output. Files are compared by category and
-size, then by an MD5 key of their content. Nothing is changed or removed.
+size, then by an MD5 key of their content. Nothing is changed or removed:
+the selection options only choose copies, which the report marks.
 
 Options override the stored preferences (see `kestrane prefs`) for this run
 only:
@@ -269,13 +291,24 @@ only:
   -a, --all             human report: every group, not only the biggest
   -q, --no-progress     no progress line on standard error
       --stats           print the time of each stage on standard error
-  -y, --yes             scan folders that raise a question (read-only
-                        volume, skip list) without asking
-  -n, --no              leave such folders out without asking
+  -y, --yes             answer yes to every question: scan folders that raise
+                        one (read-only volume, skip list), confirm selections
+                        that need it
+  -n, --no              answer no to every question: leave such folders out,
+                        change nothing that needs a confirmation
   -h, --help            show this help
 
-Without --yes or --no a terminal is asked; a run without a terminal leaves
-such folders out and says so.
+Without --yes or --no a terminal is asked; a run without a terminal gives
+the answer that changes nothing (the folder left out, the copy kept) and
+says so.
+
+Selection, applied after the scan in the order given (each option may be
+repeated; DIR must be a folder being scanned or lie inside one); standard
+error says what each one changed:
+
+)" + selectionOptionsHelp() + R"(
+Unless the preference KEY_allowRemovingAllDuplicateCopies is on, one copy of
+every group is always kept.
 
 While the scan runs, standard error shows its progress. Ctrl-C once stops the
 scan and reports what was found so far; twice quits at once.
@@ -291,6 +324,7 @@ kestrane(1).
 Examples:
   kestrane scan ~/Pictures
   kestrane scan --min-size all --hidden --format json -o report.json ~/Music /mnt/backup/Music
+  kestrane scan --select-in ~/Downloads ~/Downloads ~/Documents
 )";
 }
 

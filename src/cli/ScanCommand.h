@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/ScanReport.h"
+#include "cli/SelectionOptions.h"
 #include "cli/TerminalQuestions.h"
 
 #include <cstdint>
@@ -26,6 +27,8 @@ struct ScanCommandOptions {
     bool stats = false;
     TerminalQuestions::Mode answers = TerminalQuestions::Mode::ask;
     bool help = false;
+    // The selection options, in the order given: applied after the scan.
+    std::vector<SelectionRequest> selection;
     std::vector<std::string> folders;
 };
 

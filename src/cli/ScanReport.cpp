@@ -143,6 +143,8 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
     head["foundSize"] = container.getAllFilesSize();
     head["removableSize"] = foundTotals(container).removableSize;
     head["otherNamesCount"] = container.getOtherNamesCount();
+    const RemovalListTotals removal = removalListTotals(container);
+    head["removalList"] = {{"count", removal.count}, {"size", removal.size}};
     out << "{\n";
     for (auto it = head.begin(); it != head.end(); ++it)
         out << "  " << jsonText(it.key()) << ": " << jsonText(it.value()) << ",\n";
@@ -363,12 +365,14 @@ std::string printablePath(const std::string& path) {
     return text;
 }
 
-void writeGroup(std::ostream& out, const DuplicatesContainer& container, const DuplicatesGroup& group) {
+void writeGroup(std::ostream& out, const DuplicatesContainer& container, const DuplicatesGroup& group,
+                bool marks) {
     const auto items = group.getItems();
     out << "  " << items.size() << " copies of " << formatSize(group.oneItemSize()) << " (group " << group.getGroupID()
         << (group.isComparedInPart() ? ", compared in part" : "") << ")\n";
     for (const auto& item : items) {
-        out << "    " << printablePath(item->getFileItemPath()) << "  " << formatSize(item->getFileItemSize()) << "  "
+        out << "    " << (marks ? (item->isSelected() ? "[x] " : "[ ] ") : "") << printablePath(item->getFileItemPath())
+            << "  " << formatSize(item->getFileItemSize()) << "  "
             << shortDate(item->getLastModificationDate().seconds) << "\n";
         if (const auto* names = otherNamesOf(container, *item))
             for (const FileSystemItem* name : *names)
@@ -440,6 +444,9 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
         out << "Groups marked \"compared in part\" agree on three blocks of each file, not on every byte;\n"
                "removal compares whole files first, and --full-hash compares every byte now.\n";
     if (facts.stopped) out << "The scan was stopped: these are the duplicates found until then.\n";
+    const RemovalListTotals removal = removalListTotals(container);
+    const bool marks = options.showSelection || removal.count > 0;
+    if (marks) out << "[x] marks a copy selected for removal, [ ] a copy kept.\n";
     out << "\n";
 
     char line[128];
@@ -468,7 +475,7 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
                                             std::to_string(groups.size()) + " groups"
                                       : "")
             << ":\n";
-        for (std::size_t i = 0; i < shown; ++i) writeGroup(out, container, *groups[i]);
+        for (std::size_t i = 0; i < shown; ++i) writeGroup(out, container, *groups[i], marks);
     }
 
     const HeapsCollection* heaps = heapsOf(container);
@@ -507,6 +514,9 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
         out << "No duplicates were found.\n";
         return;
     }
+    if (marks)
+        out << (removal.count == 1 ? "1 copy (" : std::to_string(removal.count) + " copies (") << formatSize(removal.size)
+            << ") selected for removal.\n";
     // A group of empty files is found although it weighs nothing: the count
     // of groups keeps the line true.
     out << formatSize(totals.size) << " of duplicates were found. Removing all but one copy of "
@@ -525,6 +535,15 @@ FoundTotals foundTotals(const DuplicatesContainer& container) {
         totals.groups += category->getGroupsCount();
         totals.size += bytes(category->getTotalSize());
         totals.removableSize += bytes(category->getSizeThatCanBeRemoved());
+    }
+    return totals;
+}
+
+RemovalListTotals removalListTotals(const DuplicatesContainer& container) {
+    RemovalListTotals totals;
+    for (const auto& item : container.buildRemoveList()) {
+        ++totals.count;
+        totals.size += item->getFileItemSize();
     }
     return totals;
 }

@@ -47,6 +47,9 @@ enum class ReportFormat { human, json, csv };
 struct ReportOptions {
     ReportFormat format = ReportFormat::human;
     bool allGroups = false;  // human: every group, not only the biggest
+    // Human: mark the selected copies and say what is selected for removal
+    // even when nothing is (set when selection options were given).
+    bool showSelection = false;
 };
 
 // What the groups of the categories of the list add up to. Copies inside duplicate
@@ -57,6 +60,14 @@ struct FoundTotals {
     std::uint64_t removableSize = 0;  // all copies but one of each group
 };
 FoundTotals foundTotals(const DuplicatesContainer& container);
+
+// The copies selected for removal (a selected duplicate folder counts once,
+// its files with it) and their size.
+struct RemovalListTotals {
+    std::uint64_t count = 0;
+    std::uint64_t size = 0;
+};
+RemovalListTotals removalListTotals(const DuplicatesContainer& container);
 
 // Writes the report of a finished scan (layouts in docs/report-format.md).
 void writeScanReport(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts,

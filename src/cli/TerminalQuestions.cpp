@@ -52,18 +52,25 @@ void TerminalQuestions::ask(const Question& question, std::function<void(Answer)
     }
     const std::string situation = folderSituation(question);
     const bool folderQuestion = !situation.empty();
-    const std::string what = folderQuestion ? situation : oneLine(question.title);
+    // A question of its own kind, whole on one line: "PATH: TITLE. TEXT".
+    const std::string asked = (question.paths.size() == 1 ? question.paths.front() + ": " : std::string()) +
+                              oneLine(question.title) +
+                              (question.text.empty() ? std::string() : ". " + oneLine(question.text));
+    const auto answered = [&](std::size_t button) { return " Answered \"" + question.buttons[button] + "\""; };
     if (m_mode == Mode::yes) {
-        m_err << "kestrane: " << subject(question) << what
-              << (folderQuestion ? "; scanning it (--yes)" : ": " + question.buttons[question.yesButton] + " (--yes)")
-              << "\n";
+        if (folderQuestion)
+            m_err << "kestrane: " << subject(question) << situation << "; scanning it (--yes)\n";
+        else
+            m_err << "kestrane: " << asked << answered(question.yesButton) << " (--yes)\n";
         answer({question.yesButton, false});
         return;
     }
     if (m_mode == Mode::no || !m_interactive) {
-        const std::string safe = folderQuestion ? "; left out" : ": " + question.buttons[question.safeButton];
-        m_err << "kestrane: " << subject(question) << what << safe
-              << (m_mode == Mode::no ? " (--no)" : " (no terminal to ask; pass --yes to go ahead anyway)") << "\n";
+        const char* why = m_mode == Mode::no ? " (--no)" : " (no terminal to ask; pass --yes to go ahead anyway)";
+        if (folderQuestion)
+            m_err << "kestrane: " << subject(question) << situation << "; left out" << why << "\n";
+        else
+            m_err << "kestrane: " << asked << answered(question.safeButton) << why << "\n";
         answer({question.safeButton, false});
         return;
     }
