@@ -26,37 +26,92 @@ std::string base64Encode(std::string_view bytes) {
     return text;
 }
 
+std::optional<std::string> base64Decode(std::string_view text) {
+    while (!text.empty() && text.back() == '=') text.remove_suffix(1);
+    auto valueOf = [](char c) -> int {
+        if (c >= 'A' && c <= 'Z') return c - 'A';
+        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+        if (c >= '0' && c <= '9') return c - '0' + 52;
+        if (c == '+') return 62;
+        if (c == '/') return 63;
+        return -1;
+    };
+    if (text.size() % 4 == 1) return std::nullopt;
+    std::string bytes;
+    bytes.reserve(text.size() * 3 / 4);
+    unsigned buffer = 0;
+    int bits = 0;
+    for (const char c : text) {
+        const int value = valueOf(c);
+        if (value < 0) return std::nullopt;
+        buffer = buffer << 6 | static_cast<unsigned>(value);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes += static_cast<char>((buffer >> bits) & 0xFF);
+        }
+    }
+    return bytes;
+}
+
+namespace {
+
+// The length of the valid UTF-8 sequence at text[i], or 0 when none starts there.
+std::size_t validSequenceAt(std::string_view text, std::size_t i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t length;
+    std::uint32_t point;
+    if (c < 0x80) {
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+        point = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        point = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        point = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        point = point << 6 | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and points beyond U+10FFFF are not UTF-8.
+    if ((length == 3 && point < 0x800) || (length == 4 && (point < 0x10000 || point > 0x10FFFF)) ||
+        (point >= 0xD800 && point <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+}  // namespace
+
+std::string utf8Replacing(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t length = validSequenceAt(text, i);
+        if (length == 0) {
+            result += "\xEF\xBF\xBD";  // U+FFFD
+            ++i;
+        } else {
+            result.append(text, i, length);
+            i += length;
+        }
+    }
+    return result;
+}
+
 bool isValidUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length;
-        std::uint32_t point;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            point = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            point = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            point = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            point = point << 6 | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and points beyond U+10FFFF are not UTF-8.
-        if ((length == 3 && point < 0x800) || (length == 4 && (point < 0x10000 || point > 0x10FFFF)) ||
-            (point >= 0xD800 && point <= 0xDFFF))
-            return false;
+        const std::size_t length = validSequenceAt(text, i);
+        if (length == 0) return false;
         i += length;
     }
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,13 @@ bool isValidUtf8(std::string_view text);
 // Standard base64 with padding (RFC 4648): the lossless form of a name that
 // is not UTF-8 in documents that must be.
 std::string base64Encode(std::string_view bytes);
+// The bytes of standard base64 text (padding optional); none when the text
+// holds anything else.
+std::optional<std::string> base64Decode(std::string_view text);
+// The text as valid UTF-8: every byte that is not part of a valid sequence
+// becomes U+FFFD; valid text comes back unchanged. The readable form of a
+// name that is not UTF-8.
+std::string utf8Replacing(std::string_view text);
 
 // The extension of a name, or of a path's last component (trailing slashes
 // ignored): the bytes after its last '.', as they are (no case change). None

@@ -25,6 +25,21 @@ TEST(TextTest, Utf8IsRecognisedExactlyAndOtherBytesAreEncodedLosslessly) {
     EXPECT_EQ(base64Encode("fo"), "Zm8=");
     EXPECT_EQ(base64Encode("foo"), "Zm9v");
     EXPECT_EQ(base64Encode("/a\xFF\xFE"), "L2H//g==");
+
+    // Decoding gives back every byte, with or without padding, and refuses
+    // what is not base64.
+    for (const std::string& bytes : {std::string(), std::string("f"), std::string("fo"), std::string("/a\xFF\xFE"),
+                                    std::string("\0\x01\x80 line\nbreak", 15)})
+        EXPECT_EQ(base64Decode(base64Encode(bytes)), bytes);
+    EXPECT_EQ(base64Decode("Zm8"), "fo");
+    EXPECT_FALSE(base64Decode("Zm9v!"));
+    EXPECT_FALSE(base64Decode("Z"));
+
+    // The readable form: each stray byte one U+FFFD, valid text unchanged.
+    EXPECT_EQ(utf8Replacing("caf\xC3\xA9"), "caf\xC3\xA9");
+    EXPECT_EQ(utf8Replacing("a\xFF\xFE" "b"), "a\xEF\xBF\xBD\xEF\xBF\xBD" "b");
+    EXPECT_EQ(utf8Replacing("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_TRUE(isValidUtf8(utf8Replacing("\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80")));
 }
 
 TEST(TextTest, OneExtensionRuleForCategoriesExclusionsAndGroupNames) {
