@@ -251,7 +251,8 @@ std::optional<Error> writeFileAtomically(const std::string& path, std::string_vi
     return std::nullopt;
 }
 
-std::optional<Error> copyWithoutReplacing(const std::string& source, const std::string& destination) {
+std::optional<Error> copyWithoutReplacing(const std::string& source, const std::string& destination,
+                                          std::optional<FileTime> modificationTime) {
     const PathAnchor from(source);
     if (!from) return Error::fromErrno(errno, "cannot open the folder of the file to copy", source);
     const std::string folder(parentPath(destination));
@@ -280,6 +281,22 @@ std::optional<Error> copyWithoutReplacing(const std::string& source, const std::
     }
     std::string failedPath;
     int err = copyEntry(from.directory(), from.name(), folderFd.get(), temp.c_str(), {}, failedPath);
+    if (err == 0 && modificationTime) {
+        struct stat copied {};
+        if (::fstatat(folderFd.get(), temp.c_str(), &copied, AT_SYMLINK_NOFOLLOW) != 0) {
+            err = errno;
+        } else {
+            const timespec times[2] = {copied.st_atim,
+                                       {static_cast<time_t>(modificationTime->seconds),
+                                        static_cast<long>(modificationTime->nanoseconds)}};
+            if (::utimensat(folderFd.get(), temp.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+                err = errno;
+            } else if (!S_ISLNK(copied.st_mode)) {
+                const FileDescriptor copy(::openat(folderFd.get(), temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+                if (copy) ::fsync(copy.get());  // the new time as durable as the content
+            }
+        }
+    }
     if (err != 0) {
         removeTreeAt(folderFd.get(), temp.c_str());
         return Error::fromErrno(err, "cannot copy", source + failedPath);

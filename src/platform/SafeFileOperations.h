@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Error.h"
+#include "platform/FileTime.h"
 
 #include <sys/types.h>
 
@@ -40,8 +41,11 @@ std::optional<Error> writeFileAtomically(const std::string& path, std::string_vi
 // the name was taken meanwhile: the copy is removed and nothing else is
 // touched). Links inside a copied folder are copied as links, never
 // followed; devices, FIFOs and sockets cannot be copied (an error). On any
-// failure the temporary copy is removed.
-std::optional<Error> copyWithoutReplacing(const std::string& source, const std::string& destination);
+// failure the temporary copy is removed. With `modificationTime`, the copy
+// itself (not what a copied folder holds) gets that time instead of the
+// source's, before it is put in place.
+std::optional<Error> copyWithoutReplacing(const std::string& source, const std::string& destination,
+                                          std::optional<FileTime> modificationTime = std::nullopt);
 
 // Whether something (even a dangling link) exists at the path.
 bool pathExists(const std::string& path);
