@@ -87,8 +87,25 @@ bool ChildProcess::waitForOutput(std::chrono::milliseconds timeout) const {
     return ::poll(&fd, 1, static_cast<int>(timeout.count())) == 1;
 }
 
+bool ChildProcess::readOutputUntil(const std::function<bool(const std::string& outputSoFar)>& done,
+                                   std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    char buffer[65536];
+    while (!done(m_outputRead)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || m_outFd < 0) return false;
+        pollfd fd = {m_outFd, POLLIN, 0};
+        if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
+        const ssize_t n = ::read(m_outFd, buffer, sizeof buffer);
+        if (n <= 0) return done(m_outputRead);
+        m_outputRead.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
 ChildProcess::Result ChildProcess::wait() {
     Result result;
+    result.out = std::move(m_outputRead);
     if (m_pid <= 0) return result;
     pollfd fds[2] = {{m_outFd, POLLIN, 0}, {m_errFd, POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -37,6 +38,11 @@ public:
     bool waitUntilTaken(int signal, std::chrono::milliseconds timeout) const;
     // Waits until standard output has something to read, without reading it.
     bool waitForOutput(std::chrono::milliseconds timeout) const;
+    // Reads standard output as it comes until `done` holds for what was read
+    // so far (true) or the time runs out or the output ends (false). What is
+    // read here is part of wait()'s Result::out all the same.
+    bool readOutputUntil(const std::function<bool(const std::string& outputSoFar)>& done,
+                         std::chrono::milliseconds timeout);
     // Reads both outputs to their end and waits for the exit.
     Result wait();
 
@@ -48,6 +54,7 @@ private:
     int m_outFd = -1;
     int m_errFd = -1;
     bool m_waited = false;
+    std::string m_outputRead;  // read by readOutputUntil, not yet handed to wait()
 };
 
 }  // namespace kestrane::test
