@@ -1,5 +1,6 @@
 #include "log/BaseRemovedItem.h"
 
+#include "log/KeptItem.h"
 #include "log/RestoreGroup.h"
 #include "log/RestoreHelper.h"
 
@@ -33,6 +34,19 @@ std::shared_ptr<BaseFileLogItem> BaseRemovedItem::itemToRestoreFrom() const {
     m_itemToRestoreFrom = source;
     m_isItemToRestoreFromCached = true;
     return source;
+}
+
+RestoreAvailability BaseRemovedItem::restoreAvailability() const {
+    if (isRestored()) return RestoreAvailability::restored;
+    const auto source = itemToRestoreFrom();
+    if (!source) return RestoreAvailability::none;
+    if (source.get() == this) return isTrashItem() ? RestoreAvailability::fromTrash : RestoreAvailability::fromOtherCopy;
+    if (const auto kept = std::dynamic_pointer_cast<KeptItem>(source)) {
+        const auto group = removeInfoDataSource();
+        return group && group->fakeKeptItem() == kept ? RestoreAvailability::fromChosenFile
+                                                       : RestoreAvailability::fromKeptCopy;
+    }
+    return RestoreAvailability::fromOtherCopy;
 }
 
 bool BaseRemovedItem::couldBeUsedAsRestoredPath(const std::string& path) const {

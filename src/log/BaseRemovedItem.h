@@ -14,6 +14,16 @@ namespace kestrane {
 
 class BaseRemovedItem;
 
+// Where a removed file stands, in a word: for lists and reports.
+enum class RestoreAvailability {
+    restored,        // a matching file is at its place again (or under a restored name next to it)
+    fromTrash,       // can come back from its own copy in the trash
+    fromKeptCopy,    // can come back from the copy that was kept
+    fromOtherCopy,   // can come back from another removed copy of the group (in a trash, or restored)
+    fromChosenFile,  // can come back from the file the user chose
+    none,            // nothing is left to restore it from
+};
+
 // Told, on the main queue, that a removed item's state (restored, source,
 // failure) or its selection changed.
 class BaseRemovedItemListener {
@@ -49,6 +59,7 @@ public:
     // used, another removed copy, the file the user chose); null when none.
     std::shared_ptr<BaseFileLogItem> itemToRestoreFrom() const;
     bool isRestorable() const { return itemToRestoreFrom() != nullptr; }
+    RestoreAvailability restoreAvailability() const;
 
     // Whether `path` may be taken as this item's restored file: its own
     // original path, or a path that is no other item's original path in the group.

@@ -178,7 +178,7 @@ Question RestoreComplexOperation::originalPlaceTakenQuestion(const BaseRemovedIt
     question.yesButton = 0;
     question.safeButton = 1;
     question.suppressionTitle = "Do the same for the other files whose place is taken";
-    question.paths = {item.originalPath(), destination};
+    question.paths = {item.originalPath()};
     question.parameters = {{"path", item.originalPath()}, {"destination", destination}};
     return question;
 }

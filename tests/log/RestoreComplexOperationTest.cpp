@@ -220,7 +220,9 @@ TEST_F(RestoreComplexOperationTest, ATakenOriginalPlaceIsNeverReplacedAndTheUser
     const auto skipped = restore(removedItems(), std::nullopt, skip);
     ASSERT_EQ(skip->asked.size(), 1u);
     EXPECT_EQ(skip->asked[0].kind, "restore.originalPlaceTaken");
-    EXPECT_EQ(skip->asked[0].paths[1], m_sandbox / "b/notes restored.txt");
+    EXPECT_EQ(skip->asked[0].paths, std::vector<std::string>{deleted});
+    ASSERT_TRUE(skip->asked[0].parameter("destination"));
+    EXPECT_EQ(*skip->asked[0].parameter("destination"), m_sandbox / "b/notes restored.txt");
     EXPECT_EQ(skipped->failed.size(), 2u);
     EXPECT_EQ(skipped->failed[deleted].code, EEXIST);
     EXPECT_EQ(readFile(deleted), "a newer text");

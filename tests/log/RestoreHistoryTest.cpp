@@ -315,11 +315,14 @@ TEST_F(RestoreHistoryTest, SourcesAreTheTrashCopyThenAKeptCopyThenAnotherCopyThe
     EXPECT_EQ(kept->itemToRestoreSourcePath(), keptPath);
     EXPECT_FALSE(kept->itemToRestoreHasToBeRemovedAfterRestore());
     EXPECT_EQ(deleted->pathToKeptCopyItem(), keptPath);
+    EXPECT_EQ(inTrash->restoreAvailability(), RestoreAvailability::fromTrash);
+    EXPECT_EQ(deleted->restoreAvailability(), RestoreAvailability::fromKeptCopy);
 
     // The kept copy changed since: not a source; the copy in the trash is.
     m_sandbox.writeFile("kept/song.mp3", "changed since");
     group->baseRemovedItemCacheHasToBeCleaned(*deleted);
     EXPECT_EQ(deleted->itemToRestoreFrom(), inTrash);
+    EXPECT_EQ(deleted->restoreAvailability(), RestoreAvailability::fromOtherCopy);
     EXPECT_TRUE(deleted->pathToKeptCopyItemsArray().empty());
     EXPECT_EQ(deleted->pathToKeptCopyItemsArrayEvenNotExisting(), std::vector<std::string>{keptPath});
 
@@ -329,11 +332,13 @@ TEST_F(RestoreHistoryTest, SourcesAreTheTrashCopyThenAKeptCopyThenAnotherCopyThe
     EXPECT_FALSE(deleted->isRestorable());
     EXPECT_FALSE(inTrash->isRestorable());
     EXPECT_FALSE(deleted->setIsSelected(true));
+    EXPECT_EQ(deleted->restoreAvailability(), RestoreAvailability::none);
     // ...until the user points at a file that can stand for the kept copy.
     const std::string chosen = m_sandbox.writeFile("elsewhere/song copy.mp3", content);
     deleted->setFileAsFakeOriginal(chosen);
     ASSERT_TRUE(group->fakeKeptItem());
     EXPECT_EQ(deleted->itemToRestoreFrom(), group->fakeKeptItem());
+    EXPECT_EQ(deleted->restoreAvailability(), RestoreAvailability::fromChosenFile);
     EXPECT_EQ(deleted->itemToRestoreSourcePath(), std::nullopt);
     EXPECT_TRUE(deleted->setIsSelected(true));
     EXPECT_TRUE(deleted->isSelected());
