@@ -9,6 +9,7 @@ enum ExitStatus : int {
     kExitUsage = 2,          // unknown command or option, bad value, unknown preference key
     kExitBadFolder = 3,      // a named folder does not exist, is not a folder or cannot be read
     kExitNothingToScan = 4,  // every folder was left out (skip list, read-only volume, backups)
+    kExitNotAllRestored = 5,  // restore: some of the files asked for could not be restored
     kExitInterrupted = 130,  // interrupted twice: stopped at once, no report
 };
 

@@ -1,7 +1,9 @@
 #include "cli/KestraneCommand.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/HistoryCommand.h"
 #include "cli/PrefsCommand.h"
+#include "cli/RestoreCommand.h"
 #include "cli/ScanCommand.h"
 
 #include <iostream>
@@ -18,6 +20,8 @@ folders you choose.
 Commands:
   scan FOLDER...   scan folders and print a report of the duplicates found
   prefs            list, show, change and restore the stored preferences
+  history [RUN]    list the removal runs, and what of them can be restored
+  restore RUN      put back files a removal run removed
   help [COMMAND]   show this help, or the help of a command
 
 Options:
@@ -49,14 +53,18 @@ int runKestraneCommand(const std::vector<std::string>& args) {
         if (rest.empty()) std::cout << kHelpText;
         else if (rest[0] == "scan") std::cout << scanHelpText();
         else if (rest[0] == "prefs") std::cout << prefsHelpText();
+        else if (rest[0] == "history") std::cout << historyHelpText();
+        else if (rest[0] == "restore") std::cout << restoreHelpText();
         else {
-            std::cerr << "kestrane: no command \"" << rest[0] << "\"; commands are scan and prefs\n";
+            std::cerr << "kestrane: no command \"" << rest[0] << "\"; commands are scan, prefs, history and restore\n";
             return kExitUsage;
         }
         return kExitSuccess;
     }
     if (command == "scan") return runScanCommand(rest);
     if (command == "prefs") return runPrefsCommand(rest, std::cout, std::cerr);
+    if (command == "history") return runHistoryCommand(rest, std::cout, std::cerr);
+    if (command == "restore") return runRestoreCommand(rest, std::cout, std::cerr);
     std::cerr << "kestrane: unknown command \"" << command << "\"; see `kestrane --help`\n";
     return kExitUsage;
 }

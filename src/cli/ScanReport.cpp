@@ -1,5 +1,7 @@
 #include "cli/ScanReport.h"
 
+#include "cli/ReportText.h"
+
 
 #include "platform/Text.h"
 #include "duplicates/DuplicateItem.h"
@@ -39,11 +41,6 @@ Groups sortedGroups(const DuplicatesCategory& category) {
         return a->getGroupID() < b->getGroupID();
     });
     return groups;
-}
-
-void putPath(json& object, const std::string& path) {
-    object["path"] = path;  // invalid bytes become U+FFFD when dumped
-    if (!platform::isValidUtf8(path)) object["pathBase64"] = platform::base64Encode(path);
 }
 
 json pathObject(const std::string& path) {
@@ -351,20 +348,6 @@ std::string shortDate(std::int64_t seconds) {
 }
 
 // Control characters (a line break in a name, say) would break the layout.
-std::string printablePath(const std::string& path) {
-    std::string text;
-    for (unsigned char c : path) {
-        if (c < 0x20 || c == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-            text += escaped;
-        } else {
-            text += static_cast<char>(c);
-        }
-    }
-    return text;
-}
-
 void writeGroup(std::ostream& out, const DuplicatesContainer& container, const DuplicatesGroup& group,
                 bool marks) {
     const auto items = group.getItems();
