@@ -100,6 +100,7 @@ const char* preferenceTypeName(PreferenceType type) {
     case PreferenceType::path: return "path";
     case PreferenceType::paths: return "paths";
     case PreferenceType::extensions: return "extensions";
+    case PreferenceType::choice: return "choice";
     }
     return "?";
 }
@@ -133,6 +134,12 @@ std::string Preference::expectedText() const {
     case PreferenceType::path: return "an absolute path";
     case PreferenceType::paths: return "absolute paths";
     case PreferenceType::extensions: return "file name extensions (such as jpg or .jpg)";
+    case PreferenceType::choice: {
+        std::string text = "one of";
+        for (std::size_t i = 0; i < m_setting->choices.size(); ++i)
+            text += std::string(i == 0 ? " \"" : ", \"") + std::string(m_setting->choices[i]) + "\"";
+        return text;
+    }
     }
     return {};
 }
@@ -148,6 +155,10 @@ std::optional<PreferenceValue> Preference::parse(const std::string& text, std::s
         if (!bytes || !m_setting->sizes.contains(*bytes)) return std::nullopt;
         return Value(*bytes);
     }
+    case PreferenceType::choice:
+        for (const std::string_view choice : m_setting->choices)
+            if (text == choice) return Value(text);
+        return std::nullopt;
     case PreferenceType::path:
     case PreferenceType::paths:
     case PreferenceType::extensions:

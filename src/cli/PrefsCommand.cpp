@@ -312,6 +312,9 @@ Types:
   paths       absolute paths (a trailing "/" is dropped)
   extensions  file name extensions, stored with one leading "." after every
               ".", ":", "/" and space is taken out (jpg and .jpg give .jpg)
+  choice      one of a few fixed strings, exactly as written (quote one that
+              holds spaces; a wrong one is answered with the list); a stored
+              string that is none of them reads as the first
 
 The minimal size of a scan (us:minDuplicatesFileSize) applies only while
 us:defineMinimalDuplicatesFileSizeAutomatically and

@@ -567,18 +567,4 @@ std::string formatIsoDate(platform::FileTime time) {
     return formatLocalTime(time.seconds, DateStyle::iso);
 }
 
-std::string formatSize(std::uint64_t bytes) {
-    static constexpr std::array<const char*, 6> kUnits = {"KB", "MB", "GB", "TB", "PB", "EB"};
-    if (bytes < 1000) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-    double value = static_cast<double>(bytes) / 1000.0;
-    std::size_t unit = 0;
-    while (value >= 999.95 && unit + 1 < kUnits.size()) {
-        value /= 1000.0;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, value < 10 ? "%.1f %s" : "%.0f %s", value, kUnits[unit]);
-    return text;
-}
-
 }  // namespace kestrane::cli

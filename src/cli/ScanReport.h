@@ -2,6 +2,7 @@
 
 #include "duplicates/FileCategory.h"
 #include "platform/FileTime.h"
+#include "platform/Text.h"
 
 #include <array>
 #include <chrono>
@@ -81,6 +82,6 @@ std::string_view categoryName(FileCategory category);
 std::string formatIsoDate(std::chrono::system_clock::time_point date);
 std::string formatIsoDate(platform::FileTime time);
 // Bytes the way the preferences count them (1 MB = 1,000,000 bytes): "4.1 MB".
-std::string formatSize(std::uint64_t bytes);
+using platform::formatSize;
 
 }  // namespace kestrane::cli

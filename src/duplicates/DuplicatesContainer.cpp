@@ -3,6 +3,7 @@
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/FileCategory.h"
+#include "duplicates/GroupSelection.h"
 #include "duplicates/HeapsCollection.h"
 #include "platform/NotificationCenter.h"
 #include "scan/ExcludeChecker.h"
@@ -13,15 +14,6 @@
 namespace kestrane {
 
 namespace {
-
-// Opens a selection batch for the scope.
-class SelectionBatch {
-public:
-    SelectionBatch() { DuplicatesGroup::BeginSelectionGroup(); }
-    ~SelectionBatch() { DuplicatesGroup::EndSelectionGroup(); }
-    SelectionBatch(const SelectionBatch&) = delete;
-    SelectionBatch& operator=(const SelectionBatch&) = delete;
-};
 
 std::shared_ptr<DuplicateItem> strongEntry(const FileSystemItem* item) {
     DuplicateItem* entry = item->getDuplicateItem();

@@ -40,9 +40,10 @@ public:
 // run on the background queue and hand their result to a weakly held delegate
 // on the main queue; a delegate that has gone is not called.
 //
-// Later work: the auto-select candidates list and the auto-select and file
-// operations managers owned by this object come with the selection and removal
-// code that they need.
+// The auto-select manager and the candidates of auto-select belong to the
+// selection layer above this one: AutoSelectManager::sharedManager() and
+// AutoSelectManager::calculateDuplicatesForAutoselectWithDelegate, which reads
+// the current result from here.
 class DuplicatesManager {
 public:
     using Date = std::chrono::system_clock::time_point;

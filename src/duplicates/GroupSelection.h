@@ -78,4 +78,14 @@ private:
     std::uint64_t m_nTotalSize = 0;
 };
 
+// Opens a selection batch (GroupSelection::BeginSelectionGroup) for as long
+// as it lives.
+class SelectionBatch {
+public:
+    SelectionBatch() { GroupSelection::BeginSelectionGroup(); }
+    ~SelectionBatch() { GroupSelection::EndSelectionGroup(); }
+    SelectionBatch(const SelectionBatch&) = delete;
+    SelectionBatch& operator=(const SelectionBatch&) = delete;
+};
+
 }  // namespace kestrane

@@ -1,6 +1,8 @@
 #include "platform/Text.h"
 
+#include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace kestrane::platform {
 
@@ -137,6 +139,20 @@ std::string asciiLowercased(std::string_view text) {
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return lower;
+}
+
+std::string formatSize(std::uint64_t bytes) {
+    static constexpr std::array<const char*, 6> kUnits = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    if (bytes < 1000) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    double value = static_cast<double>(bytes) / 1000.0;
+    std::size_t unit = 0;
+    while (value >= 999.95 && unit + 1 < kUnits.size()) {
+        value /= 1000.0;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, value < 10 ? "%.1f %s" : "%.0f %s", value, kUnits[unit]);
+    return text;
 }
 
 }  // namespace kestrane::platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,5 +35,9 @@ std::string_view pathExtension(std::string_view nameOrPath);
 std::string_view nameWithoutExtension(std::string_view name);
 // ASCII letters lowered, every other byte kept.
 std::string asciiLowercased(std::string_view text);
+
+// Bytes the way the preferences count them (1 MB = 1,000,000 bytes), for
+// people: "1 byte", "512 bytes", "4.1 MB", "23 GB".
+std::string formatSize(std::uint64_t bytes);
 
 }  // namespace kestrane::platform

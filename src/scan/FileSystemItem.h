@@ -162,6 +162,8 @@ public:
     }
     // The analysis of the item's name, built on first request and kept.
     const AutoSelectName& getAutoSelectData();
+    // The analysis if it was built already, else null; changes nothing.
+    const AutoSelectName* builtAutoSelectData() const { return m_links ? m_links->autoSelectName.get() : nullptr; }
     // The folder-tree node of this folder, else of the nearest ancestor that has one.
     FSFolder* findFSFolder() const;
 

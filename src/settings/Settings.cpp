@@ -127,6 +127,14 @@ json Settings::valueOf(const Definition& setting) const {
     case Type::paths:
     case Type::extensions:
         return getArrayValueForKey(setting.key, setting.listDefault ? setting.listDefault() : std::vector<std::string>{});
+    case Type::choice: {
+        // Strings outside the list are written on purpose ("-", "unknown")
+        // and read as the first choice without a warning.
+        const auto value = getStringValueForKey(setting.key);
+        const auto& choices = setting.choices;
+        if (value && std::find(choices.begin(), choices.end(), *value) != choices.end()) return *value;
+        return choices.empty() ? json(nullptr) : json(std::string(choices.front()));
+    }
     }
     return nullptr;
 }
@@ -533,6 +541,40 @@ std::optional<std::string> Settings::lastOpenedFolderToScan() const {
 }
 void Settings::setLastOpenedFolderToScan(const std::optional<std::string>& folder) {
     write(Id::LastOpenedFolderToScan, folder ? json(*folder) : json(nullptr));
+}
+
+// --- Review of the selected copies ---------------------------------------------------------------------
+
+namespace {
+
+// The position of the value in effect among the choices.
+std::int32_t choiceIndex(const Settings::Definition& setting, const json& value) {
+    const auto& choices = setting.choices;
+    const auto found = std::find(choices.begin(), choices.end(), value.get<std::string>());
+    return found == choices.end() ? 0 : static_cast<std::int32_t>(found - choices.begin());
+}
+
+// The string of choice number index, or `other` when there is none.
+json choiceString(const Settings::Definition& setting, std::int32_t index, const char* other) {
+    if (index < 0 || static_cast<std::size_t>(index) >= setting.choices.size()) return other;
+    return std::string(setting.choices[static_cast<std::size_t>(index)]);
+}
+
+}  // namespace
+
+std::int32_t Settings::selectedFilesPresentation() const {
+    const Definition& setting = definition(Id::SelectedFilesPresentation);
+    return choiceIndex(setting, valueOf(setting));
+}
+void Settings::setSelectedFilesPresentation(std::int32_t type) {
+    write(Id::SelectedFilesPresentation, choiceString(definition(Id::SelectedFilesPresentation), type, "-"));
+}
+std::int32_t Settings::selectedFilesSortType() const {
+    const Definition& setting = definition(Id::SelectedFilesSortType);
+    return choiceIndex(setting, valueOf(setting)) + 1;
+}
+void Settings::setSelectedFilesSortType(std::int32_t type) {
+    write(Id::SelectedFilesSortType, choiceString(definition(Id::SelectedFilesSortType), type - 1, "unknown"));
 }
 
 // --- Merge of similar folders --------------------------------------------------------------------------

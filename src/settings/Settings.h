@@ -77,6 +77,15 @@ public:
     static constexpr const char* kDuplicateItemSelectionChangedNotification =
         "DuplicateItemSelectionChangedNotification";
 
+    // --- The strings a choice may hold, in the order of their numbers -------
+    // The presentation of the review of selected copies: 0 file tree, 1
+    // grouped by folders, 2 plain list.
+    static constexpr std::string_view kSelectedFilesPresentationChoices[] = {"outline", "folders", "plain"};
+    // The sort order of the review, numbered from 1.
+    static constexpr std::string_view kSelectedFilesSortTypeChoices[] = {
+        "Name. A to Z",          "Name. Z to A",           "Size. Large to Small",  "Size. Small to Large",
+        "Date. Newest to Oldest", "Date. Oldest to Newest", "Selected",              "Type"};
+
     // --- Limits ------------------------------------------------------------
     static constexpr std::size_t kMaxRecentFolders = 10;
 
@@ -98,9 +107,10 @@ public:
         path,        // a string, or no value
         paths,       // a list of strings
         extensions,  // a list of strings, each an extension as normalizedExtensionEntry gives it
+        choice,      // a string, one of `choices`; anything else (or nothing) reads as the first
     };
     // Preferences that belong together, in the order they are listed.
-    enum class Group { scan, skipLists, autoSelect, removal, messages, recentFolders, merge };
+    enum class Group { scan, skipLists, autoSelect, removal, messages, recentFolders, review, merge };
 
     // One stored preference, from the table in SettingsTable.inc: its key,
     // its type, what an empty store gives and what a stored value must be to
@@ -115,6 +125,7 @@ public:
         std::vector<std::string> (*listDefault)() = nullptr;  // paths, extensions; null: the empty list
         std::size_t maxEntries = 0;       // paths: 0 is no limit
         bool newestFirst = false;         // paths: an added entry goes to the front
+        std::span<const std::string_view> choices = {};  // choice: the strings it may hold, the default first
         const char* notification = nullptr;  // posted (no object) after every change through this layer
     };
     // Every preference, in the order of the table.
@@ -250,6 +261,16 @@ public:
     void clearRecentFolders();
     std::optional<std::string> lastOpenedFolderToScan() const;
     void setLastOpenedFolderToScan(const std::optional<std::string>& folder);
+
+    // --- Review of the selected copies --------------------------------------------
+    // The presentation: 0, 1 or 2 (kSelectedFilesPresentationChoices); an
+    // absent or unknown string reads as 0. Another number is stored as "-".
+    std::int32_t selectedFilesPresentation() const;
+    void setSelectedFilesPresentation(std::int32_t type);
+    // The sort order: 1 to 8 (kSelectedFilesSortTypeChoices); an absent or
+    // unknown string reads as 1. Another number is stored as "unknown".
+    std::int32_t selectedFilesSortType() const;
+    void setSelectedFilesSortType(std::int32_t type);
 
     // --- Merge of similar folders ------------------------------------------------
     bool mergeDialogueMoveMergedFiles() const;

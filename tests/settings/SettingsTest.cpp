@@ -87,6 +87,7 @@ json otherThan(const Settings::Definition& setting, const json& value) {
     case Settings::Type::path: return "/data/photos " + kNbsp + "odd";
     case Settings::Type::paths: return json::array({"/mine", "/m\xC3\xADne"});
     case Settings::Type::extensions: return json::array({".iso"});
+    case Settings::Type::choice: return std::string(setting.choices.back());
     }
     return nullptr;
 }

@@ -190,6 +190,11 @@ ScopedTimeZone::~ScopedTimeZone() {
     ::tzset();
 }
 
+void setModificationTime(const std::string& path, std::int64_t seconds) {
+    const struct timespec times[2] = {{.tv_sec = seconds, .tv_nsec = 0}, {.tv_sec = seconds, .tv_nsec = 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
 std::string noise(std::size_t size, std::uint32_t seed) {
     std::string bytes(size, '\0');
     std::uint32_t state = seed * 2654435761u + 1;

@@ -70,6 +70,10 @@ private:
     std::optional<std::string> m_previous;
 };
 
+// Sets the modification time of a file or folder (no link followed), in
+// whole seconds since 1970; fails the test when it cannot.
+void setModificationTime(const std::string& path, std::int64_t seconds);
+
 // Deterministic bytes that repeat nowhere within a file of this size.
 std::string noise(std::size_t size, std::uint32_t seed);
 // The digest coreutils' md5sum gives for a file: an implementation that
