@@ -7,6 +7,19 @@
 #include <optional>
 #include <string>
 
+#include "platform/Error.h"
+
+#include <ostream>
+
+namespace kestrane {
+
+// Errors print as their message in a test's failure output.
+inline void PrintTo(const Error& error, std::ostream* out) {
+    *out << error.describe() << " [" << error.domain << " " << error.code << "]";
+}
+
+}  // namespace kestrane
+
 namespace kestrane::test {
 
 // A temporary folder removed with everything in it when the object goes.
