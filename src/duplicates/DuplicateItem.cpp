@@ -5,6 +5,7 @@
 #include "duplicates/FileCategory.h"
 #include "duplicates/FilesAttributesCacher.h"
 #include "platform/DirectoryReader.h"
+#include "platform/FileFacts.h"
 #include "platform/MainQueue.h"
 #include "scan/FolderSystemItem.h"
 #include "duplicates/GroupSelection.h"
@@ -52,9 +53,21 @@ bool DuplicateItem::initWithFileItemWithGroup(FileSystemItem* fileItem, const st
     const std::size_t slash = m_sItemPath.rfind('/');
     m_nParentPathLength = slash == std::string::npos ? 0 : slash == 0 ? 1 : slash;
     m_bIsPackage = fileItem->isDir() && fileItem->isPackage();
+    rememberScanFacts(*fileItem);
     updateAssociatedDuplicateFolder();
     m_bIsInited = true;
     return true;
+}
+
+void DuplicateItem::rememberScanFacts(FileSystemItem& fileItem) const {
+    if (fileItem.scanFacts() != nullptr) return;
+    const auto facts = platform::factsOfPath(m_sItemPath);
+    // A file whose length is no longer the listed one was written to after
+    // it was listed: what was compared is not what is there.
+    const bool asListed = facts && (fileItem.isDir() ? facts->type == platform::DirectoryEntryType::directory
+                                                     : facts->type == platform::DirectoryEntryType::regular &&
+                                                           facts->size == getFileItemSize());
+    fileItem.rememberScanFacts(asListed ? ScanFacts{facts->identity, facts->modification} : ScanFacts::unusable());
 }
 
 void DuplicateItem::linkFileItem(FileSystemItem& fileItem) {

@@ -121,6 +121,9 @@ private:
     // outermost duplicate folder (that one, else this entry). The name
     // analysis of the item is built while the entry is made.
     void linkFileItem(FileSystemItem& fileItem);
+    // Takes the facts of the file (once per item, while the scan makes its
+    // groups) that a removal later checks the file against.
+    void rememberScanFacts(FileSystemItem& fileItem) const;
     // Passes the duplicate folder to the entry of every item at and below item.
     static void associateTreeWithFolder(FileSystemItem& item, const std::shared_ptr<DuplicateItem>& folder);
 

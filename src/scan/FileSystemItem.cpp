@@ -164,6 +164,15 @@ FSFolder* FileSystemItem::findFSFolder() const {
     return nullptr;
 }
 
+const ScanFacts* FileSystemItem::scanFacts() const {
+    return m_links && m_links->scanFacts ? &*m_links->scanFacts : nullptr;
+}
+
+void FileSystemItem::rememberScanFacts(const ScanFacts& facts) {
+    Links& links = ensureLinks();
+    if (!links.scanFacts) links.scanFacts = facts;
+}
+
 std::uint64_t FileSystemItem::getCountOfDeepFilesWithHidden(bool) const {
     return 0;
 }

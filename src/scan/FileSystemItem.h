@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileIdentity.h"
 #include "platform/FileTime.h"
 
 #include <atomic>
@@ -28,6 +29,20 @@ protected:
     ItemLinkTarget(const ItemLinkTarget&) = default;
     ItemLinkTarget& operator=(const ItemLinkTarget&) = default;
     ~ItemLinkTarget() = default;
+};
+
+// Which file an item was, and when its data had last been written, when it
+// joined a group of duplicates during the scan: what a removal checks the
+// file against before anything is removed (a file that no longer has these
+// facts was changed or replaced since the scan).
+struct ScanFacts {
+    platform::FileIdentity identity;
+    platform::FileTime modification;
+
+    // Facts that match no file: for an item whose file was already not what
+    // the scan listed (another size) when it joined its group.
+    static ScanFacts unusable() { return {}; }
+    bool isUsable() const { return identity.inode != 0; }
 };
 
 // What kind of file-system object an item stands for. Only regular files are
@@ -166,6 +181,12 @@ public:
     const AutoSelectName* builtAutoSelectData() const { return m_links ? m_links->autoSelectName.get() : nullptr; }
     // The folder-tree node of this folder, else of the nearest ancestor that has one.
     FSFolder* findFSFolder() const;
+    // The facts taken when the item first joined a group of duplicates (kept
+    // while the item lives, through later moves between groups), or null.
+    const ScanFacts* scanFacts() const;
+    // Keeps the facts, unless the item has some already: the first ones are
+    // those of the scan.
+    void rememberScanFacts(const ScanFacts& facts);
 
     // Count of all items below (cached, see FolderSystemItem); 0 for a file.
     virtual std::uint64_t getCountOfDeepChildren() const { return 0; }
@@ -199,7 +220,8 @@ protected:
         ItemLinkTarget* duplicateItem = nullptr;
         FSFolder* fsFolder = nullptr;
         std::unique_ptr<AutoSelectName> autoSelectName;
-        bool empty() const { return duplicateItem == nullptr && fsFolder == nullptr && !autoSelectName; }
+        std::optional<ScanFacts> scanFacts;
+        bool empty() const { return duplicateItem == nullptr && fsFolder == nullptr && !autoSelectName && !scanFacts; }
     };
 
     bool hasFlag(Flag flag) const { return (m_flags.load(std::memory_order_relaxed) & flag) != 0; }
