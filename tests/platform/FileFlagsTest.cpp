@@ -1,7 +1,7 @@
 #include "platform/FileFlags.h"
 #include "platform/PermanentRemoval.h"
 
-#include "support/Mounts.h"
+#include "support/FlagsReset.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

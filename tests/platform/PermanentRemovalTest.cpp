@@ -2,7 +2,7 @@
 #include "platform/OpenParent.h"
 #include "platform/PermanentRemoval.h"
 
-#include "support/Mounts.h"
+#include "support/TmpfsMount.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -117,7 +117,7 @@ TEST(PermanentRemovalTest, NeverEntersAnotherFileSystem) {
     temp.writeFile("tree/before.txt", "gone");
     const std::string mountPoint = temp.makeDir("tree/mounted");
     test::TmpfsMount mount(mountPoint);
-    if (!mount.isMounted()) GTEST_SKIP() << mount.why();
+    if (!mount.mounted()) GTEST_SKIP() << mount.skipReason();
     const std::string onMount = mountPoint + "/on-the-other-volume.txt";
     TempDir::writeFileAtAnyDepth(onMount, "must stay");
 
