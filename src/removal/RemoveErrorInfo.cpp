@@ -60,8 +60,12 @@ HelperRemoverType helperRemoverTypeOfGroup(RemoveGroupType type) {
 }
 
 RemoveErrorInfo::RemoveErrorInfo(std::shared_ptr<DuplicateItem> item, std::string path, bool isDuplicateFolder,
-                                 std::optional<Error> error)
-    : m_item(std::move(item)), m_path(std::move(path)), m_isDuplicateFolder(isDuplicateFolder), m_error(std::move(error)) {
+                                 std::optional<Error> error, std::shared_ptr<const RemovalCheck> check)
+    : m_item(std::move(item)),
+      m_path(std::move(path)),
+      m_isDuplicateFolder(isDuplicateFolder),
+      m_error(std::move(error)),
+      m_check(std::move(check)) {
     m_errorTypes = findErrorTypes(m_path, m_isDuplicateFolder);
     m_groupType = groupTypeForErrorTypes(m_errorTypes);
 }

@@ -10,6 +10,7 @@
 namespace kestrane {
 
 class DuplicateItem;
+class RemovalCheck;
 
 // A condition found on disk when an item could not be removed.
 enum class RemoveErrorType : std::uint8_t {
@@ -56,8 +57,10 @@ public:
     // The conditions are looked for at once (parent folder, item, volume)
     // at `path`, the item's path; isDuplicateFolder for a copy of the
     // folders category. Safe on any thread: the item is only held.
+    // `check` is the copy's check made for the removal, which a later
+    // remover runs again before it touches the copy.
     RemoveErrorInfo(std::shared_ptr<DuplicateItem> item, std::string path, bool isDuplicateFolder,
-                    std::optional<Error> error);
+                    std::optional<Error> error, std::shared_ptr<const RemovalCheck> check = nullptr);
 
     const std::shared_ptr<DuplicateItem>& item() const { return m_item; }
     const std::string& path() const { return m_path; }
@@ -66,6 +69,7 @@ public:
     bool hasErrorType(RemoveErrorType type) const { return (m_errorTypes & bit(type)) != 0; }
     std::uint16_t errorTypes() const { return m_errorTypes; }
     RemoveGroupType removeGroupType() const { return m_groupType; }
+    const std::shared_ptr<const RemovalCheck>& check() const { return m_check; }
 
     // The conditions that hold for an item at `path` now.
     static std::uint16_t findErrorTypes(const std::string& path, bool isDuplicateFolder);
@@ -84,6 +88,7 @@ private:
     std::optional<Error> m_error;
     std::uint16_t m_errorTypes = 0;
     RemoveGroupType m_groupType = RemoveGroupType::unknown;
+    std::shared_ptr<const RemovalCheck> m_check;
 };
 
 }  // namespace kestrane
