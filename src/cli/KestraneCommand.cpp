@@ -5,6 +5,7 @@
 #include "cli/PrefsCommand.h"
 #include "cli/RestoreCommand.h"
 #include "cli/ScanCommand.h"
+#include "cli/TrashForUserCommand.h"
 
 #include <iostream>
 
@@ -65,6 +66,7 @@ int runKestraneCommand(const std::vector<std::string>& args) {
     if (command == "prefs") return runPrefsCommand(rest, std::cout, std::cerr);
     if (command == "history") return runHistoryCommand(rest, std::cout, std::cerr);
     if (command == "restore") return runRestoreCommand(rest, std::cout, std::cerr);
+    if (command == "trash-for-user") return runTrashForUserCommand(rest, std::cerr);
     std::cerr << "kestrane: unknown command \"" << command << "\"; see `kestrane --help`\n";
     return kExitUsage;
 }

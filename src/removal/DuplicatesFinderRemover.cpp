@@ -63,6 +63,7 @@ bool DuplicatesFinderRemover::startRemove() {
 }
 
 void DuplicatesFinderRemover::runScript(std::vector<FinderRemoveDataInfo> entries, std::vector<SkippedCopy> skipped) {
+    prepareForScript(entries);
     m_entries = std::move(entries);
     m_skipped = std::move(skipped);
     std::vector<std::string> paths;

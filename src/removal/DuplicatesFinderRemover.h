@@ -62,6 +62,8 @@ public:
 protected:
     // The script over the paths.
     virtual std::shared_ptr<BashScript> makeScript(const std::vector<std::string>& paths) const = 0;
+    // Right before the script is made (main queue).
+    virtual void prepareForScript(const std::vector<FinderRemoveDataInfo>& /*entries*/) {}
     // After the script: whether the entry's item is gone from its path, and
     // records it (in the Trash or permanently) when it is.
     virtual bool checkOutcome(const FinderRemoveDataInfo& entry) = 0;

@@ -74,6 +74,11 @@ std::string DuplicatesFinderToTrashRemover::findInTrash(const std::string& origi
     return found == known->second.end() ? std::string() : found->second;
 }
 
+void DuplicatesFinderToTrashRemover::prepareForScript(const std::vector<FinderRemoveDataInfo>& entries) {
+    platform::Trash trash;
+    for (const auto& entry : entries) trash.trashFolderFor(entry.path);
+}
+
 bool DuplicatesFinderToTrashRemover::checkOutcome(const FinderRemoveDataInfo& entry) {
     const auto now = platform::factsOfPath(entry.path);
     if (now && now->identity == entry.identity) return false;  // still where it was

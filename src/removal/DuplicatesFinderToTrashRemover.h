@@ -22,6 +22,9 @@ public:
 protected:
     std::shared_ptr<BashScript> makeScript(const std::vector<std::string>& paths) const override;
     bool checkOutcome(const FinderRemoveDataInfo& entry) override;
+    // Makes the Trash of every item's volume as this user, so that the
+    // script, run as root, finds it there and this user's own.
+    void prepareForScript(const std::vector<FinderRemoveDataInfo>& entries) override;
 
 private:
     // Where the item with this identity is in the trash that `originalPath`
