@@ -145,10 +145,11 @@ void DuplicateItemsRemover::onRemoverFinished(Remover& remover) {
     m_behaviorLog->addLine("Finish remove " + activeGroupName());
     const auto finished = m_activeRemover;
     m_activeRemover.reset();
+    // Deselected first, while their groups are where they were.
+    takeSkippedCopies(remover);
     if (m_container) m_container->validateEmptyDataAfterRemoveWithListener(nullptr);
 
     m_countOfProcessedItemsLastSession = remover.countOfProcessedItems();
-    takeSkippedCopies(remover);
     if (finished == m_defaultRemover) {
         for (auto& error : remover.removeErrors()) m_errorsContainer->addError(std::move(error));
     } else if (finished == m_helperRemover) {
