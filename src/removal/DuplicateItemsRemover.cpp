@@ -4,12 +4,15 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/DuplicatesManager.h"
+#include "log/VaqLog.h"
 #include "removal/DuplicateItemsRemoverBehaviorLog.h"
 #include "removal/DuplicatesDefaultRemover.h"
 #include "removal/DuplicatesFinderPermanentRemover.h"
 #include "removal/DuplicatesFinderToTrashRemover.h"
 #include "scan/VolumeSystemItem.h"
 #include "settings/Settings.h"
+
+#include <algorithm>
 
 namespace kestrane {
 
@@ -87,6 +90,12 @@ void DuplicateItemsRemover::removeItemsInRemoveList() {
     }
     std::vector<std::shared_ptr<DuplicateItem>> items = m_container->buildRemoveListAsArray();
     m_itemsToRemoveCount = items.size();
+    // Every group taking part is recorded, its copies as kept until reported removed.
+    std::vector<std::shared_ptr<DuplicatesGroup>> groups;
+    for (const auto& item : items)
+        if (auto group = item->getGroup(); group && std::find(groups.begin(), groups.end(), group) == groups.end())
+            groups.push_back(std::move(group));
+    VaqLog::shared().beginLogOfGroups(groups);
 
     auto firstPass = DuplicatesDefaultRemover::create();
     m_behaviorLog->addLine("Count of remove items: " + std::to_string(items.size()));
@@ -116,7 +125,7 @@ void DuplicateItemsRemover::startRemover(std::shared_ptr<Remover> remover, std::
     if (!remover->startRemove()) onRemoverFinished(*remover);
 }
 
-void DuplicateItemsRemover::onRemoverDidRemove(Remover&, const std::vector<std::shared_ptr<DuplicateItem>>& items) {
+void DuplicateItemsRemover::onRemoverDidRemove(Remover& remover, const std::vector<std::shared_ptr<DuplicateItem>>& items) {
     if (items.empty()) return;
     if (const auto delegate = m_delegate.lock()) delegate->onRemoverRemove(*this, items);
     for (const auto& item : items) {
@@ -125,6 +134,8 @@ void DuplicateItemsRemover::onRemoverDidRemove(Remover&, const std::vector<std::
         m_removedSize += item->getFileItemSize();
         ++m_removedCount;
     }
+    // Before the copies leave the result: the file on disk lists them now.
+    if (&remover != m_defaultRemover.get()) VaqLog::shared().flush();
     if (m_container) m_container->removeEntries(items);
 }
 
@@ -252,6 +263,12 @@ void DuplicateItemsRemover::endSession() {
     if (m_isFinished) return;
     m_isFinished = true;
     m_behaviorLog->addLine(" --- Remove Log End -- ");
+    if (m_isUsed && m_container) {
+        auto& log = VaqLog::shared();
+        log.flush();
+        m_logFilePath = log.currentLogFilePath();
+        log.endLog();
+    }
     if (const auto delegate = m_delegate.lock()) delegate->onRemoverFinishWork(*this);
 }
 

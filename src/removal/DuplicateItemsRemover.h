@@ -94,6 +94,9 @@ public:
     std::uint64_t removedCount() const { return m_removedCount; }
     std::uint64_t removedSize() const { return m_removedSize; }
     std::uint64_t itemsToRemoveCount() const { return m_itemsToRemoveCount; }
+    // The removal log of the session, once it ended; empty when none was
+    // written (nothing removed, or logging off).
+    const std::string& logFilePath() const { return m_logFilePath; }
 
     // RemoverListener
     void onRemoverDidRemove(Remover& remover, const std::vector<std::shared_ptr<DuplicateItem>>& items) override;
@@ -134,6 +137,7 @@ private:
     std::unique_ptr<DefaultRemoverErrorGroup> m_notRemovedGroup;
     std::vector<RemoveErrorInfo> m_allRemoveErrors;
     std::vector<SkippedCopy> m_skipped;
+    std::string m_logFilePath;
 };
 
 }  // namespace kestrane

@@ -2,6 +2,7 @@
 
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesGroup.h"
+#include "log/VaqLog.h"
 #include "platform/Clock.h"
 #include "platform/DirectoryReader.h"
 #include "platform/FileComparison.h"
@@ -166,6 +167,8 @@ void DuplicatesDefaultRemover::reportRemovedItems(bool forced) {
     m_lastReport = now;
     auto batch = std::exchange(m_unreported, {});
     const std::uint64_t size = std::exchange(m_unreportedSize, 0);
+    // The log on disk lists every copy of the batch before the batch leaves the result.
+    if (!batch.empty()) VaqLog::shared().flush();
     const std::uint64_t processed =
         std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max<std::int64_t>(m_index, 0)), m_entries.size());
     platform::MainQueue::shared().async([self = shared_from_this(), batch = std::move(batch), size, processed] {
@@ -209,7 +212,14 @@ DuplicatesDefaultRemover::Result DuplicatesDefaultRemover::removeEntry(const Ent
         result.fate = Fate::skipped;
         return result;
     }
-    return m_toTrash ? removeToTrash(entry) : removePermanently(entry);
+    Result removal = m_toTrash ? removeToTrash(entry) : removePermanently(entry);
+    // Recorded the moment the file went.
+    if (removal.fate == Fate::removed) {
+        if (removal.pathInTrash) VaqLog::shared().onItemMovedToTrash(entry.groupId, entry.path, *removal.pathInTrash);
+        else VaqLog::shared().onItemRemoved(entry.groupId, entry.path);
+    }
+    removal.check = std::move(result.check);
+    return removal;
 }
 
 DuplicatesDefaultRemover::Result DuplicatesDefaultRemover::removeToTrash(const Entry& entry) {

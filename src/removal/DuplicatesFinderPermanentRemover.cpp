@@ -1,5 +1,7 @@
 #include "removal/DuplicatesFinderPermanentRemover.h"
 
+#include "duplicates/DuplicateItem.h"
+#include "log/VaqLog.h"
 #include "platform/FileFacts.h"
 #include "removal/RemovePermanentlyBashScript.h"
 
@@ -13,6 +15,7 @@ bool DuplicatesFinderPermanentRemover::checkOutcome(const FinderRemoveDataInfo& 
     // Removed only when nothing is at the path any more: a folder that is
     // still there, emptied in part or not, is not removed.
     if (platform::factsOfPath(entry.path)) return false;
+    if (const auto& item = entry.errorInfo.item()) VaqLog::shared().onItemRemoved(*item);
     return true;
 }
 

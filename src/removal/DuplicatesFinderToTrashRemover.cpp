@@ -1,5 +1,7 @@
 #include "removal/DuplicatesFinderToTrashRemover.h"
 
+#include "duplicates/DuplicateItem.h"
+#include "log/VaqLog.h"
 #include "platform/DirectoryReader.h"
 #include "platform/FileFacts.h"
 #include "platform/NoDestructor.h"
@@ -83,7 +85,13 @@ bool DuplicatesFinderToTrashRemover::checkOutcome(const FinderRemoveDataInfo& en
     const auto now = platform::factsOfPath(entry.path);
     if (now && now->identity == entry.identity) return false;  // still where it was
     const std::string inTrash = findInTrash(entry.path, entry.identity);
-    (void)inTrash;
+    // Found in its trash: recorded with where it went. Not found (gone
+    // another way while the script ran): recorded as removed, so that the
+    // history still offers its kept copy.
+    if (const auto& item = entry.errorInfo.item()) {
+        if (!inTrash.empty()) VaqLog::shared().onItemMovedToTrash(*item, inTrash);
+        else VaqLog::shared().onItemRemoved(*item);
+    }
     return true;
 }
 

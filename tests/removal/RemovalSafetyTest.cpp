@@ -90,6 +90,7 @@ TEST_F(RemovalSafetyTest, CopiesDeletedChangedOrReplacedAfterTheScanAreLeftAlone
 
     EXPECT_TRUE(outcome.recorder->removedPaths.empty());
     EXPECT_EQ(outcome.remover->removedCount(), 0u);
+    EXPECT_TRUE(outcome.remover->logFilePath().empty()) << "a run that removed nothing leaves no log";
     for (std::size_t i = 1; i < pairs.size(); ++i) {
         EXPECT_TRUE(existsOnDisk(pairs[i].second)) << pairs[i].second;
         const SkippedCopy* skipped = skippedAt(*outcome.remover, pairs[i].second);

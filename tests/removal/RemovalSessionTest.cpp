@@ -14,8 +14,10 @@
 #include "support/TmpfsMount.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <set>
 #include <fstream>
 
 #include <unistd.h>
@@ -26,6 +28,24 @@ namespace {
 using test::contentOf;
 using test::existsOnDisk;
 using Choice = test::ScriptedAsker::Choice;
+
+// The records of one kind ("kept", "removed", "moved to trash") of a removal
+// log, each as (its path, its path in the trash when it has one).
+std::set<std::pair<std::string, std::string>> logRecords(const std::string& logFile, const std::string& kind) {
+    std::set<std::pair<std::string, std::string>> records;
+    const auto log = nlohmann::json::parse(contentOf(logFile), nullptr, false);
+    if (log.is_discarded() || !log.contains("changes")) return records;
+    for (const auto& [id, group] : log["changes"].items()) {
+        if (!group.contains(kind)) continue;
+        for (const auto& record : group[kind]) {
+            if (record.contains("original path"))
+                records.emplace(record["original path"].get<std::string>(), record["path in trash"].get<std::string>());
+            else
+                records.emplace(record["path"].get<std::string>(), std::string());
+        }
+    }
+    return records;
+}
 
 class RemovalSessionTest : public test::IsolatedHomeTest {
 protected:
@@ -71,6 +91,12 @@ TEST_F(RemovalSessionTest, PermanentRemovalTakesExactlyTheSelectedCopiesAndTheir
     // Groups left with one copy are gone from the result; the untouched one stays.
     EXPECT_EQ(test::fileGroups(*container), (test::PathGroups{{stayA, stayB}}));
     EXPECT_LT(container->getAllFilesSize(), sizeBefore);
+    // Every removed copy is in the log, the kept copies of its group too.
+    ASSERT_FALSE(outcome.remover->logFilePath().empty());
+    EXPECT_EQ(logRecords(outcome.remover->logFilePath(), "removed"),
+              (std::set<std::pair<std::string, std::string>>{{goneA, ""}, {goneB, ""}}));
+    EXPECT_EQ(logRecords(outcome.remover->logFilePath(), "kept"),
+              (std::set<std::pair<std::string, std::string>>{{keptA, ""}, {keptB, ""}}));
 }
 
 TEST_F(RemovalSessionTest, TrashRemovalMovesCopiesIntoTheHomeTrashWithTheirInfo) {
@@ -87,6 +113,8 @@ TEST_F(RemovalSessionTest, TrashRemovalMovesCopiesIntoTheHomeTrashWithTheirInfo)
     EXPECT_EQ(contentOf(homeTrash() + "/files/beach.jpg"), bytes);
     EXPECT_NE(contentOf(homeTrash() + "/info/beach.jpg.trashinfo").find("Path=" + gone), std::string::npos);
     EXPECT_EQ(outcome.remover->removedCount(), 1u);
+    EXPECT_EQ(logRecords(outcome.remover->logFilePath(), "moved to trash"),
+              (std::set<std::pair<std::string, std::string>>{{gone, homeTrash() + "/files/beach.jpg"}}));
 }
 
 TEST_F(RemovalSessionTest, ACopyOnAnotherVolumeGoesToThatVolumesTrash) {
@@ -151,6 +179,8 @@ TEST_F(RemovalSessionTest, ALockedCopyIsUnlockedAndRemovedOnceTheGroupIsConfirme
     EXPECT_FALSE(existsOnDisk(lockedTrash));
     EXPECT_TRUE(existsOnDisk(homeTrash() + "/files/locked-one.jpg"));
     EXPECT_EQ(outcome.recorder->removedPaths, (std::vector<std::string>{lockedTrash}));
+    EXPECT_EQ(logRecords(outcome.remover->logFilePath(), "moved to trash"),
+              (std::set<std::pair<std::string, std::string>>{{lockedTrash, homeTrash() + "/files/locked-one.jpg"}}));
 
     // Permanently, in a locked folder, confirmed.
     test::selectPaths(*container, {lockedGone});
