@@ -58,6 +58,17 @@ void applyOverrides(const ScanCommandOptions& options, Settings& settings) {
     }
     if (options.includeHidden) store->setTransientObject(Settings::kKeyScanInHiddenFolders, *options.includeHidden);
     if (options.fullHash) settings.setActualStateOfFullHashCalculation(*options.fullHash);
+    // The folders of auto-select, resolved as the scanned folders are, so
+    // that they name the same paths the copies have.
+    const auto folderList = [](const std::vector<std::string>& given) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const std::string& folder : given) list.push_back(absolutePath(folder));
+        return list;
+    };
+    if (options.alwaysSelectFolders)
+        store->setTransientObject(Settings::kKeyAutoAlwaysSelectFolders, folderList(*options.alwaysSelectFolders));
+    if (options.neverSelectFolders)
+        store->setTransientObject(Settings::kKeyAutoNeverSelectFolders, folderList(*options.neverSelectFolders));
 }
 
 }  // namespace

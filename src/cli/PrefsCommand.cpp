@@ -2,16 +2,20 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/PreferenceTable.h"
+#include "cli/TerminalQuestions.h"
 #include "platform/Log.h"
 #include "platform/PreferencesStore.h"
+#include "selection/AutoSelectFolderLists.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
+#include <iostream>
 #include <functional>
 #include <optional>
 #include <ostream>
 #include <span>
 #include <string_view>
+#include <unistd.h>
 
 namespace kestrane::cli {
 
@@ -36,6 +40,51 @@ int usageError(std::ostream& err, const std::string& message) {
 }
 
 // --- Subcommands ------------------------------------------------------------------
+
+// The folder lists of auto-select keep a folder in one of them at most: a
+// folder the other list holds moves only once the person agrees.
+class OtherFolderList {
+public:
+    using List = AutoSelectFolderLists::List;
+
+    OtherFolderList(const Settings& settings, List list, TerminalQuestions::Mode mode, std::ostream& err)
+        : m_list(list), m_entries(AutoSelectFolderLists::folders(settings, AutoSelectFolderLists::otherList(list))),
+          m_questions(mode, &err == &std::cerr && ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO), std::cin, err) {}
+
+    static std::optional<List> ofKey(std::string_view key) {
+        if (key == Settings::kKeyAutoAlwaysSelectFolders) return List::alwaysSelect;
+        if (key == Settings::kKeyAutoNeverSelectFolders) return List::neverSelect;
+        return std::nullopt;
+    }
+
+    // Whether the folder may join the list: yes unless the other list holds
+    // it and the answer is no (then it stays where it is).
+    bool admit(const std::string& folder) {
+        const auto found = std::find(m_entries.begin(), m_entries.end(), folder);
+        if (found == m_entries.end()) return true;
+        bool move = false;
+        const Question question = AutoSelectFolderLists::moveToOtherListQuestion(m_list, folder);
+        m_questions.ask(question, [&](Answer answer) { move = answer.button == question.yesButton; });
+        if (move) {
+            m_entries.erase(std::find(m_entries.begin(), m_entries.end(), folder));
+            m_changed = true;
+        }
+        return move;
+    }
+    std::string alreadyThere(const std::string& folder) const {
+        return AutoSelectFolderLists::alreadyInListMessage(m_list, folder).title + ": " + folder;
+    }
+    // Stores the other list when a folder left it.
+    void store(Settings& settings) const {
+        if (m_changed) AutoSelectFolderLists::setFolders(settings, AutoSelectFolderLists::otherList(m_list), m_entries);
+    }
+
+private:
+    List m_list;
+    Strings m_entries;
+    TerminalQuestions m_questions;
+    bool m_changed = false;
+};
 
 struct Context {
     Settings settings;
@@ -113,12 +162,15 @@ int set(Context& c, std::span<const std::string> args) {
     std::vector<std::pair<bool, std::string>> edits;  // (add, entry), in order
     bool makeEmpty = false;
     bool optionsEnded = false;
+    auto answers = TerminalQuestions::Mode::ask;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || !arg.starts_with("--")) {
             values.push_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
+        } else if (arg == "--yes" || arg == "--no") {
+            answers = arg == "--yes" ? TerminalQuestions::Mode::yes : TerminalQuestions::Mode::no;
         } else if (arg == "--empty") {
             makeEmpty = true;
         } else if (arg == "--add" || arg == "--remove") {
@@ -153,12 +205,16 @@ int set(Context& c, std::span<const std::string> args) {
         newValue = *parsed;
     } else {
         Strings entries;
+        std::optional<OtherFolderList> other;
+        if (const auto list = OtherFolderList::ofKey(p->key())) other.emplace(c.settings, *list, answers, c.err);
+        const auto admit = [&](const std::string& entry) { return !other || other->admit(entry); };
         if (!values.empty()) {
             for (const std::string& text : values) {
                 const auto parsed = p->parse(text, problem);
                 if (!parsed) return badValue(text);
                 const std::string entry = parsed->get<std::string>();
-                if (std::find(entries.begin(), entries.end(), entry) == entries.end()) entries.push_back(entry);
+                if (std::find(entries.begin(), entries.end(), entry) == entries.end() && admit(entry))
+                    entries.push_back(entry);
             }
         } else if (!edits.empty()) {
             entries = p->get(c.settings).get<Strings>();
@@ -172,7 +228,11 @@ int set(Context& c, std::span<const std::string> args) {
                     entries.insert(entries.begin(), entry);
                     if (entries.size() > p->setting().maxEntries) entries.resize(p->setting().maxEntries);
                 } else if (add) {
-                    if (found == entries.end()) entries.push_back(entry);
+                    if (found != entries.end()) {
+                        if (other) c.err << kPrefix << other->alreadyThere(entry) << "\n";
+                    } else if (admit(entry)) {
+                        entries.push_back(entry);
+                    }
                 } else if (found != entries.end()) {
                     entries.erase(found);
                 } else {
@@ -185,6 +245,7 @@ int set(Context& c, std::span<const std::string> args) {
             return usageError(c.err, std::string(p->key()) + " holds at most " + std::to_string(p->setting().maxEntries) +
                                          " entries");
         newValue = entries;
+        if (other) other->store(c.settings);
     }
     p->set(c.settings, newValue);
     return savedOrFailure(c);
@@ -294,6 +355,10 @@ Subcommands:
                       folders); an entry already there is not added twice
       --remove VALUE  takes an entry out of a list; it must be there
       --empty         stores an empty list
+      --yes, --no     answer the question asked when a folder added to one
+                      of the auto-select folder lists is in the other one:
+                      move it (--yes) or leave it where it is (--no); without
+                      either a terminal is asked, and with no terminal it stays
       --              ends the options: what follows are values
   reset KEY...    Removes the stored values, so that the defaults apply.
   restore GROUP   Restores the defaults of a group of preferences (below).

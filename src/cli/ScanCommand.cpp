@@ -166,6 +166,33 @@ std::optional<ScanCommandOptions> parseScanCommandOptions(const std::vector<std:
             options.answers = TerminalQuestions::Mode::yes;
         } else if (arg == "-n" || arg == "--no") {
             options.answers = TerminalQuestions::Mode::no;
+        } else if (arg == "--always-select" || arg == "--never-select") {
+            if (!(ok = value(text))) break;
+            auto& folders = arg == "--always-select" ? options.alwaysSelectFolders : options.neverSelectFolders;
+            if (!folders) folders.emplace();
+            if (!text.empty()) folders->push_back(text);  // an empty DIR only empties the list
+        } else if (arg == "--review") {
+            // The presentation is optional: a following word is taken only
+            // when it names one (a folder named so is given as ./tree).
+            options.review = true;
+            std::optional<std::string> word = attached;
+            if (!word && i + 1 < args.size() && presentationOfWord(args[i + 1])) word = args[++i];
+            if (word) {
+                options.reviewPresentation = presentationOfWord(*word);
+                if (!options.reviewPresentation) {
+                    error = "unknown presentation \"" + *word + "\" for --review: use tree, folders or list";
+                    ok = false;
+                }
+            }
+        } else if (arg == "--sort") {
+            if (!(ok = value(text))) break;
+            options.review = true;
+            options.reviewSortType = sortTypeOfWord(text);
+            if (!options.reviewSortType) {
+                error = "unknown order \"" + text +
+                        "\" for --sort: use name, name-desc, size, size-asc, date, date-asc, selected or type";
+                ok = false;
+            }
         } else if (const SelectionOption* selection = findSelectionOption(arg)) {
             SelectionRequest request{selection, {}};
             if (!selection->valueName.empty()) {
@@ -186,6 +213,10 @@ std::optional<ScanCommandOptions> parseScanCommandOptions(const std::vector<std:
         if (!ok) return std::nullopt;
     }
     if (!error.empty()) return std::nullopt;
+    if (options.review && options.report.format == ReportFormat::csv) {
+        error = "--review and --sort need the human or json format";
+        return std::nullopt;
+    }
     if (!options.help && options.folders.empty()) {
         error = "name at least one folder to scan";
         return std::nullopt;
@@ -230,6 +261,10 @@ int runScanCommand(const std::vector<std::string>& args) {
         runSelectionActionsAndWait(std::move(selectionActions), context);
         options.report.showSelection = true;
     }
+    if (options.review)
+        options.report.review = ReviewOptions{
+            .presentation = options.reviewPresentation.value_or(scan.settings().selectedFilesPresentation()),
+            .sortType = options.reviewSortType.value_or(scan.settings().selectedFilesSortType())};
     if (options.stats) {
         char line[256];
         std::snprintf(line, sizeof line,
@@ -291,6 +326,13 @@ only:
   -a, --all             human report: every group, not only the biggest
   -q, --no-progress     no progress line on standard error
       --stats           print the time of each stage on standard error
+      --always-select DIR
+                        an always-select folder of auto-select for this run
+                        (repeat the option for more: together they replace
+                        the stored list; an empty DIR leaves the list empty)
+      --never-select DIR
+                        a never-select folder of auto-select for this run,
+                        in the same way
   -y, --yes             answer yes to every question: scan folders that raise
                         one (read-only volume, skip list), confirm selections
                         that need it
@@ -310,6 +352,20 @@ error says what each one changed:
 Unless the preference KEY_allowRemovingAllDuplicateCopies is on, one copy of
 every group is always kept.
 
+The review of the removal list, after the report (JSON: the member "review"):
+
+      --review [tree|folders|list]
+                        the copies selected for removal as a file tree, one
+                        entry per folder, or a plain list; without a word,
+                        the stored presentation ("Selected Files
+                        Presentation"). A folder named tree, folders or list
+                        is given as ./tree
+      --sort ORDER      their order at every level, copies before folders:
+                        name, name-desc, size (largest first), size-asc, date
+                        (newest first), date-asc, selected, type (category);
+                        without it, the stored order ("Selected Files Sort
+                        Type"); implies --review
+
 While the scan runs, standard error shows its progress. Ctrl-C once stops the
 scan and reports what was found so far; twice quits at once.
 
@@ -325,6 +381,8 @@ Examples:
   kestrane scan ~/Pictures
   kestrane scan --min-size all --hidden --format json -o report.json ~/Music /mnt/backup/Music
   kestrane scan --select-in ~/Downloads ~/Downloads ~/Documents
+  kestrane scan --auto-select --never-select ~/Pictures/Best --review ~/Pictures
+  kestrane scan --select-newest --review --sort size -F json ~/Music
 )";
 }
 

@@ -29,6 +29,14 @@ struct ScanCommandOptions {
     bool help = false;
     // The selection options, in the order given: applied after the scan.
     std::vector<SelectionRequest> selection;
+    // --always-select / --never-select, every one given: the folder lists of
+    // auto-select for this run (none: the stored lists).
+    std::optional<std::vector<std::string>> alwaysSelectFolders;
+    std::optional<std::vector<std::string>> neverSelectFolders;
+    // --review [WORD] and --sort WORD; the unset ones come from the preferences.
+    bool review = false;
+    std::optional<std::int32_t> reviewPresentation;
+    std::optional<std::int32_t> reviewSortType;
     std::vector<std::string> folders;
 };
 

@@ -117,7 +117,8 @@ void writeArrayMember(std::ostream& out, const char* indent, const char* name, F
     out << (first ? "]" : std::string("\n") + indent + "]");
 }
 
-void writeJson(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts) {
+void writeJson(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts,
+               const ReportOptions& options) {
     json head = json::object();
     head["format"] = "kestrane-scan-report";
     head["version"] = kReportVersion;
@@ -140,11 +141,17 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
     head["foundSize"] = container.getAllFilesSize();
     head["removableSize"] = foundTotals(container).removableSize;
     head["otherNamesCount"] = container.getOtherNamesCount();
-    const RemovalListTotals removal = removalListTotals(container);
-    head["removalList"] = {{"count", removal.count}, {"size", removal.size}};
     out << "{\n";
     for (auto it = head.begin(); it != head.end(); ++it)
         out << "  " << jsonText(it.key()) << ": " << jsonText(it.value()) << ",\n";
+    out << "  \"removalList\": ";
+    writeJsonRemovalList(out, container, "  ");
+    out << ",\n";
+    if (options.review) {
+        out << "  \"review\": ";
+        writeJsonReview(out, container, *options.review, "  ");
+        out << ",\n";
+    }
 
     out << "  \"categories\": [\n";
     for (const FileCategory type : kAllFileCategories) {
@@ -522,6 +529,16 @@ FoundTotals foundTotals(const DuplicatesContainer& container) {
     return totals;
 }
 
+std::vector<std::shared_ptr<DuplicatesGroup>> reportedGroups(const DuplicatesContainer& container) {
+    Groups groups;
+    for (const FileCategory type : kAllFileCategories)
+        if (const auto category = container.getCategoryWithType(type)) {
+            const Groups sorted = sortedGroups(*category);
+            groups.insert(groups.end(), sorted.begin(), sorted.end());
+        }
+    return groups;
+}
+
 RemovalListTotals removalListTotals(const DuplicatesContainer& container) {
     RemovalListTotals totals;
     for (const auto& item : container.buildRemoveList()) {
@@ -535,13 +552,14 @@ void writeScanReport(std::ostream& out, const DuplicatesContainer& container, co
                      const ReportOptions& options) {
     switch (options.format) {
         case ReportFormat::json:
-            writeJson(out, container, facts);
+            writeJson(out, container, facts, options);
             break;
         case ReportFormat::csv:
             writeCsv(out, container);
             break;
         case ReportFormat::human:
             writeHuman(out, container, facts, options);
+            if (options.review) writeHumanReview(out, container, *options.review);
             break;
     }
 }
@@ -565,6 +583,10 @@ std::string formatIsoDate(std::chrono::system_clock::time_point date) {
 
 std::string formatIsoDate(platform::FileTime time) {
     return formatLocalTime(time.seconds, DateStyle::iso);
+}
+
+std::string formatShortDate(platform::FileTime time) {
+    return shortDate(time.seconds);
 }
 
 }  // namespace kestrane::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/ReviewReport.h"
 #include "duplicates/FileCategory.h"
 #include "platform/FileTime.h"
 #include "platform/Text.h"
@@ -8,12 +9,15 @@
 #include <chrono>
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kestrane {
 class DuplicatesContainer;
+class DuplicatesGroup;
 }
 
 namespace kestrane::cli {
@@ -51,6 +55,9 @@ struct ReportOptions {
     // Human: mark the selected copies and say what is selected for removal
     // even when nothing is (set when selection options were given).
     bool showSelection = false;
+    // The review of the removal list (--review, --sort): human, after the
+    // report; JSON, the member "review".
+    std::optional<ReviewOptions> review;
 };
 
 // What the groups of the categories of the list add up to. Copies inside duplicate
@@ -70,6 +77,10 @@ struct RemovalListTotals {
 };
 RemovalListTotals removalListTotals(const DuplicatesContainer& container);
 
+// Every group of the categories 0 to 6, in the order the report lists them
+// (category by category, largest first).
+std::vector<std::shared_ptr<DuplicatesGroup>> reportedGroups(const DuplicatesContainer& container);
+
 // Writes the report of a finished scan (layouts in docs/report-format.md).
 void writeScanReport(std::ostream& out, const DuplicatesContainer& container, const ScanReportFacts& facts,
                      const ReportOptions& options);
@@ -81,6 +92,8 @@ std::string_view categoryName(FileCategory category);
 // a time too far away for the C library's local time is given in UTC.
 std::string formatIsoDate(std::chrono::system_clock::time_point date);
 std::string formatIsoDate(platform::FileTime time);
+// The human report's form: "2026-12-06 10:15", local time.
+std::string formatShortDate(platform::FileTime time);
 // Bytes the way the preferences count them (1 MB = 1,000,000 bytes): "4.1 MB".
 using platform::formatSize;
 

@@ -1,6 +1,7 @@
 #include "cli/SelectionOptions.h"
 
 #include "cli/FolderSelectionActions.h"
+#include "cli/ListSelectionActions.h"
 #include "cli/ScanReport.h"
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesContainer.h"
@@ -21,6 +22,20 @@ const std::vector<SelectionOption> kSelectionOptions = {
      "select the copies DIR holds whose group has copies outside DIR (the copies outside are kept); a "
      "folder that is itself a duplicate folder is asked about first, as it goes with all its files",
      &makeSelectInAction},
+    {"--auto-select", "",
+     "in every group, select the copies auto-select chooses: copies whose names mark them as copies, copies "
+     "under always-select folders, never copies under never-select folders (see --always-select), then the "
+     "newer, deeper and later copies; one copy of each group stays",
+     &makeAutoSelectAction},
+    {"--select-newest", "",
+     "in every group, deselect, then select every copy newer than the oldest one (copies of the oldest date "
+     "stay, as do copies in never-select folders)",
+     &makeSelectNewestAction},
+    {"--select-oldest", "",
+     "in every group, deselect, then select every copy older than the newest one (copies of the newest date "
+     "stay, as do copies in never-select folders)",
+     &makeSelectOldestAction},
+    {"--deselect-all", "", "deselect every copy", &makeDeselectAllAction},
 };
 
 // The removal list as it stands: each copy with its size.

@@ -305,3 +305,42 @@ TEST_F(PrefsCommandTest, StoreProblemsAreReported) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PrefsCommandTest, AFolderIsInOneAutoSelectListAtMostAndChoicesTakeTheirOwnStrings) {
+    const std::string always = Settings::kKeyAutoAlwaysSelectFolders;
+    const std::string never = Settings::kKeyAutoNeverSelectFolders;
+    ASSERT_EQ(run({"set", never, "/data/keep", "/data/other"}).status, kExitSuccess);
+    ASSERT_EQ(run({"set", always, "--empty"}).status, kExitSuccess);
+
+    // No terminal to ask: the folder stays in the other list, and says so.
+    auto outcome = run({"set", always, "--add", "/data/keep"});
+    EXPECT_EQ(outcome.status, kExitSuccess);
+    EXPECT_NE(outcome.err.find("Do you want to remove this folder from Never Select list and add it to Always Select list?"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(stored(always), json::array());
+    EXPECT_EQ(stored(never), json(Strings{"/data/keep", "/data/other"}));
+
+    // Agreed: it moves.
+    EXPECT_EQ(run({"set", always, "--add", "/data/keep", "--yes"}).status, kExitSuccess);
+    EXPECT_EQ(stored(always), json(Strings{"/data/keep"}));
+    EXPECT_EQ(stored(never), json(Strings{"/data/other"}));
+    outcome = run({"set", always, "--add", "/data/keep"});
+    EXPECT_EQ(outcome.err, "kestrane prefs: This folder already added to Always Select list: /data/keep\n");
+    // Replacing the whole list asks the same for each folder of the other one.
+    EXPECT_EQ(run({"set", never, "/data/keep", "/data/new", "--no"}).status, kExitSuccess);
+    EXPECT_EQ(stored(never), json(Strings{"/data/new"}));
+    EXPECT_EQ(stored(always), json(Strings{"/data/keep"}));
+
+    // A choice takes exactly one of its strings.
+    EXPECT_EQ(run({"set", "Selected Files Sort Type", "Size. Small to Large"}).status, kExitSuccess);
+    EXPECT_EQ(run({"get", "Selected Files Sort Type"}).out, "Size. Small to Large\n");
+    outcome = run({"set", "Selected Files Presentation", "tree"});
+    EXPECT_EQ(outcome.status, kExitUsage);
+    EXPECT_NE(outcome.err.find("one of \"outline\", \"folders\", \"plain\""), std::string::npos) << outcome.err;
+    EXPECT_EQ(run({"get", "Selected Files Presentation"}).out, "outline\n");
+}
+
+}  // namespace
