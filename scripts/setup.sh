@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev nlohmann-json3-dev shared-mime-info libicu-dev
   util-linux time openssl
+  # The desktop app: Qt 6 Widgets (with QtTest), its SVG support for the
+  # icons, the image formats the preview shows, and the Wayland platform.
+  qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-wayland
 )
 
 missing=()

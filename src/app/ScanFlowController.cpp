@@ -362,6 +362,58 @@ void ScanFlowController::showWelcomeScreen() {
     tellListener([](ScanFlowListener& listener) { listener.onWelcomeShown(); });
 }
 
+std::string ScanFlowController::folderCountLabel() const {
+    if (m_arrFolders.empty()) return "Add folders to scan";
+    const std::size_t count = m_arrFolders.size();
+    return std::to_string(count) + (count == 1 ? " folder added" : " folders added");
+}
+
+void ScanFlowController::backToInterimScreen() {
+    if (m_eScreen != Screen::results) return;
+    setScreen(Screen::interim);
+    platform::NotificationCenter::defaultCenter().post(kBackToInterimScreenNotification);
+    tellListener([](ScanFlowListener& listener) { listener.onScreenChanged(); });
+}
+
+void ScanFlowController::showResultsScreen() {
+    if (m_eScreen != Screen::interim) return;
+    setScreen(Screen::results);
+    tellListener([](ScanFlowListener& listener) { listener.onScreenChanged(); });
+}
+
+bool ScanFlowController::checkForNoDuplicatesMore() {
+    if (m_eScreen != Screen::results) return false;
+    const auto& container = DuplicatesManager::sharedManager().duplicateContainer();
+    if (container && container->getAllFilesSize() != 0) return false;
+    setScreen(Screen::congratulations);
+    platform::NotificationCenter::defaultCenter().post(kNoDuplicatesMoreNotification);
+    tellListener([](ScanFlowListener& listener) { listener.onScreenChanged(); });
+    return true;
+}
+
+ScanFlowController::QuitDecision ScanFlowController::decideQuit(bool panelOpenOverResults, bool windowIsKey) const {
+    const auto& container = DuplicatesManager::sharedManager().duplicateContainer();
+    const bool hasResults = m_eScreen == Screen::results && container &&
+                            container->getAllFilesSize() != 0;
+    if (!hasResults) return QuitDecision::quitNow;
+    if (panelOpenOverResults) return QuitDecision::closePanel;
+    return windowIsKey ? QuitDecision::ask : QuitDecision::stay;
+}
+
+Question ScanFlowController::quitQuestion() {
+    return {.kind = ScanFlowQuestionKind::quit,
+            .title = "Are you sure you want to quit the application?",
+            .text = "Current scan results will be lost.",
+            .buttons = {"OK", "Cancel"},
+            .yesButton = 0,
+            .safeButton = 1};
+}
+
+std::string ScanFlowController::scannedFoldersLine(std::size_t folderCount, const std::string& dateText) {
+    return std::to_string(folderCount) + " " + (folderCount == 1 ? "folder was" : "folders were") + " scanned on " +
+           dateText + ".";
+}
+
 // --- Progress -------------------------------------------------------------------------
 
 double ScanFlowController::targetProgressOfScanner(const FoldersScanner& scanner) {

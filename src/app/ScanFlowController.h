@@ -34,6 +34,7 @@ inline constexpr const char* readOnlyFolder = "scan.readOnlyFolder";
 inline constexpr const char* skipListedFolder = "scan.skipListedFolder";
 inline constexpr const char* newScan = "scan.newScan";
 inline constexpr const char* rescan = "scan.rescan";
+inline constexpr const char* quit = "app.quit";
 }  // namespace ScanFlowQuestionKind
 
 // What a presenter hears from the flow, on the main thread.
@@ -57,6 +58,9 @@ public:
     virtual void onShowResults() {}
     // The flow went back to the welcome screen (new scan, rescan, stop).
     virtual void onWelcomeShown() {}
+    // The screen changed by a move other than those above (results, interim,
+    // congratulations).
+    virtual void onScreenChanged() {}
 };
 
 // The flow between the user and the scan: the folder list and its checks,
@@ -77,6 +81,8 @@ public:
     static constexpr const char* kScannerWillStartNotification = "Scanner::WillStartNotification";
     static constexpr const char* kBackToWelcomeScreenNotification = "BackToWelcomeScreen";
     static constexpr const char* kRestartScanNotification = "RestartScan";
+    static constexpr const char* kBackToInterimScreenNotification = "BackToInterimScreen";
+    static constexpr const char* kNoDuplicatesMoreNotification = "NoDuplicatesMore";
     static constexpr std::size_t kProgressSteps = 45;
 
     static std::shared_ptr<ScanFlowController> create(Settings settings, std::weak_ptr<ScanFlowListener> listener,
@@ -120,6 +126,35 @@ public:
     // Shows the welcome screen: the duplicates manager keeps the last scan's
     // facts as the previous scan's.
     void showWelcomeScreen();
+    // The label under the start button: "Add folders to scan" for an empty
+    // folder list, else "1 folder added" / "N folders added".
+    std::string folderCountLabel() const;
+
+    // --- Moves between the screens after a scan ---------------------------------
+    // Results -> interim (the summary of the last scan).
+    void backToInterimScreen();
+    // Interim -> results.
+    void showResultsScreen();
+    // After a removal: when the current result holds no duplicate any more,
+    // the congratulations screen replaces the results. True when it did.
+    bool checkForNoDuplicatesMore();
+
+    // --- Quitting ---------------------------------------------------------------------
+    enum class QuitDecision {
+        quitNow,      // no results to lose
+        closePanel,   // a panel over the results is open: close it instead
+        ask,          // ask quitQuestion(); OK quits
+        stay,         // the window is not the key window: nothing happens
+    };
+    QuitDecision decideQuit(bool panelOpenOverResults, bool windowIsKey) const;
+    static Question quitQuestion();
+    // The summary of the interim screen, line by line: "N folders were
+    // scanned on DATE.", then "SIZE of duplicates were found." and, when
+    // something was removed, "SIZE were cleaned.". The front end formats the
+    // date and the sizes.
+    static std::string scannedFoldersLine(std::size_t folderCount, const std::string& dateText);
+    static std::string foundSizeLine(const std::string& sizeText) { return sizeText + " of duplicates were found."; }
+    static std::string cleanedSizeLine(const std::string& sizeText) { return sizeText + " were cleaned."; }
 
     const std::shared_ptr<FoldersScanner>& scanner() const { return m_pScanner; }
     const std::vector<std::string>& selectedFoldersArray() const { return m_arrSelectedFolders; }

@@ -21,14 +21,26 @@ bool MainQueue::isMainThread() {
 
 void MainQueue::async(Task task) {
     bool wasEmpty = false;
+    std::shared_ptr<const std::function<void()>> wakeHandler;
     {
         std::lock_guard lock(m_mutex);
         wasEmpty = m_tasks.empty();
         m_tasks.push_back(std::move(task));
+        if (wasEmpty) wakeHandler = m_wakeHandler;
     }
     // The main thread only ever waits on an empty queue: once a task waits,
     // it has been woken already (or is running) and finds the later ones too.
-    if (wasEmpty) m_wake.notify_all();
+    // An event loop that drains the queue likewise runs every later task in
+    // the drain that the first one scheduled.
+    if (wasEmpty) {
+        m_wake.notify_all();
+        if (wakeHandler) (*wakeHandler)();
+    }
+}
+
+void MainQueue::setWakeHandler(std::function<void()> handler) {
+    std::lock_guard lock(m_mutex);
+    m_wakeHandler = handler ? std::make_shared<const std::function<void()>>(std::move(handler)) : nullptr;
 }
 
 bool MainQueue::runsOnCurrentQueue() const {
@@ -90,6 +102,13 @@ std::size_t MainQueue::runPending() {
     std::size_t count = 0;
     std::unique_lock lock(m_mutex);
     while (runOne(lock)) ++count;
+    return count;
+}
+
+std::size_t MainQueue::runPendingAtMost(std::size_t limit) {
+    std::size_t count = 0;
+    std::unique_lock lock(m_mutex);
+    while (count < limit && runOne(lock)) ++count;
     return count;
 }
 

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 
 namespace kestrane::platform {
@@ -34,8 +36,17 @@ public:
     bool runUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout);
     // Runs the tasks queued so far (and those they queue) without waiting; returns how many ran.
     std::size_t runPending();
+    // Runs at most `limit` tasks of those queued (and those they queue), so
+    // that an event loop gets its turn between batches; returns how many ran.
+    std::size_t runPendingAtMost(std::size_t limit);
 
     std::size_t pendingCount() const;
+
+    // Called, from the posting thread, whenever a task arrives on an empty
+    // queue: a front end with its own event loop (Qt) schedules a
+    // runPending() there. Empty: no hook. The hook must be thread-safe and
+    // must not post to this queue itself.
+    void setWakeHandler(std::function<void()> handler);
 
 private:
     friend class NoDestructor<MainQueue>;
@@ -46,6 +57,7 @@ private:
     std::condition_variable m_wake;
     std::deque<Task> m_tasks;
     bool m_stopRequested = false;
+    std::shared_ptr<const std::function<void()>> m_wakeHandler;  // guarded by m_mutex
     std::string m_label = "main";
 };
 

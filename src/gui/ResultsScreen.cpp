@@ -1,0 +1,318 @@
+#include "gui/ResultsScreen.h"
+
+#include "app/AppEvents.h"
+#include "duplicates/DuplicateItem.h"
+#include "duplicates/DuplicatesCategory.h"
+#include "duplicates/DuplicatesContainer.h"
+#include "duplicates/DuplicatesGroup.h"
+#include "duplicates/GroupContent.h"
+#include "folders/DuplicatesHeap.h"
+#include "gui/CategoriesModel.h"
+#include "gui/CategoryDelegate.h"
+#include "gui/FileActions.h"
+#include "gui/GroupsModel.h"
+#include "gui/GuiText.h"
+#include "gui/LastCopyConfirmation.h"
+#include "gui/PairFilesModel.h"
+#include "gui/PreviewPane.h"
+#include "gui/SimilarFoldersModel.h"
+#include "settings/Settings.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolTip>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace kestrane::gui {
+
+namespace {
+
+QTreeView* makeTree(QWidget* parent) {
+    auto* view = new QTreeView(parent);
+    view->setUniformRowHeights(true);
+    view->setAlternatingRowColors(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return view;
+}
+
+}  // namespace
+
+ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* parent)
+    : QWidget(parent), m_asker(std::move(asker)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_toolBar->setIconSize(QSize(16, 16));
+    layout->addWidget(m_toolBar);
+
+    m_search = new QLineEdit(this);
+    m_search->setPlaceholderText(QStringLiteral("Search names and folders"));
+    m_search->setClearButtonEnabled(true);
+    m_search->setMaximumWidth(320);
+    m_search->addAction(QIcon::fromTheme(QStringLiteral("edit-find")), QLineEdit::LeadingPosition);
+    m_search->setAccessibleName(QStringLiteral("Search"));
+
+    m_categories = new CategoriesModel(this);
+    m_groups = new GroupsModel(this);
+    m_similar = new SimilarFoldersModel(this);
+    m_pairFiles[0] = new PairFilesModel(PairFilesModel::mainSide, this);
+    m_pairFiles[1] = new PairFilesModel(PairFilesModel::secondSide, this);
+
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setChildrenCollapsible(false);
+    m_categoriesView = new QListView(splitter);
+    m_categoriesView->setModel(m_categories);
+    m_categoriesView->setItemDelegate(new CategoryDelegate(m_categoriesView));
+    m_categoriesView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_categoriesView->setMinimumWidth(200);
+    m_categoriesView->setAccessibleName(QStringLiteral("Categories"));
+
+    m_center = new QStackedWidget(splitter);
+    m_groupsView = makeTree(m_center);
+    m_groupsView->setModel(m_groups);
+    m_groupsView->setAccessibleName(QStringLiteral("Duplicates"));
+    m_groupsView->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_groupsView->header()->setSectionsClickable(true);
+    m_groupsView->header()->setSortIndicatorShown(true);
+    m_groupsView->header()->setStretchLastSection(true);
+    m_groupsView->header()->resizeSection(GroupsModel::nameColumn, 260);
+    m_groupsView->header()->resizeSection(GroupsModel::copiesColumn, 140);
+    m_groupsView->header()->resizeSection(GroupsModel::sizeColumn, 80);
+    m_groupsView->header()->resizeSection(GroupsModel::dateColumn, 130);
+    m_center->addWidget(m_groupsView);
+
+    auto* similarPage = new QSplitter(Qt::Vertical, m_center);
+    m_pairsView = new QTableView(similarPage);
+    m_pairsView->setModel(m_similar);
+    m_pairsView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pairsView->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pairsView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pairsView->verticalHeader()->hide();
+    m_pairsView->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_pairsView->setAlternatingRowColors(true);
+    m_pairsView->setAccessibleName(QStringLiteral("Similar folders"));
+    auto* sides = new QSplitter(Qt::Horizontal, similarPage);
+    for (int side = 0; side < 2; ++side) {
+        m_pairViews[side] = makeTree(sides);
+        m_pairViews[side]->setModel(m_pairFiles[side]);
+        m_pairViews[side]->header()->setStretchLastSection(false);
+        m_pairViews[side]->header()->setSectionResizeMode(PairFilesModel::nameColumn, QHeaderView::Stretch);
+        connect(m_pairFiles[side], &QAbstractItemModel::modelReset, m_pairViews[side], &QTreeView::expandAll);
+        connect(m_pairFiles[side], &PairFilesModel::confirmationNeeded, this,
+                [this](std::shared_ptr<DuplicateItem> item) {
+                    confirmLastCopySelection(*m_asker, item, ManualSelection::Place::similarFolders);
+                });
+        connect(m_pairFiles[side], &PairFilesModel::lastCopyRefused, this,
+                [view = m_pairViews[side]](const QModelIndex& index, const QString& text) {
+                    QToolTip::showText(view->viewport()->mapToGlobal(view->visualRect(index).center()), text, view);
+                });
+        connect(m_pairViews[side]->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this, side](const QModelIndex& index) {
+                    m_currentPath = toStdString(index.data(PairFilesModel::pathRole).toString());
+                    m_preview->showFile(m_currentPath);
+                });
+    }
+    m_center->addWidget(similarPage);
+
+    m_preview = new PreviewPane(splitter);
+    m_preview->setMinimumWidth(220);
+    splitter->addWidget(m_categoriesView);
+    splitter->addWidget(m_center);
+    splitter->addWidget(m_preview);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(2, 1);
+    splitter->setSizes({220, 700, 300});
+    layout->addWidget(splitter, 1);
+
+    m_summary = new QLabel(this);
+    m_summary->setContentsMargins(8, 4, 8, 4);
+    layout->addWidget(m_summary);
+
+    // The search waits for a pause in the typing.
+    auto* searchDelay = new QTimer(this);
+    searchDelay->setSingleShot(true);
+    searchDelay->setInterval(200);
+    connect(m_search, &QLineEdit::textChanged, searchDelay, qOverload<>(&QTimer::start));
+    connect(searchDelay, &QTimer::timeout, this, [this] { m_groups->setFilterText(m_search->text()); });
+
+    connect(m_categoriesView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& index) { categoryChosen(index.row()); });
+    connect(m_groupsView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &ResultsScreen::currentCopyChanged);
+    connect(m_groupsView, &QTreeView::activated, this, [this](const QModelIndex& index) {
+        if (m_groups->itemAt(index)) FileActions::openWithDefaultApplication(m_currentPath);
+    });
+    connect(m_groupsView, &QWidget::customContextMenuRequested, this, &ResultsScreen::showGroupsContextMenu);
+    connect(m_groupsView->header(), &QHeaderView::sectionClicked, this, &ResultsScreen::sortByColumn);
+    connect(m_groups, &GroupsModel::confirmationNeeded, this, [this](std::shared_ptr<DuplicateItem> item) {
+        confirmLastCopySelection(*m_asker, item, ManualSelection::Place::resultLists);
+    });
+    connect(m_groups, &GroupsModel::lastCopyRefused, this, [this](const QModelIndex& index, const QString& text) {
+        QToolTip::showText(m_groupsView->viewport()->mapToGlobal(m_groupsView->visualRect(index).center()), text,
+                           m_groupsView);
+    });
+    connect(m_pairsView->selectionModel(), &QItemSelectionModel::currentChanged, this, &ResultsScreen::pairChosen);
+    connect(m_similar, &QAbstractItemModel::modelReset, this, &ResultsScreen::pairChosen);
+
+    auto& center = platform::NotificationCenter::defaultCenter();
+    m_selectionObservation = center.addObserver(AppEvents::kDuplicateItemSelectionChanged,
+                                                [this](const platform::Notification&) { refreshSummary(); });
+    m_dataObservation = center.addObserver(AppEvents::kDuplicatesContainerDataChanged,
+                                           [this](const platform::Notification&) {
+                                               if (m_category) showCategory(*m_category);
+                                               refreshSummary();
+                                           });
+    m_openObservation = center.addObserver(AppEvents::kOpenFile, [this](const platform::Notification&) {
+        if (isVisible() && !m_currentPath.empty()) FileActions::openWithDefaultApplication(m_currentPath);
+    });
+    m_revealObservation = center.addObserver(AppEvents::kRevealInFileManager, [this](const platform::Notification&) {
+        if (isVisible() && !m_currentPath.empty()) FileActions::showInFileManager(m_currentPath);
+    });
+    m_findObservation = center.addObserver(AppEvents::kFindInActiveView, [this](const platform::Notification&) {
+        if (isVisible()) focusSearch();
+    });
+    m_sortObservation = center.addObserver(AppEvents::kSortingTypeChanged, [this](const platform::Notification&) {
+        const Settings settings = Settings::standard();
+        const int type = settings.getIntValueForKey(GroupsModel::kSortTypeKey, 0);
+        const bool descending = settings.getIntValueForKey(GroupsModel::kSortDirectionKey, 1) == 1;
+        m_groups->setSortType(type, descending);
+        const int column = GroupsModel::columnOfSortType(type);
+        m_groupsView->header()->setSortIndicatorShown(column >= 0);
+        if (column >= 0)
+            m_groupsView->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    });
+}
+
+ResultsScreen::~ResultsScreen() = default;
+
+void ResultsScreen::setContainer(std::shared_ptr<DuplicatesContainer> container) {
+    m_container = std::move(container);
+    m_categories->setContainer(m_container);
+    m_similar->setContainer(m_container);
+    m_category.reset();
+    m_search->clear();
+    // The stored order of the lists.
+    platform::NotificationCenter::defaultCenter().post(AppEvents::kSortingTypeChanged);
+    if (m_categories->rowCount() > 0) m_categoriesView->setCurrentIndex(m_categories->index(0));
+    else m_groups->setGroups({});
+    refreshSummary();
+}
+
+void ResultsScreen::categoryChosen(int row) {
+    if (m_categories->isSimilarFoldersRow(row)) return showSimilarFolders();
+    if (const auto category = m_categories->categoryAt(row)) showCategory(*category);
+}
+
+void ResultsScreen::showCategory(FileCategory category) {
+    m_category = category;
+    const int row = m_categories->rowOfCategory(category);
+    if (row >= 0 && m_categoriesView->currentIndex().row() != row)
+        m_categoriesView->setCurrentIndex(m_categories->index(row));
+    const auto groups = m_container ? m_container->getCategoryWithType(category) : nullptr;
+    m_groups->setGroups(groups ? groups->getGroups() : std::vector<std::shared_ptr<DuplicatesGroup>>{});
+    m_center->setCurrentIndex(0);
+    // Small groups open at once; a long list is left folded so it shows at once.
+    if (m_groups->rowCount() <= 2000) m_groupsView->expandAll();
+    if (m_groups->rowCount() > 0) {
+        const QModelIndex first = m_groups->index(0, 0);
+        m_groupsView->setCurrentIndex(m_groups->rowCount(first) > 0 ? m_groups->index(0, 0, first) : first);
+    } else {
+        m_currentPath.clear();
+        m_preview->showFile({});
+    }
+}
+
+void ResultsScreen::showSimilarFolders() {
+    m_category.reset();
+    const int row = m_categories->similarFoldersRow();
+    if (row >= 0 && m_categoriesView->currentIndex().row() != row)
+        m_categoriesView->setCurrentIndex(m_categories->index(row));
+    m_center->setCurrentIndex(1);
+    if (m_similar->rowCount() > 0 && !m_pairsView->currentIndex().isValid())
+        m_pairsView->setCurrentIndex(m_similar->index(0, 0));
+}
+
+void ResultsScreen::pairChosen() {
+    const auto heap = m_similar->heapAt(m_pairsView->currentIndex().row());
+    for (auto* model : m_pairFiles) model->setHeap(heap);
+}
+
+void ResultsScreen::currentCopyChanged() {
+    const QModelIndex index = m_groupsView->currentIndex();
+    const auto item = m_groups->itemAt(index);
+    if (item) {
+        m_currentPath = item->getFileItemPath();
+    } else if (const auto group = m_groups->groupAt(index); group && group->getContent() &&
+                                                             !group->getContent()->getItems().empty()) {
+        m_currentPath = group->getContent()->getItems().front()->getFileItemPath();
+    } else {
+        m_currentPath.clear();
+    }
+    m_preview->showFile(m_currentPath);
+}
+
+std::string ResultsScreen::currentPath() const {
+    return m_currentPath;
+}
+
+void ResultsScreen::focusSearch() {
+    m_search->setFocus(Qt::ShortcutFocusReason);
+    m_search->selectAll();
+}
+
+void ResultsScreen::refreshSummary() {
+    if (!m_container) return m_summary->clear();
+    const auto count = m_container->getItemsCountInRemoveList();
+    if (count == 0) {
+        m_summary->setText(QStringLiteral("Tick the copies you want to remove; one copy of each file is always kept."));
+        return;
+    }
+    m_summary->setText(QStringLiteral("%1 %2 selected for removal (%3)")
+                           .arg(countText(static_cast<std::uint64_t>(count)),
+                                count == 1 ? QStringLiteral("copy") : QStringLiteral("copies"),
+                                sizeText(static_cast<std::uint64_t>(m_container->getRemoveListTotalSize()))));
+}
+
+void ResultsScreen::sortByColumn(int column) {
+    const int type = GroupsModel::sortTypeOfColumn(column);
+    if (type < 0) return;
+    // The same column again turns the order round.
+    const bool descending = type == m_groups->sortType() ? !m_groups->sortDescending() : type != GroupsModel::byName;
+    Settings settings = Settings::standard();
+    settings.saveIntValue(type, GroupsModel::kSortTypeKey);
+    settings.saveIntValue(descending ? 1 : 0, GroupsModel::kSortDirectionKey);
+    platform::NotificationCenter::defaultCenter().post(AppEvents::kSortingTypeChanged);
+}
+
+void ResultsScreen::showGroupsContextMenu(const QPoint& position) {
+    const QModelIndex index = m_groupsView->indexAt(position);
+    if (!index.isValid()) return;
+    m_groupsView->setCurrentIndex(index);
+    QMenu menu(this);
+    if (m_groups->itemAt(index)) {
+        menu.addAction(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("Open"), this,
+                       [this] { FileActions::openWithDefaultApplication(m_currentPath); });
+        menu.addAction(QIcon::fromTheme(QStringLiteral("folder-open")), QStringLiteral("Show in Folder"), this,
+                       [this] { FileActions::showInFileManager(m_currentPath); });
+    }
+    emit groupContextMenuRequested(&menu, m_groups->groupAt(index));
+    if (!menu.isEmpty()) menu.exec(m_groupsView->viewport()->mapToGlobal(position));
+}
+
+}  // namespace kestrane::gui
