@@ -2,7 +2,9 @@
 
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesManager.h"
+#include "duplicates/DuplicatesGroup.h"
 #include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
 #include "settings/Settings.h"
 #include "support/FakeVolumes.h"
 #include "support/ScanTestSupport.h"
@@ -304,6 +306,52 @@ TEST_F(ScanFlowControllerTest, NewScanAsksUnlessToldNotToAndRescanRunsTheLastFol
     EXPECT_TRUE(settings.actualFullHashCalculationState());
     ASSERT_TRUE(waitForFinishedScans(3));
     settings.setActualStateOfFullHashCalculation(false);
+}
+
+TEST_F(ScanFlowControllerTest, AfterAScanTheSummaryTheCongratulationsAndQuittingFollowTheResult) {
+    EXPECT_EQ(m_flow->folderCountLabel(), "Add folders to scan");
+    m_tree.writeFile("a/x.txt", "same content");
+    m_tree.writeFile("a/y.txt", "same content");
+    m_flow->addPaths({m_tree / "a"});
+    EXPECT_EQ(m_flow->folderCountLabel(), "1 folder added");
+    // Nothing to lose yet.
+    EXPECT_EQ(m_flow->decideQuit(false, true), ScanFlowController::QuitDecision::quitNow);
+    Settings settings = Settings::standard();
+    settings.setDefineMinimalDuplicatesFileSizeAutomatically(false);
+    settings.setDefineMinimalDuplicatesFileSizeAsZero(true);
+    ASSERT_TRUE(m_flow->startScan());
+    ASSERT_TRUE(waitForFinishedScans(1));
+    ASSERT_TRUE(test::runMainQueueUntil([&] { return m_listener->resultsShown == 1; }));
+
+    EXPECT_EQ(m_flow->decideQuit(false, true), ScanFlowController::QuitDecision::ask);
+    EXPECT_EQ(m_flow->decideQuit(true, true), ScanFlowController::QuitDecision::closePanel);
+    EXPECT_EQ(m_flow->decideQuit(false, false), ScanFlowController::QuitDecision::stay);
+    EXPECT_EQ(ScanFlowController::quitQuestion().title, "Are you sure you want to quit the application?");
+
+    std::vector<std::string> posted;
+    auto observation = platform::NotificationCenter::defaultCenter().addObserver(
+        "", [&](const platform::Notification& note) { posted.push_back(note.name); });
+    m_flow->backToInterimScreen();
+    EXPECT_EQ(m_flow->screen(), ScanFlowController::Screen::interim);
+    m_flow->showResultsScreen();
+    EXPECT_EQ(m_flow->screen(), ScanFlowController::Screen::results);
+    // Duplicates remain: the results stay.
+    EXPECT_FALSE(m_flow->checkForNoDuplicatesMore());
+    auto container = DuplicatesManager::sharedManager().duplicateContainer();
+    ASSERT_TRUE(container);
+    for (const auto& group : container->getAllFilesGroups()) container->removeEntries(group->getItems());
+    container->removeGroupsOfFewerThanTwoCopies();
+    EXPECT_TRUE(m_flow->checkForNoDuplicatesMore());
+    EXPECT_EQ(m_flow->screen(), ScanFlowController::Screen::congratulations);
+    EXPECT_EQ(m_flow->decideQuit(false, true), ScanFlowController::QuitDecision::quitNow);
+    EXPECT_EQ(posted, (std::vector<std::string>{"BackToInterimScreen", "NoDuplicatesMore"}));
+}
+
+TEST(ScanFlowTextTest, TheSummaryLinesOfTheLastScan) {
+    EXPECT_EQ(ScanFlowController::scannedFoldersLine(1, "today"), "1 folder was scanned on today.");
+    EXPECT_EQ(ScanFlowController::scannedFoldersLine(3, "today"), "3 folders were scanned on today.");
+    EXPECT_EQ(ScanFlowController::foundSizeLine("2 MB"), "2 MB of duplicates were found.");
+    EXPECT_EQ(ScanFlowController::cleanedSizeLine("1 MB"), "1 MB were cleaned.");
 }
 
 TEST(ScanFlowTextTest, NumbersAreGroupedByThreeWithSpaces) {

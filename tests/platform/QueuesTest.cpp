@@ -141,6 +141,29 @@ TEST(MainQueueTest, RunReturnsAfterStopAndRunsWhatWasQueuedBeforeIt) {
     EXPECT_EQ(ran, 1);
 }
 
+TEST(MainQueueTest, TheWakeHandlerHearsOfWorkArrivingOnAnEmptyQueueAndBatchesAreBounded) {
+    MainQueue& queue = MainQueue::shared();
+    queue.runPending();
+    std::atomic<int> wakes{0};
+    queue.setWakeHandler([&] { ++wakes; });
+    int ran = 0;
+    std::thread poster([&] {
+        queue.async([&] { ++ran; });
+        queue.async([&] { ++ran; });  // not empty any more: no second wake
+    });
+    poster.join();
+    EXPECT_EQ(wakes.load(), 1);
+    EXPECT_EQ(queue.runPendingAtMost(1), 1u);
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(queue.pendingCount(), 1u);
+    EXPECT_EQ(queue.runPendingAtMost(5), 1u);
+    EXPECT_EQ(ran, 2);
+    queue.setWakeHandler(nullptr);
+    queue.async([&] { ++ran; });
+    EXPECT_EQ(wakes.load(), 1);  // the handler is gone
+    queue.runPending();
+}
+
 TEST(OperationQueueTest, NeverRunsMoreThanItsLimitAtOnce) {
     OperationQueue queue("test.ops", 3);
     std::mutex mutex;
