@@ -11,6 +11,8 @@ packages=(
   # The desktop app: Qt 6 Widgets (with QtTest), its SVG support for the
   # icons, the image formats the preview shows, and the Wayland platform.
   qt6-base-dev qt6-svg-dev qt6-image-formats-plugins qt6-wayland
+  # Icons for the window where the desktop brings none (and for the screenshots).
+  adwaita-icon-theme fonts-dejavu-core
 )
 
 missing=()

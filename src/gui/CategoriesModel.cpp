@@ -78,7 +78,7 @@ QVariant CategoriesModel::data(const QModelIndex& index, int role) const {
             case Qt::DisplayRole: return QStringLiteral("Similar Folders");
             case subtitleRole:
                 return QStringLiteral("%1 pairs").arg(countText(heaps ? heaps->getCountOfPairs() : 0));
-            case Qt::DecorationRole: return QIcon::fromTheme(QStringLiteral("folder-open"));
+            case Qt::DecorationRole: return themeIcon(QStringLiteral("folder-open"));
             case isSimilarFoldersRole: return true;
             default: return {};
         }
@@ -97,7 +97,7 @@ QVariant CategoriesModel::data(const QModelIndex& index, int role) const {
             return text;
         }
         case Qt::ToolTipRole: return data(index, subtitleRole);
-        case Qt::DecorationRole: return QIcon::fromTheme(categoryIconName(*row.category));
+        case Qt::DecorationRole: return themeIcon(categoryIconName(*row.category));
         case categoryRole: return static_cast<int>(*row.category);
         case isSimilarFoldersRole: return false;
         default: return {};

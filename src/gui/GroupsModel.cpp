@@ -74,7 +74,7 @@ void GroupsModel::setSortType(int sortType, bool descending) {
 int GroupsModel::sortTypeOfColumn(int column) {
     switch (column) {
         case nameColumn: return byName;
-        case copiesColumn: return byCount;
+        case folderColumn: return byCount;
         case sizeColumn: return bySize;
         default: return -1;
     }
@@ -83,8 +83,8 @@ int GroupsModel::sortTypeOfColumn(int column) {
 int GroupsModel::columnOfSortType(int sortType) {
     switch (sortType) {
         case byName: return nameColumn;
-        case byCount: return copiesColumn;
-        case bySelectedCount: return copiesColumn;
+        case byCount: return folderColumn;
+        case bySelectedCount: return folderColumn;
         case 0:
         case 1:
         case 2: return sizeColumn;
@@ -218,7 +218,7 @@ QVariant GroupsModel::data(const QModelIndex& index, int role) const {
             case Qt::DisplayRole:
                 switch (index.column()) {
                     case nameColumn: return toQString(group->getGroupName());
-                    case copiesColumn: {
+                    case folderColumn: {
                         const auto count = group->getTotalCount();
                         const auto selected = group->getSelectedCountWithDuplicatesFolderContent();
                         QString text = QStringLiteral("%1 copies").arg(count);
@@ -230,9 +230,9 @@ QVariant GroupsModel::data(const QModelIndex& index, int role) const {
                 }
             case Qt::DecorationRole:
                 if (index.column() == nameColumn)
-                    return QIcon::fromTheme(group->isFolderGroup() ? QStringLiteral("folder-copy")
+                    return themeIcon(group->isFolderGroup() ? QStringLiteral("folder-copy")
                                                                    : QStringLiteral("edit-copy"),
-                                            QIcon::fromTheme(QStringLiteral("folder")));
+                                            themeIcon(QStringLiteral("folder")));
                 return {};
             case Qt::FontRole: {
                 QFont font;
@@ -301,7 +301,6 @@ QVariant GroupsModel::headerData(int section, Qt::Orientation orientation, int r
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
         case nameColumn: return QStringLiteral("Name");
-        case copiesColumn: return QStringLiteral("Copies");
         case sizeColumn: return QStringLiteral("Size");
         case dateColumn: return QStringLiteral("Modified");
         case folderColumn: return QStringLiteral("Folder");

@@ -30,7 +30,8 @@ class GroupsModel final : public QAbstractItemModel {
     Q_OBJECT
 
 public:
-    enum Column { nameColumn, copiesColumn, sizeColumn, dateColumn, folderColumn, kColumnCount };
+    // A group's row shows its copy count in the folder column.
+    enum Column { nameColumn, folderColumn, sizeColumn, dateColumn, kColumnCount };
     // The lists' sort types (the stored "KEY_sortType").
     enum SortType { bySize = 0, byName = 3, byCount = 4, bySelectedCount = 5 };
     enum Role { isGroupRole = Qt::UserRole + 1, pathRole };

@@ -76,3 +76,25 @@ QString lastComponent(std::string_view path) {
 }
 
 }  // namespace kestrane::gui
+
+namespace kestrane::gui {
+
+QString shortPath(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    const auto last = path.rfind('/');
+    if (last == std::string_view::npos || last == 0) return toQString(path);
+    const auto before = path.rfind('/', last - 1);
+    return toQString(before == std::string_view::npos ? path : path.substr(before + 1));
+}
+
+QIcon themeIcon(const QString& name) {
+    if (QIcon::hasThemeIcon(name)) return QIcon::fromTheme(name);
+    return QIcon::fromTheme(name + QStringLiteral("-symbolic"));
+}
+
+QIcon themeIcon(const QString& name, const QIcon& fallback) {
+    const QIcon icon = themeIcon(name);
+    return icon.isNull() ? fallback : icon;
+}
+
+}  // namespace kestrane::gui

@@ -3,6 +3,7 @@
 #include "duplicates/FileCategory.h"
 #include "platform/FileTime.h"
 
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 
@@ -37,5 +38,12 @@ QString categoryIconName(FileCategory category);
 
 // The last component of a path ("/" for the root).
 QString lastComponent(std::string_view path);
+// The last two components ("Pictures/Holiday"), enough to tell apart two
+// folders of the same name.
+QString shortPath(std::string_view path);
+// An icon of the desktop's theme, or its symbolic form where the theme has
+// only that.
+QIcon themeIcon(const QString& name);
+QIcon themeIcon(const QString& name, const QIcon& fallback);
 
 }  // namespace kestrane::gui

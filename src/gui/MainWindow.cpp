@@ -6,6 +6,7 @@
 #include "gui/FlowSignals.h"
 #include "gui/GuiText.h"
 #include "gui/MessageScreen.h"
+#include "gui/PreferencesDialog.h"
 #include "gui/QtQuestionAsker.h"
 #include "gui/ResultsScreen.h"
 #include "gui/ScanScreen.h"
@@ -153,7 +154,7 @@ QAction* MainWindow::action(const QString& objectName) const {
 void MainWindow::createActions() {
     auto make = [this](const char* name, const QString& text, const QString& icon, const QKeySequence& keys,
                        auto slot) {
-        auto* action = new QAction(QIcon::fromTheme(icon), text, this);
+        auto* action = new QAction(themeIcon(icon), text, this);
         action->setObjectName(QString::fromLatin1(name));
         if (!keys.isEmpty()) action->setShortcut(keys);
         connect(action, &QAction::triggered, this, slot);
@@ -187,6 +188,8 @@ void MainWindow::createActions() {
     make("revealFile", QStringLiteral("Show in &Folder"), QStringLiteral("folder-open"),
          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L),
          [] { platform::NotificationCenter::defaultCenter().post(AppEvents::kRevealInFileManager); });
+    make("preferences", QStringLiteral("&Preferences…"), QStringLiteral("preferences-system"),
+         QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { showPreferences(); });
     make("quit", QStringLiteral("&Quit"), QStringLiteral("application-exit"), QKeySequence::Quit, [this] { close(); });
     make("about", QStringLiteral("&About Kestrane"), QStringLiteral("help-about"), {}, [this] {
         QMessageBox::about(this, QStringLiteral("About Kestrane"),
@@ -216,6 +219,8 @@ void MainWindow::createMenus() {
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("editMenu"));
     edit->addAction(action(QStringLiteral("find")));
+    edit->addSeparator();
+    edit->addAction(action(QStringLiteral("preferences")));
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("viewMenu"));
     view->addAction(action(QStringLiteral("back")));
@@ -275,6 +280,17 @@ void MainWindow::refreshInterimScreen() {
     if (const auto removed = manager.removedSize(); removed && *removed > 0)
         lines << toQString(ScanFlowController::cleanedSizeLine(toStdString(sizeText(static_cast<std::uint64_t>(*removed)))));
     m_interim->setLines(lines);
+}
+
+void MainWindow::showPreferences() {
+    if (!m_preferences) {
+        m_preferences = new PreferencesDialog(this);
+        m_preferences->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_preferences->reload();
+    m_preferences->show();
+    m_preferences->raise();
+    m_preferences->activateWindow();
 }
 
 void MainWindow::chooseFolder() {

@@ -3,6 +3,9 @@
 #include "platform/NotificationCenter.h"
 
 #include <QMainWindow>
+#include <QPointer>
+
+#include "gui/PreferencesDialog.h"
 
 #include <memory>
 #include <vector>
@@ -18,6 +21,7 @@ namespace kestrane::gui {
 
 class FlowSignals;
 class MessageScreen;
+
 class QtQuestionAsker;
 class ResultsScreen;
 class ScanScreen;
@@ -49,6 +53,10 @@ public:
     // closing the window closes first.
     void setPanelOverResults(QWidget* panel) { m_panel = panel; }
 
+    // Opens the preferences window (one at a time, not modal).
+    void showPreferences();
+    PreferencesDialog* preferencesDialog() const { return m_preferences; }
+
     // Adds folders as if they had been dropped on the window.
     void dropPaths(const std::vector<std::string>& paths);
 
@@ -78,6 +86,7 @@ private:
     MessageScreen* m_noDuplicates;
     MessageScreen* m_congratulations;
     QWidget* m_panel = nullptr;
+    QPointer<PreferencesDialog> m_preferences;
     bool m_quitConfirmed = false;
     bool m_folderDialogOpen = false;
     std::vector<std::unique_ptr<platform::NotificationCenter::Observation>> m_observations;

@@ -1,5 +1,7 @@
 #include "gui/MessageScreen.h"
 
+#include "gui/GuiText.h"
+
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -16,7 +18,7 @@ MessageScreen::MessageScreen(const QString& iconName, QWidget* parent) : QWidget
     auto* icon = new QLabel(this);
     icon->setAlignment(Qt::AlignCenter);
     const int extent = style()->pixelMetric(QStyle::PM_LargeIconSize) * 2;
-    icon->setPixmap(QIcon::fromTheme(iconName, QIcon(QStringLiteral(":/kestrane/kestrane.svg")))
+    icon->setPixmap(themeIcon(iconName, QIcon(QStringLiteral(":/kestrane/kestrane.svg")))
                         .pixmap(QSize(extent, extent), devicePixelRatioF()));
     layout->addWidget(icon);
     m_title = new QLabel(this);
@@ -51,7 +53,7 @@ void MessageScreen::setLines(const QStringList& lines) {
 QPushButton* MessageScreen::addButton(const QString& text, const QString& iconName) {
     auto* row = static_cast<QHBoxLayout*>(m_buttonRow->layout());
     auto* button = new QPushButton(text, m_buttonRow);
-    if (!iconName.isEmpty()) button->setIcon(QIcon::fromTheme(iconName));
+    if (!iconName.isEmpty()) button->setIcon(themeIcon(iconName));
     // Between the two stretches.
     row->insertWidget(row->count() - 1, button);
     if (row->count() == 3) {

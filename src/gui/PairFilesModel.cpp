@@ -107,7 +107,7 @@ QVariant PairFilesModel::data(const QModelIndex& index, int role) const {
                 if (index.column() == nameColumn) return toQString(entry.name);
                 return entry.isFolder ? QVariant() : QVariant(sizeText(entry.size));
             case Qt::DecorationRole:
-                if (index.column() == nameColumn && entry.isFolder) return QIcon::fromTheme(QStringLiteral("folder"));
+                if (index.column() == nameColumn && entry.isFolder) return themeIcon(QStringLiteral("folder"));
                 return {};
             case Qt::ToolTipRole:
             case pathRole: return toQString(entry.path);
@@ -156,8 +156,10 @@ Qt::ItemFlags PairFilesModel::flags(const QModelIndex& index) const {
 }
 
 QVariant PairFilesModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    if (section == nameColumn) return m_folderPath.empty() ? QStringLiteral("Name") : lastComponent(m_folderPath);
+    if (orientation != Qt::Horizontal) return {};
+    if (role == Qt::ToolTipRole && section == nameColumn) return toQString(m_folderPath);
+    if (role != Qt::DisplayRole) return {};
+    if (section == nameColumn) return m_folderPath.empty() ? QStringLiteral("Name") : shortPath(m_folderPath);
     if (section == sizeColumn) return QStringLiteral("Size");
     return {};
 }

@@ -34,6 +34,7 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     m_image = new QLabel(this);
     m_image->setAlignment(Qt::AlignCenter);
     m_image->setMinimumSize(64, 64);
+    m_image->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     m_text = new QPlainTextEdit(this);
     m_text->setReadOnly(true);
     m_text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -58,8 +59,8 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     layout->addWidget(m_details);
 
     auto* buttons = new QHBoxLayout;
-    m_open = new QPushButton(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("Open"), this);
-    m_reveal = new QPushButton(QIcon::fromTheme(QStringLiteral("folder-open")), QStringLiteral("Show in Folder"), this);
+    m_open = new QPushButton(themeIcon(QStringLiteral("document-open")), QStringLiteral("Open"), this);
+    m_reveal = new QPushButton(themeIcon(QStringLiteral("folder-open")), QStringLiteral("Show in Folder"), this);
     m_open->setToolTip(QStringLiteral("Open the file with its default application"));
     m_reveal->setToolTip(QStringLiteral("Show the file in the file manager"));
     buttons->addWidget(m_open);
@@ -81,6 +82,7 @@ QString PreviewPane::shownKind() const {
 void PreviewPane::showFile(const std::string& path) {
     m_path = path;
     ++m_request;
+    m_loaded = QImage();
     const bool any = !path.empty();
     m_open->setEnabled(any);
     m_reveal->setEnabled(any);
@@ -118,15 +120,29 @@ void PreviewPane::showFile(const std::string& path) {
             return;
         }
     }
-    QIcon icon = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName()));
-    if (icon.isNull()) icon = QIcon::fromTheme(info.isDir() ? QStringLiteral("folder") : QStringLiteral("text-x-generic"));
+    QIcon icon = themeIcon(mime.iconName(), themeIcon(mime.genericIconName()));
+    if (icon.isNull()) icon = themeIcon(info.isDir() ? QStringLiteral("folder") : QStringLiteral("text-x-generic"));
     m_icon->setPixmap(icon.pixmap(QSize(96, 96), devicePixelRatioF()));
     m_stack->setCurrentWidget(m_icon);
 }
 
+void PreviewPane::fitImage() {
+    if (m_loaded.isNull()) return;
+    const qreal ratio = devicePixelRatioF();
+    const QSize room = (m_stack->size() * ratio).boundedTo(m_loaded.size());
+    QPixmap pixmap = QPixmap::fromImage(m_loaded.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(ratio);
+    m_image->setPixmap(pixmap);
+}
+
+void PreviewPane::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitImage();
+}
+
 void PreviewPane::loadImage() {
     const QString file = toQString(m_path);
-    const QSize box = m_stack->size().boundedTo(QSize(4096, 4096)).expandedTo(QSize(64, 64)) * devicePixelRatioF();
+    const QSize box(kImageExtent, kImageExtent);
     const std::uint64_t request = m_request;
     QPointer<PreviewPane> self(this);
     QThreadPool::globalInstance()->start([self, file, box, request] {
@@ -139,13 +155,9 @@ void PreviewPane::loadImage() {
         QMetaObject::invokeMethod(
             qApp, [self, image = std::move(image), request] {
                 if (!self || self->m_request != request) return;
-                if (image.isNull()) {
-                    self->m_image->setText(QStringLiteral("The image cannot be shown."));
-                } else {
-                    QPixmap pixmap = QPixmap::fromImage(image);
-                    pixmap.setDevicePixelRatio(self->devicePixelRatioF());
-                    self->m_image->setPixmap(pixmap);
-                }
+                self->m_loaded = image;
+                if (image.isNull()) self->m_image->setText(QStringLiteral("The image cannot be shown."));
+                else self->fitImage();
                 emit self->imageShown();
             },
             Qt::QueuedConnection);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 #include <cstdint>
@@ -28,15 +29,21 @@ public:
     QString shownKind() const;
 
     static constexpr qint64 kTextPreviewBytes = 16 * 1024;
+    static constexpr int kImageExtent = 1600;
 
 signals:
     void imageShown();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void loadImage();
+    void fitImage();
 
     std::string m_path;
     std::uint64_t m_request = 0;  // the image load that may still show
+    QImage m_loaded;              // decoded at most kImageExtent on its longer side
     QStackedWidget* m_stack;
     QLabel* m_image;
     QPlainTextEdit* m_text;

@@ -19,6 +19,7 @@
 #include "settings/Settings.h"
 
 #include <QAction>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,16 +56,20 @@ ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* pare
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(4, 2, 8, 2);
     m_toolBar = new QToolBar(this);
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_toolBar->setIconSize(QSize(16, 16));
-    layout->addWidget(m_toolBar);
+    top->addWidget(m_toolBar, 1);
+    layout->addLayout(top);
 
     m_search = new QLineEdit(this);
+    top->addWidget(m_search);
     m_search->setPlaceholderText(QStringLiteral("Search names and folders"));
     m_search->setClearButtonEnabled(true);
     m_search->setMaximumWidth(320);
-    m_search->addAction(QIcon::fromTheme(QStringLiteral("edit-find")), QLineEdit::LeadingPosition);
+    m_search->addAction(themeIcon(QStringLiteral("edit-find")), QLineEdit::LeadingPosition);
     m_search->setAccessibleName(QStringLiteral("Search"));
 
     m_categories = new CategoriesModel(this);
@@ -80,6 +85,7 @@ ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* pare
     m_categoriesView->setItemDelegate(new CategoryDelegate(m_categoriesView));
     m_categoriesView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_categoriesView->setMinimumWidth(200);
+    m_categoriesView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_categoriesView->setAccessibleName(QStringLiteral("Categories"));
 
     m_center = new QStackedWidget(splitter);
@@ -89,11 +95,12 @@ ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* pare
     m_groupsView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_groupsView->header()->setSectionsClickable(true);
     m_groupsView->header()->setSortIndicatorShown(true);
-    m_groupsView->header()->setStretchLastSection(true);
-    m_groupsView->header()->resizeSection(GroupsModel::nameColumn, 260);
-    m_groupsView->header()->resizeSection(GroupsModel::copiesColumn, 140);
-    m_groupsView->header()->resizeSection(GroupsModel::sizeColumn, 80);
+    m_groupsView->header()->setStretchLastSection(false);
+    m_groupsView->header()->setSectionResizeMode(GroupsModel::folderColumn, QHeaderView::Stretch);
+    m_groupsView->header()->resizeSection(GroupsModel::nameColumn, 220);
+    m_groupsView->header()->resizeSection(GroupsModel::sizeColumn, 75);
     m_groupsView->header()->resizeSection(GroupsModel::dateColumn, 130);
+    m_groupsView->setTextElideMode(Qt::ElideMiddle);
     m_center->addWidget(m_groupsView);
 
     auto* similarPage = new QSplitter(Qt::Vertical, m_center);
@@ -103,7 +110,13 @@ ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* pare
     m_pairsView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pairsView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pairsView->verticalHeader()->hide();
-    m_pairsView->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_pairsView->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_pairsView->horizontalHeader()->setSectionResizeMode(SimilarFoldersModel::folderColumn, QHeaderView::Stretch);
+    m_pairsView->horizontalHeader()->setSectionResizeMode(SimilarFoldersModel::similarFolderColumn,
+                                                          QHeaderView::Stretch);
+    m_pairsView->verticalHeader()->setDefaultSectionSize(m_pairsView->fontMetrics().height() + 8);
+    m_pairsView->setTextElideMode(Qt::ElideMiddle);
+    m_pairsView->setShowGrid(false);
     m_pairsView->setAlternatingRowColors(true);
     m_pairsView->setAccessibleName(QStringLiteral("Similar folders"));
     auto* sides = new QSplitter(Qt::Horizontal, similarPage);
@@ -137,7 +150,7 @@ ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* pare
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 3);
     splitter->setStretchFactor(2, 1);
-    splitter->setSizes({220, 700, 300});
+    splitter->setSizes({200, 760, 260});
     layout->addWidget(splitter, 1);
 
     m_summary = new QLabel(this);
@@ -251,6 +264,8 @@ void ResultsScreen::showSimilarFolders() {
 void ResultsScreen::pairChosen() {
     const auto heap = m_similar->heapAt(m_pairsView->currentIndex().row());
     for (auto* model : m_pairFiles) model->setHeap(heap);
+    m_currentPath = heap ? m_pairFiles[0]->folderPath() : std::string();
+    m_preview->showFile(m_currentPath);
 }
 
 void ResultsScreen::currentCopyChanged() {
@@ -306,9 +321,9 @@ void ResultsScreen::showGroupsContextMenu(const QPoint& position) {
     m_groupsView->setCurrentIndex(index);
     QMenu menu(this);
     if (m_groups->itemAt(index)) {
-        menu.addAction(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("Open"), this,
+        menu.addAction(themeIcon(QStringLiteral("document-open")), QStringLiteral("Open"), this,
                        [this] { FileActions::openWithDefaultApplication(m_currentPath); });
-        menu.addAction(QIcon::fromTheme(QStringLiteral("folder-open")), QStringLiteral("Show in Folder"), this,
+        menu.addAction(themeIcon(QStringLiteral("folder-open")), QStringLiteral("Show in Folder"), this,
                        [this] { FileActions::showInFileManager(m_currentPath); });
     }
     emit groupContextMenuRequested(&menu, m_groups->groupAt(index));

@@ -49,12 +49,12 @@ ScanScreen::ScanScreen(std::shared_ptr<ScanFlowController> flow, QWidget* parent
     for (FileCategory category : kAllFileCategories) {
         auto* row = new QTreeWidgetItem(m_counters);
         row->setText(0, categoryTitle(category));
-        row->setIcon(0, QIcon::fromTheme(categoryIconName(category)));
+        row->setIcon(0, themeIcon(categoryIconName(category)));
         row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     }
 
-    m_stop = new QPushButton(QIcon::fromTheme(QStringLiteral("process-stop")), QStringLiteral("Stop"), this);
+    m_stop = new QPushButton(themeIcon(QStringLiteral("process-stop")), QStringLiteral("Stop"), this);
     m_stop->setToolTip(QStringLiteral("Stop the scan and go back to the folders (Esc)"));
     connect(m_stop, &QPushButton::clicked, this, &ScanScreen::stopRequested);
     auto* buttons = new QHBoxLayout;

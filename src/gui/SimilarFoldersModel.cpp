@@ -70,7 +70,7 @@ QVariant SimilarFoldersModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             switch (index.column()) {
                 case folderColumn:
-                case similarFolderColumn: return lastComponent(toStdString(folderPath(folder, data)));
+                case similarFolderColumn: return shortPath(toStdString(folderPath(folder, data)));
                 case sharedColumn: return QStringLiteral("%1 files").arg(heap->getCountOfGroups());
                 case sizeColumn: return sizeText(heap->getHeapSize());
                 default: return {};
@@ -79,7 +79,7 @@ QVariant SimilarFoldersModel::data(const QModelIndex& index, int role) const {
             if (index.column() <= similarFolderColumn) return folderPath(folder, data);
             return {};
         case Qt::DecorationRole:
-            if (index.column() <= similarFolderColumn) return QIcon::fromTheme(QStringLiteral("folder"));
+            if (index.column() <= similarFolderColumn) return themeIcon(QStringLiteral("folder"));
             return {};
         case Qt::TextAlignmentRole:
             if (index.column() >= sharedColumn) return int(Qt::AlignRight | Qt::AlignVCenter);

@@ -59,7 +59,7 @@ WelcomeScreen::WelcomeScreen(std::shared_ptr<ScanFlowController> flow, QWidget* 
     auto* row = new QHBoxLayout;
     m_add = new QToolButton(this);
     m_add->setText(QStringLiteral("Add Folder…"));
-    m_add->setIcon(QIcon::fromTheme(QStringLiteral("list-add")));
+    m_add->setIcon(themeIcon(QStringLiteral("list-add")));
     m_add->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_add->setPopupMode(QToolButton::MenuButtonPopup);
     m_recent = new QMenu(QStringLiteral("Recent Folders"), this);
@@ -67,7 +67,7 @@ WelcomeScreen::WelcomeScreen(std::shared_ptr<ScanFlowController> flow, QWidget* 
     connect(m_recent, &QMenu::aboutToShow, this, &WelcomeScreen::fillRecentMenu);
     connect(m_add, &QToolButton::clicked, this, &WelcomeScreen::addFolderRequested);
 
-    m_remove = new QPushButton(QIcon::fromTheme(QStringLiteral("list-remove")), QStringLiteral("Remove"), this);
+    m_remove = new QPushButton(themeIcon(QStringLiteral("list-remove")), QStringLiteral("Remove"), this);
     m_remove->setToolTip(QStringLiteral("Take the chosen folders off the list (Delete)"));
     connect(m_remove, &QPushButton::clicked, this, &WelcomeScreen::removeSelected);
     auto* deleteKey = new QShortcut(QKeySequence::Delete, m_list);
@@ -75,7 +75,7 @@ WelcomeScreen::WelcomeScreen(std::shared_ptr<ScanFlowController> flow, QWidget* 
     connect(deleteKey, &QShortcut::activated, this, &WelcomeScreen::removeSelected);
 
     m_start = new QPushButton(QString::fromUtf8(kStartTitle), this);
-    m_start->setIcon(QIcon::fromTheme(QStringLiteral("edit-find")));
+    m_start->setIcon(themeIcon(QStringLiteral("edit-find")));
     m_start->setDefault(true);
     m_start->setAutoDefault(true);
     m_start->setMinimumHeight(m_start->sizeHint().height() * 3 / 2);
@@ -137,7 +137,7 @@ void WelcomeScreen::fillRecentMenu() {
         return;
     }
     for (const auto& path : recent) {
-        QAction* action = m_recent->addAction(QIcon::fromTheme(QStringLiteral("folder")), toQString(path));
+        QAction* action = m_recent->addAction(themeIcon(QStringLiteral("folder")), toQString(path));
         connect(action, &QAction::triggered, this, [this, path] { m_flow->addPaths({path}); });
     }
     m_recent->addSeparator();

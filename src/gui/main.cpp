@@ -13,6 +13,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Kestrane"));
     QApplication::setApplicationVersion(QStringLiteral(KESTRANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("kestrane"));
+    // Icons come from the desktop's theme; Adwaita stands in where the
+    // desktop brings none or lacks one.
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kestrane"), QIcon(QStringLiteral(":/kestrane/kestrane.svg"))));
 
     QCommandLineParser parser;

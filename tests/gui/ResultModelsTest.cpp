@@ -137,7 +137,7 @@ private slots:
         QVERIFY(model.itemAt(first)->isSelected());
         QVERIFY(!repainted.isEmpty());
         QVERIFY(model.data(group, Qt::DisplayRole).isValid());
-        QCOMPARE(model.data(model.index(0, GroupsModel::copiesColumn), Qt::DisplayRole).toString(),
+        QCOMPARE(model.data(model.index(0, GroupsModel::folderColumn), Qt::DisplayRole).toString(),
                  QStringLiteral("2 copies, 1 selected"));
 
         // The other copy is the last one: refused, with the explanation as its tooltip.
@@ -189,7 +189,9 @@ private slots:
         QStringList folders{pairs.data(pairs.index(0, SimilarFoldersModel::folderColumn)).toString(),
                             pairs.data(pairs.index(0, SimilarFoldersModel::similarFolderColumn)).toString()};
         folders.sort();
-        QCOMPARE(folders, (QStringList{QStringLiteral("Album"), QStringLiteral("Backup")}));
+        // Two folders of one name stay apart: the folder above shows too.
+        QVERIFY2(folders[0].endsWith(QStringLiteral("/Album")) && folders[1].endsWith(QStringLiteral("/Backup")),
+                 qPrintable(folders.join(QLatin1Char(' '))));
         QCOMPARE(pairs.data(pairs.index(0, SimilarFoldersModel::sharedColumn)).toString(), QStringLiteral("3 files"));
 
         for (auto side : {PairFilesModel::mainSide, PairFilesModel::secondSide}) {
