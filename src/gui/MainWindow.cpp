@@ -5,6 +5,7 @@
 #include "duplicates/DuplicatesManager.h"
 #include "gui/FlowSignals.h"
 #include "gui/GuiText.h"
+#include "gui/HistoryWindow.h"
 #include "gui/MessageScreen.h"
 #include "gui/PreferencesDialog.h"
 #include "gui/QtQuestionAsker.h"
@@ -190,6 +191,8 @@ void MainWindow::createActions() {
          [] { platform::NotificationCenter::defaultCenter().post(AppEvents::kRevealInFileManager); });
     make("preferences", QStringLiteral("&Preferences…"), QStringLiteral("preferences-system"),
          QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { showPreferences(); });
+    make("history", QStringLiteral("Removal &History…"), QStringLiteral("document-open-recent"),
+         QKeySequence(Qt::CTRL | Qt::Key_H), [this] { showHistory(); });
     make("quit", QStringLiteral("&Quit"), QStringLiteral("application-exit"), QKeySequence::Quit, [this] { close(); });
     make("about", QStringLiteral("&About Kestrane"), QStringLiteral("help-about"), {}, [this] {
         QMessageBox::about(this, QStringLiteral("About Kestrane"),
@@ -214,6 +217,8 @@ void MainWindow::createMenus() {
         file->addAction(action(QString::fromLatin1(name)));
     file->addSeparator();
     for (const char* name : {"openFile", "revealFile"}) file->addAction(action(QString::fromLatin1(name)));
+    file->addSeparator();
+    file->addAction(action(QStringLiteral("history")));
     file->addSeparator();
     file->addAction(action(QStringLiteral("quit")));
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
@@ -291,6 +296,18 @@ void MainWindow::showPreferences() {
     m_preferences->show();
     m_preferences->raise();
     m_preferences->activateWindow();
+}
+
+void MainWindow::showHistory() {
+    if (!m_history) {
+        m_history = new HistoryWindow(this);
+        m_history->setAttribute(Qt::WA_DeleteOnClose);
+    } else {
+        m_history->reload();
+    }
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
 }
 
 void MainWindow::chooseFolder() {

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "gui/HistoryWindow.h"
 #include "gui/PreferencesDialog.h"
 
 #include <memory>
@@ -56,6 +57,9 @@ public:
     // Opens the preferences window (one at a time, not modal).
     void showPreferences();
     PreferencesDialog* preferencesDialog() const { return m_preferences; }
+    // Opens the removal history (one at a time, not modal).
+    void showHistory();
+    HistoryWindow* historyWindow() const { return m_history; }
 
     // Adds folders as if they had been dropped on the window.
     void dropPaths(const std::vector<std::string>& paths);
@@ -87,6 +91,7 @@ private:
     MessageScreen* m_congratulations;
     QWidget* m_panel = nullptr;
     QPointer<PreferencesDialog> m_preferences;
+    QPointer<HistoryWindow> m_history;
     bool m_quitConfirmed = false;
     bool m_folderDialogOpen = false;
     std::vector<std::unique_ptr<platform::NotificationCenter::Observation>> m_observations;
