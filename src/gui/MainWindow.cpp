@@ -118,6 +118,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
             [] { platform::NotificationCenter::defaultCenter().post(AppEvents::kAddFolder); });
     connect(m_welcome, &WelcomeScreen::startRequested, this,
             [] { platform::NotificationCenter::defaultCenter().post(AppEvents::kStartScan); });
+    connect(m_results, &ResultsScreen::neverSelectListRequested, this, [this] {
+        showPreferences();
+        m_preferences->showNeverSelectList();
+    });
     connect(m_scan, &ScanScreen::stopRequested, this, [this] { m_flow->stopScanWithIgnoreResult(true); });
 
     observe(AppEvents::kAddFolder, [this](const platform::Notification&) { chooseFolder(); });
@@ -207,6 +211,7 @@ void MainWindow::createActions() {
     bar->addAction(action(QStringLiteral("newScan")));
     bar->addAction(action(QStringLiteral("rescan")));
     bar->addSeparator();
+    bar->addActions(m_results->listCommands());
 }
 
 void MainWindow::createMenus() {
@@ -226,6 +231,9 @@ void MainWindow::createMenus() {
     edit->addAction(action(QStringLiteral("find")));
     edit->addSeparator();
     edit->addAction(action(QStringLiteral("preferences")));
+    QMenu* select = menuBar()->addMenu(QStringLiteral("&Select"));
+    select->setObjectName(QStringLiteral("selectMenu"));
+    select->addActions(m_results->listCommands());
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("viewMenu"));
     view->addAction(action(QStringLiteral("back")));

@@ -4,6 +4,7 @@
 #include "gui/PathListEditor.h"
 #include "gui/QtQuestionAsker.h"
 #include "platform/UserFolders.h"
+#include "selection/AutoSelectFolderLists.h"
 #include "settings/Settings.h"
 
 #include <QButtonGroup>
@@ -14,6 +15,8 @@
 #include <QGroupBox>
 #include <QInputDialog>
 #include <QLabel>
+#include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -44,10 +47,6 @@ QLabel* note(const QString& text, QWidget* parent) {
     label->setWordWrap(true);
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
-}
-
-bool contains(const std::vector<std::string>& list, const std::string& entry) {
-    return std::find(list.begin(), list.end(), entry) != list.end();
 }
 
 }  // namespace
@@ -216,31 +215,31 @@ QWidget* PreferencesDialog::makeSkipListPage() {
     return page;
 }
 
-bool PreferencesDialog::acceptAutoSelectFolder(PathListEditor& into, PathListEditor& other, const QString& intoName,
-                                               const QString& otherName, const std::string& folder) {
-    if (contains(into.entries(), folder)) {
-        m_asker->ask(Question{.kind = "autoSelect.alreadyInList",
-                              .title = "This folder already added to " + toStdString(intoName) + " list",
-                              .buttons = {"OK"},
-                              .paths = {folder}},
-                     [](Answer) {});
-        return false;
+bool PreferencesDialog::acceptAutoSelectFolder(AutoSelectFolderLists::List list, const std::string& folder) {
+    // The lists' rules are the core's: the folder is added there (or the
+    // person is asked or told), never by the editor itself.
+    Settings settings = Settings::standard();
+    const auto result = AutoSelectFolderLists::addFolder(settings, list, folder, false);
+    QPointer<PreferencesDialog> self(this);
+    switch (result.outcome) {
+        case AutoSelectFolderLists::Outcome::added:
+        case AutoSelectFolderLists::Outcome::moved: break;
+        case AutoSelectFolderLists::Outcome::alreadyInList:
+            if (result.question) m_asker->ask(*result.question, [](Answer) {});
+            break;
+        case AutoSelectFolderLists::Outcome::inOtherList:
+            if (result.question)
+                m_asker->ask(*result.question, [self, list, folder, yes = result.question->yesButton](Answer answer) {
+                    if (!self || answer.button != yes) return;
+                    Settings again = Settings::standard();
+                    AutoSelectFolderLists::addFolder(again, list, folder, true);
+                    self->m_always->reload();
+                    self->m_never->reload();
+                });
+            break;
     }
-    if (!contains(other.entries(), folder)) return true;
-    // Asked first; the folder moves once the person agrees.
-    QPointer<PathListEditor> intoEditor(&into), otherEditor(&other);
-    m_asker->ask(Question{.kind = "autoSelect.moveBetweenLists",
-                          .title = "Do you want to remove this folder from " + toStdString(otherName) +
-                                   " list and add it to " + toStdString(intoName) + " list?",
-                          .buttons = {"OK", "Cancel"},
-                          .yesButton = 0,
-                          .safeButton = 1,
-                          .paths = {folder}},
-                 [intoEditor, otherEditor, folder](Answer answer) {
-                     if (answer.button != 0 || !intoEditor || !otherEditor) return;
-                     otherEditor->removeEntry(folder);
-                     intoEditor->addEntries({folder});
-                 });
+    m_always->reload();
+    m_never->reload();
     return false;
 }
 
@@ -260,12 +259,10 @@ QWidget* PreferencesDialog::makeAutoSelectPage() {
     for (auto* editor : {m_always, m_never})
         editor->setAddHandler([this](PathListEditor& target) { chooseFolders(target); });
     m_always->setAcceptHandler([this](const std::string& folder) {
-        return acceptAutoSelectFolder(*m_always, *m_never, QStringLiteral("Always Select"),
-                                      QStringLiteral("Never Select"), folder);
+        return acceptAutoSelectFolder(AutoSelectFolderLists::List::alwaysSelect, folder);
     });
     m_never->setAcceptHandler([this](const std::string& folder) {
-        return acceptAutoSelectFolder(*m_never, *m_always, QStringLiteral("Never Select"),
-                                      QStringLiteral("Always Select"), folder);
+        return acceptAutoSelectFolder(AutoSelectFolderLists::List::neverSelect, folder);
     });
     auto* lists = new QHBoxLayout;
     lists->addWidget(m_always);
@@ -344,6 +341,11 @@ void PreferencesDialog::reload() {
     (settings.moveCleanedDuplicatesToTheTrashCan() ? m_toTrash : m_permanently)->setChecked(true);
     for (auto* editor : {m_excludeFolders, m_excludeFiles, m_excludeExtensions, m_always, m_never}) editor->reload();
     m_loading = false;
+}
+
+void PreferencesDialog::showNeverSelectList() {
+    m_tabs->setCurrentIndex(2);
+    m_never->list()->setFocus();
 }
 
 void PreferencesDialog::restoreDefaults() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "selection/AutoSelectFolderLists.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -33,6 +35,8 @@ public:
     // Shows every control as the store has it now.
     void reload();
     void restoreDefaults();
+    // Turns to the auto-select lists.
+    void showNeverSelectList();
 
     QTabWidget* tabs() const { return m_tabs; }
     // The check box of a boolean preference, by its stored key.
@@ -67,8 +71,7 @@ private:
     void storeSizeChoice();
     void showSizeOfSlider();
     // The auto-select lists keep a folder in one list only.
-    bool acceptAutoSelectFolder(PathListEditor& into, PathListEditor& other, const QString& intoName,
-                                const QString& otherName, const std::string& folder);
+    bool acceptAutoSelectFolder(AutoSelectFolderLists::List list, const std::string& folder);
     void chooseFolders(PathListEditor& editor);
 
     std::shared_ptr<QtQuestionAsker> m_asker;

@@ -16,6 +16,7 @@
 #include "gui/PairFilesModel.h"
 #include "gui/PreviewPane.h"
 #include "gui/SimilarFoldersModel.h"
+#include "selection/AutoSelectOperations.h"
 #include "settings/Settings.h"
 
 #include <QAction>
@@ -66,6 +67,32 @@ ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* pare
 
     m_search = new QLineEdit(this);
     top->addWidget(m_search);
+    // The list commands sit at the right of the window's own actions.
+    const struct {
+        const char* name;
+        const char* title;
+        const char* icon;
+        const char* tip;
+        void (ResultsScreen::*run)(std::shared_ptr<DuplicatesGroup>);
+    } commands[] = {
+        {"selectNewest", "Select Newest", "view-sort-descending",
+         "In every group shown, select the newer copies and keep the oldest", &ResultsScreen::selectNewest},
+        {"selectOldest", "Select Oldest", "view-sort-ascending",
+         "In every group shown, select the older copies and keep the newest", &ResultsScreen::selectOldest},
+        {"autoSelect", "Auto Select", "tools-wizard",
+         "Select the copies to remove in every group shown, keeping one sensible copy", &ResultsScreen::autoSelect},
+        {"deselectAll", "Deselect All", "edit-clear", "Deselect every copy in the groups shown",
+         &ResultsScreen::deselectAll},
+    };
+    for (int i = 0; i < 4; ++i) {
+        auto* action = new QAction(themeIcon(QString::fromLatin1(commands[i].icon)),
+                                   QString::fromLatin1(commands[i].title), this);
+        action->setObjectName(QString::fromLatin1(commands[i].name));
+        action->setToolTip(QString::fromLatin1(commands[i].tip));
+        const auto run = commands[i].run;
+        connect(action, &QAction::triggered, this, [this, run] { (this->*run)(nullptr); });
+        m_commands[i] = action;
+    }
     m_search->setPlaceholderText(QStringLiteral("Search names and folders"));
     m_search->setClearButtonEnabled(true);
     m_search->setMaximumWidth(320);
@@ -172,6 +199,7 @@ ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* pare
         if (m_groups->itemAt(index)) FileActions::openWithDefaultApplication(m_currentPath);
     });
     connect(m_groupsView, &QWidget::customContextMenuRequested, this, &ResultsScreen::showGroupsContextMenu);
+    connect(m_groups, &QAbstractItemModel::modelReset, this, &ResultsScreen::refreshCommands);
     connect(m_groupsView->header(), &QHeaderView::sectionClicked, this, &ResultsScreen::sortByColumn);
     connect(m_groups, &GroupsModel::confirmationNeeded, this, [this](std::shared_ptr<DuplicateItem> item) {
         confirmLastCopySelection(*m_asker, item, ManualSelection::Place::resultLists);
@@ -240,6 +268,7 @@ void ResultsScreen::showCategory(FileCategory category) {
     const auto groups = m_container ? m_container->getCategoryWithType(category) : nullptr;
     m_groups->setGroups(groups ? groups->getGroups() : std::vector<std::shared_ptr<DuplicatesGroup>>{});
     m_center->setCurrentIndex(0);
+    refreshCommands();
     // Small groups open at once; a long list is left folded so it shows at once.
     if (m_groups->rowCount() <= 2000) m_groupsView->expandAll();
     if (m_groups->rowCount() > 0) {
@@ -257,6 +286,7 @@ void ResultsScreen::showSimilarFolders() {
     if (row >= 0 && m_categoriesView->currentIndex().row() != row)
         m_categoriesView->setCurrentIndex(m_categories->index(row));
     m_center->setCurrentIndex(1);
+    refreshCommands();
     if (m_similar->rowCount() > 0 && !m_pairsView->currentIndex().isValid())
         m_pairsView->setCurrentIndex(m_similar->index(0, 0));
 }
@@ -315,6 +345,50 @@ void ResultsScreen::sortByColumn(int column) {
     platform::NotificationCenter::defaultCenter().post(AppEvents::kSortingTypeChanged);
 }
 
+ListSelectionCommands ResultsScreen::commandsFor(const std::shared_ptr<DuplicatesGroup>& onlyGroup) const {
+    ListSelectionCommands commands;
+    commands.setShownEntries(m_groups->shownGroups());
+    commands.setSelectedGroupItem(onlyGroup);
+    return commands;
+}
+
+namespace {
+ListSelectionCommands::Sender senderOf(const std::shared_ptr<DuplicatesGroup>& onlyGroup) {
+    return onlyGroup ? ListSelectionCommands::Sender::contextMenuItem : ListSelectionCommands::Sender::other;
+}
+}  // namespace
+
+void ResultsScreen::selectNewest(std::shared_ptr<DuplicatesGroup> onlyGroup) {
+    commandsFor(onlyGroup).selectNewest(senderOf(onlyGroup));
+}
+
+void ResultsScreen::selectOldest(std::shared_ptr<DuplicatesGroup> onlyGroup) {
+    commandsFor(onlyGroup).selectOldest(senderOf(onlyGroup));
+}
+
+void ResultsScreen::deselectAll(std::shared_ptr<DuplicatesGroup> onlyGroup) {
+    commandsFor(onlyGroup).deselectAll(senderOf(onlyGroup));
+}
+
+void ResultsScreen::autoSelect(std::shared_ptr<DuplicatesGroup> onlyGroup) {
+    const auto message = commandsFor(onlyGroup).autoSelectPressed(senderOf(onlyGroup));
+    if (!message) return;
+    const std::vector<std::string> buttons = message->buttons;
+    m_asker->ask(*message, [this, buttons](Answer answer) {
+        if (answer.button < buttons.size() && buttons[answer.button] == AutoSelectOperations::kShowNeverSelectListButton)
+            emit neverSelectListRequested();
+    });
+}
+
+QList<QAction*> ResultsScreen::listCommands() const {
+    return {m_commands[0], m_commands[1], m_commands[2], m_commands[3]};
+}
+
+void ResultsScreen::refreshCommands() {
+    const bool groupsShown = m_center->currentIndex() == 0 && m_groups->rowCount() > 0;
+    for (QAction* action : m_commands) action->setEnabled(groupsShown);
+}
+
 void ResultsScreen::showGroupsContextMenu(const QPoint& position) {
     const QModelIndex index = m_groupsView->indexAt(position);
     if (!index.isValid()) return;
@@ -326,7 +400,15 @@ void ResultsScreen::showGroupsContextMenu(const QPoint& position) {
         menu.addAction(themeIcon(QStringLiteral("folder-open")), QStringLiteral("Show in Folder"), this,
                        [this] { FileActions::showInFileManager(m_currentPath); });
     }
-    emit groupContextMenuRequested(&menu, m_groups->groupAt(index));
+    const auto group = m_groups->groupAt(index);
+    if (group) {
+        if (!menu.isEmpty()) menu.addSeparator();
+        menu.addAction(QStringLiteral("Select Newest"), this, [this, group] { selectNewest(group); });
+        menu.addAction(QStringLiteral("Select Oldest"), this, [this, group] { selectOldest(group); });
+        menu.addAction(QStringLiteral("Auto Select"), this, [this, group] { autoSelect(group); });
+        menu.addAction(QStringLiteral("Deselect All"), this, [this, group] { deselectAll(group); });
+    }
+    emit groupContextMenuRequested(&menu, group);
     if (!menu.isEmpty()) menu.exec(m_groupsView->viewport()->mapToGlobal(position));
 }
 

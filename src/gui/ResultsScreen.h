@@ -2,13 +2,16 @@
 
 #include "duplicates/FileCategory.h"
 #include "platform/NotificationCenter.h"
+#include "selection/ListSelectionCommands.h"
 
+#include <QList>
 #include <QWidget>
 
 #include <memory>
 #include <optional>
 #include <string>
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -65,7 +68,19 @@ public:
     PairFilesModel* pairFilesModel(int side) const { return m_pairFiles[side]; }
     QLabel* selectionSummary() const { return m_summary; }
 
+    // The list commands, on every group the list shows (or, from a group's
+    // context menu, on that group): select the newest or oldest copies,
+    // auto select (with its message), deselect all.
+    void selectNewest(std::shared_ptr<DuplicatesGroup> onlyGroup = nullptr);
+    void selectOldest(std::shared_ptr<DuplicatesGroup> onlyGroup = nullptr);
+    void autoSelect(std::shared_ptr<DuplicatesGroup> onlyGroup = nullptr);
+    void deselectAll(std::shared_ptr<DuplicatesGroup> onlyGroup = nullptr);
+    // The four commands as actions, for the toolbar and the menu.
+    QList<QAction*> listCommands() const;
+
 signals:
+    // "Show Never Select List" was chosen in a message of auto-select.
+    void neverSelectListRequested();
     // A group's context menu is about to open: commands on that group may be added.
     void groupContextMenuRequested(QMenu* menu, std::shared_ptr<kestrane::DuplicatesGroup> group);
 
@@ -76,10 +91,14 @@ private:
     void refreshSummary();
     void showGroupsContextMenu(const QPoint& position);
     void sortByColumn(int column);
+    // The commands' scope: the shown groups, or the one group of a context menu.
+    ListSelectionCommands commandsFor(const std::shared_ptr<DuplicatesGroup>& onlyGroup) const;
+    void refreshCommands();
 
     std::shared_ptr<QuestionAsker> m_asker;
     std::shared_ptr<DuplicatesContainer> m_container;
     std::optional<FileCategory> m_category;
+    QAction* m_commands[4] = {};
     QToolBar* m_toolBar;
     QLineEdit* m_search;
     QListView* m_categoriesView;

@@ -5,6 +5,7 @@
 
 #include "app/ScanFlowController.h"
 #include "duplicates/DuplicateItem.h"
+#include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesManager.h"
 #include "gui/CategoriesModel.h"
 #include "gui/GroupsModel.h"
@@ -209,6 +210,59 @@ private slots:
         // Without results, closing quits at once.
         window.close();
         QVERIFY(!window.isVisible());
+    }
+
+    void theListCommandsWorkOnTheShownGroupsOrOnTheGroupOfAContextMenu() {
+        test::TempDir& tree = m_sandbox->tree();
+        tree.writeFile("Album/photo.jpg", test::noise(5000, 21));
+        tree.writeFile("Album/photo copy.jpg", test::noise(5000, 21));
+        tree.writeFile("Album/song.ogg", test::noise(6000, 22));
+        tree.writeFile("Album/song (1).ogg", test::noise(6000, 22));
+        Settings settings = Settings::standard();
+        settings.setDefineMinimalDuplicatesFileSizeAutomatically(false);
+        settings.setDefineMinimalDuplicatesFileSizeAsZero(true);
+        MainWindow window;
+        window.show();
+        window.dropPaths({tree / "Album"});
+        QVERIFY(test::waitUntil([&] { return window.welcomeScreen()->startButton()->isEnabled(); }));
+        window.action(QStringLiteral("scan"))->trigger();
+        QVERIFY(test::waitUntil([&] { return window.currentScreen() == window.resultsScreen(); }));
+        ResultsScreen* results = window.resultsScreen();
+        auto selectedNames = [&] {
+            QStringList names;
+            const auto container = DuplicatesManager::sharedManager().duplicateContainer();
+            for (const auto& item : container->buildRemoveList()) names << QString::fromStdString(item->getName());
+            names.sort();
+            return names;
+        };
+        // Auto select from the toolbar: the copies whose names say so, and the message to review them.
+        QAction* autoSelect = results->findChild<QAction*>(QStringLiteral("autoSelect"));
+        QVERIFY(autoSelect && autoSelect->isEnabled());
+        autoSelect->trigger();
+        QCOMPARE(selectedNames(), QStringList{QStringLiteral("photo copy.jpg")});
+        QMessageBox* review = test::waitForQuestion(window.questions());
+        QVERIFY(review);
+        QCOMPARE(review->text(), QStringLiteral("Review the selected duplicates"));
+        QVERIFY(test::answerQuestion(review, QStringLiteral("OK")));
+
+        // Deselect all, for the one group of a context menu only: the music is another category.
+        results->showCategory(FileCategory::music);
+        results->autoSelect(results->groupsModel()->shownGroups().front());
+        QCOMPARE(selectedNames(), (QStringList{QStringLiteral("photo copy.jpg"), QStringLiteral("song (1).ogg")}));
+        QVERIFY(!window.questions().currentBox());  // no message from a context menu
+        results->deselectAll(results->groupsModel()->shownGroups().front());
+        QCOMPARE(selectedNames(), QStringList{QStringLiteral("photo copy.jpg")});
+        results->showCategory(FileCategory::image);
+        results->findChild<QAction*>(QStringLiteral("deselectAll"))->trigger();
+        QVERIFY(selectedNames().isEmpty());
+        // With nothing new to select the message says so.
+        results->selectNewest();
+        results->autoSelect();
+        QMessageBox* nothing = test::waitForQuestion(window.questions());
+        QVERIFY(nothing);
+        QCOMPARE(nothing->text(), QStringLiteral("No duplicates were selected"));
+        QVERIFY(test::answerQuestion(nothing, QStringLiteral("OK")));
+        DuplicatesManager::sharedManager().setDuplicateContainer(nullptr);
     }
 
     void aScanThatFindsNothingShowsTheNoDuplicatesScreen() {

@@ -99,13 +99,13 @@ private slots:
         dialog.neverSelect()->addEntries({folder});
         QVERIFY(storedFile()["KEY_autoNeverSelect_folders"].back() == nlohmann::json(folder));
 
-        // Into the other list: asked first, moved on OK.
+        // Into the other list: asked first, moved when agreed.
         dialog.alwaysSelect()->addEntries({folder});
         QMessageBox* box = test::waitForQuestion(dialog.questions());
         QVERIFY(box);
         QCOMPARE(box->text(),
                  QStringLiteral("Do you want to remove this folder from Never Select list and add it to Always Select list?"));
-        QVERIFY(test::answerQuestion(box, QStringLiteral("OK")));
+        QVERIFY(test::answerQuestion(box, QStringLiteral("Move")));
         QVERIFY(test::waitUntil([&] { return !dialog.questions().currentBox(); }));
         const auto always = Settings::standard().autoAlwaysSelectFolders();
         const auto never = Settings::standard().autoNeverSelectFolders();
