@@ -218,6 +218,11 @@ private slots:
         tree.writeFile("Album/photo copy.jpg", test::noise(5000, 21));
         tree.writeFile("Album/song.ogg", test::noise(6000, 22));
         tree.writeFile("Album/song (1).ogg", test::noise(6000, 22));
+        // The copies are the newer files, so that selecting the newest picks what auto-select would.
+        test::setModificationTime(tree / "Album/photo.jpg", 1'600'000'000);
+        test::setModificationTime(tree / "Album/photo copy.jpg", 1'700'000'000);
+        test::setModificationTime(tree / "Album/song.ogg", 1'600'000'000);
+        test::setModificationTime(tree / "Album/song (1).ogg", 1'700'000'000);
         Settings settings = Settings::standard();
         settings.setDefineMinimalDuplicatesFileSizeAutomatically(false);
         settings.setDefineMinimalDuplicatesFileSizeAsZero(true);
