@@ -3,6 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/HistoryCommand.h"
 #include "cli/PrefsCommand.h"
+#include "cli/RemoveCommand.h"
 #include "cli/RestoreCommand.h"
 #include "cli/ScanCommand.h"
 #include "cli/TrashForUserCommand.h"
@@ -20,6 +21,7 @@ folders you choose.
 
 Commands:
   scan FOLDER...   scan folders and print a report of the duplicates found
+  remove FOLDER... scan, select copies and remove them to the Trash or for good
   prefs            list, show, change and restore the stored preferences
   history [RUN]    list the removal runs, and what of them can be restored
   restore RUN      put back files a removal run removed
@@ -54,10 +56,11 @@ int runKestraneCommand(const std::vector<std::string>& args) {
         if (rest.empty()) std::cout << kHelpText;
         else if (rest[0] == "scan") std::cout << scanHelpText();
         else if (rest[0] == "prefs") std::cout << prefsHelpText();
+        else if (rest[0] == "remove") std::cout << removeHelpText();
         else if (rest[0] == "history") std::cout << historyHelpText();
         else if (rest[0] == "restore") std::cout << restoreHelpText();
         else {
-            std::cerr << "kestrane: no command \"" << rest[0] << "\"; commands are scan, prefs, history and restore\n";
+            std::cerr << "kestrane: no command \"" << rest[0] << "\"; commands are scan, remove, prefs, history and restore\n";
             return kExitUsage;
         }
         return kExitSuccess;
@@ -66,6 +69,7 @@ int runKestraneCommand(const std::vector<std::string>& args) {
     if (command == "prefs") return runPrefsCommand(rest, std::cout, std::cerr);
     if (command == "history") return runHistoryCommand(rest, std::cout, std::cerr);
     if (command == "restore") return runRestoreCommand(rest, std::cout, std::cerr);
+    if (command == "remove") return runRemoveCommand(rest, std::cout, std::cerr);
     if (command == "trash-for-user") return runTrashForUserCommand(rest, std::cerr);
     std::cerr << "kestrane: unknown command \"" << command << "\"; see `kestrane --help`\n";
     return kExitUsage;

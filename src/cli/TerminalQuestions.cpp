@@ -27,6 +27,12 @@ std::string folderSituation(const Question& question) {
     return {};
 }
 
+// What goes between a title and its text on one line: a title that ends a
+// sentence itself ("Remove 2 copies?") needs no full stop of its own.
+std::string joiner(const std::string& title) {
+    return !title.empty() && (title.back() == '?' || title.back() == '.' || title.back() == '!') ? " " : ". ";
+}
+
 std::string subject(const Question& question) {
     return question.paths.size() == 1 ? question.paths.front() + " " : std::string();
 }
@@ -55,7 +61,7 @@ void TerminalQuestions::ask(const Question& question, std::function<void(Answer)
     // A question of its own kind, whole on one line: "PATH: TITLE. TEXT".
     const std::string asked = (question.paths.size() == 1 ? question.paths.front() + ": " : std::string()) +
                               oneLine(question.title) +
-                              (question.text.empty() ? std::string() : ". " + oneLine(question.text));
+                              (question.text.empty() ? std::string() : joiner(question.title) + oneLine(question.text));
     const auto answered = [&](std::size_t button) { return " Answered \"" + question.buttons[button] + "\""; };
     if (m_mode == Mode::yes) {
         if (folderQuestion)
@@ -76,6 +82,14 @@ void TerminalQuestions::ask(const Question& question, std::function<void(Answer)
     }
     m_err << question.title << "\n";
     if (!question.text.empty()) m_err << question.text << "\n";
+    // The items a question is about, when it is about several.
+    constexpr std::size_t kPathsShown = 10;
+    if (question.paths.size() > 1) {
+        for (std::size_t i = 0; i < question.paths.size() && i < kPathsShown; ++i)
+            m_err << "  " << oneLine(question.paths[i]) << "\n";
+        if (question.paths.size() > kPathsShown)
+            m_err << "  and " << question.paths.size() - kPathsShown << " more\n";
+    }
     if (folderQuestion) {
         m_err << "Scan " << subject(question) << "anyway? [y/N] " << std::flush;
         std::string reply;
@@ -99,7 +113,13 @@ void TerminalQuestions::ask(const Question& question, std::function<void(Answer)
             number <= question.buttons.size())
             chosen = number - 1;
     }
-    answer({chosen, false});
+    // "Don't show this message again" goes with going ahead.
+    bool suppress = false;
+    if (!question.suppressionTitle.empty() && chosen == question.yesButton) {
+        m_err << question.suppressionTitle << "? [y/N] " << std::flush;
+        if (std::getline(m_in, reply)) suppress = !reply.empty() && (reply[0] == 'y' || reply[0] == 'Y');
+    }
+    answer({chosen, suppress});
 }
 
 }  // namespace kestrane::cli

@@ -91,6 +91,7 @@ void BashTask::start(std::function<void(const std::shared_ptr<BashTask>&)> ended
 void BashTask::runText(const std::string& text) {
     m_scriptPath = writeScriptFile(scriptsFolder(), text);
     if (m_scriptPath.empty()) {
+        m_failureReason = "The script could not be written in " + scriptsFolder();
         finish(false);
         return;
     }
@@ -99,6 +100,7 @@ void BashTask::runText(const std::string& text) {
                                         ? AuthorizationManager::shared().executeCommand(argv)
                                         : platform::launchProcess(argv);
     if (!launch) {
+        m_failureReason = launch.error ? launch.error->describe() : "The script could not be started";
         finish(false);
         return;
     }
@@ -113,7 +115,12 @@ void BashTask::poll() {
     const platform::ChildExit exit = platform::pollChild(m_pid);
     if (!exit.ended) return;
     bool ran = exit.signal == 0 && exit.exitStatus == 0;
-    if (m_script->requireAdminPrivileges() && AuthorizationManager::shared().noteExit(exit)) ran = false;
+    if (m_script->requireAdminPrivileges() && AuthorizationManager::shared().noteExit(exit)) {
+        ran = false;
+        m_failureReason = "Administrator rights were refused";
+    } else if (!ran) {
+        m_failureReason = "The script ended with status " + std::to_string(exit.exitStatus);
+    }
     finish(ran);
 }
 

@@ -25,7 +25,7 @@ class Timer;
 // Made with create(); lives until its completion (BashTasksManager keeps it).
 class BashTask : public std::enable_shared_from_this<BashTask> {
 public:
-    using Completion = std::function<void(bool ran)>;
+    using Completion = std::function<void(bool ran)>;  // see failureReason() when false
 
     static std::shared_ptr<BashTask> create(std::shared_ptr<const BashScript> script, Completion completion);
     BashTask(std::shared_ptr<const BashScript> script, Completion completion);
@@ -39,6 +39,8 @@ public:
 
     // The process running the script, once started; -1 before and when it could not start.
     pid_t taskProcessId() const { return m_pid; }
+    // Why the script did not run to its end; empty when it did.
+    const std::string& failureReason() const { return m_failureReason; }
     // The file the script was written to, while it exists.
     const std::string& shellScriptPath() const { return m_scriptPath; }
 
@@ -55,6 +57,7 @@ private:
     std::function<void(const std::shared_ptr<BashTask>&)> m_ended;
     std::unique_ptr<platform::Timer> m_timer;
     std::string m_scriptPath;
+    std::string m_failureReason;
     pid_t m_pid = -1;
     bool m_started = false;
     bool m_finished = false;

@@ -255,8 +255,11 @@ std::shared_ptr<DuplicatesFinderRemover> DuplicateItemsRemover::makeHelperRemove
     return nullptr;
 }
 
-void DuplicateItemsRemover::onUserWasNotAllowedToRunRemover(Remover&) {
+void DuplicateItemsRemover::onUserWasNotAllowedToRunRemover(Remover& remover) {
     m_couldShowNotRemovedGroupMessage = false;
+    if (&remover == m_helperRemover.get() && !m_helperRemover->failureReason().empty() &&
+        std::find(m_notices.begin(), m_notices.end(), m_helperRemover->failureReason()) == m_notices.end())
+        m_notices.push_back(m_helperRemover->failureReason());
 }
 
 void DuplicateItemsRemover::endSession() {

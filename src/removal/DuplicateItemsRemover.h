@@ -97,6 +97,9 @@ public:
     // The removal log of the session, once it ended; empty when none was
     // written (nothing removed, or logging off).
     const std::string& logFilePath() const { return m_logFilePath; }
+    // Why a means of removal could not be used (a script that could not run,
+    // administrator rights that could not be had), each once.
+    const std::vector<std::string>& notices() const { return m_notices; }
 
     // RemoverListener
     void onRemoverDidRemove(Remover& remover, const std::vector<std::shared_ptr<DuplicateItem>>& items) override;
@@ -138,6 +141,7 @@ private:
     std::vector<RemoveErrorInfo> m_allRemoveErrors;
     std::vector<SkippedCopy> m_skipped;
     std::string m_logFilePath;
+    std::vector<std::string> m_notices;
 };
 
 }  // namespace kestrane

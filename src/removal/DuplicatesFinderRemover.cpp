@@ -70,9 +70,16 @@ void DuplicatesFinderRemover::runScript(std::vector<FinderRemoveDataInfo> entrie
     paths.reserve(m_entries.size());
     for (const auto& entry : m_entries) paths.push_back(entry.path);
     std::weak_ptr<DuplicatesFinderRemover> weak = weak_from_this();
-    BashTasksManager::shared().addTask(BashTask::create(makeScript(paths), [weak](bool ran) {
-        if (const auto self = weak.lock()) self->onScriptEnded(ran);
-    }));
+    // The task, for its failure reason once it ends (set right after it is made).
+    auto taskOfCompletion = std::make_shared<std::weak_ptr<BashTask>>();
+    auto task = BashTask::create(makeScript(paths), [weak, taskOfCompletion](bool ran) {
+        const auto self = weak.lock();
+        if (!self) return;
+        if (const auto ended = taskOfCompletion->lock(); ended && !ran) self->m_failureReason = ended->failureReason();
+        self->onScriptEnded(ran);
+    });
+    *taskOfCompletion = task;
+    BashTasksManager::shared().addTask(task);
 }
 
 void DuplicatesFinderRemover::onScriptEnded(bool ran) {

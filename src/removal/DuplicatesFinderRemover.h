@@ -58,6 +58,8 @@ public:
 
     const std::vector<RemoveErrorInfo>& sourceErrorsInfo() const { return m_sourceErrors; }
     const std::vector<std::shared_ptr<DuplicateItem>>& removedItems() const { return m_removedItems; }
+    // Why the script did not run, when it did not.
+    const std::string& failureReason() const { return m_failureReason; }
 
 protected:
     // The script over the paths.
@@ -80,6 +82,7 @@ private:
     std::vector<SkippedCopy> m_skipped;
     std::vector<std::shared_ptr<DuplicateItem>> m_removedItems;
     std::uint64_t m_removedSize = 0;
+    std::string m_failureReason;
     bool m_isUsed = false;
     bool m_finished = false;
 };
