@@ -3,13 +3,13 @@
 #include "cli/CommandScan.h"
 #include "cli/ExitStatus.h"
 #include "cli/ReportText.h"
+#include "cli/ReviewReport.h"
 #include "cli/ScanReport.h"
 #include "cli/TerminalQuestions.h"
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "platform/FileComparison.h"
 #include "platform/MainQueue.h"
-#include "platform/Text.h"
 #include "platform/Timer.h"
 #include "removal/DuplicateItemsRemover.h"
 #include "removal/RemovalCheck.h"
@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include <unistd.h>
 
@@ -93,6 +94,7 @@ struct Outcome {
     std::uint64_t removedSize = 0;
     std::vector<NotRemoved> notRemoved;
     std::string logFile;
+    std::optional<nlohmann::ordered_json> review;  // --review, for the JSON result
 };
 
 void writeHuman(std::ostream& out, const Outcome& outcome) {
@@ -120,6 +122,7 @@ void writeJson(std::ostream& out, const Outcome& outcome) {
     report["dryRun"] = outcome.dryRun;
     report["to"] = outcome.toTrash ? "trash" : "permanently";
     report["selected"] = {{"count", outcome.selectedCount}, {"size", outcome.selectedSize}};
+    if (outcome.review) report["review"] = *outcome.review;
     report["removed"] = {{"count", outcome.removed.size()}, {"size", outcome.removedSize}};
     auto& removed = report["removedCopies"] = nlohmann::ordered_json::array();
     for (const auto& path : outcome.removed) {
@@ -132,12 +135,13 @@ void writeJson(std::ostream& out, const Outcome& outcome) {
         nlohmann::ordered_json entry = nlohmann::ordered_json::object();
         putPath(entry, copy.path);
         entry["reason"] = copy.reason;
-        entry["detail"] = platform::isValidUtf8(copy.detail) ? copy.detail : printablePath(copy.detail);
+        entry["detail"] = copy.detail;
         kept.push_back(std::move(entry));
     }
     if (outcome.logFile.empty()) report["log"] = nullptr;
     else putPath(report, outcome.logFile, "log");
-    out << report.dump(2) << "\n";
+    // Bytes that are not UTF-8 become U+FFFD; paths carry their exact bytes beside (putPath).
+    out << report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
 }
 
 // What the checks say of each copy of the removal list, without removing anything.
@@ -238,9 +242,24 @@ int runRemoveCommand(const std::vector<std::string>& args, std::ostream& out, st
         else writeHuman(out, outcome);
     };
 
-    // The review: what is selected, in count and size.
+    // The review: what is selected, in count and size, and with --review the
+    // copies themselves as the review presents them.
     err << "kestrane: " << copies(selected.count) << " (" << formatSize(selected.size) << ") selected for removal "
         << (outcome.toTrash ? "to the Trash" : "permanently") << "\n";
+    if (options.scan.review && selected.count > 0) {
+        const ReviewOptions review{
+            .presentation = options.scan.reviewPresentation.value_or(settings.selectedFilesPresentation()),
+            .sortType = options.scan.reviewSortType.value_or(settings.selectedFilesSortType())};
+        if (json) {
+            std::ostringstream members;
+            writeJsonReview(members, *container, review, "  ");
+            outcome.review = nlohmann::ordered_json::parse("{\n" + members.str() + "\n}", nullptr, false);
+            if (outcome.review->is_discarded()) outcome.review.reset();
+        } else {
+            writeHumanReview(out, *container, review);
+            out << std::flush;
+        }
+    }
     if (selected.count == 0) {
         err << "kestrane: nothing to remove; choose copies with the selection options (see `kestrane remove --help`)\n";
         write();
@@ -356,7 +375,13 @@ Removal options:
   -h, --help            show this help
 
 Scan options (see `kestrane scan --help`): -m/--min-size, -f/--full-hash,
---no-full-hash, -H/--hidden, --no-hidden, --no-folder-stages, --stats.
+--no-full-hash, -H/--hidden, --no-hidden, --no-folder-stages, --stats;
+--always-select DIR and --never-select DIR set auto-select's folder lists
+for the run.
+
+The review, before the question: --review [tree|folders|list] lists the
+selected copies (JSON: the member "review" of the result), --sort WORD orders
+them (see `kestrane scan --help`).
 
 Selection, applied after the scan in the order given (each option may be
 repeated; DIR must be a folder being scanned or lie inside one):
@@ -377,6 +402,7 @@ not removed (each is listed with the reason), 6 the removal was not
 confirmed: nothing was removed, 130 interrupted twice.
 
 Examples:
+  kestrane remove --auto-select --review ~/Pictures
   kestrane remove --select-in ~/Downloads ~/Downloads ~/Pictures
   kestrane remove --dry-run --select-in /mnt/backup/old /mnt/backup
   kestrane remove --permanently --yes --select-in ~/tmp ~/tmp ~/Documents

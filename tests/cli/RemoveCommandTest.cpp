@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,14 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
+// Every file below a folder, by path.
+std::set<std::string> filesUnder(const std::string& root) {
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        if (entry.is_regular_file()) files.insert(entry.path().string());
+    return files;
+}
+
 class RemoveCommandTest : public test::IsolatedHomeTest {
 protected:
     // A tree of groups of copies: a kept copy in keep/, the others in dups/
@@ -35,13 +45,39 @@ protected:
         m_root = m_sandbox.makeDir("tree");
         for (int group = 0; group < 4; ++group) {
             const std::string bytes = test::noise(20000 + 1000 * group, static_cast<std::uint32_t>(group + 1));
-            const std::string name = "photo" + std::to_string(group) + ".jpg";
-            m_kept.push_back(m_sandbox.writeFile("tree/keep/" + name, bytes));
-            m_selected.push_back(m_sandbox.writeFile("tree/dups/" + name, bytes));
-            if (group == 0) m_selected.push_back(m_sandbox.writeFile("tree/dups/more/copy \"of\"\n" + name, bytes));
+            const std::string name = "photo" + std::to_string(group);
+            m_kept.push_back(m_sandbox.writeFile("tree/keep/" + name + ".jpg", bytes));
+            m_selected.push_back(m_sandbox.writeFile("tree/dups/" + name + " copy.jpg", bytes));
+            if (group == 0)
+                m_selected.push_back(m_sandbox.writeFile("tree/dups/more/\"odd\"\nname \xff " + name + " (1).jpg", bytes));
         }
         m_unique = m_sandbox.writeFile("tree/dups/unique.txt", "no other copy");
-        for (const auto& path : m_selected) m_digests[path] = test::md5sum(path);
+        for (const auto& path : filesUnder(m_root)) m_digests[path] = test::md5sum(path);
+    }
+
+    // What `kestrane scan` with these options would select for removal.
+    std::set<std::string> removalListOfScan(const std::vector<std::string>& selection) {
+        std::vector<std::string> args = {"scan", "--no-progress", "-F", "json"};
+        args.insert(args.end(), selection.begin(), selection.end());
+        args.push_back(m_root);
+        const auto scan = ChildProcess::run(kBinary, args);
+        EXPECT_EQ(scan.exitStatus, 0) << scan.err;
+        std::set<std::string> paths;
+        const json report = json::parse(scan.out, nullptr, false);
+        if (report.is_discarded()) return paths;
+        for (const auto& item : report["removalList"]["items"]) paths.insert(test::realPath(item));
+        return paths;
+    }
+
+    // After a removal of exactly `removed`: every other file is there,
+    // unchanged, and every group keeps a copy.
+    void expectExactlyRemoved(const std::set<std::string>& removed) {
+        std::set<std::string> expected;
+        for (const auto& [path, digest] : m_digests)
+            if (!removed.contains(path)) expected.insert(path);
+        EXPECT_EQ(filesUnder(m_root), expected);
+        for (const auto& path : expected) EXPECT_EQ(test::md5sum(path), m_digests[path]) << path;
+        for (const auto& path : m_kept) EXPECT_TRUE(exists(path)) << "a group lost its last copy: " << path;
     }
 
     ChildProcess::Result remove(std::vector<std::string> extra) {
@@ -51,12 +87,6 @@ protected:
         return ChildProcess::run(kBinary, args);
     }
 
-    void expectEverySelectedGoneAndTheRestThere() {
-        for (const auto& path : m_selected) EXPECT_FALSE(exists(path)) << path;
-        for (const auto& path : m_kept) EXPECT_TRUE(exists(path)) << path;
-        EXPECT_TRUE(exists(m_unique));
-    }
-
     void expectRestoredByteForByte() {
         const auto history = ChildProcess::run(kBinary, {"history", "--format", "json"});
         ASSERT_EQ(history.exitStatus, 0) << history.err;
@@ -64,8 +94,8 @@ protected:
         ASSERT_FALSE(runs.dump().empty());
         const auto restore = ChildProcess::run(kBinary, {"restore", "1", "--yes"});
         EXPECT_EQ(restore.exitStatus, 0) << restore.out << restore.err;
+        EXPECT_EQ(filesUnder(m_root).size(), m_digests.size());
         for (const auto& [path, digest] : m_digests) EXPECT_EQ(test::md5sum(path), digest) << path;
-        for (const auto& path : m_kept) EXPECT_TRUE(exists(path)) << path;
     }
 
     std::string m_root;
@@ -75,31 +105,46 @@ protected:
     std::map<std::string, std::string> m_digests;
 };
 
-TEST_F(RemoveCommandTest, ToTheTrashLogsEveryCopyAndRestoreBringsThemAllBack) {
-    const auto result = remove({"--yes", "--format", "json"});
+TEST_F(RemoveCommandTest, AutoSelectToTheTrashRemovesExactlyItsChoiceAndRestoreBringsItBack) {
+    const std::set<std::string> chosen = removalListOfScan({"--auto-select"});
+    ASSERT_FALSE(chosen.empty());
+    const auto result = ChildProcess::run(kBinary, {"remove", "--no-progress", "--auto-select", "--yes", "-F", "json", m_root});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const json summary = json::parse(result.out);
     EXPECT_EQ(summary["to"], "trash");
-    EXPECT_EQ(summary["removed"]["count"], m_selected.size());
+    std::set<std::string> removed;
+    for (const auto& copy : summary["removedCopies"]) removed.insert(test::realPath(copy));
+    EXPECT_EQ(removed, chosen);
     EXPECT_TRUE(summary["notRemoved"].empty());
     ASSERT_TRUE(summary["log"].is_string());
     EXPECT_TRUE(exists(summary["log"].get<std::string>()));
-    expectEverySelectedGoneAndTheRestThere();
+    expectExactlyRemoved(chosen);
 
     const auto history = ChildProcess::run(kBinary, {"history"});
-    EXPECT_NE(history.out.find(std::to_string(m_selected.size()) + " files"), std::string::npos) << history.out;
+    EXPECT_NE(history.out.find(std::to_string(chosen.size()) + " files"), std::string::npos) << history.out;
     expectRestoredByteForByte();
 }
 
-TEST_F(RemoveCommandTest, PermanentlyAndRestoreCopiesTheKeptCopiesBack) {
-    const auto result = remove({"--permanently", "--yes"});
+TEST_F(RemoveCommandTest, AutoSelectPermanentlyAndRestoreCopiesTheKeptCopiesBack) {
+    const std::set<std::string> chosen = removalListOfScan({"--auto-select"});
+    ASSERT_FALSE(chosen.empty());
+    const auto result =
+        ChildProcess::run(kBinary, {"remove", "--no-progress", "--auto-select", "--permanently", "--yes", m_root});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_NE(result.out.find("Removed " + std::to_string(m_selected.size()) + " copies"), std::string::npos)
+    EXPECT_NE(result.out.find("Removed " + std::to_string(chosen.size()) + " copies"), std::string::npos)
         << result.out;
     EXPECT_NE(result.out.find("permanently"), std::string::npos);
-    expectEverySelectedGoneAndTheRestThere();
-    EXPECT_FALSE(exists(m_home + "/.local/share/Trash/files/photo1.jpg"));
+    expectExactlyRemoved(chosen);
+    EXPECT_FALSE(std::filesystem::exists(m_home + "/.local/share/Trash/files"));
     expectRestoredByteForByte();
+}
+
+TEST_F(RemoveCommandTest, SelectInWithTheReviewRemovesTheCopiesOfAFolder) {
+    const auto result = remove({"--yes", "--review", "list"});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.out.find("photo1 copy.jpg"), std::string::npos) << "the review lists the copies: " << result.out;
+    expectExactlyRemoved({m_selected.begin(), m_selected.end()});
+    EXPECT_TRUE(exists(m_unique));
 }
 
 TEST_F(RemoveCommandTest, NothingIsRemovedWithoutAConfirmation) {
