@@ -131,10 +131,13 @@ bool TrelmorServer::prepare() {
         return false;
     }
     // Bound through the open folder, so that the socket is made exactly in the
-    // folder that was checked, whatever happens to its path meanwhile.
+    // folder that was checked, whatever happens to its path meanwhile; under
+    // a name of its own first, and given its real name only once it listens,
+    // so that a client that sees the name can connect.
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    const std::string bindPath = "/proc/self/fd/" + std::to_string(m_folderFd) + "/" + m_socketName;
+    const std::string preparing = "." + m_socketName + ".preparing";
+    const std::string bindPath = "/proc/self/fd/" + std::to_string(m_folderFd) + "/" + preparing;
     if (bindPath.size() >= sizeof address.sun_path) {
         complain("the socket's name is too long");
         return false;
@@ -148,10 +151,11 @@ bool TrelmorServer::prepare() {
         complain("cannot create the socket " + m_socketPath + ": " + std::strerror(bindErrno));
         return false;
     }
-    if (::fchownat(m_folderFd, m_socketName.c_str(), m_requesterUid, m_requesterGid, AT_SYMLINK_NOFOLLOW) != 0 ||
-        ::listen(m_listenFd, 4) != 0) {
+    if (::fchownat(m_folderFd, preparing.c_str(), m_requesterUid, m_requesterGid, AT_SYMLINK_NOFOLLOW) != 0 ||
+        ::listen(m_listenFd, 4) != 0 ||
+        ::renameat2(m_folderFd, preparing.c_str(), m_folderFd, m_socketName.c_str(), RENAME_NOREPLACE) != 0) {
         complain(std::string("cannot offer the socket: ") + std::strerror(errno));
-        removeSocket();
+        ::unlinkat(m_folderFd, preparing.c_str(), 0);
         return false;
     }
     return true;
@@ -184,10 +188,7 @@ void TrelmorServer::serve(int connection) {
 }
 
 int TrelmorServer::run() {
-    if (!prepare()) {
-        removeSocket();
-        return 2;
-    }
+    if (!prepare()) return 2;
     while (requesterIsRunning()) {
         pollfd watch[2] = {{m_listenFd, POLLIN, 0}, {m_pidFd, POLLIN, 0}};
         const nfds_t count = m_pidFd >= 0 ? 2 : 1;
