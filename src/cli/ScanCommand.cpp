@@ -3,6 +3,7 @@
 #include "app/ScanFlowController.h"
 #include "cli/CommandScan.h"
 #include "cli/ExitStatus.h"
+#include "cli/FolderSelectionActions.h"
 #include "cli/ReportFile.h"
 #include "cli/SizeText.h"
 #include "duplicates/DuplicatesContainer.h"
@@ -156,6 +157,8 @@ std::optional<ScanCommandOptions> parseScanCommandOptions(const std::vector<std:
                 ok = false;
             }
             options.outputPath = text;
+        } else if (arg == "--folders") {
+            ok = flag(options.report.folderTree, true);
         } else if (arg == "-a" || arg == "--all") {
             ok = flag(options.report.allGroups, true);
         } else if (arg == "-q" || arg == "--no-progress") {
@@ -265,6 +268,7 @@ int runScanCommand(const std::vector<std::string>& args) {
         options.report.review = ReviewOptions{
             .presentation = options.reviewPresentation.value_or(scan.settings().selectedFilesPresentation()),
             .sortType = options.reviewSortType.value_or(scan.settings().selectedFilesSortType())};
+    if (options.report.folderTree) waitForFolderTree(container);
     if (options.stats) {
         char line[256];
         std::snprintf(line, sizeof line,
@@ -323,6 +327,10 @@ only:
                         a regular file is replaced only by a whole report
                         (through a symbolic link, the file it leads to); a
                         FIFO or a device such as /dev/null is written to
+      --folders         add the folder tree: per folder, the copies it holds
+                        whose group has copies outside it, how many of them
+                        are selected and their size, its other files, and
+                        its sub-folders holding duplicates (human and json)
   -a, --all             human report: every group, not only the biggest
   -q, --no-progress     no progress line on standard error
       --stats           print the time of each stage on standard error

@@ -9,6 +9,7 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/HeapsCollection.h"
+#include "cli/FolderTreeReport.h"
 #include "folders/HeapsFolderData.h"
 #include "scan/FolderSystemItem.h"
 #include "scan/ScanProblems.h"
@@ -214,6 +215,11 @@ void writeJson(std::ostream& out, const DuplicatesContainer& container, const Sc
     out << (firstPair ? "],\n" : "\n  ],\n");
     out << "  \"similarFolderPairsLeftOut\": " << (heaps ? heaps->getCountOfLeftOutPairs() : 0) << ",\n";
 
+    if (options.folderTree) {
+        writeArrayMember(out, "  ", "folderTree", [&](auto&& emit) { forEachFolderTreeObject(container, emit); });
+        out << ",\n";
+    }
+
     writeArrayMember(out, "  ", "problems", [&](auto&& emit) {
         for (const auto& problem : problemsOf(container)) {
             json object = pathObject(problem.path);
@@ -354,7 +360,6 @@ std::string shortDate(std::int64_t seconds) {
     return formatLocalTime(seconds, DateStyle::minutes);
 }
 
-// Control characters (a line break in a name, say) would break the layout.
 void writeGroup(std::ostream& out, const DuplicatesContainer& container, const DuplicatesGroup& group,
                 bool marks) {
     const auto items = group.getItems();
@@ -490,6 +495,8 @@ void writeHuman(std::ostream& out, const DuplicatesContainer& container, const S
                 << " found and left out: only the " << heaps->getMaximalPairCount()
                 << " biggest pairs are kept.\n";
     }
+
+    if (options.folderTree) writeFolderTreeText(out, container);
 
     writeProblems(out, problemsOf(container), options.allGroups);
     if (const std::size_t names = container.getOtherNamesCount())

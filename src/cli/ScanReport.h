@@ -58,6 +58,9 @@ struct ReportOptions {
     // The review of the removal list (--review, --sort): human, after the
     // report; JSON, the member "review".
     std::optional<ReviewOptions> review;
+    // The folder tree (FSFolderManager's, brought up to date first): human
+    // and JSON.
+    bool folderTree = false;
 };
 
 // What the groups of the categories of the list add up to. Copies inside duplicate

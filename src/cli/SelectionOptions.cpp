@@ -18,9 +18,14 @@ namespace {
 // The table of selection options. A new option is one more row (see the
 // header for the steps).
 const std::vector<SelectionOption> kSelectionOptions = {
+    {"--keep-in", "DIR",
+     "keep the files in DIR (a kept folder, with its sub-folders): their copies outside the kept folders are "
+     "selected, none inside; a group held whole by kept folders is left unselected",
+     &makeKeepInAction},
     {"--select-in", "DIR",
-     "select the copies DIR holds whose group has copies outside DIR (the copies outside are kept); a "
-     "folder that is itself a duplicate folder is asked about first, as it goes with all its files",
+     "select the copies DIR holds whose group has copies outside DIR (the copies outside are kept, and so "
+     "are those in kept folders); a folder that is itself a duplicate folder is asked about first, as it goes "
+     "with all its files",
      &makeSelectInAction},
     {"--auto-select", "",
      "in every group, select the copies auto-select chooses: copies whose names mark them as copies, copies "
@@ -36,6 +41,10 @@ const std::vector<SelectionOption> kSelectionOptions = {
      "stay, as do copies in never-select folders)",
      &makeSelectOldestAction},
     {"--deselect-all", "", "deselect every copy", &makeDeselectAllAction},
+    {"--select-similar", "DIR",
+     "select DIR's side of every pair of similar folders it belongs to: DIR's copies of the files it shares "
+     "with its similar folders",
+     &makeSelectSimilarAction},
 };
 
 // The removal list as it stands: each copy with its size.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace kestrane {
@@ -11,6 +12,7 @@ namespace kestrane {
 class DuplicatesGroup;
 class DuplicatesHeap;
 class HeapsFolderData;
+class HeapsGroup;
 class HeapsValidateProgressListener;
 
 // The similar-folder registry a duplicates container feeds. The container
@@ -53,6 +55,10 @@ public:
     virtual std::uint64_t getCountOfPairs() const = 0;
     virtual std::uint64_t getCountOfLeftOutPairs() const = 0;
     virtual std::uint64_t getMaximalPairCount() const = 0;
+
+    // Every similar folder of the folder at the path, as one group of pairs
+    // seen from it, built afresh; null when the folder has none to look at.
+    virtual std::shared_ptr<HeapsGroup> buildHeapsGroupForFolderWithPath(const std::string& path) const = 0;
 };
 
 }  // namespace kestrane

@@ -90,7 +90,7 @@ public:
     std::shared_ptr<HeapsGroup> getHeapsGroupForFolderData(const HeapsFolderData& folderData) const;
     // A fresh group of heaps of the folder's record (shown or hidden) with
     // every other record; null when the folder has no record.
-    std::shared_ptr<HeapsGroup> buildHeapsGroupForFolderWithPath(const std::string& path) const;
+    std::shared_ptr<HeapsGroup> buildHeapsGroupForFolderWithPath(const std::string& path) const override;
     // The shown records, by folder path.
     const std::map<std::string, std::shared_ptr<HeapsFolderData>, std::less<>>& getAllFoldersData() const { return m_arrFoldersData; }
     // The records set aside because they only have heaps with duplicate folders.

@@ -80,7 +80,8 @@ void InternalDuplicatesByGroupSeparator::addFolder(const FolderSystemItem* folde
 
 void InternalDuplicatesByGroupSeparator::addChildrenOfFolder(const FolderSystemItem* folder) {
     if (folder == nullptr) return;
-    for (const auto& child : folder->childrenArray()) addFileItem(child.get());
+    for (const auto& child : folder->childrenArray())
+        if (!child->isDir() || child->isPackage()) addFileItem(child.get());
 }
 
 void InternalDuplicatesByGroupSeparator::addFileItem(const FileSystemItem* item) {
@@ -92,6 +93,11 @@ void InternalDuplicatesByGroupSeparator::addItem(const std::shared_ptr<Duplicate
     const auto group = item->getGroup();
     if (!group) return;
     m_duplicatesByGroups[group->getGroupID()].push_back(item);
+}
+
+void InternalDuplicatesByGroupSeparator::addItemInsideDuplicateFolder(const std::shared_ptr<DuplicateItem>& item) {
+    const auto group = item ? item->getGroup() : nullptr;
+    if (group) addItems(Items{item}, group->getGroupID());
 }
 
 void InternalDuplicatesByGroupSeparator::addItems(const Items& items, std::uint64_t groupID) {
@@ -109,8 +115,23 @@ void InternalDuplicatesByGroupSeparator::addItems(const Items& items, std::uint6
         if (present.insert(item.get()).second) kept.push_back(item);
 }
 
+void InternalDuplicatesByGroupSeparator::addItems(Items&& items, std::uint64_t groupID) {
+    if (items.empty()) return;
+    auto [it, added] = m_duplicatesByGroups.try_emplace(groupID);
+    if (added || it->second.empty()) {
+        it->second = std::move(items);
+        return;
+    }
+    addItems(static_cast<const Items&>(items), groupID);
+}
+
 void InternalDuplicatesByGroupSeparator::addSeparator(const InternalDuplicatesByGroupSeparator& other) {
     for (const auto& [groupID, items] : other.m_duplicatesByGroups) addItems(items, groupID);
+}
+
+void InternalDuplicatesByGroupSeparator::addSeparator(InternalDuplicatesByGroupSeparator&& other) {
+    for (auto& [groupID, items] : other.m_duplicatesByGroups) addItems(std::move(items), groupID);
+    other.m_duplicatesByGroups.clear();
 }
 
 void InternalDuplicatesByGroupSeparator::removeGroup(std::uint64_t groupID) {

@@ -51,15 +51,22 @@ public:
     // duplicates are collected, not descended into); folders that are not
     // packages are descended into; other items join the other items.
     void addFolder(const FolderSystemItem* folder);
-    // The copy of every direct child.
+    // The copy of every direct child that is not a folder of its own (a
+    // folder that is not a package is gathered by walking into it, or, in the
+    // folder tree, by its own node).
     void addChildrenOfFolder(const FolderSystemItem* folder);
     void addFileItem(const FileSystemItem* item);
     // Ignored without a copy, for a copy inside a duplicate folder, and for
     // a copy without a group.
     void addItem(const std::shared_ptr<DuplicateItem>& item);
+    // Adds a copy whatever folder it lies in (inside a duplicate folder too);
+    // only a copy without a group is ignored.
+    void addItemInsideDuplicateFolder(const std::shared_ptr<DuplicateItem>& item);
     // Unites the copies with those already kept for the group.
     void addItems(const Items& items, std::uint64_t groupID);
+    void addItems(Items&& items, std::uint64_t groupID);
     void addSeparator(const InternalDuplicatesByGroupSeparator& other);
+    void addSeparator(InternalDuplicatesByGroupSeparator&& other);
     void removeGroup(std::uint64_t groupID);
 
     // Takes out every group all of whose copies (those inside duplicate

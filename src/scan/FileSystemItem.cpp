@@ -43,6 +43,8 @@ FileSystemItem::FileSystemItem(Key, std::string_view name, FolderSystemItem* par
 FileSystemItem::~FileSystemItem() {
     // An entry that is still linked must not keep a pointer to a destroyed item.
     if (m_links && m_links->duplicateItem != nullptr) m_links->duplicateItem->onFileSystemItemDestroyed();
+    // So must the folder-tree node of a folder.
+    if (m_links && m_links->fsFolder != nullptr) m_links->fsFolder->onFileSystemItemDestroyed();
 }
 
 FileSystemItem::Links::Links() = default;
@@ -157,7 +159,7 @@ ItemLinkTarget* FileSystemItem::findParentLinkedEntry() const {
     return nullptr;
 }
 
-FSFolder* FileSystemItem::findFSFolder() const {
+ItemLinkTarget* FileSystemItem::findFolderTreeLink() const {
     // Only folders carry a folder-tree node, so a file starts looking at itself harmlessly.
     for (const FileSystemItem* item = this; item != nullptr; item = item->m_parent)
         if (item->m_links && item->m_links->fsFolder != nullptr) return item->m_links->fsFolder;

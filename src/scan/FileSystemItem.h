@@ -179,8 +179,14 @@ public:
     const AutoSelectName& getAutoSelectData();
     // The analysis if it was built already, else null; changes nothing.
     const AutoSelectName* builtAutoSelectData() const { return m_links ? m_links->autoSelectName.get() : nullptr; }
-    // The folder-tree node of this folder, else of the nearest ancestor that has one.
-    FSFolder* findFSFolder() const;
+    // The folder-tree node of this folder, else of the nearest ancestor that
+    // has one. Like the duplicate entry, the node is a type of a higher layer
+    // that the item knows only as a link, told when the item is destroyed.
+    ItemLinkTarget* findFolderTreeLink() const;
+    template <class Folder = FSFolder>
+    Folder* findFSFolder() const {
+        return static_cast<Folder*>(findFolderTreeLink());
+    }
     // The facts taken when the item first joined a group of duplicates (kept
     // while the item lives, through later moves between groups), or null.
     const ScanFacts* scanFacts() const;
@@ -218,7 +224,7 @@ protected:
         Links();
         ~Links();
         ItemLinkTarget* duplicateItem = nullptr;
-        FSFolder* fsFolder = nullptr;
+        ItemLinkTarget* fsFolder = nullptr;
         std::unique_ptr<AutoSelectName> autoSelectName;
         std::optional<ScanFacts> scanFacts;
         bool empty() const { return duplicateItem == nullptr && fsFolder == nullptr && !autoSelectName && !scanFacts; }

@@ -176,11 +176,11 @@ std::uint64_t FolderSystemItem::getCountOfDeepFilesWithHidden(bool withHidden) c
     return countFilesBelow(withHidden);
 }
 
-FSFolder* FolderSystemItem::fsFolder() const {
+ItemLinkTarget* FolderSystemItem::folderTreeLink() const {
     return links() ? links()->fsFolder : nullptr;
 }
 
-void FolderSystemItem::setFsFolder(FSFolder* folder) {
+void FolderSystemItem::setFsFolder(ItemLinkTarget* folder) {
     if (folder != nullptr) {
         ensureLinks().fsFolder = folder;
     } else if (links()) {

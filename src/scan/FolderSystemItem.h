@@ -97,9 +97,14 @@ public:
     // under a hidden folder is skipped with its subtree. Folders are not counted.
     std::uint64_t getCountOfDeepFilesWithHidden(bool withHidden) const override;
 
-    // The folder's node in the folder tree, or null.
-    FSFolder* fsFolder() const;
-    void setFsFolder(FSFolder* folder);
+    // The folder's node in the folder tree, or null. The node is told when
+    // the folder is destroyed (see findFSFolder).
+    ItemLinkTarget* folderTreeLink() const;
+    template <class Folder = FSFolder>
+    Folder* fsFolder() const {
+        return static_cast<Folder*>(folderTreeLink());
+    }
+    void setFsFolder(ItemLinkTarget* folder);
 
 private:
     void adoptChild(std::unique_ptr<FileSystemItem> child);

@@ -7,11 +7,17 @@
 
 namespace kestrane {
 
+class FSFolder;
 class FolderSystemItem;
 class InternalDuplicatesByGroupSeparator;
 
-// Selecting the duplicates of a whole folder: the copies a folder holds
-// whose group has copies outside it. Main queue.
+// Selecting by folder, on the folder tree (FSFolder, FSFolderManager):
+// selecting the duplicates of a whole folder (the copies it holds whose group
+// has copies outside it), and keeping the files of folders (favourites),
+// whose copies elsewhere are then selected. Every operation is one big
+// selection: one selection batch, and the tree's counters follow once when
+// it closes. Nothing here ever selects the last unselected copy of a group.
+// Main queue.
 namespace FolderSelection {
 
 inline constexpr const char* kDuplicateFolderQuestionKind = "selection.duplicateFolder";
@@ -28,6 +34,43 @@ inline constexpr const char* kDuplicateFolderText = "This folder will be removed
 void setDuplicatesSelectionState(const InternalDuplicatesByGroupSeparator& duplicates,
                                  const InternalDuplicatesByGroupSeparator* favorites, bool selected);
 
+// The same for a folder of the tree, with the favourites of the tree's manager.
+void setDuplicatesSelectionState(FSFolder& folder, bool selected);
+
+// The checkbox of a folder's row: selects when nothing of the folder is
+// selected, deselects otherwise; a favourite folder loses its mark first. A
+// duplicate folder that would be selected needs a confirmation first
+// (duplicateFolderQuestion): call again with confirmed.
+enum class ToggleOutcome { selected, deselected, unchanged, confirmationNeeded };
+ToggleOutcome toggleFolder(FSFolder& folder, bool confirmed);
+
+// Favourites: a favourite folder's files are kept, and their copies outside
+// the favourite folders are selected. Marking a folder marks its sub-folders
+// too; unmarking also unmarks its ancestors. The groups that had copies in
+// the old favourites are deselected first, then the new favourites apply.
+void setIsFavoriteFolder(FSFolder& folder, bool favorite);
+// Unmarks the folder and its ancestors only (the sub-folders stay favourites).
+void shallowUnfavoriteFolder(FSFolder& folder);
+// Every group with copies in the favourites is deselected whole.
+void deselectUsingFavorites();
+// Per group with copies in the favourites: when the favourites hold fewer
+// than all its copies, those are deselected and every other copy selected
+// (never the last one); when they hold all of them, the group is deselected.
+void selectUsingFavorites();
+// The copies lying in favourite folders, gathered from the tree; the files
+// inside duplicate folders that lie in favourite folders count too (they are
+// kept with their folder, so their copies elsewhere are selected).
+InternalDuplicatesByGroupSeparator allDuplicatesInFavoriteFolders();
+// Stores allDuplicatesInFavoriteFolders() as the manager's favourites.
+void calculateFavoriteFolders();
+
+// The hints of a row's star.
+inline constexpr const char* kKeepFilesHint =
+    "Click to keep files in the folder. All their external copies will be selected for removal.";
+inline constexpr const char* kDeselectExternalHint = "Click to deselect external duplicates for folder items.";
+
+// The folder is itself a copy in a group of identical folders.
+bool isDuplicateFolder(const FolderSystemItem& folder);
 // The folder is itself a duplicate folder that is not selected: selecting
 // its duplicates removes it with its files, which is confirmed first.
 bool needsDuplicateFolderConfirmation(const FolderSystemItem& folder);

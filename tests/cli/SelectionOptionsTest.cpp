@@ -4,6 +4,7 @@
 #include "cli/ScanCommand.h"
 #include "cli/SelectionOptions.h"
 #include "support/ChildProcess.h"
+#include "support/GeneratedTree.h"
 #include "support/ReportJson.h"
 #include "support/TestSupport.h"
 
@@ -11,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -159,6 +161,152 @@ TEST_F(SelectionOptionsTest, ADuplicateFolderIsSelectedOnlyWhenTheQuestionIsAnsw
     const auto inner = scan({"-F", "json", "--yes", m_dir / "tree", "--select-in", m_dir / "tree/T1/inner"});
     EXPECT_EQ(test::reportOf(inner)["removalList"]["count"], 0);
     EXPECT_NE(inner.err.find("lies inside the duplicate folder " + m_dir / "tree/T1"), std::string::npos) << inner.err;
+}
+
+
+TEST_F(SelectionOptionsTest, TheFolderTreeShowsEachFoldersDuplicatesSelectionAndOtherFiles) {
+    const auto result = scan({"-F", "json", "--folders", m_dir / "tree", "--select-in", m_dir / "tree/in"});
+    const json report = test::reportOf(result);
+    ASSERT_EQ(report["folderTree"].size(), 1u);
+    const json& top = report["folderTree"][0];
+    EXPECT_EQ(realPath(top), m_dir / "tree");
+    // Every group is held whole by the scanned folder: 9 copies, other files there.
+    EXPECT_EQ(top["duplicates"], 0);
+    EXPECT_EQ(top["otherFiles"], 9);
+    EXPECT_EQ(top["foldersWithDuplicates"], 6);
+    std::vector<std::string> names;
+    for (const auto& folder : top["folders"]) names.push_back(realPath(folder).substr(m_dir.path().size() + 6));
+    EXPECT_EQ(names, (std::vector<std::string>{"T1", "T2", "in", "out"}));  // all hold duplicates: by name
+    const json& in = top["folders"][2];
+    EXPECT_EQ(in["duplicates"], 2);
+    EXPECT_EQ(in["selected"], 2);
+    EXPECT_EQ(in["selectedHere"], 2);
+    EXPECT_EQ(in["selectedSize"], 10100);
+    EXPECT_EQ(in["otherFiles"], 2);  // c's two copies
+    ASSERT_EQ(in["folders"].size(), 1u);
+    EXPECT_EQ(in["folders"][0]["duplicates"], 1);
+    EXPECT_EQ(in["folders"][0]["selected"], 0);
+    EXPECT_TRUE(top["folders"][0]["duplicateFolder"].get<bool>());
+    EXPECT_FALSE(in["kept"].get<bool>());
+
+    const auto human = scan({"--folders", m_dir / "tree", "--keep-in", m_dir / "tree/out"});
+    EXPECT_NE(human.out.find("\n  " + m_dir / "tree" + ": 0 duplicates, 9 other files\n"), std::string::npos)
+        << human.out;
+    EXPECT_NE(human.out.find("\n    out: 3 duplicates, kept\n      deep: 1 duplicate, kept\n"),
+              std::string::npos)
+        << human.out;
+    EXPECT_NE(human.out.find("\n    in: 2 duplicates, 2 selected (10 KB), 2 other files\n"), std::string::npos)
+        << human.out;
+    // Without --folders there is no tree.
+    EXPECT_FALSE(test::reportOf(scan({"-F", "json", m_dir / "tree"})).contains("folderTree"));
+}
+
+TEST_F(SelectionOptionsTest, SelectSimilarTakesTheFoldersSharedCopiesAndKeepsTheLastOnesUnlessAllowed) {
+    for (const char* side : {"sim/S1/", "sim/S2/"}) {
+        m_dir.writeFile(std::string(side) + "a", test::noise(6000, 11));
+        m_dir.writeFile(std::string(side) + "b", test::noise(6100, 12));
+    }
+    m_dir.writeFile("sim/S1/own", test::noise(6200, 13));
+    m_dir.writeFile("sim/S2/own", test::noise(6300, 14));
+    const std::string s1 = m_dir / "sim/S1", s2 = m_dir / "sim/S2";
+
+    const auto first = scan({"-F", "json", m_dir / "sim", "--select-similar", s1, "--select-similar", s2});
+    auto copies = [&](const json& report) {
+        std::map<std::string, bool> selected;
+        for (const auto& category : report["categories"])
+            for (const auto& group : category["groups"])
+                for (const auto& item : group["items"])
+                    selected[realPath(item).substr(m_dir.path().size() + 5)] = item["selected"].get<bool>();
+        return selected;
+    };
+    EXPECT_EQ(copies(test::reportOf(first)),
+              (std::map<std::string, bool>{{"S1/a", true}, {"S1/b", true}, {"S2/a", false}, {"S2/b", false}}));
+    EXPECT_NE(first.err.find("--select-similar " + s2 + ": nothing changed\n"), std::string::npos) << first.err;
+    EXPECT_NE(first.err.find("--select-similar " + s2 + ": This folder has the last unselected copies of duplicates. "
+                             "If you want to select all copies change the option in Preferences. (kestrane prefs set "
+                             "KEY_allowRemovingAllDuplicateCopies on)"),
+              std::string::npos)
+        << first.err;
+
+    // When every copy may go, selecting the last ones is asked first.
+    ASSERT_EQ(ChildProcess::run(kBinary, {"prefs", "set", "KEY_allowRemovingAllDuplicateCopies", "on"}).exitStatus, 0);
+    const auto refused = scan({"-F", "json", m_dir / "sim", "--select-similar", s1, "--select-similar", s2});
+    EXPECT_EQ(copies(test::reportOf(refused)).at("S2/a"), false);
+    EXPECT_NE(refused.err.find(s2 + ": Attention. You are selecting the last copies of duplicates in the folder "
+                                    "\"S2\" including the original ones. Answered \"Cancel\""),
+              std::string::npos)
+        << refused.err;
+    const auto accepted = scan({"-F", "json", "--yes", m_dir / "sim", "--select-similar", s1, "--select-similar", s2});
+    for (const auto& [path, selected] : copies(test::reportOf(accepted))) EXPECT_TRUE(selected) << path;
+
+    // A folder without similar folders, and one that is a duplicate folder.
+    const auto none = scan({"-F", "json", m_dir / "tree", "--select-similar", m_dir / "tree/in/sub",
+                            "--select-similar", m_dir / "tree/T1"});
+    EXPECT_NE(none.err.find("tree/in/sub: has no similar folders: nothing to select"), std::string::npos) << none.err;
+    EXPECT_NE(none.err.find("tree/T1: a duplicate folder, which goes whole: select it with --select-in"),
+              std::string::npos)
+        << none.err;
+}
+
+// With --keep-in A on a generated tree: no copy inside A is selected, and
+// every group with copies inside and outside A has its outside copies
+// selected; a copy inside a duplicate folder goes with its folder.
+TEST_F(SelectionOptionsTest, KeepInSelectsEveryCopyOutsideTheKeptFolderOfEveryGroupItHolds) {
+    const std::string tree = test::writeGeneratedTree(m_dir, "gen", 5, 500);
+    const json plain = test::reportOf(scan({"-F", "json", "--folders", tree}));
+    // A: the top folder holding most duplicates that is no duplicate folder.
+    std::string kept;
+    std::int64_t most = 0;
+    for (const auto& folder : plain["folderTree"][0]["folders"]) {
+        if (folder["duplicateFolder"].get<bool>() || folder["duplicates"].get<std::int64_t>() <= most) continue;
+        most = folder["duplicates"].get<std::int64_t>();
+        kept = realPath(folder);
+    }
+    ASSERT_GT(most, 5) << "the generated tree should have a folder with duplicates";
+
+    const auto result = scan({"-F", "json", tree, "--keep-in", kept});
+    const json report = test::reportOf(result);
+    std::map<std::string, bool> folders;  // every duplicate folder, selected or not
+    for (const auto& group : report["categories"][6]["groups"])
+        for (const auto& item : group["items"]) folders[realPath(item)] = item["selected"].get<bool>();
+    auto inside = [](const std::string& path, const std::string& folder) { return path.starts_with(folder + "/"); };
+    auto enclosingFolder = [&](const std::string& path) -> std::optional<bool> {
+        std::optional<std::string> outermost;
+        for (const auto& [folder, selected] : folders)
+            if (inside(path, folder) && (!outermost || folder.size() < outermost->size())) outermost = folder;
+        if (!outermost) return std::nullopt;
+        return folders.at(*outermost);
+    };
+    int groupsAcross = 0, selectedOutside = 0;
+    for (const auto& category : report["categories"]) {
+        for (const auto& group : category["groups"]) {
+            bool hasInside = false, hasOutside = false, allSelected = true;
+            for (const auto& item : group["items"]) {
+                (inside(realPath(item), kept) || realPath(item) == kept ? hasInside : hasOutside) = true;
+                allSelected = allSelected && item["selected"].get<bool>();
+            }
+            EXPECT_FALSE(allSelected) << "a group lost every copy";
+            for (const auto& item : group["items"]) {
+                const std::string path = realPath(item);
+                const bool selected = item["selected"].get<bool>();
+                if (inside(path, kept) || path == kept) {
+                    EXPECT_FALSE(selected) << path << " lies in the kept folder";
+                } else if (const auto folder = enclosingFolder(path)) {
+                    EXPECT_EQ(selected, *folder) << path << " goes with its duplicate folder";
+                } else if (hasInside) {
+                    EXPECT_TRUE(selected) << path << " has a copy in the kept folder";
+                    ++selectedOutside;
+                } else {
+                    EXPECT_FALSE(selected) << path << " has no copy in the kept folder";
+                }
+            }
+            groupsAcross += hasInside && hasOutside;
+        }
+    }
+    EXPECT_GT(groupsAcross, 5);
+    EXPECT_GT(selectedOutside, 5);
+    EXPECT_EQ(report["removalList"]["count"].get<int>() > 0, true);
+    EXPECT_NE(result.err.find("--keep-in " + kept + ": "), std::string::npos) << result.err;
 }
 
 }  // namespace

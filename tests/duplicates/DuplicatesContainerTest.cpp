@@ -43,6 +43,7 @@ public:
     std::uint64_t getCountOfPairs() const override { return 0; }
     std::uint64_t getCountOfLeftOutPairs() const override { return 0; }
     std::uint64_t getMaximalPairCount() const override { return 0; }
+    std::shared_ptr<HeapsGroup> buildHeapsGroupForFolderWithPath(const std::string&) const override { return nullptr; }
 
     Ids registered;
     int validations = 0;

@@ -174,7 +174,7 @@ TEST(FileSystemItemTest, NearestDuplicateFolderAndFolderTreeNode) {
     FolderSystemItem* b = FolderSystemItem::createInParent("b", *a, false, false);
     FileSystemItem* file = FileSystemItem::createInParent("f", *b, 0, false, 0);
     EXPECT_EQ(file->findParentLinkedEntry(), nullptr);
-    EXPECT_EQ(file->findFSFolder(), nullptr);
+    EXPECT_EQ(file->findFolderTreeLink(), nullptr);
 
     root->setLinkedEntry(token<ItemLinkTarget>(0));
     a->setLinkedEntry(token<ItemLinkTarget>(1));
@@ -182,25 +182,28 @@ TEST(FileSystemItemTest, NearestDuplicateFolderAndFolderTreeNode) {
     EXPECT_EQ(file->findParentLinkedEntry(), token<ItemLinkTarget>(1));  // nearest, skipping b
     EXPECT_EQ(a->findParentLinkedEntry(), token<ItemLinkTarget>(0));     // from the parent up, not itself
 
-    root->setFsFolder(token<FSFolder>(3));
-    b->setFsFolder(token<FSFolder>(4));
-    EXPECT_EQ(file->findFSFolder(), token<FSFolder>(4));
-    EXPECT_EQ(b->findFSFolder(), token<FSFolder>(4));  // a folder's own node comes first
-    EXPECT_EQ(a->findFSFolder(), token<FSFolder>(3));
+    root->setFsFolder(token<ItemLinkTarget>(3));
+    b->setFsFolder(token<ItemLinkTarget>(4));
+    EXPECT_EQ(file->findFolderTreeLink(), token<ItemLinkTarget>(4));
+    EXPECT_EQ(b->findFolderTreeLink(), token<ItemLinkTarget>(4));  // a folder's own node comes first
+    EXPECT_EQ(a->findFolderTreeLink(), token<ItemLinkTarget>(3));
 
     // Both links share a side block: clearing one leaves the other alone.
-    a->setFsFolder(token<FSFolder>(5));
+    a->setFsFolder(token<ItemLinkTarget>(5));
     a->setFsFolder(nullptr);
     EXPECT_EQ(a->linkedEntry(), token<ItemLinkTarget>(1));
-    a->setFsFolder(token<FSFolder>(5));
+    a->setFsFolder(token<ItemLinkTarget>(5));
     a->setLinkedEntry(nullptr);
-    EXPECT_EQ(a->fsFolder(), token<FSFolder>(5));
+    EXPECT_EQ(a->folderTreeLink(), token<ItemLinkTarget>(5));
     EXPECT_EQ(file->findParentLinkedEntry(), token<ItemLinkTarget>(0));
 
-    // The tokens are no entries: unlink them before the items go (an item
-    // tells its entry when it is destroyed).
+    // The tokens are no entries or nodes: unlink them before the items go (an
+    // item tells its entry and its node when it is destroyed).
     root->setLinkedEntry(nullptr);
     file->setLinkedEntry(nullptr);
+    root->setFsFolder(nullptr);
+    a->setFsFolder(nullptr);
+    b->setFsFolder(nullptr);
 }
 
 TEST(FileSystemItemTest, ModificationDateIsReadFromDiskAtEachCall) {

@@ -4,7 +4,14 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/GroupSelection.h"
+#include "duplicates/HeapsCollection.h"
+#include "folders/DuplicatesHeap.h"
+#include "folders/FSFolderManager.h"
+#include "folders/HeapsGroup.h"
 #include "folders/InternalDuplicatesByGroupSeparator.h"
+#include "selection/SimilarFolderSelection.h"
+#include "settings/Settings.h"
+#include "support/FolderTreeSupport.h"
 #include "platform/NotificationCenter.h"
 #include "scan/FolderSystemItem.h"
 #include "support/ScanTestSupport.h"
@@ -61,6 +68,15 @@ protected:
                                                      favorites, state);
     }
 
+    void TearDown() override {
+        FSFolderManager::sharedInstance().clear();
+        IsolatedHomeTest::TearDown();
+    }
+    FSFolder& node(const std::string& relative) {
+        test::settleFolderTree();
+        return *test::nodeOf(item(relative));
+    }
+
     test::TempDir m_dir;
     test::ScanOutcome m_scan;
 };
@@ -114,6 +130,85 @@ TEST_F(FolderSelectionTest, CopiesInFavoriteFoldersAreLeftOutAndDuplicateFolders
     EXPECT_FALSE(entry("T2")->isSelected());
     EXPECT_FALSE(FolderSelection::needsDuplicateFolderConfirmation(*folder("T1")));
     EXPECT_EQ(m_scan.container->buildRemoveList().size(), 1u) << "the folder stands for its files";
+}
+
+
+TEST_F(FolderSelectionTest, KeptFoldersHaveTheirCopiesElsewhereSelectedAndLoseTheMarkAsTheyShould) {
+    test::buildFolderTree(m_scan.container);
+    FolderSelection::setIsFavoriteFolder(node("in"), true);
+    EXPECT_TRUE(node("in").isFavorite());
+    EXPECT_TRUE(node("in/sub").isFavorite()) << "a kept folder's sub-folders are kept";
+    // c: every copy in kept folders, so nothing of it is selected.
+    EXPECT_EQ(selected(), (std::set<std::string>{"out1/a", "out2/a", "out1/b"}));
+    EXPECT_EQ(node("in").info().countOfSelectedDuplicates, 0);
+    EXPECT_EQ(node("out1").info().countOfSelectedDuplicates, 2);
+
+    // Unmarking a sub-folder unmarks its kept parent too: nothing is kept any more.
+    FolderSelection::setIsFavoriteFolder(node("in/sub"), false);
+    EXPECT_FALSE(node("in").isFavorite());
+    EXPECT_TRUE(selected().empty()) << "the groups of the old kept folders start again from nothing";
+
+    // The checkbox of a kept folder: it loses its mark, its sub-folder keeps
+    // its own (so c's copy outside it, in/c, goes), and its copies reaching
+    // outside are selected.
+    FolderSelection::setIsFavoriteFolder(node("in"), true);
+    EXPECT_EQ(FolderSelection::toggleFolder(node("in"), false), FolderSelection::ToggleOutcome::selected);
+    EXPECT_FALSE(node("in").isFavorite());
+    EXPECT_TRUE(node("in/sub").isFavorite());
+    EXPECT_EQ(selected(), (std::set<std::string>{"in/a", "in/b", "in/c"}));
+    EXPECT_EQ(node("in").duplicatesSelectionState(), 1);
+    EXPECT_EQ(FolderSelection::toggleFolder(node("in"), false), FolderSelection::ToggleOutcome::deselected);
+    EXPECT_EQ(node("in").duplicatesSelectionState(), 0);
+    EXPECT_EQ(selected(), (std::set<std::string>{"in/c"}));
+
+    // A duplicate folder's checkbox asks first.
+    EXPECT_EQ(FolderSelection::toggleFolder(node("T1"), false), FolderSelection::ToggleOutcome::confirmationNeeded);
+    EXPECT_FALSE(entry("T1")->isSelected());
+    EXPECT_EQ(FolderSelection::toggleFolder(node("T1"), true), FolderSelection::ToggleOutcome::selected);
+    EXPECT_TRUE(entry("T1")->isSelected());
+    EXPECT_EQ(node("T1").duplicatesSelectionState(), 1);
+}
+
+TEST_F(FolderSelectionTest, OneSideOfSimilarFoldersIsSelectedWithForceOnlyWhenEveryCopyMayGo) {
+    // out1 and in share a and b: similar folders.
+    const auto group = m_scan.container->getHeaps()->buildHeapsGroupForFolderWithPath(m_dir / "out1");
+    ASSERT_TRUE(group);
+    ASSERT_EQ(SimilarFolderSelection::itemsOfFolder(*group).size(), 2u);
+    EXPECT_EQ(SimilarFolderSelection::setFolderSelected(*group, true, false), SimilarFolderSelection::Outcome::changed);
+    EXPECT_EQ(selected(), (std::set<std::string>{"out1/a", "out1/b"}));
+    EXPECT_EQ(SimilarFolderSelection::rowExplanation(SimilarFolderSelection::itemsOfFolder(*group)), "");
+
+    // "in"'s side of the pair: b's copy there is its last one, and stays.
+    const auto pair = group->getSubHeapWithSecondFolder(*group->secondHeapsFoldersData().front());
+    ASSERT_TRUE(pair);
+    EXPECT_EQ(SimilarFolderSelection::setPairSideSelected(*pair, false, true, false),
+              SimilarFolderSelection::Outcome::changed);
+    EXPECT_EQ(selected(), (std::set<std::string>{"out1/a", "out1/b", "in/a"}));
+    const auto inSide = SimilarFolderSelection::itemsOfPairSide(*pair, false);
+    EXPECT_EQ(SimilarFolderSelection::rowExplanation(inSide),
+              "Some files in the folder are the last unselected copies of duplicates. If you want to select all "
+              "copies change the option in Preferences.");
+
+    // Every copy may go: the last ones are asked about, and a ticked box
+    // turns the question off.
+    Settings settings = Settings::standard();
+    settings.setAllowRemovingAllDuplicateCopies(true);
+    EXPECT_EQ(SimilarFolderSelection::rowExplanation(inSide), "");
+    EXPECT_EQ(SimilarFolderSelection::setPairSideSelected(*pair, false, true, false),
+              SimilarFolderSelection::Outcome::confirmationNeeded);
+    const Question question = SimilarFolderSelection::lastCopiesQuestion(*folder("in"));
+    EXPECT_EQ(question.title, "Attention");
+    EXPECT_EQ(question.text, "You are selecting the last copies of duplicates in the folder \"in\" including the "
+                             "original ones.");
+    EXPECT_EQ(question.suppressionTitle, "Do not show this message again");
+    SimilarFolderSelection::rememberAnswer({question.yesButton, true});
+    EXPECT_FALSE(settings.showRemoveLastInHeapsMessage());
+    EXPECT_EQ(SimilarFolderSelection::setPairSideSelected(*pair, false, true, false),
+              SimilarFolderSelection::Outcome::changed);
+    EXPECT_TRUE(entry("in/b")->getGroup()->isAllItemsSelected());
+
+    EXPECT_EQ(SimilarFolderSelection::setFolderSelected(*group, false, false), SimilarFolderSelection::Outcome::changed);
+    EXPECT_EQ(selected(), (std::set<std::string>{"in/a", "in/b"}));
 }
 
 }  // namespace
