@@ -22,6 +22,7 @@ void FSFolderManager::rebuildRootItemsWithCompletion(std::function<void()> compl
 
 void FSFolderManager::rebuildRootItems(std::shared_ptr<DuplicatesContainer> container,
                                        std::function<void()> completion) {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     startUpdateGroup();
     const std::uint64_t generation = ++m_generation;
     auto roots = container ? container->buildRootFolders() : std::vector<std::shared_ptr<VolumeSystemItem>>{};
@@ -51,6 +52,7 @@ void FSFolderManager::rebuildRootItems(std::shared_ptr<DuplicatesContainer> cont
 void FSFolderManager::install(std::uint64_t generation, std::shared_ptr<DuplicatesContainer> container,
                               std::shared_ptr<FSFolder> root, std::vector<std::shared_ptr<FSFolder>> topFolders,
                               std::vector<std::shared_ptr<VolumeSystemItem>> roots) {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     if (generation != m_generation) return;  // a later rebuild was asked for: it wins
     // The old tree goes first, so that its nodes unregister from the items
     // before the new ones register.
@@ -70,6 +72,7 @@ void FSFolderManager::install(std::uint64_t generation, std::shared_ptr<Duplicat
 }
 
 void FSFolderManager::clear() {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     ++m_generation;
     m_selectionObservation.reset();
     m_rootItem.reset();
@@ -80,6 +83,7 @@ void FSFolderManager::clear() {
 }
 
 void FSFolderManager::onSelectionChanged() {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     if (m_rootItem) m_rootItem->checkWatchedItemsOfSubtree();
 }
 

@@ -5,6 +5,7 @@
 #include "folders/FSFolder.h"
 #include "folders/FSFolderManager.h"
 #include "folders/InternalDuplicatesByGroupSeparator.h"
+#include "platform/MainQueue.h"
 #include "scan/FolderSystemItem.h"
 
 #include <algorithm>
@@ -41,6 +42,7 @@ bool everyOtherCopySelected(const DuplicatesGroup& group, const Items& items) {
 
 void setDuplicatesSelectionState(const InternalDuplicatesByGroupSeparator& duplicates,
                                  const InternalDuplicatesByGroupSeparator* favorites, bool selected) {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     DuplicatesGroup::BeginSelectionGroup();
     duplicates.enumerate([&](const std::shared_ptr<DuplicatesGroup>& group, const Items& all) {
         const Items items = withoutFavorites(all, favorites ? favorites->itemsOfGroup(group->getGroupID()) : nullptr);
@@ -63,6 +65,7 @@ void setDuplicatesSelectionState(FSFolder& folder, bool selected) {
 }
 
 ToggleOutcome toggleFolder(FSFolder& folder, bool confirmed) {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     if (!folder.isCanChangeDuplicatesSelection()) return ToggleOutcome::unchanged;
     const bool select = folder.duplicatesSelectionState() == 0;
     if (select && !confirmed && folder.folderItem() != nullptr &&
@@ -102,6 +105,7 @@ void changeFavorites(const std::function<void()>& mark) {
 }  // namespace
 
 void setIsFavoriteFolder(FSFolder& folder, bool favorite) {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     changeFavorites([&] {
         markSubtree(folder, favorite);
         if (!favorite) unmarkAncestors(folder);
@@ -109,6 +113,7 @@ void setIsFavoriteFolder(FSFolder& folder, bool favorite) {
 }
 
 void shallowUnfavoriteFolder(FSFolder& folder) {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     changeFavorites([&] {
         folder.setFavoriteMark(false);
         unmarkAncestors(folder);

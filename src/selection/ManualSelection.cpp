@@ -33,4 +33,39 @@ std::string allCopiesWillBeSelectedText(std::string_view kind, std::string_view 
            "\" will be selected for removal.";
 }
 
+Question lastCopyQuestion(const DuplicateItem& item) {
+    const std::string kind = item.isDirectory() ? "folder" : "file";
+    const std::string name = item.getDisplayName();
+    return {.kind = kLastCopyQuestionKind,
+            .title = kAttentionTitle,
+            .text = allCopiesWillBeSelectedText(kind, name),
+            .buttons = {"OK", "Cancel"},
+            .yesButton = 0,
+            .safeButton = 1,
+            .suppressionTitle = kDoNotShowAgainTitle,
+            .paths = {item.getFileItemPath()},
+            .parameters = {{"kind", kind}, {"name", name}}};
+}
+
+Question deselectWithParentFolderQuestion(const DuplicateItem& item) {
+    const auto folder = item.getAssociatedDuplicateFolder();
+    return {.kind = kDeselectWithParentFolderQuestionKind,
+            .title = kCannotDeselectSinglyTitle,
+            .text = kCannotDeselectSinglyText,
+            .buttons = {"OK", "Cancel"},
+            .yesButton = 0,
+            .safeButton = 1,
+            .paths = {folder ? folder->getFileItemPath() : item.getFileItemPath()},
+            .parameters = {{"name", item.getDisplayName()}}};
+}
+
+void rememberAnswer(const Answer& answer, Place place) {
+    if (answer.button != 0 || !answer.suppress) return;
+    Settings settings = Settings::standard();
+    if (place == Place::resultLists)
+        settings.setShowRemoveLastInCategoriesMessage(false);
+    else
+        settings.setShowRemoveLastInHeapsMessage(false);
+}
+
 }  // namespace kestrane::ManualSelection

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Question.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +42,18 @@ inline constexpr const char* kCannotDeselectSinglyTitle = "The item can be desel
 inline constexpr const char* kCannotDeselectSinglyText =
     "The item is a part of duplicate folder, you cannot deselect it singly. \n"
     "Do you want to deselect the whole parent folder?";
+
+// The same as questions a front end asks:
+//  - "selection.lastCopy": every copy of the item's group would be selected
+//    (title "Attention", OK / Cancel, a "Do not show this message again" box);
+//  - "selection.deselectWithParentFolder": the item lies inside a selected
+//    duplicate folder and goes only with it (OK deselects the folder).
+inline constexpr const char* kLastCopyQuestionKind = "selection.lastCopy";
+inline constexpr const char* kDeselectWithParentFolderQuestionKind = "selection.deselectWithParentFolder";
+Question lastCopyQuestion(const DuplicateItem& item);
+Question deselectWithParentFolderQuestion(const DuplicateItem& item);
+// After the last-copy question: a ticked box turns the message of the place off.
+void rememberAnswer(const Answer& answer, Place place);
 
 }  // namespace ManualSelection
 

@@ -4,6 +4,7 @@
 #include "duplicates/DuplicatesGroup.h"
 #include "folders/DuplicatesHeap.h"
 #include "folders/HeapsGroup.h"
+#include "platform/MainQueue.h"
 #include "scan/FolderSystemItem.h"
 #include "selection/ManualSelection.h"
 #include "settings/Settings.h"
@@ -20,6 +21,7 @@ using Items = std::vector<std::shared_ptr<DuplicateItem>>;
 // copies may go, the copies hold the last ones of some group and the
 // message is on.
 Outcome apply(const Items& items, bool hasLastItems, bool selected, bool confirmed) {
+    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
     const Settings settings = Settings::standard();
     const bool allowed = settings.allowRemovingAllDuplicateCopies();
     if (selected && allowed && !confirmed && hasLastItems && settings.showRemoveLastInHeapsMessage())

@@ -9,6 +9,7 @@
 #include "folders/FSFolderManager.h"
 #include "folders/HeapsGroup.h"
 #include "folders/InternalDuplicatesByGroupSeparator.h"
+#include "selection/ManualSelection.h"
 #include "selection/SimilarFolderSelection.h"
 #include "settings/Settings.h"
 #include "support/FolderTreeSupport.h"
@@ -128,6 +129,12 @@ TEST_F(FolderSelectionTest, CopiesInFavoriteFoldersAreLeftOutAndDuplicateFolders
     EXPECT_TRUE(entry("T1")->isSelected());
     EXPECT_TRUE(entry("T1/t1")->isSelected());
     EXPECT_FALSE(entry("T2")->isSelected());
+    // Its files go only with it: deselecting one alone is refused, and asked about.
+    entry("T1/t1")->deselectItem();
+    EXPECT_TRUE(entry("T1/t1")->isSelected());
+    const Question whole = ManualSelection::deselectWithParentFolderQuestion(*entry("T1/t1"));
+    EXPECT_EQ(whole.title, "The item can be deselected only with its parent folder");
+    EXPECT_EQ(whole.paths, std::vector<std::string>{m_dir / "T1"});
     EXPECT_FALSE(FolderSelection::needsDuplicateFolderConfirmation(*folder("T1")));
     EXPECT_EQ(m_scan.container->buildRemoveList().size(), 1u) << "the folder stands for its files";
 }

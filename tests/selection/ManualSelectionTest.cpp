@@ -44,6 +44,17 @@ TEST_F(ManualSelectionTest, TickingTheLastCopyByHandFollowsTheSettings) {
     settings.saveBoolValue(false, Settings::kKeyShowRemoveLastInCategoriesMessage);
     EXPECT_EQ(ManualSelection::toggleItemByUser(entryOf(b), Place::similarFolders, false), Outcome::confirmationNeeded);
     EXPECT_EQ(ManualSelection::toggleItemByUser(entryOf(b), Place::resultLists, false), Outcome::selected);
+
+    // The question asked before, and the box that turns it off for its place only.
+    const Question question = ManualSelection::lastCopyQuestion(*entryOf(b));
+    EXPECT_EQ(question.kind, "selection.lastCopy");
+    EXPECT_EQ(question.text, "All copies of the file \"t.txt\" will be selected for removal.");
+    EXPECT_EQ(question.buttons[question.safeButton], "Cancel");
+    EXPECT_EQ(question.suppressionTitle, "Do not show this message again");
+    ManualSelection::rememberAnswer({question.safeButton, true}, Place::similarFolders);
+    EXPECT_TRUE(settings.showRemoveLastInHeapsMessage()) << "a box ticked on Cancel changes nothing";
+    ManualSelection::rememberAnswer({question.yesButton, true}, Place::similarFolders);
+    EXPECT_FALSE(settings.showRemoveLastInHeapsMessage());
 }
 
 }  // namespace
