@@ -174,7 +174,7 @@ Question RestoreComplexOperation::originalPlaceTakenQuestion(const BaseRemovedIt
     question.title = "The original place is taken";
     question.text = "Something is already at \"" + item.originalPath() + "\". Restore the removed " +
                     (item.isDirectory() ? "folder" : "file") + " next to it as \"" + name + "\"?";
-    question.buttons = {"Restore as \"" + name + "\"", "Skip"};
+    question.buttons = {"Restore next to it", "Skip"};
     question.yesButton = 0;
     question.safeButton = 1;
     question.suppressionTitle = "Do the same for the other files whose place is taken";

@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -204,6 +205,45 @@ TEST_F(VaqLogTest, TheFileFollowsTheRunAfterEveryFlushAndRunsNeverReplaceEachOth
     EXPECT_EQ(readFile(file), firstContent);
     json = nlohmann::json::parse(readFile(logFolder() + "/2026-03-05 13.07.10 GMT.log"));
     EXPECT_EQ(json["date"], "2026-03-05 13:07:09 GMT");
+}
+
+TEST_F(VaqLogTest, ItemsReportedFromSeveralThreadsWhileTheLogIsWrittenAllReachTheFile) {
+    VaqLog log;
+    std::vector<VaqLogGroup> groups;
+    for (std::uint64_t id = 0; id < 400; ++id) {
+        VaqLogGroup group(id);
+        group.addItem(item("/k/" + std::to_string(id), 1, 1));
+        group.addItem(item("/r/" + std::to_string(id), 1, 1));
+        groups.push_back(std::move(group));
+    }
+    log.beginLogOfGroups(groups);
+    std::vector<std::thread> removers;
+    for (std::uint64_t lane = 0; lane < 4; ++lane) {
+        removers.emplace_back([&log, lane] {
+            for (std::uint64_t id = lane; id < 400; id += 4) {
+                if (id % 2 == 0)
+                    log.onItemRemoved(id, "/r/" + std::to_string(id));
+                else
+                    log.onItemMovedToTrash(id, "/r/" + std::to_string(id), "/t/files/" + std::to_string(id));
+            }
+        });
+    }
+    for (int i = 0; i < 20; ++i) EXPECT_FALSE(log.flush());
+    for (auto& remover : removers) remover.join();
+    ASSERT_FALSE(log.endLog());
+
+    const auto files = namesIn(logFolder());
+    ASSERT_EQ(files.size(), 1u);
+    const auto json = nlohmann::json::parse(readFile(logFolder() + "/" + files[0]));
+    std::size_t removed = 0;
+    std::size_t trashed = 0;
+    for (const auto& [key, group] : json["changes"].items()) {
+        if (group.contains("removed")) removed += group["removed"].size();
+        if (group.contains("moved to trash")) trashed += group["moved to trash"].size();
+        EXPECT_EQ(group["kept"].size(), 1u);
+    }
+    EXPECT_EQ(removed, 200u);
+    EXPECT_EQ(trashed, 200u);
 }
 
 TEST_F(VaqLogTest, AnUnwritableFolderIsReportedAndTheNextFlushTriesAgain) {
