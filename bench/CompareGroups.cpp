@@ -39,6 +39,8 @@
 #include "scan/ExcludeChecker.h"
 #include "settings/Settings.h"
 
+#include "platform/Text.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -108,46 +110,12 @@ std::string readWholeFile(const std::string& path) {
     return content.str();
 }
 
-// Standard base64 with padding (RFC 4648), as the report writes pathBase64.
-std::optional<std::string> decodeBase64(std::string_view text) {
-    auto valueOf = [](char c) -> int {
-        if (c >= 'A' && c <= 'Z') return c - 'A';
-        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-        if (c >= '0' && c <= '9') return c - '0' + 52;
-        if (c == '+') return 62;
-        if (c == '/') return 63;
-        return -1;
-    };
-    if (text.size() % 4 != 0) return std::nullopt;
-    std::string bytes;
-    bytes.reserve(text.size() / 4 * 3);
-    for (std::size_t i = 0; i < text.size(); i += 4) {
-        std::uint32_t quantum = 0;
-        int padding = 0;
-        for (std::size_t j = 0; j < 4; ++j) {
-            const char c = text[i + j];
-            if (c == '=' && i + 4 == text.size() && j >= 2 && (j == 3 || text[i + 3] == '=')) {
-                ++padding;
-                quantum <<= 6;
-                continue;
-            }
-            const int value = valueOf(c);
-            if (value < 0 || padding > 0) return std::nullopt;
-            quantum = quantum << 6 | static_cast<std::uint32_t>(value);
-        }
-        bytes.push_back(static_cast<char>(quantum >> 16));
-        if (padding < 2) bytes.push_back(static_cast<char>(quantum >> 8 & 0xff));
-        if (padding < 1) bytes.push_back(static_cast<char>(quantum & 0xff));
-    }
-    return bytes;
-}
-
 // The exact path of a path object: pathBase64 when present, path otherwise.
 std::string pathOf(const json& item) {
     if (!item.is_object()) badInput("report: an item is not an object");
     if (const auto encoded = item.find("pathBase64"); encoded != item.end()) {
         if (!encoded->is_string()) badInput("report: pathBase64 is not a string");
-        std::optional<std::string> bytes = decodeBase64(encoded->get<std::string>());
+        std::optional<std::string> bytes = kestrane::platform::base64Decode(encoded->get<std::string>());
         if (!bytes) badInput("report: pathBase64 is not base64: " + encoded->get<std::string>());
         return *bytes;
     }

@@ -18,14 +18,6 @@ namespace kestrane {
 
 namespace {
 
-Error restoreError(int code, std::string message, std::string path) {
-    Error error;
-    error.domain = "restore";
-    error.code = code;
-    error.message = std::move(message);
-    error.path = std::move(path);
-    return error;
-}
 
 // The time a copy gets: the removed file's logged time, unless the source
 // has that time to the second already (then its own, to the nanosecond).
@@ -86,14 +78,14 @@ void RestoreComplexOperation::restoreItem(const std::shared_ptr<BaseRemovedItem>
     if (!m_destinationFolder && destination != item->originalPath() && m_asker &&
         !askOriginalPlaceTaken(*item, destination))
         return finishItem(item, std::nullopt,
-                          restoreError(EEXIST, "something else is at its place; it was not restored",
-                                       item->originalPath()));
+                          Error{"restore", EEXIST, "something else is at its place; it was not restored",
+                                       item->originalPath()});
 
     const auto source = item->itemToRestoreFrom();
     const auto sourcePath = source ? source->itemToRestoreSourcePath() : std::nullopt;
     if (!source || !sourcePath)
         return finishItem(item, std::nullopt,
-                          restoreError(ENOENT, "no copy is left to restore it from", item->originalPath()));
+                          Error{"restore", ENOENT, "no copy is left to restore it from", item->originalPath()});
     const std::string folder(platform::parentPath(destination));
     if (!folder.empty()) platform::makeFolders(folder);  // a failure shows in the move or the copy
 
@@ -124,8 +116,8 @@ void RestoreComplexOperation::restoreItem(const std::shared_ptr<BaseRemovedItem>
     }
     if (auto error = platform::copyWithoutReplacing(*sourcePath, destination, timeForCopy(*sourcePath, *item))) {
         if (error->code == EEXIST)
-            error = restoreError(EEXIST, "something appeared at its place meanwhile; nothing was replaced",
-                                 destination);
+            error = Error{"restore", EEXIST, "something appeared at its place meanwhile; nothing was replaced",
+                                 destination};
         return finishItem(item, std::nullopt, std::move(error));
     }
     finishItem(item, outcome, std::nullopt);

@@ -108,26 +108,20 @@ void VaqLog::onItemMovedToTrash(const DuplicateItem& item, const std::string& pa
     if (group) onItemMovedToTrash(group->getGroupID(), item.getFileItemPath(), pathInTrash);
 }
 
-void VaqLog::onItemRemoved(std::uint64_t groupId, const std::string& path) {
-    std::lock_guard lock(m_mutex);
-    if (!m_isLoggingTurnOn) return;
-    const auto group = m_groups.find(groupId);
-    if (group == m_groups.end()) return;
-    if (VaqLogItem* item = group->second.itemWithPath(path)) {
-        item->isRemoved = true;
-        item->pathInTrash.reset();
-        m_changedSinceWrite = true;
-    }
-}
+void VaqLog::onItemRemoved(std::uint64_t groupId, const std::string& path) { markRemoved(groupId, path, std::nullopt); }
 
 void VaqLog::onItemMovedToTrash(std::uint64_t groupId, const std::string& path, const std::string& pathInTrash) {
+    markRemoved(groupId, path, pathInTrash);
+}
+
+void VaqLog::markRemoved(std::uint64_t groupId, const std::string& path, std::optional<std::string> pathInTrash) {
     std::lock_guard lock(m_mutex);
     if (!m_isLoggingTurnOn) return;
     const auto group = m_groups.find(groupId);
     if (group == m_groups.end()) return;
     if (VaqLogItem* item = group->second.itemWithPath(path)) {
         item->isRemoved = true;
-        item->pathInTrash = pathInTrash;
+        item->pathInTrash = std::move(pathInTrash);
         m_changedSinceWrite = true;
     }
 }

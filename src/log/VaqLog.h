@@ -98,6 +98,7 @@ public:
 
 private:
     std::string folderForNewRun() const;
+    void markRemoved(std::uint64_t groupId, const std::string& path, std::optional<std::string> pathInTrash);
     std::optional<Error> claimFileName(RemoveLog& log, const std::string& folder);
 
     mutable std::mutex m_mutex;  // the run's state

@@ -26,14 +26,6 @@ constexpr std::string_view kInfoExtension = ".trashinfo";
 // A name in files/ must leave room for ".trashinfo" in info/.
 constexpr std::size_t kLongestTrashName = NAME_MAX - kInfoExtension.size();
 
-Error trashError(int code, std::string message, std::string path) {
-    Error error;
-    error.domain = "trash";
-    error.code = code;
-    error.message = std::move(message);
-    error.path = std::move(path);
-    return error;
-}
 
 bool startsWithFolder(std::string_view path, std::string_view folder) {
     if (folder == "/") return path.size() > 1 && path.front() == '/';
@@ -57,9 +49,9 @@ std::optional<Error> ensurePrivateFolder(const std::string& path, uid_t uid) {
     const auto attributes = examine(path);
     if (!attributes) return Error::fromErrno(errno, "cannot examine the trash folder", path);
     if (!S_ISDIR(attributes->st_mode))
-        return trashError(ENOTDIR, "the trash folder is not a folder (a link or a file is in its place)", path);
+        return Error{"trash", ENOTDIR, "the trash folder is not a folder (a link or a file is in its place)", path};
     if (attributes->st_uid != uid)
-        return trashError(EPERM, "the trash folder belongs to another user; it is not used", path);
+        return Error{"trash", EPERM, "the trash folder belongs to another user; it is not used", path};
     return std::nullopt;
 }
 
@@ -182,7 +174,7 @@ Expected<TrashFolder> Trash::findTrashFolder(const std::string& path, bool creat
 Expected<TrashFolder> Trash::lookUpTrashFolder(const std::string& path, bool create) {
     const VolumeInfoProvider& volumes = volumeInfoProvider();
     const auto volume = volumes.volumeForPath(path);
-    if (!volume) return trashError(ENOENT, "cannot tell which volume holds it, so not which trash it goes to", path);
+    if (!volume) return Error{"trash", ENOENT, "cannot tell which volume holds it, so not which trash it goes to", path};
     const auto homeVolume = volumes.volumeForPath(nearestExistingFolder(m_homeTrashPath));
     if (homeVolume && sameVolume(*volume, *homeVolume)) {
         if (create) {
@@ -191,13 +183,13 @@ Expected<TrashFolder> Trash::lookUpTrashFolder(const std::string& path, bool cre
         return TrashFolder{m_homeTrashPath, {}};
     }
     if (volume->isReadOnly)
-        return trashError(EROFS, "the volume " + volume->mountPoint + " is read-only: nothing on it can go to a trash",
-                          path);
+        return Error{"trash", EROFS, "the volume " + volume->mountPoint + " is read-only: nothing on it can go to a trash",
+                          path};
     if (!volume->isLocal)
-        return trashError(EREMOTE,
+        return Error{"trash", EREMOTE,
                           "the volume " + volume->mountPoint + " is a network volume (" + volume->fileSystemType +
                               "): it has no trash Kestrane can use",
-                          path);
+                          path};
     return volumeTrashFolder(volume->mountPoint, create);
 }
 
@@ -223,13 +215,13 @@ Expected<TrashFolder> Trash::volumeTrashFolder(const std::string& topDir, bool c
     }
 
     const std::string own = prefix + "/.Trash-" + uid;
-    if (!create && !examine(own)) return trashError(ENOENT, "the volume has no trash of this user yet", own);
+    if (!create && !examine(own)) return Error{"trash", ENOENT, "the volume has no trash of this user yet", own};
     if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
         const int err = errno;
-        return trashError(err,
+        return Error{"trash", err,
                           "cannot make a trash at the top of the volume " + topDir + " (" + std::strerror(err) +
                               "), so nothing on it can go to a trash",
-                          own);
+                          own};
     }
     if (auto error = ensurePrivateFolder(own, m_uid)) return *error;
     if (auto error = ensureTrashContent(own, m_uid)) return *error;
@@ -239,8 +231,8 @@ Expected<TrashFolder> Trash::volumeTrashFolder(const std::string& topDir, bool c
 Expected<TrashEntry> Trash::moveToTrash(const std::string& givenPath) {
     std::string path = givenPath;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
-    if (path.empty() || path.front() != '/') return trashError(EINVAL, "not an absolute path", givenPath);
-    if (path == "/") return trashError(EINVAL, "the root folder cannot go to a trash", path);
+    if (path.empty() || path.front() != '/') return Error{"trash", EINVAL, "not an absolute path", givenPath};
+    if (path == "/") return Error{"trash", EINVAL, "the root folder cannot go to a trash", path};
     const auto attributes = examine(path);
     if (!attributes) return Error::fromErrno(errno, "cannot move to the trash", path);
     {
@@ -250,22 +242,22 @@ Expected<TrashEntry> Trash::moveToTrash(const std::string& givenPath) {
             ::statx(anchor.directory(), anchor.name(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS,
                     &mount) == 0 &&
             (mount.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (mount.stx_attributes & STATX_ATTR_MOUNT_ROOT))
-            return trashError(EBUSY, "a volume is mounted there: it cannot go to a trash", path);
+            return Error{"trash", EBUSY, "a volume is mounted there: it cannot go to a trash", path};
     }
 
     const auto found = findTrashFolder(path, true);
     if (!found) return found.error();
     const TrashFolder& trash = *found;
     if (path == trash.path || startsWithFolder(path, trash.path))
-        return trashError(EINVAL, "it is in the trash already", path);
+        return Error{"trash", EINVAL, "it is in the trash already", path};
     if (!trash.isHomeTrash()) {
         const std::string prefix = trash.topDir == "/" ? std::string() : trash.topDir;
         const std::string shared = prefix + "/.Trash";
         if (path == shared || startsWithFolder(path, shared) ||
             std::string_view(path).substr(prefix.size()).starts_with("/.Trash-"))
-            return trashError(EINVAL, "it is a trash folder, or in one", path);
+            return Error{"trash", EINVAL, "it is a trash folder, or in one", path};
     }
-    if (startsWithFolder(trash.path, path)) return trashError(EINVAL, "the trash itself is inside it", path);
+    if (startsWithFolder(trash.path, path)) return Error{"trash", EINVAL, "the trash itself is inside it", path};
 
     // Path= : absolute in the home trash, relative to the top folder in a
     // volume's trash (through the real folder when the path reached the
@@ -332,7 +324,7 @@ Expected<TrashEntry> Trash::moveToTrash(const std::string& givenPath) {
         entry.deletionDate = parseTrashInfo(info)->deletionDate;
         return entry;
     }
-    return trashError(EEXIST, "every name for it in the trash is taken", path);
+    return Error{"trash", EEXIST, "every name for it in the trash is taken", path};
 }
 
 std::optional<TrashEntry> Trash::entryForTrashedPath(const std::string& trashedPath) {
@@ -393,9 +385,9 @@ TrashedItemState Trash::stateOf(const std::string& trashedPath, const std::strin
 
 std::optional<Error> Trash::restore(const TrashEntry& entry, const std::string& destination) {
     const int err = renameWithoutReplacing(entry.trashedPath, destination);
-    if (err == EEXIST) return trashError(EEXIST, "something is already there; nothing was replaced", destination);
+    if (err == EEXIST) return Error{"trash", EEXIST, "something is already there; nothing was replaced", destination};
     if (err == ENOENT && !pathExists(entry.trashedPath))
-        return trashError(ENOENT, "it is no longer in the trash", entry.trashedPath);
+        return Error{"trash", ENOENT, "it is no longer in the trash", entry.trashedPath};
     if (err != 0) return Error::fromErrno(err, "cannot move it back from the trash", entry.trashedPath);
     if (::unlink(entry.infoPath.c_str()) != 0 && errno != ENOENT)
         logWarning("restored " + destination + " but could not remove " + entry.infoPath + ": " +

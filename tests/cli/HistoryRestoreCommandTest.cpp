@@ -8,6 +8,7 @@
 #include "platform/Trash.h"
 #include "support/ChildProcess.h"
 #include "support/ReportJson.h"
+#include "support/RemovalRun.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,11 +29,6 @@ using nlohmann::json;
 using test::ChildProcess;
 using test::kBinary;
 
-std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void setModified(const std::string& path, std::int64_t seconds, long nanoseconds = 0) {
     const timespec times[2] = {{seconds, 0}, {seconds, nanoseconds}};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
@@ -46,44 +42,9 @@ timespec modifiedOf(const std::string& path) {
 
 class HistoryRestoreCommandTest : public test::IsolatedHomeTest {
 protected:
-    struct File {
-        std::string path;
-        enum { kept, trashed, deleted } fate;
-    };
-    // Records one removal run over the groups, moving and deleting for real.
-    void recordRun(const std::vector<std::vector<File>>& groups, std::int64_t date = 0) {
-        std::vector<VaqLogGroup> described;
-        std::uint64_t id = 100;
-        for (const auto& group : groups) {
-            VaqLogGroup logGroup(id++);
-            for (const auto& file : group) {
-                struct stat attributes {};
-                ASSERT_EQ(::lstat(file.path.c_str(), &attributes), 0) << file.path;
-                logGroup.addItem({file.path, static_cast<std::uint64_t>(attributes.st_size),
-                                  {attributes.st_mtim.tv_sec, static_cast<std::uint32_t>(attributes.st_mtim.tv_nsec)},
-                                  S_ISDIR(attributes.st_mode)});
-            }
-            described.push_back(std::move(logGroup));
-        }
-        VaqLog recorder;
-        if (date != 0) recorder.setDateSource([date] { return date; });
-        recorder.beginLogOfGroups(described);
-        platform::Trash trash;
-        id = 100;
-        for (const auto& group : groups) {
-            for (const auto& file : group) {
-                if (file.fate == File::trashed) {
-                    const auto entry = trash.moveToTrash(file.path);
-                    ASSERT_TRUE(entry) << entry.error().describe();
-                    recorder.onItemMovedToTrash(id, file.path, entry->trashedPath);
-                } else if (file.fate == File::deleted) {
-                    ASSERT_EQ(::unlink(file.path.c_str()), 0);
-                    recorder.onItemRemoved(id, file.path);
-                }
-            }
-            ++id;
-        }
-        ASSERT_FALSE(recorder.endLog());
+    using File = test::RunFile;
+    static void recordRun(const std::vector<std::vector<File>>& groups, std::int64_t date = 0) {
+        test::recordRemovalRun(groups, date);
     }
 
     json history(const std::vector<std::string>& extra = {}) {
@@ -134,7 +95,7 @@ TEST_F(HistoryRestoreCommandTest, TrashedAndDeletedFilesComeBackIntactAndASecond
     EXPECT_NE(restored.out.find("restored " + deleted + " (from the kept copy " + kept + ")"), std::string::npos)
         << restored.out;
     EXPECT_NE(restored.out.find("3 files were restored successfully."), std::string::npos) << restored.out;
-    for (const auto& path : {trashed, odd, deleted}) EXPECT_TRUE(fileText(path) == content) << path;
+    for (const auto& path : {trashed, odd, deleted}) EXPECT_TRUE(test::fileContent(path) == content) << path;
     EXPECT_EQ(modifiedOf(trashed).tv_sec, 1690000100);
     EXPECT_EQ(modifiedOf(trashed).tv_nsec, 200300400);
     EXPECT_EQ(modifiedOf(odd).tv_nsec, 5);
@@ -165,7 +126,7 @@ TEST_F(HistoryRestoreCommandTest, ATakenPlaceIsNeverOverwrittenAndAsksForANewNam
     EXPECT_NE(unanswered.out.find("1 file could not be restored."), std::string::npos);
     const auto declined = ChildProcess::run(kBinary, {"restore", "1", "--no"});
     EXPECT_EQ(declined.exitStatus, 5);
-    EXPECT_EQ(fileText(deleted), "written since");
+    EXPECT_EQ(test::fileContent(deleted), "written since");
     EXPECT_FALSE(platform::pathExists(m_sandbox / "b/notes restored.txt"));
 
     const auto accepted = ChildProcess::run(kBinary, {"restore", "1", "--yes"});
@@ -173,8 +134,8 @@ TEST_F(HistoryRestoreCommandTest, ATakenPlaceIsNeverOverwrittenAndAsksForANewNam
     EXPECT_NE(accepted.out.find("restored " + deleted + " as " + (m_sandbox / "b/notes restored.txt")),
               std::string::npos)
         << accepted.out;
-    EXPECT_EQ(fileText(deleted), "written since");
-    EXPECT_EQ(fileText(m_sandbox / "b/notes restored.txt"), "my notes");
+    EXPECT_EQ(test::fileContent(deleted), "written since");
+    EXPECT_EQ(test::fileContent(m_sandbox / "b/notes restored.txt"), "my notes");
     const auto again = ChildProcess::run(kBinary, {"restore", "1", "--yes"});
     EXPECT_EQ(again.exitStatus, 0);
     EXPECT_FALSE(platform::pathExists(m_sandbox / "b/notes restored 2.txt"));
@@ -212,7 +173,7 @@ TEST_F(HistoryRestoreCommandTest, RunsPathsAndFoldersAreChosenOnTheCommandLine) 
         ChildProcess::run(kBinary, {"restore", date.substr(0, 10) + " " + date.substr(11), m_sandbox / "docs/sub",
                                     "--to", chosen});
     EXPECT_EQ(intoFolder.exitStatus, 0) << intoFolder.out << intoFolder.err;
-    EXPECT_EQ(fileText(chosen + "/a.txt"), "a");
+    EXPECT_EQ(test::fileContent(chosen + "/a.txt"), "a");
     EXPECT_FALSE(platform::pathExists(goneA));
     EXPECT_EQ(history()["runs"][1]["states"]["inTrash"], 1);
 
@@ -222,7 +183,7 @@ TEST_F(HistoryRestoreCommandTest, RunsPathsAndFoldersAreChosenOnTheCommandLine) 
     const auto byPath = ChildProcess::run(kBinary, {"restore", "1", "docs/b.txt"});
     std::filesystem::current_path(workingFolder);
     EXPECT_EQ(byPath.exitStatus, 0) << byPath.out << byPath.err;
-    EXPECT_EQ(fileText(goneB), "bb");
+    EXPECT_EQ(test::fileContent(goneB), "bb");
 }
 
 TEST_F(HistoryRestoreCommandTest, FilesWithNothingLeftToRestoreFromAreNamedWithTheReason) {
@@ -241,7 +202,7 @@ TEST_F(HistoryRestoreCommandTest, FilesWithNothingLeftToRestoreFromAreNamedWithT
         << result.out;
     EXPECT_NE(result.out.find("1 file was restored successfully. 1 file could not be restored."), std::string::npos)
         << result.out;
-    EXPECT_EQ(fileText(deletedToo), "song");
+    EXPECT_EQ(test::fileContent(deletedToo), "song");
     EXPECT_FALSE(platform::pathExists(deleted));
 
     // Only the one that cannot come back: said before anything is tried.

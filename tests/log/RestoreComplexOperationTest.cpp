@@ -9,6 +9,7 @@
 #include "log/VaqLogFactory.h"
 #include "platform/SafeFileOperations.h"
 #include "platform/Trash.h"
+#include "support/RemovalRun.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -26,13 +27,6 @@
 namespace {
 
 using namespace kestrane;
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 void setModified(const std::string& path, std::int64_t seconds, long nanoseconds = 0) {
     const timespec times[2] = {{seconds, 0}, {seconds, nanoseconds}};
@@ -92,45 +86,8 @@ private:
 
 class RestoreComplexOperationTest : public kestrane::test::IsolatedHomeTest {
 protected:
-    // A removal run as the removal records it: every file of each group
-    // described, then the ones removed.
-    struct File {
-        std::string path;
-        enum { kept, trashed, deleted } fate;
-    };
-    void recordRun(const std::vector<std::vector<File>>& groups) {
-        std::vector<VaqLogGroup> described;
-        std::uint64_t id = 1;
-        for (const auto& group : groups) {
-            VaqLogGroup logGroup(id++);
-            for (const auto& file : group) {
-                struct stat attributes {};
-                ASSERT_EQ(::lstat(file.path.c_str(), &attributes), 0) << file.path;
-                logGroup.addItem({file.path, static_cast<std::uint64_t>(S_ISDIR(attributes.st_mode) ? 0 : attributes.st_size),
-                                  {attributes.st_mtim.tv_sec, static_cast<std::uint32_t>(attributes.st_mtim.tv_nsec)},
-                                  S_ISDIR(attributes.st_mode)});
-            }
-            described.push_back(std::move(logGroup));
-        }
-        VaqLog recorder;
-        recorder.beginLogOfGroups(described);
-        platform::Trash trash;
-        id = 1;
-        for (const auto& group : groups) {
-            for (const auto& file : group) {
-                if (file.fate == File::trashed) {
-                    const auto entry = trash.moveToTrash(file.path);
-                    ASSERT_TRUE(entry) << entry.error().describe();
-                    recorder.onItemMovedToTrash(id, file.path, entry->trashedPath);
-                } else if (file.fate == File::deleted) {
-                    ASSERT_GT(std::filesystem::remove_all(file.path), 0u) << file.path;
-                    recorder.onItemRemoved(id, file.path);
-                }
-            }
-            ++id;
-        }
-        ASSERT_FALSE(recorder.endLog());
-    }
+    using File = kestrane::test::RunFile;
+    static void recordRun(const std::vector<std::vector<File>>& groups) { kestrane::test::recordRemovalRun(groups); }
 
     // Every removed item of the newest log, read afresh.
     std::vector<std::shared_ptr<BaseRemovedItem>> removedItems() {
@@ -185,7 +142,7 @@ TEST_F(RestoreComplexOperationTest, TrashedAndDeletedFilesComeBackWithTheirBytes
     EXPECT_EQ(modifiedOf(trashed).tv_sec, 1700000100);
     EXPECT_EQ(modifiedOf(trashed).tv_nsec, 123456789);
     EXPECT_EQ(modifiedOf(deleted).tv_sec, 1700000200);
-    EXPECT_EQ(readFile(kept), content);  // the kept copy stays
+    EXPECT_EQ(kestrane::test::fileContent(kept), content);  // the kept copy stays
     EXPECT_FALSE(platform::pathExists(trashFiles + "/photo.jpg"));
     EXPECT_FALSE(platform::pathExists(m_home + "/.local/share/Trash/info/photo.jpg.trashinfo"));
     for (const auto& item : items) {
@@ -225,8 +182,8 @@ TEST_F(RestoreComplexOperationTest, ATakenOriginalPlaceIsNeverReplacedAndTheUser
     EXPECT_EQ(*skip->asked[0].parameter("destination"), m_sandbox / "b/notes restored.txt");
     EXPECT_EQ(skipped->failed.size(), 2u);
     EXPECT_EQ(skipped->failed[deleted].code, EEXIST);
-    EXPECT_EQ(readFile(deleted), "a newer text");
-    EXPECT_EQ(readFile(trashed), "another newer text");
+    EXPECT_EQ(kestrane::test::fileContent(deleted), "a newer text");
+    EXPECT_EQ(kestrane::test::fileContent(trashed), "another newer text");
     EXPECT_FALSE(platform::pathExists(m_sandbox / "b/notes restored.txt"));
     EXPECT_EQ(skipped->result.resultDescription(), "2 files could not be restored.");
 
@@ -235,10 +192,10 @@ TEST_F(RestoreComplexOperationTest, ATakenOriginalPlaceIsNeverReplacedAndTheUser
     const auto restored = restore(removedItems(), std::nullopt, yes);
     EXPECT_EQ(yes->asked.size(), 2u);
     ASSERT_EQ(restored->restored.size(), 2u);
-    EXPECT_EQ(readFile(m_sandbox / "b/notes restored.txt"), "notes");
-    EXPECT_EQ(readFile(m_sandbox / "c/notes restored.txt"), "notes");
+    EXPECT_EQ(kestrane::test::fileContent(m_sandbox / "b/notes restored.txt"), "notes");
+    EXPECT_EQ(kestrane::test::fileContent(m_sandbox / "c/notes restored.txt"), "notes");
     EXPECT_EQ(restored->restored[trashed].method, RestoreMethod::movedFromTrash);
-    EXPECT_EQ(readFile(deleted), "a newer text");
+    EXPECT_EQ(kestrane::test::fileContent(deleted), "a newer text");
 
     // Without an asker the restored name is taken as it is; the restored
     // copies are found, so the items count as restored.
@@ -256,8 +213,8 @@ TEST_F(RestoreComplexOperationTest, IntoAChosenFolderFilesAreCopiedAndTheTrashKe
     ASSERT_EQ(first->restored.size(), 1u);
     EXPECT_EQ(first->restored[trashed].method, RestoreMethod::copiedFromTrash);
     EXPECT_EQ(first->restored[trashed].destination, chosen + "/song restored.mp3");
-    EXPECT_EQ(readFile(chosen + "/song restored.mp3"), "music");
-    EXPECT_EQ(readFile(chosen + "/song.mp3"), "something else");
+    EXPECT_EQ(kestrane::test::fileContent(chosen + "/song restored.mp3"), "music");
+    EXPECT_EQ(kestrane::test::fileContent(chosen + "/song.mp3"), "something else");
     EXPECT_TRUE(platform::pathExists(m_home + "/.local/share/Trash/files/song.mp3"));
     EXPECT_FALSE(platform::pathExists(trashed));
 
@@ -294,9 +251,9 @@ TEST_F(RestoreComplexOperationTest, FailuresAreReportedPerFileAndTheOthersGoOn) 
     EXPECT_EQ(outcomes->restored.size(), 3u);
     ASSERT_EQ(outcomes->failed.size(), 1u);
     EXPECT_EQ(outcomes->failed.begin()->first, m_sandbox / "two/two.txt");
-    EXPECT_EQ(readFile(m_sandbox / "albums/gone/sub/y.jpg"), "y");
-    EXPECT_EQ(readFile(m_sandbox / "three/three.txt"), "three");
-    EXPECT_EQ(readFile(m_sandbox / "two"), "a file in the way");
+    EXPECT_EQ(kestrane::test::fileContent(m_sandbox / "albums/gone/sub/y.jpg"), "y");
+    EXPECT_EQ(kestrane::test::fileContent(m_sandbox / "three/three.txt"), "three");
+    EXPECT_EQ(kestrane::test::fileContent(m_sandbox / "two"), "a file in the way");
 
     RestoreResultDescriptor result(3, 0);
     result.itemHasSuccessfullyRestored();

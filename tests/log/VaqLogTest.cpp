@@ -28,13 +28,6 @@ namespace {
 using namespace kestrane;
 using kestrane::test::ScopedTimeZone;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 std::vector<std::string> namesIn(const std::string& folder) {
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(folder.c_str())) {
@@ -71,7 +64,7 @@ TEST_F(VaqLogTest, ARunIsWrittenExactlyInTheLogFormat) {
 
     const std::string file = logFolder() + "/2026-03-05 14.07.09 GMT+1.log";
     EXPECT_EQ(namesIn(logFolder()), std::vector<std::string>{"2026-03-05 14.07.09 GMT+1.log"});
-    EXPECT_EQ(readFile(file),
+    EXPECT_EQ(kestrane::test::fileContent(file),
               "{\n"
               "  \"application\": \"Kestrane v" KESTRANE_VERSION "\",\n"
               "  \"date\": \"2026-03-05 14:07:09 GMT+1\",\n"
@@ -123,7 +116,7 @@ TEST_F(VaqLogTest, EveryGroupOfTheRunIsWrittenNumberedWithItsKeptRemovedAndTrash
 
     const auto files = namesIn(logFolder());
     ASSERT_EQ(files.size(), 1u);
-    const auto json = nlohmann::json::parse(readFile(logFolder() + "/" + files[0]));
+    const auto json = nlohmann::json::parse(kestrane::test::fileContent(logFolder() + "/" + files[0]));
     const auto& changes = json.at("changes");
     ASSERT_EQ(changes.size(), 2u);
     // Numbered from 1 in the order of the groups' ids as text: "12" before "3".
@@ -180,7 +173,7 @@ TEST_F(VaqLogTest, TheFileFollowsTheRunAfterEveryFlushAndRunsNeverReplaceEachOth
     ASSERT_FALSE(log.flush());
     const std::string file = log.currentLogFilePath();
     EXPECT_EQ(file, logFolder() + "/2026-03-05 13.07.09 GMT.log");
-    auto json = nlohmann::json::parse(readFile(file));
+    auto json = nlohmann::json::parse(kestrane::test::fileContent(file));
     EXPECT_EQ(json["changes"]["1"]["removed"].size(), 1u);
     EXPECT_EQ(json["changes"]["1"]["kept"].size(), 3u);
 
@@ -188,22 +181,22 @@ TEST_F(VaqLogTest, TheFileFollowsTheRunAfterEveryFlushAndRunsNeverReplaceEachOth
     log.onItemRemoved(5, "/d/file3");
     ASSERT_FALSE(log.flush());
     EXPECT_EQ(log.currentLogFilePath(), file);
-    json = nlohmann::json::parse(readFile(file));
+    json = nlohmann::json::parse(kestrane::test::fileContent(file));
     EXPECT_EQ(json["changes"]["1"]["removed"].size(), 2u);
     EXPECT_EQ(json["changes"]["1"]["moved to trash"][0]["path in trash"], "/t/files/file2");
     EXPECT_EQ(json["changes"]["1"]["kept"].size(), 1u);
 
     // Another run in the same second: a name of its own, one second on; the
     // first run's log is untouched and both keep their real date inside.
-    const std::string firstContent = readFile(file);
+    const std::string firstContent = kestrane::test::fileContent(file);
     ASSERT_FALSE(log.endLog());
     log.beginLogOfGroups({group});
     log.onItemRemoved(5, "/d/file0");
     ASSERT_FALSE(log.endLog());
     EXPECT_EQ(namesIn(logFolder()),
               (std::vector<std::string>{"2026-03-05 13.07.09 GMT.log", "2026-03-05 13.07.10 GMT.log"}));
-    EXPECT_EQ(readFile(file), firstContent);
-    json = nlohmann::json::parse(readFile(logFolder() + "/2026-03-05 13.07.10 GMT.log"));
+    EXPECT_EQ(kestrane::test::fileContent(file), firstContent);
+    json = nlohmann::json::parse(kestrane::test::fileContent(logFolder() + "/2026-03-05 13.07.10 GMT.log"));
     EXPECT_EQ(json["date"], "2026-03-05 13:07:09 GMT");
 }
 
@@ -234,7 +227,7 @@ TEST_F(VaqLogTest, ItemsReportedFromSeveralThreadsWhileTheLogIsWrittenAllReachTh
 
     const auto files = namesIn(logFolder());
     ASSERT_EQ(files.size(), 1u);
-    const auto json = nlohmann::json::parse(readFile(logFolder() + "/" + files[0]));
+    const auto json = nlohmann::json::parse(kestrane::test::fileContent(logFolder() + "/" + files[0]));
     std::size_t removed = 0;
     std::size_t trashed = 0;
     for (const auto& [key, group] : json["changes"].items()) {
@@ -288,7 +281,7 @@ TEST_F(VaqLogTest, GroupsOfAScanAreRecordedWithTheirSizesDatesAndPaths) {
 
     const auto files = namesIn(logFolder());
     ASSERT_EQ(files.size(), 1u);
-    const auto json = nlohmann::json::parse(readFile(logFolder() + "/" + files[0]));
+    const auto json = nlohmann::json::parse(kestrane::test::fileContent(logFolder() + "/" + files[0]));
     const auto& record = json["changes"]["1"]["removed"][0];
     EXPECT_EQ(logPath(record, "path"), removed->getFileItemPath());
     EXPECT_EQ(record["size"], "5000");

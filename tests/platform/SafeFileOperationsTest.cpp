@@ -19,13 +19,6 @@ namespace {
 using namespace kestrane::platform;
 using kestrane::test::TempDir;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 std::set<std::string> namesIn(const std::string& folder) {
     std::set<std::string> names;
     if (DIR* dir = ::opendir(folder.c_str())) {
@@ -52,15 +45,15 @@ TEST(SafeFileOperationsTest, RenamingNeverReplacesAndSaysWhy) {
     const std::string a = dir.writeFile("a.txt", "A");
     const std::string b = dir.writeFile("b.txt", "B");
     EXPECT_EQ(renameWithoutReplacing(a, b), EEXIST);
-    EXPECT_EQ(readFile(a), "A");
-    EXPECT_EQ(readFile(b), "B");
+    EXPECT_EQ(kestrane::test::fileContent(a), "A");
+    EXPECT_EQ(kestrane::test::fileContent(b), "B");
     EXPECT_EQ(renameWithoutReplacing(dir / "missing", dir / "c.txt"), ENOENT);
 
     const std::string folder = dir.makeDir("folder/inner");
     EXPECT_EQ(renameWithoutReplacing(a, dir / "folder/inner/a.txt"), 0);
-    EXPECT_EQ(readFile(dir / "folder/inner/a.txt"), "A");
+    EXPECT_EQ(kestrane::test::fileContent(dir / "folder/inner/a.txt"), "A");
     EXPECT_EQ(renameWithoutReplacing(dir / "folder", dir / "renamed"), 0);
-    EXPECT_EQ(readFile(dir / "renamed/inner/a.txt"), "A");
+    EXPECT_EQ(kestrane::test::fileContent(dir / "renamed/inner/a.txt"), "A");
     EXPECT_EQ(renameWithoutReplacing(dir / "renamed", dir / "renamed/inner/below"), EINVAL);
     (void)folder;
 }
@@ -69,10 +62,10 @@ TEST(SafeFileOperationsTest, AtomicWritesReplaceTheWholeFileAndLeaveNothingBehin
     TempDir dir;
     const std::string path = dir / "log.json";
     ASSERT_FALSE(writeFileAtomically(path, "first", 0600));
-    EXPECT_EQ(readFile(path), "first");
+    EXPECT_EQ(kestrane::test::fileContent(path), "first");
     EXPECT_EQ(attributesOf(path).st_mode & 07777, 0600u);
     ASSERT_FALSE(writeFileAtomically(path, std::string(100000, 'z'), 0644));
-    EXPECT_EQ(readFile(path), std::string(100000, 'z'));
+    EXPECT_EQ(kestrane::test::fileContent(path), std::string(100000, 'z'));
     EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"log.json"});
 
     const auto missingFolder = writeFileAtomically(dir / "no/such/folder/file", "x");
@@ -88,7 +81,7 @@ TEST(SafeFileOperationsTest, CopiesKeepBytesModesAndTimesAndNeverShowAPartialCop
     const std::string target = dir.makeDir("dst") + "/photo.jpg";
 
     { const auto error = copyWithoutReplacing(source, target); ASSERT_FALSE(error) << error->describe(); }
-    EXPECT_EQ(readFile(target), readFile(source));
+    EXPECT_EQ(kestrane::test::fileContent(target), kestrane::test::fileContent(source));
     const auto copied = attributesOf(target);
     EXPECT_EQ(copied.st_mode & 07777, 0640u);
     EXPECT_EQ(copied.st_mtim.tv_sec, 1700000000);
@@ -100,7 +93,7 @@ TEST(SafeFileOperationsTest, CopiesKeepBytesModesAndTimesAndNeverShowAPartialCop
     const auto refused = copyWithoutReplacing(source, dir / "dst/taken.jpg");
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->code, EEXIST);
-    EXPECT_EQ(readFile(dir / "dst/taken.jpg"), "mine");
+    EXPECT_EQ(kestrane::test::fileContent(dir / "dst/taken.jpg"), "mine");
     EXPECT_EQ(namesIn(dir / "dst"), (std::set<std::string>{"photo.jpg", "taken.jpg"}));
 
     // A folder tree: files, sub-folders and links (copied as links), with
@@ -112,7 +105,7 @@ TEST(SafeFileOperationsTest, CopiesKeepBytesModesAndTimesAndNeverShowAPartialCop
     setModificationTime(dir / "tree/sub", 1600000000, 5);
     setModificationTime(dir / "tree", 1500000000, 0);
     ASSERT_FALSE(copyWithoutReplacing(dir / "tree", dir / "dst/tree"));
-    EXPECT_EQ(readFile(dir / "dst/tree/sub/b.txt"), "b");
+    EXPECT_EQ(kestrane::test::fileContent(dir / "dst/tree/sub/b.txt"), "b");
     EXPECT_TRUE(S_ISLNK(attributesOf(dir / "dst/tree/sub/link").st_mode));
     EXPECT_TRUE(S_ISLNK(attributesOf(dir / "dst/tree/outside").st_mode));
     EXPECT_EQ(attributesOf(dir / "dst/tree/sub").st_mtim.tv_sec, 1600000000);

@@ -26,13 +26,6 @@ using namespace kestrane::platform;
 using kestrane::test::TempDir;
 using kestrane::test::TmpfsMount;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 mode_t modeOf(const std::string& path) {
     struct stat attributes {};
     if (::lstat(path.c_str(), &attributes) != 0) return 0;
@@ -67,12 +60,12 @@ TEST_F(TrashTest, FilesAndFoldersOnTheHomeVolumeGoToTheHomeTrashWithAnInfoFile) 
     EXPECT_EQ(fileEntry->infoPath, homeTrash() + "/info/report.txt.trashinfo");
     EXPECT_EQ(fileEntry->originalPath, file);
     EXPECT_FALSE(pathExists(file));
-    EXPECT_EQ(readFile(fileEntry->trashedPath), "quarterly figures");
-    EXPECT_EQ(readFile(folderEntry->trashedPath + "/one.jpg"), "first photo");
+    EXPECT_EQ(kestrane::test::fileContent(fileEntry->trashedPath), "quarterly figures");
+    EXPECT_EQ(kestrane::test::fileContent(folderEntry->trashedPath + "/one.jpg"), "first photo");
     EXPECT_EQ(folderEntry->trashedPath, homeTrash() + "/files/album");
 
     // The info file, exactly as a file manager expects it.
-    const std::string info = readFile(fileEntry->infoPath);
+    const std::string info = kestrane::test::fileContent(fileEntry->infoPath);
     std::smatch match;
     ASSERT_TRUE(std::regex_match(info, match,
                                  std::regex("\\[Trash Info\\]\nPath=(.*)\nDeletionDate=(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)\n")))
@@ -114,12 +107,12 @@ TEST_F(TrashTest, NameClashesTakeTheNextNumberAndNeverReplaceAnything) {
     const auto third = another.moveToTrash(m_sandbox.writeFile("c/photo.jpg", "c"));
     ASSERT_TRUE(third) << third.error().describe();
     EXPECT_EQ(third->name, "photo 5.jpg");
-    EXPECT_EQ(readFile(homeTrash() + "/files/photo 3.jpg"), "stray item");
+    EXPECT_EQ(kestrane::test::fileContent(homeTrash() + "/files/photo 3.jpg"), "stray item");
     EXPECT_FALSE(pathExists(homeTrash() + "/info/photo 3.jpg.trashinfo"));
-    EXPECT_EQ(readFile(homeTrash() + "/info/photo 4.jpg.trashinfo"), "[Trash Info]\nPath=/elsewhere\n");
+    EXPECT_EQ(kestrane::test::fileContent(homeTrash() + "/info/photo 4.jpg.trashinfo"), "[Trash Info]\nPath=/elsewhere\n");
     EXPECT_FALSE(pathExists(homeTrash() + "/files/photo 4.jpg"));
-    EXPECT_EQ(readFile(homeTrash() + "/files/photo.jpg"), "a");
-    EXPECT_EQ(readFile(homeTrash() + "/files/photo 2.jpg"), "b");
+    EXPECT_EQ(kestrane::test::fileContent(homeTrash() + "/files/photo.jpg"), "a");
+    EXPECT_EQ(kestrane::test::fileContent(homeTrash() + "/files/photo 2.jpg"), "b");
 
     // Folders are numbered on their whole name; hidden names keep their dot.
     m_sandbox.makeDir("d/my.folder");
@@ -149,8 +142,8 @@ TEST_F(TrashTest, OddNamesAreEncodedByteForByteAndReadBackExactly) {
         const auto entry = trash.moveToTrash(path);
         ASSERT_TRUE(entry) << entry.error().describe();
         EXPECT_LE(entry->name.size() + std::string(".trashinfo").size(), 255u);
-        EXPECT_EQ(readFile(entry->trashedPath), name);
-        const std::string info = readFile(entry->infoPath);
+        EXPECT_EQ(kestrane::test::fileContent(entry->trashedPath), name);
+        const std::string info = kestrane::test::fileContent(entry->infoPath);
         // Path= is one line of ASCII whatever the name holds.
         const std::string pathLine = info.substr(info.find("Path="), info.find("\nDeletionDate") - info.find("Path="));
         for (const char c : pathLine) EXPECT_TRUE(c > ' ' && c < 127) << pathLine;
@@ -185,14 +178,14 @@ TEST_F(TrashTest, RestoreMovesBackWithoutReplacingAndTellsWhatBecameOfAnItem) {
     const auto refused = Trash::restore(*entry, original);
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->code, EEXIST);
-    EXPECT_EQ(readFile(original), "a new photo");
-    EXPECT_EQ(readFile(entry->trashedPath), "sand and sea");
+    EXPECT_EQ(kestrane::test::fileContent(original), "a new photo");
+    EXPECT_EQ(kestrane::test::fileContent(entry->trashedPath), "sand and sea");
     EXPECT_TRUE(pathExists(entry->infoPath));
 
     // Restored under another name: the item and its info file leave the trash.
     const std::string elsewhere = m_sandbox / "photos/beach restored.jpg";
     ASSERT_FALSE(Trash::restore(*entry, elsewhere));
-    EXPECT_EQ(readFile(elsewhere), "sand and sea");
+    EXPECT_EQ(kestrane::test::fileContent(elsewhere), "sand and sea");
     EXPECT_FALSE(pathExists(entry->trashedPath));
     EXPECT_FALSE(pathExists(entry->infoPath));
     const auto again = Trash::restore(*entry, m_sandbox / "photos/third.jpg");
@@ -233,8 +226,8 @@ TEST_F(TrashTest, AnItemThrownAwayAgainIsFoundByItsOriginalPath) {
 
     auto found = trash.findEntries(path);
     ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(readFile(found[0].trashedPath), "first");
-    EXPECT_EQ(readFile(found[1].trashedPath), "second");
+    EXPECT_EQ(kestrane::test::fileContent(found[0].trashedPath), "first");
+    EXPECT_EQ(kestrane::test::fileContent(found[1].trashedPath), "second");
     ASSERT_EQ(::unlink(second->trashedPath.c_str()), 0);  // deleted from the trash, info file left behind
     found = trash.findEntries(path);
     ASSERT_EQ(found.size(), 1u);
@@ -252,8 +245,8 @@ TEST_F(TrashTest, WhatCannotGoToATrashIsRefusedAndLeftAlone) {
         const auto result = trash.moveToTrash(path);
         EXPECT_FALSE(result) << path;
     }
-    EXPECT_EQ(readFile(file), "x");
-    EXPECT_EQ(readFile(homeTrash() + "/files/first.txt"), "y");
+    EXPECT_EQ(kestrane::test::fileContent(file), "x");
+    EXPECT_EQ(kestrane::test::fileContent(homeTrash() + "/files/first.txt"), "y");
     EXPECT_TRUE(S_ISDIR(modeOf(m_home + "/.local/share/Trash/info")));
 
     // A home trash that is a link to somewhere else is not used.
@@ -263,7 +256,7 @@ TEST_F(TrashTest, WhatCannotGoToATrashIsRefusedAndLeftAlone) {
     Trash viaLink(linked + "/Trash", ::getuid());
     const auto refused = viaLink.moveToTrash(file);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(readFile(file), "x");
+    EXPECT_EQ(kestrane::test::fileContent(file), "x");
     EXPECT_FALSE(pathExists(elsewhere / "files"));
 }
 
@@ -287,8 +280,8 @@ TEST_F(TrashTest, NetworkAndReadOnlyVolumesHaveNoTrash) {
     EXPECT_NE(fromNetwork.error().message.find("network"), std::string::npos);
     ASSERT_FALSE(fromReadOnly);
     EXPECT_EQ(fromReadOnly.error().code, EROFS);
-    EXPECT_EQ(readFile(onNetwork), "n");
-    EXPECT_EQ(readFile(onReadOnly), "r");
+    EXPECT_EQ(kestrane::test::fileContent(onNetwork), "n");
+    EXPECT_EQ(kestrane::test::fileContent(onReadOnly), "r");
     EXPECT_FALSE(pathExists(network + "/.Trash-" + uid()));
     EXPECT_FALSE(pathExists(readOnly + "/.Trash-" + uid()));
 }
@@ -327,8 +320,8 @@ TEST_F(VolumeTrashTest, AVolumeHasItsOwnTrashAtItsTopFolderWithRelativePaths) {
     EXPECT_EQ(entry->trash.topDir, m_top);
     EXPECT_EQ(modeOf(own) & 07777, 0700u);
     EXPECT_EQ(entry->trashedPath, own + "/files/song.flac");
-    EXPECT_EQ(readFile(entry->trashedPath), "la la");
-    EXPECT_NE(readFile(entry->infoPath).find("\nPath=music/song.flac\n"), std::string::npos);
+    EXPECT_EQ(kestrane::test::fileContent(entry->trashedPath), "la la");
+    EXPECT_NE(kestrane::test::fileContent(entry->infoPath).find("\nPath=music/song.flac\n"), std::string::npos);
     EXPECT_FALSE(pathExists(homeTrash() + "/files/song.flac"));
 
     const auto found = Trash::entryForTrashedPath(entry->trashedPath);
@@ -336,7 +329,7 @@ TEST_F(VolumeTrashTest, AVolumeHasItsOwnTrashAtItsTopFolderWithRelativePaths) {
     EXPECT_EQ(found->originalPath, file);
     EXPECT_EQ(trash.findEntries(file).size(), 1u);
     ASSERT_FALSE(Trash::restore(*found, file));
-    EXPECT_EQ(readFile(file), "la la");
+    EXPECT_EQ(kestrane::test::fileContent(file), "la la");
 
     // Back on the home volume, a file goes to the home trash; a move from the
     // volume's trash to the home volume is refused as a rename across mounts.
@@ -349,7 +342,7 @@ TEST_F(VolumeTrashTest, AVolumeHasItsOwnTrashAtItsTopFolderWithRelativePaths) {
     const auto across = Trash::restore(*again, m_sandbox / "moved-across.flac");
     ASSERT_TRUE(across);
     EXPECT_EQ(across->code, EXDEV);
-    EXPECT_EQ(readFile(again->trashedPath), "la la");
+    EXPECT_EQ(kestrane::test::fileContent(again->trashedPath), "la la");
 }
 
 TEST_F(VolumeTrashTest, ASharedStickyTrashIsUsedOnlyWhenItIsARealStickyFolder) {
@@ -400,7 +393,7 @@ TEST_F(VolumeTrashTest, ASharedStickyTrashIsUsedOnlyWhenItIsARealStickyFolder) {
         const std::string file = writeOnVolume("d.txt", "d");
         const auto refused = trash.moveToTrash(file);
         ASSERT_FALSE(refused);
-        EXPECT_EQ(readFile(file), "d");
+        EXPECT_EQ(kestrane::test::fileContent(file), "d");
         EXPECT_FALSE(pathExists(m_top + "/old-trash/files/d.txt"));
     }
 }
@@ -424,7 +417,7 @@ TEST_F(VolumeTrashTest, AReadOnlyVolumeOrOneWithoutAWritableTopFolderIsRefused) 
     const auto result = trash.moveToTrash(file);
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().code, EROFS);
-    EXPECT_EQ(readFile(file), "k");
+    EXPECT_EQ(kestrane::test::fileContent(file), "k");
     ASSERT_TRUE(m_volume->remount(false));
 }
 

@@ -214,6 +214,11 @@ std::string md5sum(const std::string& path) {
     return read == 32 ? std::string(digest, 32) : "md5sum failed";
 }
 
+std::string fileContent(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 bool pollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {

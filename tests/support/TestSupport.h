@@ -86,6 +86,8 @@ private:
 // Sets the modification time of a file or folder (no link followed), in
 // whole seconds since 1970; fails the test when it cannot.
 void setModificationTime(const std::string& path, std::int64_t seconds);
+// The whole content of a file (empty when it cannot be read).
+std::string fileContent(const std::string& path);
 
 // Deterministic bytes that repeat nowhere within a file of this size.
 std::string noise(std::size_t size, std::uint32_t seed);
