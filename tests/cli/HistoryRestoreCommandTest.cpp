@@ -29,17 +29,6 @@ using nlohmann::json;
 using test::ChildProcess;
 using test::kBinary;
 
-void setModified(const std::string& path, std::int64_t seconds, long nanoseconds = 0) {
-    const timespec times[2] = {{seconds, 0}, {seconds, nanoseconds}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
-timespec modifiedOf(const std::string& path) {
-    struct stat attributes {};
-    ::lstat(path.c_str(), &attributes);
-    return attributes.st_mtim;
-}
-
 class HistoryRestoreCommandTest : public test::IsolatedHomeTest {
 protected:
     using File = test::RunFile;
@@ -60,10 +49,10 @@ TEST_F(HistoryRestoreCommandTest, TrashedAndDeletedFilesComeBackIntactAndASecond
     const std::string trashed = m_sandbox.writeFile("backup/IMG_1.jpg", content);
     const std::string odd = m_sandbox.writeFile("backup/-odd \"name\"\nwith\xFF.jpg", content);
     const std::string deleted = m_sandbox.writeFile("old/IMG_1.jpg", content);
-    setModified(kept, 1690000000, 1);
-    setModified(trashed, 1690000100, 200300400);
-    setModified(odd, 1690000200, 5);
-    setModified(deleted, 1690000300, 999);
+    kestrane::test::setModificationTime(kept, 1690000000, 1);
+    kestrane::test::setModificationTime(trashed, 1690000100, 200300400);
+    kestrane::test::setModificationTime(odd, 1690000200, 5);
+    kestrane::test::setModificationTime(deleted, 1690000300, 999);
     const std::string keptSum = test::md5sum(kept);
     recordRun({{{kept, File::kept}, {trashed, File::trashed}, {odd, File::trashed}, {deleted, File::deleted}}});
 
@@ -96,10 +85,10 @@ TEST_F(HistoryRestoreCommandTest, TrashedAndDeletedFilesComeBackIntactAndASecond
         << restored.out;
     EXPECT_NE(restored.out.find("3 files were restored successfully."), std::string::npos) << restored.out;
     for (const auto& path : {trashed, odd, deleted}) EXPECT_TRUE(test::fileContent(path) == content) << path;
-    EXPECT_EQ(modifiedOf(trashed).tv_sec, 1690000100);
-    EXPECT_EQ(modifiedOf(trashed).tv_nsec, 200300400);
-    EXPECT_EQ(modifiedOf(odd).tv_nsec, 5);
-    EXPECT_EQ(modifiedOf(deleted).tv_sec, 1690000300);
+    EXPECT_EQ(kestrane::test::modificationTimeOf(trashed).tv_sec, 1690000100);
+    EXPECT_EQ(kestrane::test::modificationTimeOf(trashed).tv_nsec, 200300400);
+    EXPECT_EQ(kestrane::test::modificationTimeOf(odd).tv_nsec, 5);
+    EXPECT_EQ(kestrane::test::modificationTimeOf(deleted).tv_sec, 1690000300);
     EXPECT_EQ(test::md5sum(kept), keptSum);  // the kept copy is read, never written
     EXPECT_TRUE(std::filesystem::is_empty(m_home + "/.local/share/Trash/files"));
     EXPECT_TRUE(std::filesystem::is_empty(m_home + "/.local/share/Trash/info"));

@@ -28,17 +28,6 @@ namespace {
 
 using namespace kestrane;
 
-void setModified(const std::string& path, std::int64_t seconds, long nanoseconds = 0) {
-    const timespec times[2] = {{seconds, 0}, {seconds, nanoseconds}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
-timespec modifiedOf(const std::string& path) {
-    struct stat attributes {};
-    ::lstat(path.c_str(), &attributes);
-    return attributes.st_mtim;
-}
-
 // What the operation told, by original path.
 class Outcomes : public RestoreComplexOperationDelegate {
 public:
@@ -119,9 +108,9 @@ TEST_F(RestoreComplexOperationTest, TrashedAndDeletedFilesComeBackWithTheirBytes
     const std::string kept = m_sandbox.writeFile("a/photo.jpg", content);
     const std::string trashed = m_sandbox.writeFile("b/photo.jpg", content);
     const std::string deleted = m_sandbox.writeFile("c/photo.jpg", content);
-    setModified(kept, 1700000000, 250000000);
-    setModified(trashed, 1700000100, 123456789);
-    setModified(deleted, 1700000200, 987654321);
+    kestrane::test::setModificationTime(kept, 1700000000, 250000000);
+    kestrane::test::setModificationTime(trashed, 1700000100, 123456789);
+    kestrane::test::setModificationTime(deleted, 1700000200, 987654321);
     recordRun({{{kept, File::kept}, {trashed, File::trashed}, {deleted, File::deleted}}});
     const std::string trashFiles = m_home + "/.local/share/Trash/files";
     ASSERT_TRUE(platform::pathExists(trashFiles + "/photo.jpg"));
@@ -139,9 +128,9 @@ TEST_F(RestoreComplexOperationTest, TrashedAndDeletedFilesComeBackWithTheirBytes
     // moved), the deleted one's to the second the log keeps.
     EXPECT_EQ(kestrane::test::md5sum(trashed), kestrane::test::md5sum(kept));
     EXPECT_EQ(kestrane::test::md5sum(deleted), kestrane::test::md5sum(kept));
-    EXPECT_EQ(modifiedOf(trashed).tv_sec, 1700000100);
-    EXPECT_EQ(modifiedOf(trashed).tv_nsec, 123456789);
-    EXPECT_EQ(modifiedOf(deleted).tv_sec, 1700000200);
+    EXPECT_EQ(kestrane::test::modificationTimeOf(trashed).tv_sec, 1700000100);
+    EXPECT_EQ(kestrane::test::modificationTimeOf(trashed).tv_nsec, 123456789);
+    EXPECT_EQ(kestrane::test::modificationTimeOf(deleted).tv_sec, 1700000200);
     EXPECT_EQ(kestrane::test::fileContent(kept), content);  // the kept copy stays
     EXPECT_FALSE(platform::pathExists(trashFiles + "/photo.jpg"));
     EXPECT_FALSE(platform::pathExists(m_home + "/.local/share/Trash/info/photo.jpg.trashinfo"));

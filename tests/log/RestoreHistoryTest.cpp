@@ -28,11 +28,6 @@ namespace {
 using namespace kestrane;
 using kestrane::test::ScopedTimeZone;
 
-void setModified(const std::string& path, std::int64_t seconds) {
-    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
 // A removed file read from a record written by hand.
 std::shared_ptr<PermanentlyRemovedItem> removedRecord(const std::string& path, std::int64_t size,
                                                       std::int64_t modified) {
@@ -243,24 +238,24 @@ TEST_F(RestoreHistoryTest, RestoredCopiesAreFoundUnderTheirRestoredNamesOnly) {
     EXPECT_FALSE(photo->isRestored());
 
     for (const char* name : {"photo restored x.jpg", "photo restoredcopy.jpg", "photo restored 3.png"})
-        setModified(m_sandbox.writeFile(std::string("photos/") + name, "12345"), modified);
-    setModified(m_sandbox.writeFile("photos/photo restored 2.jpg", "12345"), modified);  // the other item's own path
+        kestrane::test::setModificationTime(m_sandbox.writeFile(std::string("photos/") + name, "12345"), modified);
+    kestrane::test::setModificationTime(m_sandbox.writeFile("photos/photo restored 2.jpg", "12345"), modified);  // the other item's own path
     photo->clearCache();
     EXPECT_FALSE(photo->isRestored());
 
     const std::string restored3 = m_sandbox.writeFile("photos/photo restored 3.jpg", "12345");
-    setModified(restored3, modified);
+    kestrane::test::setModificationTime(restored3, modified);
     photo->clearCache();
     EXPECT_EQ(photo->pathToRestoredFile(), restored3);
     EXPECT_TRUE(photo->isRestored());
 
     // At the original path it is found first; a different file there is not it.
     const std::string original = m_sandbox.writeFile("photos/photo.jpg", "other content");
-    setModified(original, modified);
+    kestrane::test::setModificationTime(original, modified);
     photo->clearCache();
     EXPECT_EQ(photo->pathToRestoredFile(), restored3);
     m_sandbox.writeFile("photos/photo.jpg", "54321");
-    setModified(original, modified);
+    kestrane::test::setModificationTime(original, modified);
     photo->clearCache();
     EXPECT_EQ(photo->pathToRestoredFile(), original);
 }
@@ -288,10 +283,10 @@ TEST_F(RestoreHistoryTest, SourcesAreTheTrashCopyThenAKeptCopyThenAnotherCopyThe
     const std::int64_t modified = 1700000000;
     const std::string content = "same content";
     const std::string keptPath = m_sandbox.writeFile("kept/song.mp3", content);
-    setModified(keptPath, modified);
+    kestrane::test::setModificationTime(keptPath, modified);
     // A file in the trash, put there by the Trash module.
     const std::string trashedOriginal = m_sandbox.writeFile("b/song.mp3", content);
-    setModified(trashedOriginal, modified);
+    kestrane::test::setModificationTime(trashedOriginal, modified);
     platform::Trash trash;
     const auto entry = trash.moveToTrash(trashedOriginal);
     ASSERT_TRUE(entry);
@@ -347,7 +342,7 @@ TEST_F(RestoreHistoryTest, SourcesAreTheTrashCopyThenAKeptCopyThenAnotherCopyThe
 TEST_F(RestoreHistoryTest, ATrashedItemIsFoundAgainAfterTheFileManagerRestoredItAndItWasThrownAwayAgain) {
     const std::int64_t modified = 1700000000;
     const std::string path = m_sandbox.writeFile("docs/report.pdf", "report");
-    setModified(path, modified);
+    kestrane::test::setModificationTime(path, modified);
     platform::Trash trash;
     const auto first = trash.moveToTrash(path);
     ASSERT_TRUE(first);
@@ -365,7 +360,7 @@ TEST_F(RestoreHistoryTest, ATrashedItemIsFoundAgainAfterTheFileManagerRestoredIt
 
     // Something else thrown away under the same trash name, then the file
     // itself again: it is found under its new trash name.
-    setModified(m_sandbox.writeFile("other/report.pdf", "not the report"), modified);
+    kestrane::test::setModificationTime(m_sandbox.writeFile("other/report.pdf", "not the report"), modified);
     const auto squatter = platform::Trash().moveToTrash(m_sandbox / "other/report.pdf");
     ASSERT_TRUE(squatter);
     ASSERT_EQ(squatter->trashedPath, first->trashedPath);

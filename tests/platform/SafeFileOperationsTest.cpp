@@ -29,11 +29,6 @@ std::set<std::string> namesIn(const std::string& folder) {
     return names;
 }
 
-void setModificationTime(const std::string& path, long seconds, long nanoseconds) {
-    const timespec times[2] = {{seconds, 0}, {seconds, nanoseconds}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
 struct stat attributesOf(const std::string& path) {
     struct stat attributes {};
     ::lstat(path.c_str(), &attributes);
@@ -77,7 +72,7 @@ TEST(SafeFileOperationsTest, CopiesKeepBytesModesAndTimesAndNeverShowAPartialCop
     TempDir dir;
     const std::string source = dir.writeFile("src/photo.jpg", kestrane::test::noise(300000, 7));
     ::chmod(source.c_str(), 0640);
-    setModificationTime(source, 1700000000, 123456789);
+    kestrane::test::setModificationTime(source, 1700000000, 123456789);
     const std::string target = dir.makeDir("dst") + "/photo.jpg";
 
     { const auto error = copyWithoutReplacing(source, target); ASSERT_FALSE(error) << error->describe(); }
@@ -102,8 +97,8 @@ TEST(SafeFileOperationsTest, CopiesKeepBytesModesAndTimesAndNeverShowAPartialCop
     dir.writeFile("tree/sub/b.txt", "b");
     ASSERT_EQ(::symlink("../a.txt", (dir / "tree/sub/link").c_str()), 0);
     ASSERT_EQ(::symlink("/etc/passwd", (dir / "tree/outside").c_str()), 0);
-    setModificationTime(dir / "tree/sub", 1600000000, 5);
-    setModificationTime(dir / "tree", 1500000000, 0);
+    kestrane::test::setModificationTime(dir / "tree/sub", 1600000000, 5);
+    kestrane::test::setModificationTime(dir / "tree", 1500000000, 0);
     ASSERT_FALSE(copyWithoutReplacing(dir / "tree", dir / "dst/tree"));
     EXPECT_EQ(kestrane::test::fileContent(dir / "dst/tree/sub/b.txt"), "b");
     EXPECT_TRUE(S_ISLNK(attributesOf(dir / "dst/tree/sub/link").st_mode));
@@ -125,7 +120,7 @@ TEST(SafeFileOperationsTest, CopiesCrossVolumes) {
     kestrane::test::TmpfsMount volume(dir / "volume");
     if (!volume.mounted()) GTEST_SKIP() << volume.skipReason();
     const std::string source = dir.writeFile("big.bin", kestrane::test::noise(3 << 20, 3));
-    setModificationTime(source, 1234567890, 42);
+    kestrane::test::setModificationTime(source, 1234567890, 42);
     EXPECT_EQ(renameWithoutReplacing(source, volume.path() + "/big.bin"), EXDEV);
     ASSERT_FALSE(copyWithoutReplacing(source, volume.path() + "/big.bin"));
     EXPECT_EQ(kestrane::test::md5sum(volume.path() + "/big.bin"), kestrane::test::md5sum(source));

@@ -190,11 +190,6 @@ ScopedTimeZone::~ScopedTimeZone() {
     ::tzset();
 }
 
-void setModificationTime(const std::string& path, std::int64_t seconds) {
-    const struct timespec times[2] = {{.tv_sec = seconds, .tv_nsec = 0}, {.tv_sec = seconds, .tv_nsec = 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
 std::string noise(std::size_t size, std::uint32_t seed) {
     std::string bytes(size, '\0');
     std::uint32_t state = seed * 2654435761u + 1;
@@ -217,6 +212,17 @@ std::string md5sum(const std::string& path) {
 std::string fileContent(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void setModificationTime(const std::string& path, std::int64_t seconds, long nanoseconds) {
+    const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+timespec modificationTimeOf(const std::string& path) {
+    struct stat attributes {};
+    if (::lstat(path.c_str(), &attributes) != 0) return {};
+    return attributes.st_mtim;
 }
 
 bool pollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

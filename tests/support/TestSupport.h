@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <string>
@@ -83,11 +85,13 @@ private:
     std::optional<std::string> m_previous;
 };
 
-// Sets the modification time of a file or folder (no link followed), in
-// whole seconds since 1970; fails the test when it cannot.
-void setModificationTime(const std::string& path, std::int64_t seconds);
 // The whole content of a file (empty when it cannot be read).
 std::string fileContent(const std::string& path);
+// Sets the modification time of a file or folder (no link followed), in
+// seconds and nanoseconds since 1970, failing the test when it cannot; and
+// reads it back (zero when it cannot be examined).
+void setModificationTime(const std::string& path, std::int64_t seconds, long nanoseconds = 0);
+timespec modificationTimeOf(const std::string& path);
 
 // Deterministic bytes that repeat nowhere within a file of this size.
 std::string noise(std::size_t size, std::uint32_t seed);
