@@ -2,6 +2,7 @@
 
 #include "app/AppEvents.h"
 #include "app/ScanFlowController.h"
+#include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesManager.h"
 #include "gui/FlowSignals.h"
 #include "gui/GuiText.h"
@@ -10,6 +11,7 @@
 #include "gui/PreferencesDialog.h"
 #include "gui/QtQuestionAsker.h"
 #include "gui/ResultsScreen.h"
+#include "gui/ReviewPanel.h"
 #include "gui/ScanScreen.h"
 #include "gui/WelcomeScreen.h"
 #include "platform/UserFolders.h"
@@ -30,6 +32,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QToolBar>
+#include <QTreeView>
 
 #include <any>
 #include <chrono>
@@ -69,10 +72,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_interim = new MessageScreen(QStringLiteral("document-properties"), m_stack);
     m_noDuplicates = new MessageScreen(QStringLiteral("dialog-information"), m_stack);
     m_congratulations = new MessageScreen(QStringLiteral("emblem-default"), m_stack);
+    m_review = new ReviewPanel(m_asker, m_stack);
     for (QWidget* screen : {static_cast<QWidget*>(m_welcome), static_cast<QWidget*>(m_scan),
                             static_cast<QWidget*>(m_results), static_cast<QWidget*>(m_interim),
-                            static_cast<QWidget*>(m_noDuplicates), static_cast<QWidget*>(m_congratulations)})
+                            static_cast<QWidget*>(m_noDuplicates), static_cast<QWidget*>(m_congratulations),
+                            static_cast<QWidget*>(m_review)})
         m_stack->addWidget(screen);
+    setPanelOverResults(m_review);
 
     m_interim->setTitle(QStringLiteral("The last scan"));
     connect(m_interim->addButton(QStringLiteral("Show Results"), QStringLiteral("go-next")), &QPushButton::clicked,
@@ -86,7 +92,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(m_noDuplicates->addButton(QStringLiteral("Rescan"), QStringLiteral("view-refresh")),
             &QPushButton::clicked, this, [this] { m_flow->rescanWithTitle("Rescan Current Folders"); });
     m_congratulations->setTitle(QStringLiteral("Congratulations!"));
-    m_congratulations->setLines({QStringLiteral("Every duplicate found in these folders is gone.")});
     connect(m_congratulations->addButton(QStringLiteral("New Scan"), QStringLiteral("document-new")),
             &QPushButton::clicked, this, [this] { m_flow->newScan(); });
 
@@ -123,6 +128,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
         m_preferences->showNeverSelectList();
     });
     connect(m_scan, &ScanScreen::stopRequested, this, [this] { m_flow->stopScanWithIgnoreResult(true); });
+    connect(m_review, &ReviewPanel::closed, this, [this] {
+        m_reviewOpen = false;
+        syncScreen();
+    });
+    connect(m_review, &ReviewPanel::removalStarted, this, &MainWindow::refreshActions);
+    // After a removal that took the last duplicates the congratulations replace the results.
+    connect(m_review, &ReviewPanel::removalFinished, this, [this] {
+        if (!m_flow->checkForNoDuplicatesMore()) refreshActions();
+    });
 
     observe(AppEvents::kAddFolder, [this](const platform::Notification&) { chooseFolder(); });
     observe(AppEvents::kStartScan, [this](const platform::Notification&) {
@@ -138,6 +152,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
             [this](const platform::Notification&) { m_flow->addPaths({platform::homeFolder()}); });
     observe(AppEvents::kForceFullHashCalculationChanged,
             [this](const platform::Notification&) { m_welcome->refreshStartButton(); });
+    observe(AppEvents::kDuplicateItemSelectionChanged, [this](const platform::Notification&) { refreshActions(); });
 
     qApp->installEventFilter(this);
     resize(1100, 700);
@@ -195,6 +210,8 @@ void MainWindow::createActions() {
          [] { platform::NotificationCenter::defaultCenter().post(AppEvents::kRevealInFileManager); });
     make("preferences", QStringLiteral("&Preferences…"), QStringLiteral("preferences-system"),
          QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { showPreferences(); });
+    make("review", QStringLiteral("&Review and Remove…"), QStringLiteral("edit-delete"),
+         QKeySequence(Qt::CTRL | Qt::Key_Delete), [this] { showReview(); });
     make("history", QStringLiteral("Removal &History…"), QStringLiteral("document-open-recent"),
          QKeySequence(Qt::CTRL | Qt::Key_H), [this] { showHistory(); });
     make("quit", QStringLiteral("&Quit"), QStringLiteral("application-exit"), QKeySequence::Quit, [this] { close(); });
@@ -212,6 +229,8 @@ void MainWindow::createActions() {
     bar->addAction(action(QStringLiteral("rescan")));
     bar->addSeparator();
     bar->addActions(m_results->listCommands());
+    bar->addSeparator();
+    bar->addAction(action(QStringLiteral("review")));
 }
 
 void MainWindow::createMenus() {
@@ -223,6 +242,7 @@ void MainWindow::createMenus() {
     file->addSeparator();
     for (const char* name : {"openFile", "revealFile"}) file->addAction(action(QString::fromLatin1(name)));
     file->addSeparator();
+    file->addAction(action(QStringLiteral("review")));
     file->addAction(action(QStringLiteral("history")));
     file->addSeparator();
     file->addAction(action(QStringLiteral("quit")));
@@ -251,14 +271,19 @@ void MainWindow::syncScreen() {
     switch (m_flow->screen()) {
         case Screen::welcome: screen = m_welcome; break;
         case Screen::scan: screen = m_scan; break;
-        case Screen::results: screen = m_results; break;
+        case Screen::results: screen = m_reviewOpen ? static_cast<QWidget*>(m_review) : m_results; break;
         case Screen::interim:
             refreshInterimScreen();
             screen = m_interim;
             break;
         case Screen::noDuplicates: screen = m_noDuplicates; break;
-        case Screen::congratulations: screen = m_congratulations; break;
+        case Screen::congratulations:
+            refreshCongratulationsScreen();
+            screen = m_congratulations;
+            break;
     }
+    // The review lives over the results only.
+    if (m_flow->screen() != Screen::results) m_reviewOpen = false;
     m_stack->setCurrentWidget(screen);
     refreshActions();
 }
@@ -277,9 +302,20 @@ void MainWindow::refreshActions() {
     action(QStringLiteral("fullScaleRescan"))->setEnabled(afterScan);
     action(QStringLiteral("newScan"))->setEnabled(afterScan);
     action(QStringLiteral("stopScan"))->setEnabled(scanning);
-    action(QStringLiteral("back"))->setEnabled(screen == Screen::results);
-    const bool results = screen == Screen::results;
+    const bool results = screen == Screen::results && !m_reviewOpen;
+    action(QStringLiteral("back"))->setEnabled(results);
     for (const char* name : {"find", "openFile", "revealFile"}) action(QString::fromLatin1(name))->setEnabled(results);
+    const auto& container = DuplicatesManager::sharedManager().duplicateContainer();
+    action(QStringLiteral("review"))->setEnabled(results && container && container->getItemsCountInRemoveList() > 0);
+    // While the review is open the selection changes only there; during a
+    // removal nothing leaves the review.
+    menuBar()->findChild<QMenu*>(QStringLiteral("selectMenu"))->setEnabled(results);
+    if (m_review->isRemoving()) {
+        for (const char* name : {"rescan", "fullScaleRescan", "newScan", "history"})
+            action(QString::fromLatin1(name))->setEnabled(false);
+    } else {
+        action(QStringLiteral("history"))->setEnabled(true);
+    }
 }
 
 void MainWindow::refreshInterimScreen() {
@@ -293,6 +329,23 @@ void MainWindow::refreshInterimScreen() {
     if (const auto removed = manager.removedSize(); removed && *removed > 0)
         lines << toQString(ScanFlowController::cleanedSizeLine(toStdString(sizeText(static_cast<std::uint64_t>(*removed)))));
     m_interim->setLines(lines);
+}
+
+void MainWindow::refreshCongratulationsScreen() {
+    QStringList lines{QStringLiteral("Every duplicate found in these folders is gone.")};
+    if (const auto removed = DuplicatesManager::sharedManager().removedSize(); removed && *removed > 0)
+        lines << toQString(ScanFlowController::cleanedSizeLine(toStdString(sizeText(static_cast<std::uint64_t>(*removed)))));
+    m_congratulations->setLines(lines);
+}
+
+void MainWindow::showReview() {
+    if (m_flow->screen() != ScanFlowController::Screen::results || m_reviewOpen) return;
+    const auto container = DuplicatesManager::sharedManager().duplicateContainer();
+    if (!container || container->getItemsCountInRemoveList() <= 0) return;
+    m_review->open(container);
+    m_reviewOpen = true;
+    syncScreen();
+    m_review->view()->setFocus();
 }
 
 void MainWindow::showPreferences() {

@@ -25,6 +25,7 @@ class MessageScreen;
 
 class QtQuestionAsker;
 class ResultsScreen;
+class ReviewPanel;
 class ScanScreen;
 class WelcomeScreen;
 
@@ -47,12 +48,18 @@ public:
     MessageScreen* interimScreen() const { return m_interim; }
     MessageScreen* noDuplicatesScreen() const { return m_noDuplicates; }
     MessageScreen* congratulationsScreen() const { return m_congratulations; }
+    ReviewPanel* reviewPanel() const { return m_review; }
     QWidget* currentScreen() const;
     QAction* action(const QString& objectName) const;
 
     // A panel opened over the results (the review, select in folder) that
     // closing the window closes first.
     void setPanelOverResults(QWidget* panel) { m_panel = panel; }
+
+    // Opens the review of the copies selected for removal over the results
+    // (nothing happens when none is selected).
+    void showReview();
+    bool isReviewOpen() const { return m_reviewOpen; }
 
     // Opens the preferences window (one at a time, not modal).
     void showPreferences();
@@ -76,6 +83,7 @@ private:
     void syncScreen();
     void chooseFolder();
     void refreshInterimScreen();
+    void refreshCongratulationsScreen();
     void refreshActions();
     void observe(const char* name, std::function<void(const platform::Notification&)> callback);
 
@@ -89,6 +97,8 @@ private:
     MessageScreen* m_interim;
     MessageScreen* m_noDuplicates;
     MessageScreen* m_congratulations;
+    ReviewPanel* m_review;
+    bool m_reviewOpen = false;
     QWidget* m_panel = nullptr;
     QPointer<PreferencesDialog> m_preferences;
     QPointer<HistoryWindow> m_history;
