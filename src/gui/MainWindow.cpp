@@ -5,6 +5,7 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesManager.h"
 #include "gui/FlowSignals.h"
+#include "gui/FolderTreePanel.h"
 #include "gui/GuiText.h"
 #include "gui/HistoryWindow.h"
 #include "gui/MessageScreen.h"
@@ -73,12 +74,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_noDuplicates = new MessageScreen(QStringLiteral("dialog-information"), m_stack);
     m_congratulations = new MessageScreen(QStringLiteral("emblem-default"), m_stack);
     m_review = new ReviewPanel(m_asker, m_stack);
+    m_folderTree = new FolderTreePanel(m_asker, m_stack);
     for (QWidget* screen : {static_cast<QWidget*>(m_welcome), static_cast<QWidget*>(m_scan),
                             static_cast<QWidget*>(m_results), static_cast<QWidget*>(m_interim),
                             static_cast<QWidget*>(m_noDuplicates), static_cast<QWidget*>(m_congratulations),
-                            static_cast<QWidget*>(m_review)})
+                            static_cast<QWidget*>(m_review), static_cast<QWidget*>(m_folderTree)})
         m_stack->addWidget(screen);
-    setPanelOverResults(m_review);
 
     m_interim->setTitle(QStringLiteral("The last scan"));
     connect(m_interim->addButton(QStringLiteral("Show Results"), QStringLiteral("go-next")), &QPushButton::clicked,
@@ -128,10 +129,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
         m_preferences->showNeverSelectList();
     });
     connect(m_scan, &ScanScreen::stopRequested, this, [this] { m_flow->stopScanWithIgnoreResult(true); });
-    connect(m_review, &ReviewPanel::closed, this, [this] {
-        m_reviewOpen = false;
-        syncScreen();
-    });
+    for (QWidget* panel : {static_cast<QWidget*>(m_review), static_cast<QWidget*>(m_folderTree)}) {
+        auto closed = [this, panel] {
+            if (m_panel == panel) m_panel = nullptr;
+            syncScreen();
+        };
+        if (panel == m_review) connect(m_review, &ReviewPanel::closed, this, closed);
+        else connect(m_folderTree, &FolderTreePanel::closed, this, closed);
+    }
     connect(m_review, &ReviewPanel::removalStarted, this, &MainWindow::refreshActions);
     // After a removal that took the last duplicates the congratulations replace the results.
     connect(m_review, &ReviewPanel::removalFinished, this, [this] {
@@ -212,6 +217,8 @@ void MainWindow::createActions() {
          QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { showPreferences(); });
     make("review", QStringLiteral("&Review and Remove…"), QStringLiteral("edit-delete"),
          QKeySequence(Qt::CTRL | Qt::Key_Delete), [this] { showReview(); });
+    make("selectInFolder", QStringLiteral("Select in &Folder…"), QStringLiteral("folder"),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), [this] { showFolderTree(); });
     make("history", QStringLiteral("Removal &History…"), QStringLiteral("document-open-recent"),
          QKeySequence(Qt::CTRL | Qt::Key_H), [this] { showHistory(); });
     make("quit", QStringLiteral("&Quit"), QStringLiteral("application-exit"), QKeySequence::Quit, [this] { close(); });
@@ -229,6 +236,7 @@ void MainWindow::createActions() {
     bar->addAction(action(QStringLiteral("rescan")));
     bar->addSeparator();
     bar->addActions(m_results->listCommands());
+    bar->addAction(action(QStringLiteral("selectInFolder")));
     bar->addSeparator();
     bar->addAction(action(QStringLiteral("review")));
 }
@@ -254,6 +262,8 @@ void MainWindow::createMenus() {
     QMenu* select = menuBar()->addMenu(QStringLiteral("&Select"));
     select->setObjectName(QStringLiteral("selectMenu"));
     select->addActions(m_results->listCommands());
+    select->addSeparator();
+    select->addAction(action(QStringLiteral("selectInFolder")));
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("viewMenu"));
     view->addAction(action(QStringLiteral("back")));
@@ -271,7 +281,7 @@ void MainWindow::syncScreen() {
     switch (m_flow->screen()) {
         case Screen::welcome: screen = m_welcome; break;
         case Screen::scan: screen = m_scan; break;
-        case Screen::results: screen = m_reviewOpen ? static_cast<QWidget*>(m_review) : m_results; break;
+        case Screen::results: screen = m_panel ? m_panel : m_results; break;
         case Screen::interim:
             refreshInterimScreen();
             screen = m_interim;
@@ -282,8 +292,8 @@ void MainWindow::syncScreen() {
             screen = m_congratulations;
             break;
     }
-    // The review lives over the results only.
-    if (m_flow->screen() != Screen::results) m_reviewOpen = false;
+    // The panels live over the results only.
+    if (m_flow->screen() != Screen::results) m_panel = nullptr;
     m_stack->setCurrentWidget(screen);
     refreshActions();
 }
@@ -302,11 +312,12 @@ void MainWindow::refreshActions() {
     action(QStringLiteral("fullScaleRescan"))->setEnabled(afterScan);
     action(QStringLiteral("newScan"))->setEnabled(afterScan);
     action(QStringLiteral("stopScan"))->setEnabled(scanning);
-    const bool results = screen == Screen::results && !m_reviewOpen;
+    const bool results = screen == Screen::results && !m_panel;
     action(QStringLiteral("back"))->setEnabled(results);
     for (const char* name : {"find", "openFile", "revealFile"}) action(QString::fromLatin1(name))->setEnabled(results);
     const auto& container = DuplicatesManager::sharedManager().duplicateContainer();
     action(QStringLiteral("review"))->setEnabled(results && container && container->getItemsCountInRemoveList() > 0);
+    action(QStringLiteral("selectInFolder"))->setEnabled(results && container);
     // While the review is open the selection changes only there; during a
     // removal nothing leaves the review.
     menuBar()->findChild<QMenu*>(QStringLiteral("selectMenu"))->setEnabled(results);
@@ -339,13 +350,26 @@ void MainWindow::refreshCongratulationsScreen() {
 }
 
 void MainWindow::showReview() {
-    if (m_flow->screen() != ScanFlowController::Screen::results || m_reviewOpen) return;
+    if (m_flow->screen() != ScanFlowController::Screen::results || m_panel) return;
     const auto container = DuplicatesManager::sharedManager().duplicateContainer();
     if (!container || container->getItemsCountInRemoveList() <= 0) return;
     m_review->open(container);
-    m_reviewOpen = true;
+    setPanelOverResults(m_review);
     syncScreen();
     m_review->view()->setFocus();
+}
+
+bool MainWindow::isReviewOpen() const {
+    return m_panel == m_review;
+}
+
+void MainWindow::showFolderTree() {
+    if (m_flow->screen() != ScanFlowController::Screen::results || m_panel) return;
+    const auto container = DuplicatesManager::sharedManager().duplicateContainer();
+    if (!container) return;
+    m_folderTree->open(container);
+    setPanelOverResults(m_folderTree);
+    syncScreen();
 }
 
 void MainWindow::showPreferences() {

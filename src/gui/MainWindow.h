@@ -26,6 +26,7 @@ class MessageScreen;
 class QtQuestionAsker;
 class ResultsScreen;
 class ReviewPanel;
+class FolderTreePanel;
 class ScanScreen;
 class WelcomeScreen;
 
@@ -53,13 +54,17 @@ public:
     QAction* action(const QString& objectName) const;
 
     // A panel opened over the results (the review, select in folder) that
-    // closing the window closes first.
+    // closing the window closes first (the review, or selecting in folders).
     void setPanelOverResults(QWidget* panel) { m_panel = panel; }
 
     // Opens the review of the copies selected for removal over the results
     // (nothing happens when none is selected).
     void showReview();
-    bool isReviewOpen() const { return m_reviewOpen; }
+    bool isReviewOpen() const;
+    // Opens selecting in folders over the results: the folder tree with its
+    // counters, the folder checkboxes and the keep stars.
+    void showFolderTree();
+    FolderTreePanel* folderTreePanel() const { return m_folderTree; }
 
     // Opens the preferences window (one at a time, not modal).
     void showPreferences();
@@ -98,8 +103,8 @@ private:
     MessageScreen* m_noDuplicates;
     MessageScreen* m_congratulations;
     ReviewPanel* m_review;
-    bool m_reviewOpen = false;
-    QWidget* m_panel = nullptr;
+    FolderTreePanel* m_folderTree;
+    QWidget* m_panel = nullptr;  // the panel shown over the results, if any
     QPointer<PreferencesDialog> m_preferences;
     QPointer<HistoryWindow> m_history;
     bool m_quitConfirmed = false;
