@@ -16,6 +16,9 @@
 #include "gui/PairFilesModel.h"
 #include "gui/PreviewPane.h"
 #include "gui/SimilarFoldersModel.h"
+#include "platform/Question.h"
+#include "scan/FolderSystemItem.h"
+#include "selection/SimilarFolderSelection.h"
 #include "selection/AutoSelectOperations.h"
 #include "settings/Settings.h"
 
@@ -26,6 +29,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPointer>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTableView>
@@ -168,6 +172,20 @@ ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* pare
                 });
     }
     m_center->addWidget(similarPage);
+    // Ticking a folder of a pair that holds the last copies asks first.
+    connect(m_similar, &SimilarFoldersModel::confirmationNeeded, this, [this](const QModelIndex& index, bool selected) {
+        const auto heap = m_similar->heapAt(index.row());
+        const FolderSystemItem* folder = !heap ? nullptr
+                                         : index.column() == SimilarFoldersModel::folderColumn ? heap->getMainFolderItem()
+                                                                                               : heap->getSecondFolderItem();
+        if (!folder) return;
+        const Question question = SimilarFolderSelection::lastCopiesQuestion(*folder);
+        QPointer<ResultsScreen> self(this);
+        m_asker->ask(question, [self, row = QPersistentModelIndex(index), selected](Answer answer) {
+            SimilarFolderSelection::rememberAnswer(answer);
+            if (self && row.isValid() && answer.button == 0) self->m_similar->setSideSelected(row, selected, true);
+        });
+    });
 
     m_preview = new PreviewPane(splitter);
     m_preview->setMinimumWidth(220);

@@ -6,6 +6,9 @@
 #include "folders/DuplicatesHeap.h"
 #include "gui/GuiText.h"
 #include "scan/FolderSystemItem.h"
+#include "selection/FolderSelection.h"
+#include "selection/SimilarFolderSelection.h"
+#include "duplicates/DuplicateItem.h"
 
 #include <QIcon>
 
@@ -15,6 +18,16 @@ namespace {
 
 QString folderPath(const FolderSystemItem* folder, const HeapsFolderData& data) {
     return toQString(folder ? folder->path() : data.getFolderPath());
+}
+
+bool isSide(const QModelIndex& index) {
+    return index.column() == SimilarFoldersModel::folderColumn || index.column() == SimilarFoldersModel::similarFolderColumn;
+}
+
+// A duplicate folder is selected with its group in the duplicate folders, not here.
+bool hasCheckbox(const DuplicatesHeap& heap, bool mainSide) {
+    const FolderSystemItem* folder = mainSide ? heap.getMainFolderItem() : heap.getSecondFolderItem();
+    return folder && !FolderSelection::isDuplicateFolder(*folder);
 }
 
 }  // namespace
@@ -75,9 +88,22 @@ QVariant SimilarFoldersModel::data(const QModelIndex& index, int role) const {
                 case sizeColumn: return sizeText(heap->getHeapSize());
                 default: return {};
             }
-        case Qt::ToolTipRole:
-            if (index.column() <= similarFolderColumn) return folderPath(folder, data);
-            return {};
+        case Qt::CheckStateRole: {
+            if (!isSide(index) || !hasCheckbox(*heap, main)) return {};
+            std::size_t selected = 0;
+            const auto items = SimilarFolderSelection::itemsOfPairSide(*heap, main);
+            for (const auto& item : items) selected += item->isSelected() ? 1 : 0;
+            if (selected == 0) return Qt::Unchecked;
+            return selected == items.size() ? Qt::Checked : Qt::PartiallyChecked;
+        }
+        case Qt::ToolTipRole: {
+            if (!isSide(index)) return {};
+            if (folder && FolderSelection::isDuplicateFolder(*folder))
+                return folderPath(folder, data) + QLatin1Char('\n') +
+                       QString::fromLatin1(SimilarFolderSelection::kOpenInDuplicateFoldersTitle);
+            const std::string why = SimilarFolderSelection::rowExplanation(SimilarFolderSelection::itemsOfPairSide(*heap, main));
+            return why.empty() ? folderPath(folder, data) : toQString(why);
+        }
         case Qt::DecorationRole:
             if (index.column() <= similarFolderColumn) return themeIcon(QStringLiteral("folder"));
             return {};
@@ -86,6 +112,30 @@ QVariant SimilarFoldersModel::data(const QModelIndex& index, int role) const {
             return {};
         default: return {};
     }
+}
+
+Qt::ItemFlags SimilarFoldersModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    const auto heap = heapAt(index.row());
+    if (heap && isSide(index) && hasCheckbox(*heap, index.column() == folderColumn)) flags |= Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+bool SimilarFoldersModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || !(flags(index) & Qt::ItemIsUserCheckable)) return false;
+    // A partly ticked folder is ticked whole.
+    const bool selected = index.data(Qt::CheckStateRole).toInt() != Qt::Checked && value.toInt() != Qt::Unchecked;
+    setSideSelected(index, selected, false);
+    return true;
+}
+
+void SimilarFoldersModel::setSideSelected(const QModelIndex& index, bool selected, bool confirmed) {
+    const auto heap = heapAt(index.row());
+    if (!heap || !isSide(index)) return;
+    const bool main = index.column() == folderColumn;
+    if (SimilarFolderSelection::setPairSideSelected(*heap, main, selected, confirmed) ==
+        SimilarFolderSelection::Outcome::confirmationNeeded)
+        emit confirmationNeeded(index, selected);
 }
 
 QVariant SimilarFoldersModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -1,19 +1,25 @@
 // The item models of the results over a real scan: the groups list with its
 // order, search and ticking under the keep-one-copy rule; the categories;
-// the similar-folder pairs and the files of one pair.
+// the similar-folder pairs, ticking a folder of a pair, and the files of one pair.
 #include "GuiTestSupport.h"
 
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
+#include "folders/DuplicatesHeap.h"
+#include "scan/FolderSystemItem.h"
 #include "gui/CategoriesModel.h"
 #include "gui/GroupsModel.h"
 #include "gui/PairFilesModel.h"
+#include "gui/QtQuestionAsker.h"
+#include "gui/ResultsScreen.h"
 #include "gui/SimilarFoldersModel.h"
+#include "selection/SimilarFolderSelection.h"
 #include "settings/Settings.h"
 #include "support/ScanTestSupport.h"
 
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -224,6 +230,59 @@ private slots:
         QSignalSpy refused(&second, &PairFilesModel::lastCopyRefused);
         QVERIFY(!second.setData(twinIndex, Qt::Checked, Qt::CheckStateRole));
         QCOMPARE(refused.count(), 1);
+    }
+
+    void aFolderOfAPairIsTickedWholeAndTheOtherKeepsTheLastCopies() {
+        SimilarFoldersModel pairs;
+        pairs.setContainer(m_container);
+        const QModelIndex main = pairs.index(0, SimilarFoldersModel::folderColumn);
+        const QModelIndex second = pairs.index(0, SimilarFoldersModel::similarFolderColumn);
+        QVERIFY(pairs.flags(main) & Qt::ItemIsUserCheckable);
+        QVERIFY(!(pairs.flags(pairs.index(0, SimilarFoldersModel::sizeColumn)) & Qt::ItemIsUserCheckable));
+        QCOMPARE(pairs.data(main, Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        const auto mainCopies = SimilarFolderSelection::itemsOfPairSide(*pairs.heapAt(0), true);
+        const auto secondCopies = SimilarFolderSelection::itemsOfPairSide(*pairs.heapAt(0), false);
+        QCOMPARE(mainCopies.size(), std::size_t{3});
+
+        QVERIFY(pairs.setData(main, Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(std::all_of(mainCopies.begin(), mainCopies.end(), [](const auto& item) { return item->isSelected(); }));
+        QCOMPARE(pairs.data(main, Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        // The other folder holds the last copies now: ticking it selects nothing, and its tooltip says why.
+        QCOMPARE(pairs.data(second, Qt::ToolTipRole).toString(),
+                 QString::fromLatin1(SimilarFolderSelection::kNoneSelectedLastCopiesText));
+        QVERIFY(pairs.setData(second, Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(std::none_of(secondCopies.begin(), secondCopies.end(), [](const auto& item) { return item->isSelected(); }));
+
+        // With every copy allowed to go, the last copies are confirmed first.
+        Settings::standard().setAllowRemovingAllDuplicateCopies(true);
+        QSignalSpy asked(&pairs, &SimilarFoldersModel::confirmationNeeded);
+        QVERIFY(pairs.setData(second, Qt::Checked, Qt::CheckStateRole));
+        QCOMPARE(asked.count(), 1);
+        QVERIFY(std::none_of(secondCopies.begin(), secondCopies.end(), [](const auto& item) { return item->isSelected(); }));
+        pairs.setSideSelected(second, true, true);
+        QVERIFY(std::all_of(secondCopies.begin(), secondCopies.end(), [](const auto& item) { return item->isSelected(); }));
+
+        // Unticking deselects the folder's copies only.
+        QVERIFY(pairs.setData(main, Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(std::none_of(mainCopies.begin(), mainCopies.end(), [](const auto& item) { return item->isSelected(); }));
+        QCOMPARE(pairs.data(second, Qt::CheckStateRole).toInt(), int(Qt::Checked));
+
+        // On the results screen the question is asked; its box turns it off.
+        auto asker = std::make_shared<QtQuestionAsker>(nullptr);
+        ResultsScreen screen(asker);
+        screen.setContainer(m_container);
+        SimilarFoldersModel* shown = screen.similarFoldersModel();
+        const QModelIndex mainShown = shown->index(0, SimilarFoldersModel::folderColumn);
+        QVERIFY(shown->setData(mainShown, Qt::Checked, Qt::CheckStateRole));
+        QMessageBox* box = test::waitForQuestion(*asker);
+        QVERIFY(box);
+        QCOMPARE(box->text(), QStringLiteral("Attention"));
+        const QString folderName = QString::fromStdString(pairs.heapAt(0)->getMainFolderItem()->path()).section('/', -1);
+        QCOMPARE(box->informativeText(), QStringLiteral("You are selecting the last copies of duplicates in the folder \"%1\" "
+                                                        "including the original ones.").arg(folderName));
+        QVERIFY(test::answerQuestion(box, QStringLiteral("OK"), true));
+        QVERIFY(test::waitUntil([&] { return shown->data(mainShown, Qt::CheckStateRole).toInt() == Qt::Checked; }));
+        QVERIFY(!Settings::standard().showRemoveLastInHeapsMessage());
     }
 };
 
