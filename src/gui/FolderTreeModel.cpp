@@ -173,6 +173,8 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             switch (index.column()) {
                 case nameColumn: return toQString(folder.displayName());
+                // A star drawn by the font: the same in every icon theme.
+                case keepColumn: return folder.isFavorite() ? QStringLiteral("\u2605") : QStringLiteral("\u2606");
                 case duplicatesColumn: return countText(static_cast<std::uint64_t>(info.countOfDuplicates));
                 case selectedColumn:
                     if (info.countOfSelectedDuplicates <= 0) return QStringLiteral("0");
@@ -196,8 +198,6 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
             if (index.column() == nameColumn)
                 return folder.isDuplicateFolder() ? themeIcon(QStringLiteral("folder-copy"), themeIcon(QStringLiteral("folder")))
                                                   : themeIcon(QStringLiteral("folder"));
-            if (index.column() == keepColumn)
-                return themeIcon(folder.isFavorite() ? QStringLiteral("starred") : QStringLiteral("non-starred"));
             return {};
         case Qt::ToolTipRole:
             if (index.column() == keepColumn)
@@ -209,6 +209,7 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
                 return folder.isFavorite() ? QStringLiteral("Kept") : QStringLiteral("Not kept");
             return {};
         case Qt::TextAlignmentRole:
+            if (index.column() == keepColumn) return int(Qt::AlignCenter);
             if (index.column() >= duplicatesColumn) return int(Qt::AlignRight | Qt::AlignVCenter);
             return {};
         case favoriteRole: return folder.isFavorite();

@@ -25,6 +25,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace kestrane::gui {
 
 namespace {
@@ -109,6 +111,9 @@ FolderTreePanel::FolderTreePanel(std::shared_ptr<QuestionAsker> asker, QWidget* 
     m_content->setAccessibleName(QStringLiteral("Content of the folder"));
     m_content->setUniformRowHeights(true);
     m_content->setTextElideMode(Qt::ElideMiddle);
+    m_content->header()->setStretchLastSection(false);
+    m_content->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_content->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
     layout->addWidget(splitter, 1);
@@ -184,8 +189,19 @@ void FolderTreePanel::showContent() {
     std::size_t rows = 0;
     QTreeWidgetItem* duplicates =
         header(m_content, FSFolderDescription::kDuplicateFilesTitle, description.duplicateFilesDescription());
-    for (const auto& group : description.duplicates()) {
-        if (group.internalItems.empty()) continue;
+    // By name, then by size, so that a folder shows the same way every time.
+    std::vector<const FSFolderDuplicates*> groups;
+    groups.reserve(description.duplicates().size());
+    for (const auto& group : description.duplicates())
+        if (!group.internalItems.empty()) groups.push_back(&group);
+    std::sort(groups.begin(), groups.end(), [](const FSFolderDuplicates* a, const FSFolderDuplicates* b) {
+        const DuplicateItem& x = *a->internalItems.front();
+        const DuplicateItem& y = *b->internalItems.front();
+        const std::string xName = x.getName(), yName = y.getName();
+        return xName != yName ? xName < yName : x.getFileItemSize() > y.getFileItemSize();
+    });
+    for (const FSFolderDuplicates* found : groups) {
+        const FSFolderDuplicates& group = *found;
         const auto& first = *group.internalItems.front();
         auto* block = new QTreeWidgetItem(
             duplicates, QStringList{toQString(first.getName()), QString(),
@@ -197,9 +213,9 @@ void FolderTreePanel::showContent() {
         for (const auto& copy : group.externalItems) addCopy(block, *copy, QStringLiteral("Elsewhere"));
         if (++rows >= kMaxContentRows) break;
     }
-    if (description.duplicates().size() > rows)
-        new QTreeWidgetItem(duplicates, QStringList{QStringLiteral("… and %1 more groups")
-                                                        .arg(countText(description.duplicates().size() - rows))});
+    if (groups.size() > rows)
+        new QTreeWidgetItem(duplicates,
+                            QStringList{QStringLiteral("… and %1 more groups").arg(countText(groups.size() - rows))});
     QTreeWidgetItem* others =
         header(m_content, FSFolderDescription::kOtherFilesTitle, description.otherFilesDescription());
     rows = 0;

@@ -6,10 +6,13 @@
 
 #include "app/ScanFlowController.h"
 #include "duplicates/DuplicatesManager.h"
+#include "gui/FolderTreePanel.h"
+#include "gui/HistoryWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/PreferencesDialog.h"
 #include "gui/QtQuestionAsker.h"
 #include "gui/ResultsScreen.h"
+#include "gui/ReviewPanel.h"
 #include "gui/WelcomeScreen.h"
 #include "settings/Settings.h"
 
@@ -182,6 +185,11 @@ int main(int argc, char** argv) {
     results->showSimilarFolders();
     save(&window, QStringLiteral("similar-folders") + suffix);
 
+    window.showFolderTree();
+    test::waitUntil([&] { return window.folderTreePanel()->isReady(); });
+    save(&window, QStringLiteral("select-in-folder") + suffix);
+    window.folderTreePanel()->close();
+
     window.action(QStringLiteral("back"))->trigger();
     save(&window, QStringLiteral("summary") + suffix);
     window.flow()->showResultsScreen();
@@ -190,6 +198,26 @@ int main(int argc, char** argv) {
     if (QMessageBox* box = test::waitForQuestion(window.questions())) {
         saveWithQuestion(&window, box, QStringLiteral("question") + suffix);
         test::answerQuestion(box, QStringLiteral("Cancel"));
+    }
+
+    // The photos' copies auto-selected, reviewed and moved to the sandbox's Trash.
+    results->showCategory(FileCategory::image);
+    results->autoSelect();
+    if (QMessageBox* box = test::waitForQuestion(window.questions())) test::answerQuestion(box, QStringLiteral("OK"));
+    test::waitUntil([&] { return !window.questions().currentBox(); });
+    window.showReview();
+    gui::ReviewPanel* review = window.reviewPanel();
+    review->view()->expandAll();
+    save(&window, QStringLiteral("review") + suffix);
+    review->removeButton()->click();
+    if (QMessageBox* box = test::waitForQuestion(window.questions(), 500)) test::answerQuestion(box, QStringLiteral("OK"));
+    test::waitUntil([&] { return !review->isRemoving() && !review->resultLines().isEmpty(); });
+    save(&window, QStringLiteral("removed") + suffix);
+    window.showHistory();
+    if (gui::HistoryWindow* history = window.historyWindow()) {
+        history->resize(900, 520);
+        save(history, QStringLiteral("history") + suffix);
+        history->close();
     }
 
     gui::PreferencesDialog preferences(&window);
