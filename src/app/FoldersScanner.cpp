@@ -71,6 +71,9 @@ FoldersScanner::FoldersScanner(Private, std::vector<std::string> paths, std::wea
     : m_settings(std::move(settings)),
       m_pListener(std::move(listener)),
       _userSelectedPaths(std::move(paths)),
+      m_queueChecker(platform::MainQueue::shared()),
+      m_pDuplicatesFilterWorkingQueue(platform::SerialQueue::create("kestrane.duplicates.search")),
+      m_searchQueueChecker(*m_pDuplicatesFilterWorkingQueue),
       m_clock(platform::Clock::steady()) {
     const auto& volumes = platform::volumeInfoProvider();
     m_foldersForScan = chooseTopFolders(_userSelectedPaths, volumes);
@@ -140,13 +143,12 @@ void FoldersScanner::startScanWithAutomaticMinimalSize(bool fullHash) {
 }
 
 void FoldersScanner::startScanWithMinimalSize(std::uint64_t minimalFileSize, bool fullHash) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_eCurrentState != kCreated) return;
     // Taken once: a setting changed during the scan, or another scan with
     // other options, leaves the keys of this one as they are.
     m_separationOptions = SeparationOptions::fromSettings(m_settings, fullHash);
     m_nDuplicatesMinimalFileSize = minimalFileSize;
-    m_pDuplicatesFilterWorkingQueue = platform::SerialQueue::create("kestrane.duplicates.search");
 
     auto checker = std::make_shared<ExcludeChecker>(true, m_settings);
     // Chosen folders are read at their real paths: what the person chose is
@@ -171,6 +173,11 @@ void FoldersScanner::startScanWithMinimalSize(std::uint64_t minimalFileSize, boo
     m_pDuplicatesFilter = DuplicatesFilter::create(filterSize, std::move(heaps), checker, m_separationOptions);
     m_pDuplicatesFilter->setWorkingQueue(m_pDuplicatesFilterWorkingQueue);
     m_pDuplicatesFilter->setListener(weak_from_this());
+    m_nFinalMinimalDuplicatesSize = filterSize < 0 ? 0 : static_cast<std::uint64_t>(filterSize);
+    m_pDuplicatesFilterWorkingQueue->async(
+        [self = shared_from_this(), feed = SearchFeed{m_pDuplicatesFilter, m_bIncludeHiddenFiles}] {
+            self->m_searchFeed = feed;
+        });
 
     auto context = std::make_shared<FolderScanContext>();
     for (const auto& folder : m_foldersForScan)
@@ -203,6 +210,8 @@ void FoldersScanner::scanNextFolder() {
 }
 
 void FoldersScanner::onScannerFoundFiles(FolderScanner& scanner, std::vector<FileSystemItem*> files) {
+    // On a reading worker: only the atomic identity and the search queue (set
+    // when this scanner was made) are read here.
     const FolderScanner* current = m_pCurrentScannerIdentity;
     if (current != nullptr && current != &scanner) return;
     auto holder = std::make_shared<std::vector<FileSystemItem*>>(std::move(files));
@@ -212,10 +221,11 @@ void FoldersScanner::onScannerFoundFiles(FolderScanner& scanner, std::vector<Fil
 }
 
 void FoldersScanner::addFilesBatch(std::vector<FileSystemItem*> files) {
+    KESTRANE_CHECK_QUEUE(m_searchQueueChecker);
     PerCategory<std::uint64_t> sizes;
     std::uint64_t possible = 0;
     for (FileSystemItem* item : files) {
-        const std::uint64_t r = m_pDuplicatesFilter->addFileItemIncludeHidden(item, m_bIncludeHiddenFiles);
+        const std::uint64_t r = m_searchFeed.filter->addFileItemIncludeHidden(item, m_searchFeed.includeHidden);
         if (r < 2) continue;
         const std::uint64_t multiplier = r == 2 ? 2 : 1;
         if (const std::optional<FileCategory> type = typeOfFileAtPath(item->name()))
@@ -231,6 +241,7 @@ void FoldersScanner::addFilesBatch(std::vector<FileSystemItem*> files) {
 }
 
 void FoldersScanner::onScannerCompletedScanItem(FolderScanner& scanner, std::shared_ptr<VolumeSystemItem> root) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (&scanner != m_pCurrentScanner.get()) return;
     if (root) m_roots.push_back(std::move(root));
     scanNextFolder();
@@ -257,15 +268,18 @@ void FoldersScanner::startFilterDuplicatesFiles() {
 void FoldersScanner::onDuplicatesFilesFilterStartFilterFiles(std::uint64_t) {}
 
 void FoldersScanner::onFinishSearchDuplicatesFilesWithType(FileCategory type) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_searchDuplicatesStates[type] = true;
 }
 
 void FoldersScanner::onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress progress) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_duplicatesFilesFilterProgress = progress;
 }
 
 void FoldersScanner::onPossibleFoldersSizeChanged(std::uint64_t heapsSize,
                                                                                    std::uint64_t foldersSize) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (!m_bSearchDuplicatesFoldersAndSimilars) return;
     m_nPossibleHeapsSize = heapsSize;
     m_possibleDuplicatesSizes[FileCategory::folders] = foldersSize;
@@ -273,6 +287,7 @@ void FoldersScanner::onPossibleFoldersSizeChanged(std::uint64_t heapsSize,
 
 void FoldersScanner::onFilteredFiles(std::int32_t count, std::uint64_t size,
                                                              std::optional<FileCategory> type) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (type) m_actualDuplicatesSizes[*type] += static_cast<std::uint64_t>(count) * size;
     m_nCountOfActualDuplicates += static_cast<std::uint64_t>(count);
     if (isMinimalSizeAutomatic() && size < kAutoModeStopBelowSize &&
@@ -283,6 +298,7 @@ void FoldersScanner::onFilteredFiles(std::int32_t count, std::uint64_t size,
 }
 
 void FoldersScanner::onUpdateSizesUsingContainer(const std::shared_ptr<DuplicatesContainer>& container) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     for (const FileCategory type : kFileContentCategories) {
         const auto category = container->getCategoryWithType(type);
         const auto total = category ? static_cast<std::uint64_t>(std::max<std::int64_t>(category->getTotalSize(), 0)) : 0;
@@ -291,15 +307,15 @@ void FoldersScanner::onUpdateSizesUsingContainer(const std::shared_ptr<Duplicate
     }
 }
 
-void FoldersScanner::onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container) {
+void FoldersScanner::onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container,
+                                                       std::uint64_t minimalFileSize) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    m_nFinalMinimalDuplicatesSize = minimalFileSize;
     if (m_eCurrentState != kStopped && m_bSearchDuplicatesFoldersAndSimilars) {
         startFilterDuplicatesFoldersInContainer(std::move(container));
         return;
     }
-    // The similar-folder stage runs on a background thread, never on the main one.
-    platform::backgroundQueue().async([self = shared_from_this(), container = std::move(container)] {
-        self->finishDuplicateFolders(container);
-    });
+    startSimilarFolders(std::move(container));
 }
 
 void FoldersScanner::startFilterDuplicatesFoldersInContainer(std::shared_ptr<DuplicatesContainer> container) {
@@ -307,7 +323,7 @@ void FoldersScanner::startFilterDuplicatesFoldersInContainer(std::shared_ptr<Dup
     // reached: every size after an automatic search that ran to its end
     // (without the time limit of the folder stage's own automatic mode), the
     // size reached when the time limit stopped it.
-    const auto folderMinimalSize = static_cast<std::int64_t>(m_pDuplicatesFilter->getCurrentMinimalFileSize());
+    const auto folderMinimalSize = static_cast<std::int64_t>(m_nFinalMinimalDuplicatesSize);
     m_pDuplicatesFolderFilter = DuplicatesFolderFilter::create(std::move(container), folderMinimalSize, m_separationOptions);
     m_pDuplicatesFolderFilter->setListener(weak_from_this());
     m_pDuplicatesFolderFilter->setClock(m_clock);
@@ -317,6 +333,7 @@ void FoldersScanner::startFilterDuplicatesFoldersInContainer(std::shared_ptr<Dup
 
 void FoldersScanner::onDuplicateFoldersProgress(
     std::uint64_t totalSize, float progress, std::uint64_t countOfCheckedFolders) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_actualDuplicatesSizes[FileCategory::folders] = totalSize;
     m_duplicatesFolderFilterProgress = progress;
     m_bFolderFilterReportedProgress = true;
@@ -324,20 +341,25 @@ void FoldersScanner::onDuplicateFoldersProgress(
 }
 
 void FoldersScanner::onDuplicateFoldersFiltered(std::shared_ptr<DuplicatesContainer> container) {
-    finishDuplicateFolders(std::move(container));
+    // On a background queue: back to the main queue, which owns what the next stage reads.
+    platform::MainQueue::shared().async([self = shared_from_this(), container = std::move(container)]() mutable {
+        self->startSimilarFolders(std::move(container));
+    });
 }
 
-void FoldersScanner::finishDuplicateFolders(std::shared_ptr<DuplicatesContainer> container) {
-    if (m_eCurrentState != kStopped) {
-        platform::MainQueue::shared().async([self = shared_from_this()] {
-            if (self->m_eCurrentState != kStopped) self->setState(kSearchingSimilarFolders);
-        });
-    }
-    // The folders were all read before stage 2 began: the roots no longer change.
-    container->saveRoots(m_roots);
-    _heapItemsFilter->setClock(m_clock);
-    _heapItemsFilter->filterUsingContainerIncludeHiddenFiles(std::move(container), m_pSimilarFolders,
-                                                              m_bIncludeHiddenFiles, m_separationOptions);
+void FoldersScanner::startSimilarFolders(std::shared_ptr<DuplicatesContainer> container) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    if (m_eCurrentState != kStopped) setState(kSearchingSimilarFolders);
+    // The container has held the roots since the duplicate search began. The
+    // stage runs on a background thread, never on the main one, with what it
+    // needs taken here.
+    platform::backgroundQueue().async([filter = _heapItemsFilter, container = std::move(container),
+                                       heaps = m_pSimilarFolders, includeHidden = m_bIncludeHiddenFiles,
+                                       options = m_separationOptions, clock = m_clock]() mutable {
+        filter->setClock(std::move(clock));
+        filter->filterUsingContainerIncludeHiddenFiles(std::move(container), std::move(heaps), includeHidden,
+                                                       options);
+    });
 }
 
 std::shared_ptr<HeapsValidateProgressListener> FoldersScanner::getHeapsValidateProgressListener() {
@@ -367,7 +389,7 @@ void FoldersScanner::onHeapsCheckedFolders(std::uint64_t count) {
 }
 
 void FoldersScanner::onHeapsSizeChangedWithProgress(std::uint64_t size, float progress) {
-    // Reports reach the listener on the main queue already.
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_heapsFilterProgress = progress;
     m_bHeapsFilterReportedProgress = true;
     m_nActualHeapsSize = size;
@@ -376,13 +398,15 @@ void FoldersScanner::onHeapsSizeChangedWithProgress(std::uint64_t size, float pr
 void FoldersScanner::onHeapsItemsFilterFinishedWork() {
     auto container = _heapItemsFilter->getContainer();
     platform::MainQueue::shared().async([self = shared_from_this(), container] {
+        // From here on the result belongs to the main queue.
+        if (container) container->attachToQueue(platform::MainQueue::shared());
         self->setState(kCompleted);
         if (auto listener = self->m_pListener.lock()) listener->onScanCompleteWithResult(container);
     });
 }
 
 void FoldersScanner::stopWithIgnoreResult(bool ignoreResult) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const std::int32_t state = m_eCurrentState;
     if (state == kCompleted || state == kStopped) return;
     if (ignoreResult) m_pListener.reset();
@@ -413,6 +437,7 @@ void FoldersScanner::setState(State state) {
 }
 
 std::array<double, FoldersScanner::kStageCount> FoldersScanner::getStageDurations() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     // A stage begins when the first of its states (or a later one) is
     // entered; the scan's last stage ends at completion or stop.
     static constexpr std::array<std::int32_t, kStageCount + 1> kFirstStateOfStage = {
@@ -438,32 +463,39 @@ std::array<double, FoldersScanner::kStageCount> FoldersScanner::getStageDuration
 }
 
 std::uint64_t FoldersScanner::getCountOfActualDuplicates() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     return m_nCountOfActualDuplicates + m_nCountOfSmallDuplicatesInHeaps;
 }
 
 std::uint64_t FoldersScanner::getCountOfCheckedFolders() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     return m_nCountOfCheckedFolders + m_nCountOfCheckedFoldersInHeaps;
 }
 
 std::uint64_t FoldersScanner::getPossibleDuplicatesSizeOfType(FileCategory type) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     return std::max(m_possibleDuplicatesSizes[type], m_actualDuplicatesSizes[type]);
 }
 
 std::uint64_t FoldersScanner::getActualDuplicatesSizeOfType(FileCategory type) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     return m_actualDuplicatesSizes[type];
 }
 
 bool FoldersScanner::isFinishSearchDuplicatesOfType(FileCategory type) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const std::int32_t state = m_eCurrentState;
     if (state == kReadingFolders || state == kSearchingDuplicateFiles) return m_searchDuplicatesStates[type];
     return true;
 }
 
 std::uint64_t FoldersScanner::getPossibleHeapsSize() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     return std::max(m_nPossibleHeapsSize, m_nActualHeapsSize);
 }
 
 float FoldersScanner::getDuplicatesFilesFilterProgress() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bFolderFilterReportedProgress) return 1.0f;
     if (isMinimalSizeAutomatic()) {
         const double limit = std::chrono::duration<double>(kAutoModeSearchTimeLimit).count();
@@ -478,22 +510,26 @@ float FoldersScanner::getDuplicatesFilesFilterProgress() const {
 }
 
 float FoldersScanner::getDuplicatesFoldersFilterProgress() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bHeapsFilterReportedProgress) return 1.0f;
     return m_duplicatesFolderFilterProgress;
 }
 
 double FoldersScanner::getSearchDuplicatesDuration() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     return m_startSearchDuplicatesDate
                ? std::chrono::duration<double>(m_clock->now() - *m_startSearchDuplicatesDate).count()
                : 0.0;
 }
 
 double FoldersScanner::getTimeFromStart() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     return _startScanDate ? secondsSince(*_startScanDate) : -1.0;
 }
 
 std::uint64_t FoldersScanner::finalMinimalDuplicatesSize() const {
-    return m_pDuplicatesFilter ? m_pDuplicatesFilter->getCurrentMinimalFileSize() : 0;
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    return m_nFinalMinimalDuplicatesSize;
 }
 
 }  // namespace kestrane

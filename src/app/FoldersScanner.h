@@ -5,6 +5,7 @@
 #include "duplicates/HeapsValidateProgressListener.h"
 #include "folders/DuplicatesFolderFilter.h"
 #include "folders/HeapsItemsFilter.h"
+#include "platform/QueueChecker.h"
 #include "scan/FolderScanContext.h"
 #include "scan/FolderScanner.h"
 #include "settings/Settings.h"
@@ -45,7 +46,9 @@ public:
 // and similar folders, in that order. Keeps the counters the scan screen
 // polls and hands the finished container to its listener.
 //
-// Commands and queries belong to the main thread.
+// Commands, queries and the reports of the stages belong to the main queue.
+// The reading workers reach the duplicate search's queue only, and the
+// similar-folder stage gets what it reads when the main queue starts it.
 class FoldersScanner final : public FolderScannerListener,
                              public DuplicatesFilterListener,
                              public DuplicatesFolderFilterListener,
@@ -72,14 +75,23 @@ public:
                                                   std::weak_ptr<FoldersScannerListener> listener,
                                                   Settings settings = Settings::standard());
 
-    void includeHiddenFiles(bool include) { m_bIncludeHiddenFiles = include; }
-    void enableSearchDuplicatesFoldersAndSimilars(bool enable) { m_bSearchDuplicatesFoldersAndSimilars = enable; }
+    void includeHiddenFiles(bool include) {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        m_bIncludeHiddenFiles = include;
+    }
+    void enableSearchDuplicatesFoldersAndSimilars(bool enable) {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        m_bSearchDuplicatesFoldersAndSimilars = enable;
+    }
     // How long an automatic search runs before it stops at the first group
     // below 1,000,000 bytes, by the scan's clock.
     static constexpr std::chrono::seconds kAutoModeSearchTimeLimit{30};
     // The clock that time limits and report spacing of this scan and of its
     // stages read (the real one unless set here, before the start).
-    void setClock(std::shared_ptr<const platform::Clock> clock) { m_clock = std::move(clock); }
+    void setClock(std::shared_ptr<const platform::Clock> clock) {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        m_clock = std::move(clock);
+    }
 
     // kAutoDefineMinimalFileSize finds the size automatically; any other size
     // beyond the largest a file can have (2^63 - 1 bytes) compares no file.
@@ -89,27 +101,50 @@ public:
 
     // Queries polled by the scan screen.
     std::int32_t getCurrentState() const { return m_eCurrentState; }
-    const std::vector<std::string>& getUserSelectedFolderArray() const { return _userSelectedPaths; }
-    const std::vector<std::string>& getFoldersForScan() const { return m_foldersForScan; }
+    const std::vector<std::string>& getUserSelectedFolderArray() const {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        return _userSelectedPaths;
+    }
+    const std::vector<std::string>& getFoldersForScan() const {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        return m_foldersForScan;
+    }
     // The top folders whose reading has begun, in order.
-    const std::vector<std::string>& getScannedFolders() const { return m_scannedFolders; }
-    std::uint64_t getCountOfScannedFiles() const { return m_nCountOfScannedFiles; }
-    std::uint64_t getCountOfPossibleDuplicates() const { return m_nCountOfPossibleDuplicates; }
+    const std::vector<std::string>& getScannedFolders() const {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        return m_scannedFolders;
+    }
+    std::uint64_t getCountOfScannedFiles() const {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        return m_nCountOfScannedFiles;
+    }
+    std::uint64_t getCountOfPossibleDuplicates() const {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        return m_nCountOfPossibleDuplicates;
+    }
     std::uint64_t getCountOfActualDuplicates() const;
     std::uint64_t getCountOfCheckedFolders() const;
     std::uint64_t getPossibleDuplicatesSizeOfType(FileCategory type) const;
     std::uint64_t getActualDuplicatesSizeOfType(FileCategory type) const;
     bool isFinishSearchDuplicatesOfType(FileCategory type) const;
-    std::uint64_t getActualHeapsSize() const { return m_nActualHeapsSize; }
+    std::uint64_t getActualHeapsSize() const {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        return m_nActualHeapsSize;
+    }
     std::uint64_t getPossibleHeapsSize() const;
     float getDuplicatesFilesFilterProgress() const;
     float getDuplicatesFoldersFilterProgress() const;
-    float getHeapsFilterProgress() const { return m_heapsFilterProgress; }
+    float getHeapsFilterProgress() const {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        return m_heapsFilterProgress;
+    }
     double getSearchDuplicatesDuration() const;
     double getTimeFromStart() const;
     bool isMinimalSizeAutomatic() const {
         return m_nDuplicatesMinimalFileSize == kAutoDefineMinimalFileSize;
     }
+    // The smallest size the duplicate search covered (see
+    // DuplicatesFilterListener), known once that search has ended.
     std::uint64_t finalMinimalDuplicatesSize() const;
     bool isBackupsWereSkipped() const { return _isBackupsWereSkipped; }
     // Seconds spent reading folders, searching duplicate files, duplicate
@@ -146,7 +181,8 @@ public:
                                                                        std::uint64_t foldersSize) override;
     void onFilteredFiles(std::int32_t count, std::uint64_t size,
                                                  std::optional<FileCategory> type) override;
-    void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container) override;
+    void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container,
+                                           std::uint64_t minimalFileSize) override;
     // DuplicatesFolderFilterListener
     void onDuplicateFoldersProgress(
         std::uint64_t totalSize, float progress, std::uint64_t countOfCheckedFolders) override;
@@ -178,7 +214,8 @@ private:
     void addFilesBatch(std::vector<FileSystemItem*> files);
     void startFilterDuplicatesFiles();
     void startFilterDuplicatesFoldersInContainer(std::shared_ptr<DuplicatesContainer> container);
-    void finishDuplicateFolders(std::shared_ptr<DuplicatesContainer> container);
+    // On the main queue: starts the similar-folder stage on the background queue.
+    void startSimilarFolders(std::shared_ptr<DuplicatesContainer> container);
     void setState(State state);
 
     Settings m_settings;
@@ -190,7 +227,17 @@ private:
     // Identity of the current folder scanner, checked from the workers' queues.
     std::atomic<const FolderScanner*> m_pCurrentScannerIdentity{nullptr};
     std::vector<std::shared_ptr<VolumeSystemItem>> m_roots;
-    std::shared_ptr<platform::SerialQueue> m_pDuplicatesFilterWorkingQueue;
+    platform::QueueChecker m_queueChecker;  // the main queue
+    // The duplicate search's queue. The reading workers post their batches
+    // there, where the filter and the choice of hidden files wait for them,
+    // set by the start (posted before any folder is read).
+    const std::shared_ptr<platform::SerialQueue> m_pDuplicatesFilterWorkingQueue;
+    struct SearchFeed {
+        std::shared_ptr<DuplicatesFilter> filter;
+        bool includeHidden = false;
+    };
+    SearchFeed m_searchFeed;
+    platform::QueueChecker m_searchQueueChecker;
     std::shared_ptr<DuplicatesFilter> m_pDuplicatesFilter;
     // The container's similar-folder registry, typed for the similar-folder stage.
     std::shared_ptr<DuplicatesHeaps> m_pSimilarFolders;
@@ -203,6 +250,7 @@ private:
     // When each state was first entered, in steady-clock ticks (0: never).
     std::array<std::atomic<std::int64_t>, kStopped + 1> m_stateEnteredAt{};
     std::uint64_t m_nDuplicatesMinimalFileSize = 0;
+    std::uint64_t m_nFinalMinimalDuplicatesSize = 0;
     // How every stage keys files, taken from the settings when the scan starts.
     SeparationOptions m_separationOptions;
     std::atomic<bool> m_bSearchDuplicatesFoldersAndSimilars{true};

@@ -61,7 +61,10 @@ std::shared_ptr<ScanFlowController> ScanFlowController::create(Settings settings
 
 ScanFlowController::ScanFlowController(Key, Settings settings, std::weak_ptr<ScanFlowListener> listener,
                                        std::weak_ptr<QuestionAsker> questions)
-    : m_settings(std::move(settings)), m_pListener(std::move(listener)), m_pQuestions(std::move(questions)) {}
+    : m_settings(std::move(settings)),
+      m_pListener(std::move(listener)),
+      m_pQuestions(std::move(questions)),
+      m_queueChecker(platform::MainQueue::shared()) {}
 
 ScanFlowController::~ScanFlowController() {
     stopTimers();
@@ -84,13 +87,14 @@ std::vector<std::string> ScanFlowController::folderPaths() const {
 // --- Adding folders -----------------------------------------------------------------
 
 void ScanFlowController::addPaths(const std::vector<std::string>& paths) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const bool idle = !isAddingPaths();
     m_arrPendingBatches.push_back(PathBatch{paths, nullptr});
     if (idle) processNextPath();
 }
 
 void ScanFlowController::removeFolderWithPath(const std::string& path) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const auto before = m_arrFolders.size();
     std::erase_if(m_arrFolders, [&](const PickerFolderInfo& folder) { return folder.path == path; });
     if (m_arrFolders.size() == before) return;
@@ -211,12 +215,13 @@ void ScanFlowController::addFolder(const std::string& path) {
 // --- Scanning -----------------------------------------------------------------------
 
 bool ScanFlowController::startScanWithTitle(const std::string& commandTitle) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_settings.setActualStateOfFullHashCalculation(commandTitle == kFullScaleScanTitle);
     return startScan();
 }
 
 bool ScanFlowController::startScan() {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_arrFolders.empty()) {
         tellListener([](ScanFlowListener& listener) { listener.onStartRefusedWithLabel("Add folders to scan"); });
         return false;
@@ -253,6 +258,7 @@ bool ScanFlowController::startScan() {
 }
 
 void ScanFlowController::stopScanWithIgnoreResult(bool ignoreResult) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (!m_pScanner) return;
     m_pScanner->stopWithIgnoreResult(ignoreResult);
     if (!ignoreResult) return;  // the scan ends with what it has, through the completion
@@ -263,7 +269,7 @@ void ScanFlowController::stopScanWithIgnoreResult(bool ignoreResult) {
 }
 
 void ScanFlowController::onScanCompleteWithResult(std::shared_ptr<DuplicatesContainer> container) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (!m_pScanner || !container) return;
     DuplicatesManager& manager = DuplicatesManager::sharedManager();
     manager.setIsBackupsWereSkipped(m_pScanner->isBackupsWereSkipped());
@@ -294,6 +300,7 @@ void ScanFlowController::onScanCompleteWithResult(std::shared_ptr<DuplicatesCont
 }
 
 void ScanFlowController::newScan() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     auto goBack = [weak = weak_from_this()] {
         auto self = weak.lock();
         if (!self) return;
@@ -317,6 +324,7 @@ void ScanFlowController::newScan() {
 }
 
 void ScanFlowController::rescanWithTitle(const std::string& commandTitle) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const bool fullHash = commandTitle == kFullScaleRescanTitle;
     m_settings.setActualStateOfFullHashCalculation(fullHash);
     auto restart = [weak = weak_from_this(), fullHash] {
@@ -356,6 +364,7 @@ void ScanFlowController::rescanWithTitle(const std::string& commandTitle) {
 }
 
 void ScanFlowController::showWelcomeScreen() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     DuplicatesManager::sharedManager().clearScanBasicInformation();
     setScreen(Screen::welcome);
     platform::NotificationCenter::defaultCenter().post(kBackToWelcomeScreenNotification);
@@ -477,6 +486,7 @@ void ScanFlowController::stopTimers() {
 }
 
 void ScanFlowController::checkProgress() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (!m_pScanner) return;
     const std::int32_t state = m_pScanner->getCurrentState();
     if (state == FoldersScanner::kCompleted || state == FoldersScanner::kStopped) return;
@@ -485,6 +495,7 @@ void ScanFlowController::checkProgress() {
 }
 
 void ScanFlowController::stepProgress() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_dProgressStep == 0) return;
     m_dShownProgress += m_dProgressStep;
     const bool reached = m_dProgressStep > 0 ? m_dShownProgress >= m_dTargetProgress

@@ -2,6 +2,7 @@
 
 #include "app/FoldersScanner.h"
 #include "platform/Question.h"
+#include "platform/QueueChecker.h"
 #include "settings/Settings.h"
 
 #include <cstddef>
@@ -189,6 +190,7 @@ private:
     Settings m_settings;
     std::weak_ptr<ScanFlowListener> m_pListener;
     std::weak_ptr<QuestionAsker> m_pQuestions;
+    platform::QueueChecker m_queueChecker;  // the main queue
 
     std::vector<PickerFolderInfo> m_arrFolders;
     std::string m_sCurrentFolderPath;

@@ -79,6 +79,12 @@ void DuplicatesContainer::createCategories() {
     m_pSmallDuplicatesCategory = DuplicatesCategory::create(std::nullopt, {}, DuplicatesCategory::Role::scratch);
 }
 
+void DuplicatesContainer::attachToQueue(const platform::DispatchQueue& queue) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    m_queueChecker.attach(queue);
+    if (m_pHeaps) m_pHeaps->attachToQueue(queue);
+}
+
 std::shared_ptr<DuplicatesCategory> DuplicatesContainer::getCategoryWithType(std::optional<FileCategory> type) const {
     if (!type) return nullptr;
     return m_fileCategories[*type];
@@ -92,6 +98,7 @@ std::vector<std::shared_ptr<DuplicatesCategory>> DuplicatesContainer::getCategor
 }
 
 std::vector<std::shared_ptr<DuplicatesGroup>> DuplicatesContainer::getAllFilesGroups() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::vector<std::shared_ptr<DuplicatesGroup>> groups;
     groups.reserve(m_allFilesGroups.size());
     for (const auto& [id, group] : m_allFilesGroups) groups.push_back(group);
@@ -99,6 +106,7 @@ std::vector<std::shared_ptr<DuplicatesGroup>> DuplicatesContainer::getAllFilesGr
 }
 
 std::shared_ptr<DuplicatesGroup> DuplicatesContainer::addGroupWithItems(const std::vector<FileSystemItem*>& items) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (items.size() < 2 || items.front() == nullptr) return nullptr;
     const FileSystemItem* first = items.front();
     const std::optional<FileCategory> type =
@@ -108,24 +116,28 @@ std::shared_ptr<DuplicatesGroup> DuplicatesContainer::addGroupWithItems(const st
 }
 
 std::int64_t DuplicatesContainer::getAllFilesSize() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::int64_t sum = 0;
     for (const auto& category : m_fileCategories) sum += category->getTotalSize();
     return sum;
 }
 
 std::int64_t DuplicatesContainer::getItemsCountInRemoveList() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::int64_t sum = 0;
     for (const auto& category : m_fileCategories) sum += category->getCountOfActualSelectedItems();
     return sum;
 }
 
 std::int64_t DuplicatesContainer::getRemoveListTotalSize() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::int64_t sum = 0;
     for (const auto& category : m_fileCategories) sum += category->getTotalSelectedSize();
     return sum;
 }
 
 std::vector<std::shared_ptr<DuplicateItem>> DuplicatesContainer::buildRemoveListWithFolders(bool withFolders) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::vector<std::shared_ptr<DuplicateItem>> list;
     for (const auto& category : getCategories()) {
         if (!withFolders && category->getType() == FileCategory::folders) continue;
@@ -137,12 +149,14 @@ std::vector<std::shared_ptr<DuplicateItem>> DuplicatesContainer::buildRemoveList
 }
 
 void DuplicatesContainer::deselectAllItems() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     SelectionBatch batch;
     for (const auto& category : getCategories())
         for (const auto& group : category->getGroups()) group->deselectAllItems();
 }
 
 void DuplicatesContainer::deselectItemsInFolders(const std::vector<FolderSystemItem*>& folders) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     SelectionBatch batch;
     for (const FolderSystemItem* folder : folders) {
         if (folder == nullptr) continue;
@@ -152,6 +166,7 @@ void DuplicatesContainer::deselectItemsInFolders(const std::vector<FolderSystemI
 }
 
 void DuplicatesContainer::restoreRemoveListTo(const std::vector<std::shared_ptr<DuplicateItem>>& items) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     SelectionBatch batch;
     deselectAllItems();
     for (const auto& item : items)
@@ -159,6 +174,7 @@ void DuplicatesContainer::restoreRemoveListTo(const std::vector<std::shared_ptr<
 }
 
 void DuplicatesContainer::deselectFullySelectedGroups() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     SelectionBatch batch;
     for (const auto& category : m_fileCategories) {
         for (const auto& group : category->getGroups()) {
@@ -169,15 +185,18 @@ void DuplicatesContainer::deselectFullySelectedGroups() {
 }
 
 void DuplicatesContainer::saveRoots(std::vector<std::shared_ptr<VolumeSystemItem>> roots) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_roots = std::move(roots);
 }
 
 void DuplicatesContainer::updateRoots() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     for (const auto& root : m_roots)
         if (root) root->calctotalsize();
 }
 
 std::vector<FileSystemItem*> DuplicatesContainer::findSystemItemWithPath(std::string_view path) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::vector<FileSystemItem*> found;
     std::string wanted(path);
     if (wanted.empty() || wanted.back() != '/') wanted.push_back('/');
@@ -213,6 +232,7 @@ FileSystemItem* DuplicatesContainer::findExistedSystemItemWithPath(std::string_v
 }
 
 void DuplicatesContainer::markAsDuplicatesFolderAndFolder(FolderSystemItem* folderA, FolderSystemItem* folderB) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (folderA == nullptr || folderB == nullptr || folderA == folderB) return;
     deselectItemsInFolders({folderA, folderB});
     const auto entryA = strongEntry(folderA);
@@ -232,6 +252,7 @@ void DuplicatesContainer::markAsDuplicatesFolderAndFolder(FolderSystemItem* fold
 }
 
 void DuplicatesContainer::removeEntries(const std::vector<std::shared_ptr<DuplicateItem>>& items) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::vector<FileSystemItem*> fileItems;
     fileItems.reserve(items.size());
     for (const auto& item : items)
@@ -241,6 +262,7 @@ void DuplicatesContainer::removeEntries(const std::vector<std::shared_ptr<Duplic
 
 void DuplicatesContainer::removeFileItems(
     const std::vector<FileSystemItem*>& items, bool recalculateParent) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     // Items below another listed folder go with it; work that out while every item is alive.
     const auto top = topmostItems(items);
     for (FileSystemItem* item : top) removeEntriesOfFileItem(item);
@@ -259,6 +281,7 @@ void DuplicatesContainer::removeFileItemsFromTree(const std::vector<FileSystemIt
 }
 
 void DuplicatesContainer::removeGroupsOfFewerThanTwoCopies() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const auto& folders = m_fileCategories[FileCategory::folders];
     while (folders->removeEmptyGroups() > 0) {
     }
@@ -279,6 +302,7 @@ void DuplicatesContainer::refreshAssociationsToRemovedFolders() {
 
 void DuplicatesContainer::validateEmptyDataAfterRemoveWithListener(
     const std::shared_ptr<HeapsValidateProgressListener>& listener) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const auto self = shared_from_this();
     removeGroupsOfFewerThanTwoCopies();
     refreshAssociationsToRemovedFolders();
@@ -308,22 +332,26 @@ void DuplicatesContainer::postDataChangedNotification() const {
 }
 
 void DuplicatesContainer::onGroupAddedToCategory(const std::shared_ptr<DuplicatesGroup>& group, DuplicatesCategory&) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_allFilesGroups.emplace(group->getGroupID(), group);
     if (m_pHeaps) m_pHeaps->addGroup(group);
 }
 
 void DuplicatesContainer::onGroupWillBeRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                                          DuplicatesCategory&) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     // A group that moved on while being attached was never announced.
     if (m_pHeaps && m_allFilesGroups.contains(group->getGroupID())) m_pHeaps->removeGroup(group);
 }
 
 void DuplicatesContainer::onGroupWasRemovedFromCategory(const std::shared_ptr<DuplicatesGroup>& group,
                                                         DuplicatesCategory&) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_allFilesGroups.erase(group->getGroupID());
 }
 
 void DuplicatesContainer::addOtherNames(const FileSystemItem* item, std::vector<FileSystemItem*> names) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (names.empty()) return;
     m_nOtherNamesCount += names.size();
     auto& list = m_otherNames[item];
@@ -331,6 +359,7 @@ void DuplicatesContainer::addOtherNames(const FileSystemItem* item, std::vector<
 }
 
 const std::vector<FileSystemItem*>* DuplicatesContainer::getOtherNames(const FileSystemItem* item) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const auto it = m_otherNames.find(item);
     return it == m_otherNames.end() ? nullptr : &it->second;
 }

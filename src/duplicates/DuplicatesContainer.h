@@ -2,6 +2,7 @@
 
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/FileCategory.h"
+#include "platform/QueueChecker.h"
 #include "settings/FullySelectedGroupsDeselector.h"
 
 #include <array>
@@ -31,8 +32,10 @@ class VolumeSystemItem;
 // stage, the similar-folder registry (when made with one), and the scanned
 // roots, which keep the item trees alive for as long as the result lives.
 //
-// Built on the duplicate search's working queue during a scan and then used on
-// the main thread only; it takes no locks. Owns its categories (which own
+// Built during a scan by one stage after the other (the duplicate search's
+// queue, the folder stage's, the similar-folder stage), each handing it to the
+// next; then attached to the main queue, whose tasks alone use it from there
+// on (checked in debug builds). It takes no locks. Owns its categories (which own
 // their groups); the categories see it as their listener, held weakly.
 class DuplicatesContainer : public DuplicatesCategoryListener,
                             public FullySelectedGroupsDeselector,
@@ -55,6 +58,10 @@ public:
     ~DuplicatesContainer() override;
     DuplicatesContainer(const DuplicatesContainer&) = delete;
     DuplicatesContainer& operator=(const DuplicatesContainer&) = delete;
+
+    // From now on only tasks of this queue use the result (and its
+    // similar-folder registry). Called where it is handed over.
+    void attachToQueue(const platform::DispatchQueue& queue);
 
     // The category of the list; null for none (the hidden category is
     // reached only through getHiddenCategoryOfDuplicates).
@@ -164,6 +171,7 @@ private:
     std::shared_ptr<const ScanProblems> m_pScanProblems;
     std::unordered_map<const FileSystemItem*, std::vector<FileSystemItem*>> m_otherNames;
     std::size_t m_nOtherNamesCount = 0;
+    platform::QueueChecker m_queueChecker;  // none during the scan
 };
 
 }  // namespace kestrane

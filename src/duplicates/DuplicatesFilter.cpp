@@ -32,6 +32,7 @@ DuplicatesFilter::DuplicatesFilter(Private, std::int64_t minimalFileSize, std::s
 
 void DuplicatesFilter::setWorkingQueue(std::shared_ptr<platform::SerialQueue> queue) {
     m_pWorkingQueue = std::move(queue);
+    if (m_pWorkingQueue) m_queueChecker.attach(*m_pWorkingQueue);
 }
 
 void DuplicatesFilter::setListener(std::weak_ptr<DuplicatesFilterListener> listener) {
@@ -93,7 +94,7 @@ bool DuplicatesFilter::isNeedScanFileItemIncludeHidden(FileSystemItem* item, boo
 }
 
 std::uint64_t DuplicatesFilter::addFileItemIncludeHidden(FileSystemItem* item, bool includeHidden) {
-    if (m_pWorkingQueue) KESTRANE_ASSERT_ON_QUEUE(*m_pWorkingQueue);
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (!isNeedScanFileItemIncludeHidden(item, includeHidden)) return 0;
     const std::optional<FileCategory> type = typeOfFileAtPath(item->name());
     ItemsBySize& bySize = type ? m_possibleDuplicates[*type] : m_uncategorizedPossibleDuplicates;
@@ -137,7 +138,23 @@ void DuplicatesFilter::buildCandidates() {
     m_candidates = std::move(gathered);
 }
 
+std::uint64_t DuplicatesFilter::groupCountAtAutomaticMinimalSize() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    return m_groupCountAtAutomaticMinimalSize;
+}
+
+std::uint64_t DuplicatesFilter::getTotalProcessedFiles() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    return m_nTotalProcessedFiles;
+}
+
+std::uint64_t DuplicatesFilter::getPossibleDuplicateFoldersSize() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    return m_nPossibleDuplicateFoldersSize;
+}
+
 std::vector<std::string> DuplicatesFilter::candidateKeys() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::vector<std::string> keys;
     keys.reserve(m_candidates.size());
     for (const auto& candidate : m_candidates) keys.push_back(candidate.key);
@@ -160,7 +177,7 @@ void DuplicatesFilter::filterDuplicates() {
 }
 
 void DuplicatesFilter::filterNextPossibleDuplicates() {
-    KESTRANE_ASSERT_ON_QUEUE(*m_pWorkingQueue);
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     for (;;) {
         if (isFilterCanceled) return finishFilterDuplicates();
         ++m_nCurrentFilterIndexInKeys;
@@ -187,6 +204,7 @@ void DuplicatesFilter::filterNextPossibleDuplicates() {
 }
 
 void DuplicatesFilter::onFinishSeparateItemsByHash(FileSeparator& separator, FileSeparatorMap result) {
+    // Called on the separators' working queue: the result moves to this filter's.
     auto holder = std::make_shared<FileSeparatorMap>(std::move(result));
     FileSeparator* reporting = &separator;
     m_pWorkingQueue->async([self = shared_from_this(), holder, reporting] {
@@ -269,12 +287,15 @@ void DuplicatesFilter::finishFilterDuplicates() {
     const std::uint64_t belowUnfinished =
         m_nFinishedCandidates < m_candidates.size() ? m_candidates[m_nFinishedCandidates].size + 1 : 0;
     const bool anyGroup = m_nCurrentMinimalDuplicatesFileSize != UINT64_MAX;
-    m_nReachedMinimalFileSize = anyGroup ? std::max(m_nCurrentMinimalDuplicatesFileSize, belowUnfinished) : belowUnfinished;
+    const std::uint64_t reached =
+        anyGroup ? std::max(m_nCurrentMinimalDuplicatesFileSize, belowUnfinished) : belowUnfinished;
+    std::uint64_t minimalFileSize = m_nMinimalDuplicatesFileSize;
+    if (m_bAutoDefineMinimalFileSize) minimalFileSize = isFilterCanceled ? reached : 0;
     auto listener = m_pListener.lock();
     if (!listener) return;
     m_pListener.reset();
-    platform::MainQueue::shared().async([listener, container = m_pDuplicatesContainer] {
-        listener->onFinishFilterWithResultContainer(container);
+    platform::MainQueue::shared().async([listener, container = m_pDuplicatesContainer, minimalFileSize] {
+        listener->onFinishFilterWithResultContainer(container, minimalFileSize);
     });
 }
 
@@ -284,11 +305,6 @@ void DuplicatesFilter::stopFilterDuplicates() {
     m_pWorkingQueue->async([self = shared_from_this()] {
         if (self->m_pFileSeparator) self->m_pFileSeparator->stop();
     });
-}
-
-std::uint64_t DuplicatesFilter::getCurrentMinimalFileSize() const {
-    if (!m_bAutoDefineMinimalFileSize) return m_nMinimalDuplicatesFileSize;
-    return isFilterCanceled ? m_nReachedMinimalFileSize.load() : 0;
 }
 
 }  // namespace kestrane

@@ -2,6 +2,7 @@
 
 #include "duplicates/FileCategory.h"
 #include "duplicates/FileSeparator.h"
+#include "platform/QueueChecker.h"
 
 #include <atomic>
 #include <cstdint>
@@ -46,8 +47,14 @@ public:
     // `type` is the category of their name (none: no group was added).
     virtual void onFilteredFiles(std::int32_t count, std::uint64_t size,
                                                          std::optional<FileCategory> type) = 0;
-    // Once, at the end (also after a stop).
-    virtual void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container) = 0;
+    // Once, at the end (also after a stop), with the smallest size the search
+    // covers: the fixed minimal size; in automatic mode 0 when the search ran
+    // to its end, and after a stop the size reached: the smallest group
+    // found, but never below a set that was not compared to its end (one
+    // byte above that set's size, so a search stopped before it finished any
+    // set names a size above every candidate).
+    virtual void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> container,
+                                                   std::uint64_t minimalFileSize) = 0;
 };
 
 // The duplicate-files stage of a scan. While the folders are read it collects
@@ -57,8 +64,10 @@ public:
 // container as a group. In automatic mode (minimal size -1) the largest sets
 // go first, so that a search stopped early has the largest duplicates.
 //
-// Collecting and filtering run on the working queue the orchestrator gives;
-// only stopFilterDuplicates() may be called from any thread.
+// Collecting and filtering run on the working queue the orchestrator gives,
+// and so do the queries; filterDuplicates() and stopFilterDuplicates() may be
+// called from any thread. What the search reached goes to the listener with
+// the end, on the main queue.
 //
 // The filter keeps raw pointers to the items offered. Before filtering starts
 // the roots of their tree are saved in the container
@@ -98,23 +107,15 @@ public:
     // Any thread: filtering ends with the groups found so far.
     void stopFilterDuplicates();
 
-    // The smallest size the search covers: the fixed minimal size; in
-    // automatic mode 0 when the search ran to its end, and after a stop,
-    // once it has finished, the size reached: the smallest group found, but
-    // never below a set that was not compared to its end (one byte above
-    // that set's size, so a search stopped before it finished any set names
-    // a size above every candidate).
-    std::uint64_t getCurrentMinimalFileSize() const;
-    std::uint64_t groupCountAtAutomaticMinimalSize() const {
-        return m_groupCountAtAutomaticMinimalSize;
-    }
-    void setGroupCountAtAutomaticMinimalSize(std::uint64_t count) {
-        m_groupCountAtAutomaticMinimalSize = count;
-    }
     bool isAutoDefineMinimalFileSize() const { return m_bAutoDefineMinimalFileSize; }
-    std::uint64_t getTotalProcessedFiles() const { return m_nTotalProcessedFiles; }
-    std::uint64_t getPossibleDuplicateFoldersSize() const { return m_nPossibleDuplicateFoldersSize; }
-    // The candidate keys ("<size>_<type key>") in processing order, once filtering started.
+    // On the working queue, what the search has done so far: the candidate
+    // sets in automatic mode down to the first one below
+    // kAutoModeLargeFileSize, the files of the sets handed to separations,
+    // the estimate of duplicate folders' size, and the candidate keys
+    // ("<size>_<type key>") in processing order, once filtering started.
+    std::uint64_t groupCountAtAutomaticMinimalSize() const;
+    std::uint64_t getTotalProcessedFiles() const;
+    std::uint64_t getPossibleDuplicateFoldersSize() const;
     std::vector<std::string> candidateKeys() const;
 
     void onFinishSeparateItemsByHash(FileSeparator& separator, FileSeparatorMap result) override;
@@ -161,13 +162,11 @@ private:
     std::int64_t m_nCurrentFilterIndexInKeys = -1;
     std::uint64_t m_nTotalProcessedFiles = 0;
 
-    bool m_bAutoDefineMinimalFileSize = false;
-    std::uint64_t m_nMinimalDuplicatesFileSize = 0;
+    const bool m_bAutoDefineMinimalFileSize;
+    const std::uint64_t m_nMinimalDuplicatesFileSize;
     std::uint64_t m_nCurrentMinimalDuplicatesFileSize = UINT64_MAX;
     // The leading candidate sets whose separation ended without a stop.
     std::size_t m_nFinishedCandidates = 0;
-    // Set when the search finishes (see getCurrentMinimalFileSize).
-    std::atomic<std::uint64_t> m_nReachedMinimalFileSize{0};
     std::uint64_t m_groupCountAtAutomaticMinimalSize = 0;
     std::atomic<bool> isFilterCanceled{false};
     std::shared_ptr<FileSeparator> m_pFileSeparator;
@@ -177,6 +176,7 @@ private:
     std::uint64_t m_nPossibleDuplicateFoldersSize = 0;
     std::unordered_map<std::string, std::uint64_t> m_possibleDuplicateFolders;
     std::unordered_set<const FolderSystemItem*> m_possibleDuplicateFoldersContainer;
+    platform::QueueChecker m_queueChecker;  // the working queue, once given
 };
 
 }  // namespace kestrane

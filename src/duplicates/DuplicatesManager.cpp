@@ -9,8 +9,6 @@
 #include "settings/Settings.h"
 
 #include <algorithm>
-#include <map>
-#include <mutex>
 #include <utility>
 
 namespace kestrane {
@@ -27,14 +25,30 @@ void deliver(std::weak_ptr<Delegate> delegate, List list, void (Delegate::*opera
     });
 }
 
-// Building pair groups fills caches of the folder records: one computation
-// reads a result at a time.
-std::mutex& calculationMutex() {
-    static platform::NoDestructor<std::mutex> mutex;
-    return *mutex;
+using SizedGroups = std::vector<std::pair<std::uint64_t, std::shared_ptr<DuplicatesGroup>>>;
+
+// Each group with its removable size, read where the result lives.
+SizedGroups sizedGroupsOf(const DuplicatesContainer* container) {
+    SizedGroups sized;
+    if (!container) return sized;
+    auto groups = container->getAllFilesGroups();
+    sized.reserve(groups.size());
+    for (auto& group : groups) sized.emplace_back(group->getSizeThatCanBeRemoved(), std::move(group));
+    return sized;
+}
+
+// Largest first; groups of one size stay in the order of the result.
+DuplicatesManager::Groups sortedBySize(SizedGroups sized) {
+    std::stable_sort(sized.begin(), sized.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    DuplicatesManager::Groups groups;
+    groups.reserve(sized.size());
+    for (auto& entry : sized) groups.push_back(std::move(entry.second));
+    return groups;
 }
 
 }  // namespace
+
+DuplicatesManager::DuplicatesManager() : m_queueChecker(platform::MainQueue::shared()) {}
 
 DuplicatesManager& DuplicatesManager::sharedManager() {
     static platform::NoDestructor<DuplicatesManager> manager;
@@ -42,6 +56,7 @@ DuplicatesManager& DuplicatesManager::sharedManager() {
 }
 
 void DuplicatesManager::setDuplicateContainer(std::shared_ptr<DuplicatesContainer> container) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_pDuplicateContainer = std::move(container);
     std::weak_ptr<FullySelectedGroupsDeselector> deselector;
     if (m_pDuplicateContainer) deselector = m_pDuplicateContainer;
@@ -49,6 +64,7 @@ void DuplicatesManager::setDuplicateContainer(std::shared_ptr<DuplicatesContaine
 }
 
 void DuplicatesManager::clearScanBasicInformation() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (!m_arrScannedFolders) return;
     m_arrPreviousScanScannedFolders = std::move(m_arrScannedFolders);
     m_previousScanMinimalSizeWasAutomatic = m_minimalSizeIsAutomatic;
@@ -66,6 +82,7 @@ void DuplicatesManager::clearScanBasicInformation() {
 }
 
 bool DuplicatesManager::isRescanWithSmallerAutomaticSize() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     return m_previousScanMinimalSizeWasAutomatic &&
            m_minimalSizeIsAutomatic &&
            m_nMinimalDuplicatesSize < m_nPreviousScanMinimalDuplicatesSize &&
@@ -83,43 +100,53 @@ bool DuplicatesManager::isArrayHasSameContentAsArray(const std::optional<Paths>&
 }
 
 void DuplicatesManager::calculateTenBiggestHeapsWithDelegate(std::weak_ptr<DuplicatesManagerDelegate> delegate) {
-    platform::backgroundQueue().async([container = m_pDuplicateContainer, delegate = std::move(delegate)] {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    platform::MainQueue::shared().async([container = m_pDuplicateContainer, delegate = std::move(delegate)] {
         deliver(delegate, biggestHeapsOf(container.get(), kBiggestHeapsCount), &Delegate::onCalculatedTenBiggestHeaps);
     });
 }
 
 void DuplicatesManager::calculateBiggestEasyForRemoveHeapsWithDelegate(
     std::weak_ptr<DuplicatesManagerDelegate> delegate) {
-    platform::backgroundQueue().async([container = m_pDuplicateContainer, delegate = std::move(delegate)] {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    platform::MainQueue::shared().async([container = m_pDuplicateContainer, delegate = std::move(delegate)] {
         deliver(delegate, biggestEasyForRemoveHeapsOf(container.get()),
                 &Delegate::onCalculateBiggestEasyForRemoveHeaps);
     });
 }
 
 void DuplicatesManager::calculateBiggestGroupsWithDelegate(std::weak_ptr<DuplicatesManagerDelegate> delegate) {
-    platform::backgroundQueue().async([container = m_pDuplicateContainer, delegate = std::move(delegate)] {
-        deliver(delegate, biggestGroupsOf(container.get()), &Delegate::onCalculatedBiggestGroups);
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    platform::backgroundQueue().async([sized = sizedGroupsOf(m_pDuplicateContainer.get()),
+                                       delegate = std::move(delegate)]() mutable {
+        // The groups go back to the main queue, and are let go there.
+        deliver(delegate, sortedBySize(std::move(sized)), &Delegate::onCalculatedBiggestGroups);
     });
 }
 
 void DuplicatesManager::pleaseCalculateTenBiggestHeapsWithDelegate(
     std::weak_ptr<DuplicatesManagerDelegate> delegate) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     deliver(std::move(delegate), pleaseCalculateBiggestHeapsWithMaxResultCount(kBiggestHeapsCount),
             &Delegate::onCalculatedTenBiggestHeaps);
 }
 
 void DuplicatesManager::pleaseCalculateBiggestEasyForRemoveHeapsWithDelegate(
     std::weak_ptr<DuplicatesManagerDelegate> delegate) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     deliver(std::move(delegate), biggestEasyForRemoveHeapsOf(m_pDuplicateContainer.get()),
             &Delegate::onCalculateBiggestEasyForRemoveHeaps);
 }
 
 void DuplicatesManager::pleaseCalculateBiggestGroupsWithDelegate(
     std::weak_ptr<DuplicatesManagerDelegate> delegate) const {
-    deliver(std::move(delegate), biggestGroupsOf(m_pDuplicateContainer.get()), &Delegate::onCalculatedBiggestGroups);
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    deliver(std::move(delegate), sortedBySize(sizedGroupsOf(m_pDuplicateContainer.get())),
+            &Delegate::onCalculatedBiggestGroups);
 }
 
 DuplicatesManager::Heaps DuplicatesManager::pleaseCalculateBiggestHeapsWithMaxResultCount(std::size_t maxCount) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     return biggestHeapsOf(m_pDuplicateContainer.get(), maxCount);
 }
 
@@ -132,19 +159,6 @@ DuplicatesManager::Heaps DuplicatesManager::biggestHeapsOf(const DuplicatesConta
 DuplicatesManager::Heaps DuplicatesManager::biggestEasyForRemoveHeapsOf(const DuplicatesContainer* container) {
     const HeapsCollection* heaps = container ? container->getHeaps().get() : nullptr;
     return heaps ? heaps->biggestEasyForRemoveHeaps(kBiggestHeapsCount) : Heaps{};
-}
-
-DuplicatesManager::Groups DuplicatesManager::biggestGroupsOf(const DuplicatesContainer* container) {
-    if (!container) return {};
-    const std::lock_guard lock(calculationMutex());
-    Groups groups = container->getAllFilesGroups();
-    std::vector<std::pair<std::uint64_t, std::shared_ptr<DuplicatesGroup>>> sized;
-    sized.reserve(groups.size());
-    for (auto& group : groups) sized.emplace_back(group->getSizeThatCanBeRemoved(), std::move(group));
-    std::stable_sort(sized.begin(), sized.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    groups.clear();
-    for (auto& entry : sized) groups.push_back(std::move(entry.second));
-    return groups;
 }
 
 }  // namespace kestrane

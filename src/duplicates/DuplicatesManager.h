@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/QueueChecker.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -34,11 +36,16 @@ public:
 // a repeated scan with a smaller automatic minimal size can be recognised, and
 // computes the ranked lists of the overview screens.
 //
-// The properties take no locks: they are read and written on the main thread.
-// The computations read the result one at a time.
-// The asynchronous computations take the container current when they start,
-// run on the background queue and hand their result to a weakly held delegate
-// on the main queue; a delegate that has gone is not called.
+// Lives on the main queue (checked in debug builds), with the result it holds:
+// the properties take no locks. The asynchronous computations start from the
+// container current when they are asked for and return at once; the result
+// reaches a weakly held delegate on the main queue (a delegate that has gone
+// is not called). None reads the result off the main queue, which may change
+// the selection or remove copies in the meantime: the ranking of groups takes
+// each group's removable size there and sorts on the background queue; the
+// rankings of similar folders build pair groups from the registry's records
+// and the groups' copies, as much work as copying them would be, and run as
+// a later task of the main queue.
 //
 // The auto-select manager and the candidates of auto-select belong to the
 // selection layer above this one: AutoSelectManager::sharedManager() and
@@ -60,7 +67,10 @@ public:
 
     // The current scan result. Setting it registers the container as the
     // settings' deselector of fully selected groups (null unregisters).
-    const std::shared_ptr<DuplicatesContainer>& duplicateContainer() const { return m_pDuplicateContainer; }
+    const std::shared_ptr<DuplicatesContainer>& duplicateContainer() const {
+        KESTRANE_CHECK_QUEUE(m_queueChecker);
+        return m_pDuplicateContainer;
+    }
     void setDuplicateContainer(std::shared_ptr<DuplicatesContainer> container);
 
     const std::optional<Paths>& scannedFolders() const { return m_arrScannedFolders; }
@@ -109,7 +119,7 @@ public:
     // Both present and equal once sorted; a missing array answers false.
     static bool isArrayHasSameContentAsArray(const std::optional<Paths>& first, const std::optional<Paths>& second);
 
-    // Start on the background queue and return at once.
+    // Start the computation and return at once.
     void calculateTenBiggestHeapsWithDelegate(std::weak_ptr<DuplicatesManagerDelegate> delegate);
     void calculateBiggestEasyForRemoveHeapsWithDelegate(std::weak_ptr<DuplicatesManagerDelegate> delegate);
     void calculateBiggestGroupsWithDelegate(std::weak_ptr<DuplicatesManagerDelegate> delegate);
@@ -127,10 +137,9 @@ public:
 
 private:
     friend class platform::NoDestructor<DuplicatesManager>;
-    DuplicatesManager() = default;
+    DuplicatesManager();
 
     static Heaps biggestEasyForRemoveHeapsOf(const DuplicatesContainer* container);
-    static Groups biggestGroupsOf(const DuplicatesContainer* container);
 
     std::shared_ptr<DuplicatesContainer> m_pDuplicateContainer;
     std::optional<Paths> m_arrScannedFolders;
@@ -145,6 +154,7 @@ private:
     std::optional<Paths> m_arrPreviousScanScannedFolders;
     bool m_previousScanMinimalSizeWasAutomatic = false;
     std::uint64_t m_nPreviousScanMinimalDuplicatesSize = 0;
+    platform::QueueChecker m_queueChecker;  // the main queue
 };
 
 }  // namespace kestrane

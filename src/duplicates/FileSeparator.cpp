@@ -59,7 +59,8 @@ std::shared_ptr<FileSeparator> FileSeparator::create(SeparationOptions options) 
     return std::make_shared<FileSeparator>(Private{}, options);
 }
 
-FileSeparator::FileSeparator(Private, SeparationOptions options) : m_options(options), m_shared(Shared::instance()) {}
+FileSeparator::FileSeparator(Private, SeparationOptions options)
+    : m_options(options), m_shared(Shared::instance()), m_queueChecker(*m_shared->workingQueue) {}
 
 FileSeparator::~FileSeparator() = default;
 
@@ -89,7 +90,7 @@ void FileSeparator::stop() {
 
 void FileSeparator::start(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener,
                           std::shared_ptr<const void> itemsOwner) {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_eState != State::idle) return;  // a separator runs once
     m_pListener = std::move(listener);
     m_pItemsOwner = std::move(itemsOwner);
@@ -121,7 +122,7 @@ void FileSeparator::start(std::vector<FileSystemItem*> items, std::weak_ptr<File
 }
 
 void FileSeparator::separateItemsWithFullFileHash(std::vector<FileSystemItem*> items, bool fullHash) {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_arrItemsForSeparate = std::move(items);
     indexOfItemsForSeparate = 0;
     m_nCountOfItemsRestToSeparate = 0;
@@ -139,7 +140,7 @@ std::uint64_t FileSeparator::bytesToReadForItem(const FileSystemItem& item, bool
 }
 
 void FileSeparator::continueSeparateItems() {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const std::size_t batchEnd =
         std::min<std::size_t>(indexOfItemsForSeparate + kBatchSize, m_arrItemsForSeparate.size());
     // Only the items about to be handed out are looked at, and not after a
@@ -218,7 +219,7 @@ ContentHasher::KeyResult FileSeparator::calculateHashForItemFullHash(const ItemF
 
 void FileSeparator::recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck,
                               bool partial) {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bIsSeparationCanceled.load() || m_eState != State::separating) return;
     if (!useFullHash && key && needsFullCheck) m_arrHashThatNeedToCheckFully.insert(*key);
     item->setIsComparedInPart(key && partial);
@@ -238,7 +239,7 @@ void FileSeparator::saveFileItemWithHash(FileSystemItem* item, const std::option
 }
 
 void FileSeparator::notifyListenerAboutFinish() {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bIsSeparationCanceled.load()) {
         for (FileSystemItem* item : m_arrItemsForSeparate) item->setIsCheckedForDuplicates(false);
         m_arrItemsByFileContentHash.clear();
@@ -263,7 +264,7 @@ void FileSeparator::notifyListenerAboutFinish() {
 }
 
 void FileSeparator::cancelOnWorkingQueue() {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     // Not started yet (start sees the flag and reports), already reported, or
     // reported by an earlier stop.
     if (m_eState != State::separating) return;

@@ -2,6 +2,8 @@
 
 #include "duplicates/ContentHasher.h"
 #include "duplicates/SeparatorMap.h"
+#include "platform/QueueChecker.h"
+#include "platform/SerialQueue.h"
 
 #include <atomic>
 #include <cstdint>
@@ -181,6 +183,7 @@ private:
     std::atomic<bool> m_bIsSeparationCanceled{false};
     State m_eState = State::idle;
     std::shared_ptr<Shared> m_shared;
+    platform::QueueChecker m_queueChecker;  // the working queue
     std::function<void(bool)> m_passStartHandler;
     std::shared_ptr<ScanProblems> m_pScanProblems;
 };

@@ -35,6 +35,7 @@ void FileSeparatorForContainer::stop() {
 }
 
 void FileSeparatorForContainer::onFinishSeparateItemsByHash(FileSeparator&, FileSeparatorMap result) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_pSeparator.reset();
     auto container = std::move(m_pContainer);
     auto listener = std::exchange(m_pListener, {}).lock();

@@ -25,7 +25,8 @@ class FileSeparatorForContainer final : public FileSeparatorListener,
                                         public std::enable_shared_from_this<FileSeparatorForContainer> {
 public:
     static std::shared_ptr<FileSeparatorForContainer> create(SeparationOptions options);
-    explicit FileSeparatorForContainer(SeparationOptions options) : m_options(options) {}
+    explicit FileSeparatorForContainer(SeparationOptions options)
+        : m_options(options), m_queueChecker(FileSeparator::workingQueue()) {}
 
     void separateItemsToContainerWithListener(std::vector<FileSystemItem*> items,
                                               std::shared_ptr<DuplicatesContainer> container,
@@ -40,6 +41,7 @@ private:
     std::shared_ptr<FileSeparator> m_pSeparator;
     std::shared_ptr<DuplicatesContainer> m_pContainer;
     std::weak_ptr<FileSeparatorForContainerListener> m_pListener;
+    platform::QueueChecker m_queueChecker;  // the separators' working queue
 };
 
 }  // namespace kestrane

@@ -9,6 +9,10 @@
 
 namespace kestrane {
 
+namespace platform {
+class DispatchQueue;
+}
+
 class DuplicatesGroup;
 class DuplicatesHeap;
 class HeapsFolderData;
@@ -18,7 +22,8 @@ class HeapsValidateProgressListener;
 // The similar-folder registry a duplicates container feeds. The container
 // hands it every group that joins or leaves one of its file categories, and
 // asks it for the full computation when the container cleans up after a
-// removal (or at the end of a scan). Used from the container's queue. The
+// removal (or at the end of a scan). Used from the container's queue, to
+// which the container attaches it. The
 // layers above the result model read the similar folders through this
 // interface only; the implementation lives with the folder stages.
 class HeapsCollection {
@@ -30,6 +35,10 @@ public:
                                            std::uint64_t halfSize, std::uint32_t sharedGroups)>;
 
     virtual ~HeapsCollection() = default;
+
+    // From now on only tasks of this queue use the registry (its container's);
+    // a registry that checks no queue may ignore it.
+    virtual void attachToQueue(const platform::DispatchQueue& /*queue*/) {}
 
     virtual void addGroup(const std::shared_ptr<DuplicatesGroup>& group) = 0;
     virtual void removeGroup(const std::shared_ptr<DuplicatesGroup>& group) = 0;

@@ -88,7 +88,7 @@ std::vector<SimpleFolderInfo> DuplicatesFolderFilter::collectCandidates(
 }
 
 void DuplicatesFolderFilter::processNextSimpleGroup() {
-    KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bAutoDefineMinimalFileSize && secondsSinceStart() > kAutoModeTimeLimit) return finish();
     const auto count = static_cast<std::int64_t>(m_arrGroupedSimpleFoldersInfo.size());
     if (m_bIsCanceled.load() || m_nNextProcessedSimpleFolderInfoIndex >= count) return finish();
@@ -105,7 +105,7 @@ void DuplicatesFolderFilter::processNextSimpleGroup() {
 }
 
 void DuplicatesFolderFilter::startNextSimpleGroup() {
-    KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const auto count = static_cast<std::int64_t>(m_arrGroupedSimpleFoldersInfo.size());
     if (m_bIsCanceled.load() || m_nNextProcessedSimpleFolderInfoIndex >= count) return finish();
 
@@ -132,7 +132,7 @@ void DuplicatesFolderFilter::stop() {
 }
 
 void DuplicatesFolderFilter::updateCountOfCheckedFolders(std::uint64_t count) {
-    KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_nCurrentCheckedFolders = count;
     // A report made at the start of the bucket may have just gone.
     if (m_pLastReportDate &&
@@ -144,14 +144,14 @@ void DuplicatesFolderFilter::updateCountOfCheckedFolders(std::uint64_t count) {
 void DuplicatesFolderFilter::onFinishFolderSeparatorWithResultToContainer(FolderSeparatorForContainer& separator,
                                                                           const FolderSets&,
                                                                           const std::shared_ptr<DuplicatesContainer>&) {
-    KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (&separator != m_pFolderSeparatorForContainer.get()) return;
     m_pFolderSeparatorForContainer.reset();
     processNextSimpleGroup();
 }
 
 void DuplicatesFolderFilter::finish() {
-    KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bIsFinished) return;
     m_bIsFinished = true;
     m_pFolderSeparatorForContainer.reset();
@@ -192,7 +192,7 @@ float DuplicatesFolderFilter::currentProgress() const {
 }
 
 void DuplicatesFolderFilter::reportProgress(bool withContainer, platform::Task afterDelivery) {
-    KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_pLastReportDate = m_clock->now();
     std::uint64_t totalSize = 0;
     if (m_pContainer)

@@ -3,7 +3,7 @@
 #include "folders/FolderSeparatorForContainer.h"
 #include "folders/SimpleFolderInfo.h"
 
-#include "platform/DispatchQueue.h"
+#include "platform/QueueChecker.h"
 
 #include <atomic>
 #include <chrono>
@@ -120,6 +120,7 @@ private:
     std::atomic<bool> m_bIsStarted{false};
     bool m_bIsFinished = false;
     std::atomic<bool> m_bIsCanceled{false};
+    platform::QueueChecker m_queueChecker{FolderSeparator::workingQueue()};
 };
 
 }  // namespace kestrane

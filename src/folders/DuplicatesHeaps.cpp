@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <map>
-#include <mutex>
 #include <set>
 #include <type_traits>
 
@@ -69,6 +68,11 @@ DuplicatesHeaps::DuplicatesHeaps(Key) : m_clock(platform::Clock::steady()) {}
 
 DuplicatesHeaps::~DuplicatesHeaps() = default;
 
+void DuplicatesHeaps::attachToQueue(const platform::DispatchQueue& queue) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    m_queueChecker.attach(queue);
+}
+
 std::shared_ptr<HeapsFolderData> DuplicatesHeaps::findRecord(std::string_view path) const {
     if (const auto it = m_arrFoldersData.find(path); it != m_arrFoldersData.end()) return it->second;
     if (const auto it = m_arrHiddenFoldersData.find(path); it != m_arrHiddenFoldersData.end()) return it->second;
@@ -76,6 +80,7 @@ std::shared_ptr<HeapsFolderData> DuplicatesHeaps::findRecord(std::string_view pa
 }
 
 void DuplicatesHeaps::addGroup(const std::shared_ptr<DuplicatesGroup>& group) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (!group) return;
     if (m_pContainer.expired()) m_pContainer = group->getContainer();
     const std::uint64_t groupID = group->getGroupID();
@@ -99,12 +104,14 @@ void DuplicatesHeaps::addGroup(const std::shared_ptr<DuplicatesGroup>& group) {
 }
 
 void DuplicatesHeaps::removeGroup(const std::shared_ptr<DuplicatesGroup>& group) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (!group) return;
     for (const auto& record : getAllFoldersOfGroup(*group)) record->removeItemsOfGroup(group->getGroupID());
     m_bNeedRecalculateTotalHeapsSize = true;
 }
 
 std::vector<std::shared_ptr<HeapsFolderData>> DuplicatesHeaps::getAllFoldersOfGroup(const DuplicatesGroup& group) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::vector<std::shared_ptr<HeapsFolderData>> records;
     for (const auto& item : group.getItems()) {
         auto record = findRecord(item->getParentFolderItemPath());
@@ -156,6 +163,7 @@ void DuplicatesHeaps::generateHeapsGroup(HeapsGroup& group, const RecordLookup& 
 //  6. the final size is reported, whatever the throttle.
 void DuplicatesHeaps::validateEmptyDataAfterRemoveWithListener(
     const std::shared_ptr<HeapsValidateProgressListener>& listener) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     // 1. Folders with copies of fewer than two live groups can be in no heap.
     std::uint64_t examined = 0;
     for (auto it = m_arrFoldersData.begin(); it != m_arrFoldersData.end();) {
@@ -268,6 +276,7 @@ std::uint64_t DuplicatesHeaps::getPossibleHeapsSize() const {
 }
 
 std::uint64_t DuplicatesHeaps::getTotalHeapsSize() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bNeedRecalculateTotalHeapsSize) {
         std::uint64_t total = 0;
         for (const auto& [path, record] : m_arrFoldersData)
@@ -279,6 +288,7 @@ std::uint64_t DuplicatesHeaps::getTotalHeapsSize() {
 }
 
 std::vector<HeapsProgressGroup> DuplicatesHeaps::buildProgressData() const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::map<std::uint64_t, HeapsProgressGroup> byGroup;
     for (const auto& [path, record] : m_arrFoldersData) {
         const auto group = getHeapsGroupForFolderData(*record);
@@ -299,11 +309,13 @@ std::vector<HeapsProgressGroup> DuplicatesHeaps::buildProgressData() const {
 }
 
 std::shared_ptr<HeapsGroup> DuplicatesHeaps::getHeapsGroupForFolderData(const HeapsFolderData& folderData) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const auto it = m_arrHeapsGroups.find(folderData.getID());
     return it == m_arrHeapsGroups.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<HeapsGroup> DuplicatesHeaps::buildHeapsGroupForFolderWithPath(const std::string& path) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     const auto record = findRecord(path);
     if (!record) return nullptr;
     auto group = HeapsGroup::create(record);
@@ -312,6 +324,7 @@ std::shared_ptr<HeapsGroup> DuplicatesHeaps::buildHeapsGroupForFolderWithPath(co
 }
 
 void DuplicatesHeaps::forEachPairLargestFirst(const PairVisitor& visit) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     // The shown folders, those with the most duplicates first (ties: by path);
     // each pair comes from the first of its two folders in that order.
     std::vector<const HeapsGroup*> ranked;
@@ -379,12 +392,14 @@ void DuplicatesHeaps::forEachPairLargestFirst(const PairVisitor& visit) const {
 }
 
 void DuplicatesHeaps::updateDataOfFolders(const std::vector<std::string>& paths) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     for (const auto& path : paths)
         if (const auto record = findRecord(path)) record->updateData();
     m_bNeedRecalculateTotalHeapsSize = true;
 }
 
 void DuplicatesHeaps::recalculateHeapsInfo() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     for (const auto& [path, record] : m_arrFoldersData) record->updateData();
     for (const auto& [path, record] : m_arrHiddenFoldersData) record->updateData();
     for (auto& [id, group] : m_arrHeapsGroups) {
@@ -399,6 +414,7 @@ void DuplicatesHeaps::recalculateHeapsInfo() {
 void DuplicatesHeaps::collectSmallItemsToCompare(
     SeparatorMap<FileSystemItem>& files, SeparatorMap<FolderSystemItem>& folders,
     const std::shared_ptr<DuplicatesContainer>& container, bool withHiddenFolders, bool& isContainerChanged) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     files.clear();
     folders.clear();
     isContainerChanged = false;
@@ -464,12 +480,8 @@ void sortByHalfSize(std::vector<std::shared_ptr<DuplicatesHeap>>& heaps) {
 }  // namespace
 
 DuplicatesHeaps::Heaps DuplicatesHeaps::biggestHeaps(std::size_t maxCount) const {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (maxCount == 0) return {};
-    const std::lock_guard lock(m_rankingMutex);
-    return biggestHeapsLocked(maxCount);
-}
-
-DuplicatesHeaps::Heaps DuplicatesHeaps::biggestHeapsLocked(std::size_t maxCount) const {
     std::vector<std::shared_ptr<HeapsFolderData>> records;
     records.reserve(m_arrFoldersData.size());
     for (const auto& [path, record] : m_arrFoldersData) records.push_back(record);
@@ -509,7 +521,7 @@ DuplicatesHeaps::Heaps DuplicatesHeaps::biggestHeapsLocked(std::size_t maxCount)
 }
 
 DuplicatesHeaps::Heaps DuplicatesHeaps::biggestEasyForRemoveHeaps(std::size_t maxCount) const {
-    const std::lock_guard lock(m_rankingMutex);
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     // Folders with a single similar folder, keyed by the main folder's ID.
     std::map<std::uint64_t, std::shared_ptr<DuplicatesHeap>> stored;
     for (const auto& [path, record] : getAllFoldersData()) {
@@ -521,7 +533,7 @@ DuplicatesHeaps::Heaps DuplicatesHeaps::biggestEasyForRemoveHeaps(std::size_t ma
         if (reverse != stored.end() && reverse->second->sameAs(*heap)) continue;
         stored[heap->getMainHeapsFolderData()->getID()] = std::move(heap);
     }
-    if (stored.empty()) return biggestHeapsLocked(maxCount);
+    if (stored.empty()) return biggestHeaps(maxCount);
 
     Heaps result;
     result.reserve(stored.size());

@@ -2,6 +2,7 @@
 
 #include "duplicates/HeapsCollection.h"
 #include "duplicates/SeparatorMap.h"
+#include "platform/QueueChecker.h"
 
 #include <atomic>
 #include <chrono>
@@ -9,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,9 +46,9 @@ struct HeapsProgressGroup {
 // folders are set aside (hidden) and looked at again by every computation.
 //
 // Owned by the container; refers to it only weakly (taken from the first
-// group it is given). Used from one queue at a time: the container's queue
-// during a scan, the caller's thread for the computation, the main thread
-// afterwards. getPossibleHeapsSize may be read from any thread.
+// group it is given). Used from one queue at a time, as its container is:
+// handed from stage to stage during a scan, then attached to the main queue
+// with the container. getPossibleHeapsSize may be read from any thread.
 class DuplicatesHeaps final : public HeapsCollection {
     struct Key {
         explicit Key() = default;
@@ -70,6 +70,7 @@ public:
     DuplicatesHeaps& operator=(const DuplicatesHeaps&) = delete;
 
     // HeapsCollection
+    void attachToQueue(const platform::DispatchQueue& queue) override;
     // Registers the group with the folders of its copies; the possible size
     // grows by each copy whose folder then has copies of two or more groups.
     void addGroup(const std::shared_ptr<DuplicatesGroup>& group) override;
@@ -81,8 +82,8 @@ public:
         const std::shared_ptr<HeapsValidateProgressListener>& listener) override;
     // The larger of the running estimate and the last computed total.
     std::uint64_t getPossibleHeapsSize() const override;
-    // The rankings of the last computation; one ranking runs at a time,
-    // because building a folder's pair group fills caches of its records.
+    // The rankings of the last computation. Building a folder's pair group
+    // fills caches of its records: they run on the registry's queue.
     Heaps biggestHeaps(std::size_t maxCount) const override;
     Heaps biggestEasyForRemoveHeaps(std::size_t maxCount) const override;
 
@@ -142,8 +143,6 @@ public:
                                             std::uint64_t size, float progress, bool forced);
 
 private:
-    Heaps biggestHeapsLocked(std::size_t maxCount) const;
-
     using FoldersDataMap = std::map<std::string, std::shared_ptr<HeapsFolderData>, std::less<>>;
     using RecordLookup = std::function<std::shared_ptr<HeapsFolderData>(std::string_view path)>;
 
@@ -158,7 +157,6 @@ private:
                            bool flush);
 
     FoldersDataMap m_arrFoldersData;
-    mutable std::mutex m_rankingMutex;
     FoldersDataMap m_arrHiddenFoldersData;
     // Folder record ID -> the groups (by ID) that had a copy directly in that folder.
     std::unordered_map<std::uint64_t, std::map<std::uint64_t, std::weak_ptr<DuplicatesGroup>>> m_arrFoldersIntersections;
@@ -176,6 +174,7 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_pLastNotificationDate;
     std::uint64_t m_nPendingCheckedFolders = 0;
     std::optional<std::chrono::steady_clock::time_point> m_pLastCheckedFoldersReportDate;
+    platform::QueueChecker m_queueChecker;  // none during the scan
 };
 
 }  // namespace kestrane

@@ -56,7 +56,7 @@ void FolderSeparator::separateItemsWithDelegate(std::vector<FolderSystemItem*> f
 void FolderSeparator::separateFoldersInfosForItemsWithDelegate(FolderDuplicatesInfos infos,
                                                                std::vector<FolderSystemItem*> folders,
                                                                std::weak_ptr<FolderSeparatorDelegate> delegate) {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_arrFoldersInfos = std::move(infos);
     m_pDelegate = std::move(delegate);
     // Each folder once, each with its summary.
@@ -84,7 +84,7 @@ void FolderSeparator::stop() {
 }
 
 void FolderSeparator::continueFolderSeparation() {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bIsFinished) return;
     if (m_bIsCanceled.load()) return finishAsOnlyOneLeft();
     if (m_arrFoldersItems.size() <= 1) {
@@ -185,7 +185,7 @@ void FolderSeparator::onFinishSeparateItemsByHash(FileSeparator& separator, File
 }
 
 void FolderSeparator::onProcessedItemsCount(std::uint64_t count, FolderSeparator& separator) {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_arrChildCounts[&separator] = count;
     m_nCurrentProcessedItemsInFolders = 0;
     for (const auto& [child, childCount] : m_arrChildCounts) m_nCurrentProcessedItemsInFolders += childCount;
@@ -193,12 +193,12 @@ void FolderSeparator::onProcessedItemsCount(std::uint64_t count, FolderSeparator
 }
 
 void FolderSeparator::processIndermediateItemsWithSameHash(const FileSeparatorMap& items) {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (auto delegate = m_pDelegate.lock()) delegate->processIndermediateItemsWithSameHash(items);
 }
 
 void FolderSeparator::onFinishSeparateFolderItemsSeparator(const FolderSets& result, FolderSeparator& separator) {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (&separator == m_pFolderSeparator.get()) {
         // A batch of subfolders: each set of identical ones counts as one group.
         const auto keepAlive = std::move(m_pFolderSeparator);
@@ -228,7 +228,7 @@ void FolderSeparator::onFinishSeparateFolderItemsSeparator(const FolderSets& res
 
 void FolderSeparator::processHashedItems(const FileSeparatorMap& items,
                                                                       const std::vector<FileSystemItem*>& allItems) {
-    KESTRANE_ASSERT_ON_QUEUE(workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     // First the identical items get their groups, then the summaries count them.
     if (!items.empty()) processIndermediateItemsWithSameHash(items);
     for (const auto& [folder, info] : m_arrFoldersInfos) info->resetGroupsInfo();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "duplicates/FileSeparator.h"
+#include "platform/QueueChecker.h"
+#include "platform/SerialQueue.h"
 
 #include <atomic>
 #include <cstdint>
@@ -145,6 +147,7 @@ private:
 
     bool m_bIsFinished = false;
     std::atomic<bool> m_bIsCanceled{false};
+    platform::QueueChecker m_queueChecker{workingQueue()};
 };
 
 }  // namespace kestrane

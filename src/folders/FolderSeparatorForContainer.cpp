@@ -43,7 +43,7 @@ void FolderSeparatorForContainer::stop() {
 }
 
 void FolderSeparatorForContainer::onProcessedItemsCount(std::uint64_t count, FolderSeparator&) {
-    KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_nCountOfCheckedItems = count;
     m_bCountDelivered = false;
     const auto interval = std::chrono::duration<double>(kUpdateTimeInterval);
@@ -57,7 +57,7 @@ void FolderSeparatorForContainer::deliverCount() {
 }
 
 void FolderSeparatorForContainer::processIndermediateItemsWithSameHash(const FileSeparatorMap& items) {
-    KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (!m_pContainer) return;
     const auto& category = m_pContainer->getSmallDuplicatesCategory();
     if (!category) return;
@@ -67,7 +67,7 @@ void FolderSeparatorForContainer::processIndermediateItemsWithSameHash(const Fil
 
 void FolderSeparatorForContainer::onFinishSeparateFolderItemsSeparator(const FolderSets& result,
                                                                        FolderSeparator& separator) {
-    KESTRANE_ASSERT_ON_QUEUE(FolderSeparator::workingQueue());
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (&separator != m_pSeparator.get()) return;
     if (!m_bCountDelivered) deliverCount();
     const auto keepAlive = std::move(m_pSeparator);

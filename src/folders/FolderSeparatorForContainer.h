@@ -70,6 +70,7 @@ private:
     bool m_bCountDelivered = true;
     Clock::time_point m_pTimeBeforeUpdate;
     bool m_bIsStopRequested = false;
+    platform::QueueChecker m_queueChecker{FolderSeparator::workingQueue()};
 };
 
 }  // namespace kestrane

@@ -105,6 +105,7 @@ bool HeapsItemsFilter::startNextSeparation() {
         auto set = sm_arrSmallFiles.take(key);
         if (set.size() < 2) continue;
         auto separator = FileSeparatorForContainer::create(m_options);
+        m_queueChecker.attach(FileSeparator::workingQueue());
         {
             std::lock_guard lock(m_separatorsMutex);
             sm_pAdditionalSeparatorForSmallFiles = separator;
@@ -123,6 +124,7 @@ bool HeapsItemsFilter::startNextSeparation() {
         if (set.size() < 2) continue;
         auto separator = FolderSeparatorForContainer::create(m_options);
         separator->setClock(m_clock);
+        m_queueChecker.attach(FolderSeparator::workingQueue());
         {
             std::lock_guard lock(m_separatorsMutex);
             sm_pAdditionalSeparatorForSmallFolders = separator;
@@ -158,6 +160,7 @@ void HeapsItemsFilter::onFinishFileSeparatorWithResultToContainer(FileSeparatorF
         if (sm_pAdditionalSeparatorForSmallFiles.get() != &separator) return;
         sm_pAdditionalSeparatorForSmallFiles.reset();
     }
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::vector<std::size_t> found;
     for (const auto& [key, set] : result)
         if (set.size() >= 2 && firstHasDuplicateItem(set)) found.push_back(set.size());
@@ -177,6 +180,7 @@ void HeapsItemsFilter::onFinishFolderSeparatorWithResultToContainer(FolderSepara
         if (sm_pAdditionalSeparatorForSmallFolders.get() != &separator) return;
         sm_pAdditionalSeparatorForSmallFolders.reset();
     }
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::vector<std::size_t> found;
     for (const auto& set : result)
         if (set.size() >= 2 && firstHasDuplicateItem(set)) found.push_back(set.size());

@@ -3,6 +3,7 @@
 #include "duplicates/FileSeparatorForContainer.h"
 #include "duplicates/SeparatorMap.h"
 #include "folders/FolderSeparatorForContainer.h"
+#include "platform/QueueChecker.h"
 
 #include <atomic>
 #include <cstdint>
@@ -46,7 +47,8 @@ public:
 // pass finds nothing new to hash and no small duplicates were left over.
 //
 // The first computation runs on the calling thread; every later step runs on
-// the queue of the separator that just finished (one separation at a time).
+// the queue of the separator that just finished (one separation at a time):
+// the filter is handed to that queue when the separation starts.
 // Holds the container while it works and the delegate weakly; the running
 // separation holds the filter weakly, so the owner keeps it alive.
 class HeapsItemsFilter final : public FileSeparatorForContainerListener,
@@ -116,6 +118,7 @@ private:
     std::shared_ptr<FileSeparatorForContainer> sm_pAdditionalSeparatorForSmallFiles;
     std::shared_ptr<FolderSeparatorForContainer> sm_pAdditionalSeparatorForSmallFolders;
     std::atomic<bool> m_bIsStopped{false};
+    platform::QueueChecker m_queueChecker;  // the running separator's queue
 };
 
 }  // namespace kestrane

@@ -48,11 +48,3 @@ bool spinUntil(std::chrono::microseconds budget, Ready&& ready) {
 }
 
 }  // namespace kestrane::platform
-
-// Code that must only run on a given queue states it; checked in debug builds.
-#ifdef NDEBUG
-#define KESTRANE_ASSERT_ON_QUEUE(queue) ((void)0)
-#else
-#include <cassert>
-#define KESTRANE_ASSERT_ON_QUEUE(queue) assert((queue).runsOnCurrentQueue())
-#endif

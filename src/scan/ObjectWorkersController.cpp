@@ -23,6 +23,7 @@ ObjectWorkersController::ObjectWorkersController(Private, std::string name,
                                                  Completion completion)
     : _name(std::move(name)),
       _workQueue(platform::SerialQueue::create(_name)),
+      _queueChecker(*_workQueue),
       _factory(std::move(factory)),
       _tasks(std::move(tasks)),
       _completion(std::move(completion)) {}
@@ -30,7 +31,7 @@ ObjectWorkersController::ObjectWorkersController(Private, std::string name,
 ObjectWorkersController::~ObjectWorkersController() = default;
 
 void ObjectWorkersController::start(std::size_t countOfWorkers) {
-    KESTRANE_ASSERT_ON_QUEUE(*_workQueue);
+    KESTRANE_CHECK_QUEUE(_queueChecker);
     std::weak_ptr<ObjectWorkersController> weakSelf = weak_from_this();
     for (std::size_t i = 0; i < countOfWorkers; ++i) {
         char suffix[32];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/QueueChecker.h"
 #include "scan/ObjectWorker.h"
 
 #include <functional>
@@ -67,6 +68,7 @@ private:
 
     std::string _name;
     std::shared_ptr<platform::SerialQueue> _workQueue;
+    platform::QueueChecker _queueChecker;
     std::shared_ptr<ObjectTaskFactory> _factory;
     // Everything below is touched only on _workQueue.
     Tasks _tasks;

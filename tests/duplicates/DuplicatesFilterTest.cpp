@@ -42,10 +42,12 @@ public:
                          std::to_string(numberOfFileCategory(type)));
         foundBytes += static_cast<std::uint64_t>(count) * size;
     }
-    void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> result) override {
+    void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> result,
+                                           std::uint64_t minimalSize) override {
         EXPECT_TRUE(platform::MainQueue::isMainThread());
         ++finishes;
         container = std::move(result);
+        minimalFileSize = minimalSize;
     }
 
     std::vector<std::string> events;
@@ -54,6 +56,7 @@ public:
     std::uint64_t foundBytes = 0;
     int finishes = 0;
     std::shared_ptr<DuplicatesContainer> container;
+    std::uint64_t minimalFileSize = 0;
 };
 
 // A scanned tree built over real files, the way the folder scan builds it.
@@ -83,6 +86,13 @@ protected:
         std::uint64_t count = 0;
         m_queue->sync([&] { count = filter.addFileItemIncludeHidden(item, includeHidden); });
         return count;
+    }
+    // What the filter's queries answer, asked on its queue.
+    template <typename Query>
+    auto onQueue(Query query) {
+        decltype(query()) answer{};
+        m_queue->sync([&] { answer = query(); });
+        return answer;
     }
     void offerTree(DuplicatesFilter& filter) {
         for (auto* item : m_root->childrenDeepArray())
@@ -158,8 +168,8 @@ TEST_F(DuplicatesFilterTest, FindsGroupsOfIdenticalFilesPerCategoryAndReportsThe
     EXPECT_EQ(position("finished type 1"), position("group 2x16 type 2") - 1);
     EXPECT_EQ(position("finished type 2"), position("group 2x0 type 3") - 1);
     EXPECT_EQ(m_listener->foundBytes, 60000u + 32u);
-    EXPECT_EQ(filter->getCurrentMinimalFileSize(), 0u);
-    EXPECT_EQ(filter->getTotalProcessedFiles(), 7u);
+    EXPECT_EQ(m_listener->minimalFileSize, 0u);
+    EXPECT_EQ(onQueue([&] { return filter->getTotalProcessedFiles(); }), 7u);
 }
 
 TEST_F(DuplicatesFilterTest, AutomaticModeTakesTheLargestSetsFirst) {
@@ -172,9 +182,9 @@ TEST_F(DuplicatesFilterTest, AutomaticModeTakesTheLargestSetsFirst) {
     ASSERT_TRUE(filter->isAutoDefineMinimalFileSize());
     offerTree(*filter);
     runToEnd(*filter);
-    EXPECT_EQ(filter->candidateKeys(),
+    EXPECT_EQ(onQueue([&] { return filter->candidateKeys(); }),
               (std::vector<std::string>{"5000000_image", "2000000_image", "800_image", "500_image"}));
-    EXPECT_EQ(filter->groupCountAtAutomaticMinimalSize(), 3u);
+    EXPECT_EQ(onQueue([&] { return filter->groupCountAtAutomaticMinimalSize(); }), 3u);
     // Unreadable files give no group; the search still ends once.
     EXPECT_EQ(m_listener->finishes, 1);
     EXPECT_TRUE(m_listener->container->getAllFilesGroups().empty());
@@ -188,8 +198,9 @@ TEST_F(DuplicatesFilterTest, AutomaticModeWithOnlyLargeSetsCountsThemAll) {
     auto filter = makeFilter(-1);
     offerTree(*filter);
     runToEnd(*filter);
-    EXPECT_EQ(filter->candidateKeys(), (std::vector<std::string>{"5000000_video", "2000000_video"}));
-    EXPECT_EQ(filter->groupCountAtAutomaticMinimalSize(), 2u);
+    EXPECT_EQ(onQueue([&] { return filter->candidateKeys(); }),
+              (std::vector<std::string>{"5000000_video", "2000000_video"}));
+    EXPECT_EQ(onQueue([&] { return filter->groupCountAtAutomaticMinimalSize(); }), 2u);
 }
 
 TEST_F(DuplicatesFilterTest, NoCandidatesReportsZeroAndFinishesAtOnce) {
@@ -217,7 +228,7 @@ TEST_F(DuplicatesFilterTest, EstimatesPossibleDuplicateFoldersFromTheParentsOfCo
     runToEnd(*filter);
     EXPECT_EQ(m_listener->container->getAllFilesGroups().size(), 2u);
     // A and B look alike (same size and item count): both count once, with their 150 bytes of files.
-    EXPECT_EQ(filter->getPossibleDuplicateFoldersSize(), 300u);
+    EXPECT_EQ(onQueue([&] { return filter->getPossibleDuplicateFoldersSize(); }), 300u);
     EXPECT_EQ(m_listener->possibleFolders, 300u);
 }
 
@@ -256,7 +267,7 @@ TEST_F(DuplicatesFilterTest, AnAutomaticSearchStoppedBeforeItComparedAnySetNames
     gate.reset();
     test::runMainQueueUntil([&] { return m_listener->finishes > 0; });
     EXPECT_TRUE(m_listener->container->getAllFilesGroups().empty());
-    EXPECT_EQ(filter->getCurrentMinimalFileSize(), 3001u);
+    EXPECT_EQ(m_listener->minimalFileSize, 3001u);
 }
 
 TEST_F(DuplicatesFilterTest, AStoppedFilterDroppedByItsOwnersKeepsItsTreeUntilItsWorkEnds) {

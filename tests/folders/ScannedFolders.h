@@ -52,7 +52,7 @@ inline std::shared_ptr<DuplicatesContainer> runFilesStage(const std::vector<std:
         void onDuplicatesFilesFilterProgressChanged(DuplicatesFilterProgress) override {}
         void onPossibleFoldersSizeChanged(std::uint64_t, std::uint64_t) override {}
         void onFilteredFiles(std::int32_t, std::uint64_t, std::optional<FileCategory>) override {}
-        void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> result) override {
+        void onFinishFilterWithResultContainer(std::shared_ptr<DuplicatesContainer> result, std::uint64_t) override {
             container = std::move(result);
         }
         std::shared_ptr<DuplicatesContainer> container;

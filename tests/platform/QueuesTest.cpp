@@ -1,5 +1,6 @@
 #include "platform/MainQueue.h"
 #include "platform/OperationQueue.h"
+#include "platform/QueueChecker.h"
 #include "platform/SerialQueue.h"
 #include "platform/Timer.h"
 
@@ -16,6 +17,7 @@
 using namespace std::chrono_literals;
 using kestrane::platform::MainQueue;
 using kestrane::platform::OperationQueue;
+using kestrane::platform::QueueChecker;
 using kestrane::platform::SerialQueue;
 using kestrane::platform::Timer;
 
@@ -269,6 +271,30 @@ TEST(OperationQueueTest, BackgroundQueueRunsWorkOffTheMainThread) {
     std::promise<bool> onMain;
     kestrane::platform::backgroundQueue().async([&] { onMain.set_value(MainQueue::isMainThread()); });
     EXPECT_FALSE(onMain.get_future().get());
+}
+
+TEST(QueueCheckerTest, ADebugBuildStopsACallOffTheQueueAndFollowsAHandOver) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "queue checks are compiled into debug builds only";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto first = SerialQueue::create("test.first");
+    auto second = SerialQueue::create("test.second");
+    QueueChecker checker(*first);
+    first->sync([&] { KESTRANE_CHECK_QUEUE(checker); });
+    EXPECT_DEATH(KESTRANE_CHECK_QUEUE(checker), "called off its queue \"test.first\"");
+    EXPECT_DEATH(second->sync([&] { KESTRANE_CHECK_QUEUE(checker); }), "test.first");
+
+    first->sync([&] { checker.attach(*second); });
+    second->sync([&] { KESTRANE_CHECK_QUEUE(checker); });
+    EXPECT_DEATH(first->sync([&] { KESTRANE_CHECK_QUEUE(checker); }), "test.second");
+    checker.detach();
+    KESTRANE_CHECK_QUEUE(checker);  // attached to none: anyone may call
+
+    QueueChecker onMain(MainQueue::shared());
+    KESTRANE_CHECK_QUEUE(onMain);
+    EXPECT_DEATH(kestrane::platform::backgroundQueue().sync([&] { KESTRANE_CHECK_QUEUE(onMain); }), "\"main\"");
+#endif
 }
 
 // A queue that keeps what is posted to it until the test runs it, and says
