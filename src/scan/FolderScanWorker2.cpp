@@ -1,11 +1,10 @@
 #include "scan/FolderScanWorker2.h"
 
 #include "scan/ExcludeTreeChecker.h"
-#include "scan/FolderScanTask.h"
-#include "scan/FolderScanWorkerFilesCollector.h"
 #include "scan/FolderSystemItem.h"
 
 #include <string_view>
+#include <utility>
 
 namespace kestrane {
 
@@ -35,81 +34,92 @@ bool endsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
+std::string childPath(const std::string& folder, std::string_view name) {
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path.append(folder);
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    path.append(name);
+    return path;
+}
+
 // Names of files with several names are handed to the scan context this many at a time.
 constexpr std::size_t kHardLinkBatch = 256;
 
 }  // namespace
 
-FolderScanWorker2::FolderScanWorker2(std::shared_ptr<FolderScanWorkerFilesCollector> filesCollector,
+FolderScanWorker2::FolderScanWorker2(const platform::DispatchQueue& queue,
                                      std::shared_ptr<const FolderScanContext> context,
-                                     std::shared_ptr<const void> treeOwner)
-    : _filesCollector(std::move(filesCollector)), _context(std::move(context)), _treeOwner(std::move(treeOwner)) {}
-
-FolderScanWorker2::~FolderScanWorker2() = default;
-
-void FolderScanWorker2::processTaskWithSubtaskCreatorAndCompletion(std::unique_ptr<ObjectTask> task,
-                                                                   SubtaskCreator subtaskCreator,
-                                                                   Completion completion) {
-    _stackCollection.clear();
-    if (auto* folderTask = dynamic_cast<FolderScanTask*>(task.get())) {
-        task.release();
-        _stackCollection.emplace_back(folderTask);
-    }
-    while (!_stackCollection.empty() && !isCanceled()) {
-        std::unique_ptr<FolderScanTask> next = std::move(_stackCollection.back());
-        _stackCollection.pop_back();
-        scanFolder(*next, subtaskCreator);
-    }
-    _stackCollection.clear();
-    if (_context) _context->hardLinks->add(_hardLinkNames);
-    completion();
+                                     const std::atomic<bool>& canceled, DeliverFiles deliverFiles)
+    : m_queueChecker(queue),
+      m_context(std::move(context)),
+      m_canceled(canceled),
+      m_deliverFiles(std::move(deliverFiles)) {
+    m_files.reserve(kMinFilesForDelivery);
 }
 
-void FolderScanWorker2::scanFolder(FolderScanTask& task, const SubtaskCreator& subtaskCreator) {
-    if (auto error = _reader.open(task.path)) {
+std::vector<FolderScanTask> FolderScanWorker2::read(FolderScanTask task, const ShareFolders& share) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    m_stack.clear();
+    m_stack.push_back(std::move(task));
+    while (!m_stack.empty() && !m_canceled.load(std::memory_order_relaxed)) {
+        FolderScanTask next = std::move(m_stack.back());
+        m_stack.pop_back();
+        readFolder(next, share);
+    }
+    m_stack.clear();
+    if (m_context) m_context->hardLinks->add(m_hardLinkNames);
+    return std::exchange(m_shared, {});
+}
+
+void FolderScanWorker2::deliverFiles() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    if (m_files.empty()) return;
+    m_deliverFiles(std::exchange(m_files, {}));
+    m_files.reserve(kMinFilesForDelivery);
+}
+
+void FolderScanWorker2::readFolder(FolderScanTask& task, const ShareFolders& share) {
+    if (auto error = m_reader.open(task.path)) {
         task.item->markThatHasExcludeContent();  // unreadable: its content is unknown
-        if (_context) _context->problems->add(task.path, ScanProblemKind::unreadableFolder, error->code);
+        if (m_context) m_context->problems->add(task.path, ScanProblemKind::unreadableFolder, error->code);
         return;
     }
-    _foundFolders.clear();
-    while (_reader.readBatch([&](const DirectoryEntry& entry) { processEntry(task, entry); }) ==
+    m_found.clear();
+    while (m_reader.readBatch([&](const DirectoryEntry& entry) { processEntry(task, entry); }) ==
            DirectoryReader::ReadResult::entries) {
-        if (isCanceled()) break;
-        _filesCollector->updateForced(false);
+        if (m_canceled.load(std::memory_order_relaxed)) break;
+        if (m_files.size() >= kMinFilesForDelivery) deliverFiles();
     }
-    const bool share = _reader.entriesRead() >= kMinEntriesForPool;
-    for (auto& folder : _foundFolders) {
-        if (share)
-            subtaskCreator(std::move(folder));
-        else
-            _stackCollection.push_back(std::move(folder));
+    const bool shareSubFolders = m_reader.entriesRead() >= kMinEntriesForPool;
+    for (auto& folder : m_found) {
+        if (!shareSubFolders) {
+            m_stack.push_back(std::move(folder));
+            continue;
+        }
+        m_shared.push_back(std::move(folder));
+        if (m_shared.size() >= kSharedFoldersBunch) share(std::exchange(m_shared, {}));
     }
-    _foundFolders.clear();
+    m_found.clear();
     // Entries that could not be examined (a folder that may be listed but not
     // searched, or a read that failed part way) leave the folder's content
     // unknown: it must never pass for a copy of a folder that holds more.
-    if (const auto& error = _reader.lastError()) {
+    if (const auto& error = m_reader.lastError()) {
         task.item->markThatHasExcludeContent();
-        if (_context) _context->problems->add(task.path, ScanProblemKind::partlyReadFolder, error->code);
+        if (m_context) m_context->problems->add(task.path, ScanProblemKind::partlyReadFolder, error->code);
     }
-    _reader.close();
+    m_reader.close();
 }
 
 void FolderScanWorker2::noteProblem(const FolderScanTask& task, std::string_view name, ScanProblemKind kind,
                                     int error) {
-    if (!_context) return;
-    std::string path;
-    path.reserve(task.path.size() + 1 + name.size());
-    path.append(task.path);
-    if (path.empty() || path.back() != '/') path.push_back('/');
-    path.append(name);
-    _context->problems->add(std::move(path), kind, error);
+    if (m_context) m_context->problems->add(childPath(task.path, name), kind, error);
 }
 
 bool FolderScanWorker2::isChosenFolder(const DirectoryEntry& entry) const {
-    if (!_context) return false;
+    if (!m_context) return false;
     const platform::FileIdentity identity{entry.device, entry.inode};
-    for (const auto& chosen : _context->chosenFolders)
+    for (const auto& chosen : m_context->chosenFolders)
         if (chosen == identity) return true;
     return false;
 }
@@ -137,15 +147,10 @@ void FolderScanWorker2::processEntry(FolderScanTask& task, const DirectoryEntry&
             noteProblem(task, name, excluded ? ScanProblemKind::excludedFolder : ScanProblemKind::sameFolderReadOnce);
             return;
         }
-        if (hidden && _context && !_context->includeHidden && !parent.isTopHiddenFlag())
+        if (hidden && m_context && !m_context->includeHidden && !parent.isTopHiddenFlag())
             noteProblem(task, name, ScanProblemKind::hiddenFolderLeftOut);
-        std::string path;
-        path.reserve(task.path.size() + 1 + name.size());
-        path.append(task.path);
-        if (path.empty() || path.back() != '/') path.push_back('/');
-        path.append(name);
-        auto checker = task.excludeChecker ? task.excludeChecker->subCheckerByName(name) : nullptr;
-        _foundFolders.push_back(std::make_unique<FolderScanTask>(std::move(path), folder, std::move(checker)));
+        m_found.push_back({childPath(task.path, name), folder,
+                           task.excludeChecker ? task.excludeChecker->subCheckerByName(name) : nullptr});
         return;
     }
 
@@ -155,11 +160,11 @@ void FolderScanWorker2::processEntry(FolderScanTask& task, const DirectoryEntry&
                                                                 static_cast<std::int64_t>(entry.logicalSize),
                                                                 fileKindOf(entry.type)));
     if (excluded) file->markThatHasExcludeContent();
-    if (_context && entry.linkCount > 1 && entry.type == DirectoryEntryType::regular) {
-        _hardLinkNames.push_back({file, {entry.device, entry.inode}});
-        if (_hardLinkNames.size() >= kHardLinkBatch) _context->hardLinks->add(_hardLinkNames);
+    if (m_context && entry.linkCount > 1 && entry.type == DirectoryEntryType::regular) {
+        m_hardLinkNames.push_back({file, {entry.device, entry.inode}});
+        if (m_hardLinkNames.size() >= kHardLinkBatch) m_context->hardLinks->add(m_hardLinkNames);
     }
-    _filesCollector->addFile(file);
+    m_files.push_back(file);
 }
 
 }  // namespace kestrane

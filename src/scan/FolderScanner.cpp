@@ -4,86 +4,100 @@
 #include "platform/SerialQueue.h"
 #include "platform/VolumeInfo.h"
 #include "scan/ExcludeTreeCheckerByRootNode.h"
-#include "scan/FolderScanTask.h"
-#include "scan/ObjectWorkersController.h"
-#include "scan/ScannerFactory.h"
 #include "scan/VolumeSystemItem.h"
+
+#include <utility>
 
 namespace kestrane {
 
 std::shared_ptr<FolderScanner> FolderScanner::create(
     std::optional<std::string> path, std::shared_ptr<const ExcludeTreeCheckerByRootNode> excludeChecker,
     std::weak_ptr<FolderScannerListener> listener, std::shared_ptr<const FolderScanContext> context) {
-    auto scanner = std::make_shared<FolderScanner>(Private{}, std::move(listener));
-    scanner->start(std::move(path), std::move(excludeChecker), std::move(context));
+    auto scanner = std::make_shared<FolderScanner>(Private{}, std::move(listener), std::move(context));
+    if (!path || path->empty()) {
+        scanner->reportCompletion();
+        return scanner;
+    }
+    const auto capacity = platform::volumeInfoProvider().capacityForPath(*path);
+    scanner->m_root =
+        VolumeSystemItem::create(*path, capacity ? capacity->capacity : 0, capacity ? capacity->freeSpace : 0);
+    FolderScanTask root{*path, scanner->m_root.get(), excludeChecker ? excludeChecker->subCheckerByURL(*path) : nullptr};
+    scanner->m_queue->async([self = scanner, root = std::move(root)]() mutable {
+        std::vector<FolderScanTask> tasks;
+        tasks.push_back(std::move(root));
+        self->addTasks(std::move(tasks));
+    });
     return scanner;
 }
 
-FolderScanner::FolderScanner(Private, std::weak_ptr<FolderScannerListener> listener)
-    : _listener(std::move(listener)) {}
+FolderScanner::FolderScanner(Private, std::weak_ptr<FolderScannerListener> listener,
+                             std::shared_ptr<const FolderScanContext> context)
+    : m_listener(std::move(listener)),
+      m_queue(platform::SerialQueue::create("FolderScanner")),
+      m_queueChecker(*m_queue) {
+    for (std::size_t i = 0; i < kCountOfWorkers; ++i) {
+        auto queue = platform::SerialQueue::create("FolderScanner::w" + std::to_string(i));
+        // The workers live as long as the scanner, which every queued task holds.
+        auto reader = std::make_unique<FolderScanWorker2>(*queue, context, m_canceled,
+                                                          [this](std::vector<FileSystemItem*> files) {
+                                                              if (auto listener = m_listener.lock())
+                                                                  listener->onScannerFoundFiles(*this, std::move(files));
+                                                          });
+        m_workers.push_back({std::move(queue), std::move(reader)});
+        m_idleWorkers.push_back(kCountOfWorkers - 1 - i);  // worker 0 is given the first folder
+    }
+}
 
 FolderScanner::~FolderScanner() = default;
 
-std::unique_ptr<FolderScanTask> FolderScanner::generateTaskForFolderPath(
-    const std::string& path, const ExcludeTreeCheckerByRootNode* excludeChecker) {
-    const auto capacity = platform::volumeInfoProvider().capacityForPath(path);
-    _root = VolumeSystemItem::create(path, capacity ? capacity->capacity : 0, capacity ? capacity->freeSpace : 0);
-    std::shared_ptr<const ExcludeTreeChecker> checker;
-    if (excludeChecker) checker = excludeChecker->subCheckerByURL(path);
-    return std::make_unique<FolderScanTask>(path, _root.get(), std::move(checker));
-}
-
-void FolderScanner::start(std::optional<std::string> path,
-                          std::shared_ptr<const ExcludeTreeCheckerByRootNode> excludeChecker,
-                          std::shared_ptr<const FolderScanContext> context) {
-    if (!path || path->empty()) {
-        reportCompletion();
-        return;
-    }
-    ObjectWorker::Tasks tasks;
-    tasks.push_back(generateTaskForFolderPath(*path, excludeChecker.get()));
-    std::weak_ptr<FolderScanner> weakSelf = weak_from_this();
-    _workersController = ObjectWorkersController::create(
-        "FolderScanner", std::make_shared<ScannerFactory>(weakSelf, std::move(context), _root), kCountOfWorkers, std::move(tasks),
-        [weakSelf](ObjectWorkersController& controller) {
-            if (auto self = weakSelf.lock()) self->onObjectWorkersControllerFinishTasks(controller);
+void FolderScanner::addTasks(std::vector<FolderScanTask> tasks) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    for (auto& task : tasks) m_tasks.push_back(std::move(task));
+    while (!m_idleWorkers.empty() && !m_tasks.empty() && !m_canceled.load(std::memory_order_relaxed)) {
+        const std::size_t worker = m_idleWorkers.back();
+        m_idleWorkers.pop_back();
+        m_workers[worker].queue->async([self = shared_from_this(), worker, task = std::move(m_tasks.back())]() mutable {
+            self->runTask(worker, std::move(task));
         });
+        m_tasks.pop_back();
+    }
+    completeWhenDone();
 }
 
-void FolderScanner::cancel() {
-    if (_workersController) _workersController->cancel();
+void FolderScanner::runTask(std::size_t worker, FolderScanTask task) {
+    auto self = shared_from_this();
+    auto share = [&self](std::vector<FolderScanTask> folders) {
+        self->m_sharedFolderCount.fetch_add(folders.size(), std::memory_order_relaxed);
+        self->m_queue->async([self, folders = std::move(folders)]() mutable { self->addTasks(std::move(folders)); });
+    };
+    auto left = m_workers[worker].reader->read(std::move(task), share);
+    m_sharedFolderCount.fetch_add(left.size(), std::memory_order_relaxed);
+    m_queue->async([self, worker, left = std::move(left)]() mutable { self->onWorkerDone(worker, std::move(left)); });
 }
 
-void FolderScanner::onFilesCollectorCreated(const std::shared_ptr<FolderScanWorkerFilesCollector>& collector) {
-    // Collectors are made while the pool starts, on its controller queue.
-    _filesCollectors.push_back(collector);
+void FolderScanner::onWorkerDone(std::size_t worker, std::vector<FolderScanTask> left) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    m_idleWorkers.push_back(worker);
+    addTasks(std::move(left));
 }
 
-void FolderScanner::onFilesCollectorCollectFiles(FolderScanWorkerFilesCollector&, std::vector<FileSystemItem*> files) {
-    if (auto listener = _listener.lock()) listener->onScannerFoundFiles(*this, std::move(files));
-}
-
-void FolderScanner::onObjectWorkersControllerFinishTasks(ObjectWorkersController& controller) {
-    // The completion is bound to this scanner's own pool when the pool is made
-    // (it may run before create() has even returned), so only the flag guards it.
-    if (_isCompleted.exchange(true)) return;
-    // After a cancel a worker may still be in the middle of a folder: let every
-    // worker leave its task before the collectors and the sizes are touched.
-    controller.waitForWorkersToLeaveTheirTasks();
-    for (auto& collector : _filesCollectors) collector->updateForced(true);
-    if (_root) _root->calctotalsize();
+void FolderScanner::completeWhenDone() {
+    const bool idle = m_idleWorkers.size() == m_workers.size();
+    if (m_finished || !idle || (!m_tasks.empty() && !m_canceled.load(std::memory_order_relaxed))) return;
+    m_finished = true;
+    m_tasks.clear();
+    // Every worker is idle: what each still holds is handed on from its own
+    // queue, and the tree, complete, gets its sizes.
+    for (auto& worker : m_workers) worker.queue->sync([&] { worker.reader->deliverFiles(); });
+    m_root->calctotalsize();
     reportCompletion();
 }
 
 void FolderScanner::reportCompletion() {
-    _isCompleted = true;
+    m_completed = true;
     platform::MainQueue::shared().async([self = shared_from_this()] {
-        if (auto listener = self->_listener.lock()) listener->onScannerCompletedScanItem(*self, self->_root);
+        if (auto listener = self->m_listener.lock()) listener->onScannerCompletedScanItem(*self, self->m_root);
     });
-}
-
-std::uint64_t FolderScanner::sharedFolderCount() const {
-    return _workersController ? _workersController->sharedTaskCount() : 0;
 }
 
 }  // namespace kestrane

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "scan/FolderScanWorkerFilesCollector.h"
+#include "platform/QueueChecker.h"
+#include "scan/FolderScanWorker2.h"
 
 #include <atomic>
 #include <memory>
@@ -10,30 +11,34 @@
 
 namespace kestrane {
 
+namespace platform {
+class SerialQueue;
+}
+
 class ExcludeTreeCheckerByRootNode;
 class FileSystemItem;
 class FolderScanner;
-class FolderScanTask;
 struct FolderScanContext;
-class ObjectWorkersController;
 class VolumeSystemItem;
 
 class FolderScannerListener {
 public:
     virtual ~FolderScannerListener() = default;
-    // New file items, on a worker's queue while the scan runs and on the
-    // controller's queue at the end (never the main thread; possibly from
-    // several workers at once). The list may be empty.
+    // New file items (at least one), on a worker's queue, possibly from several
+    // workers at once; never on the main thread.
     virtual void onScannerFoundFiles(FolderScanner& scanner, std::vector<FileSystemItem*> files) = 0;
     // Once, on the main thread, after the last onScannerFoundFiles; the root
     // is null when no root could be made.
     virtual void onScannerCompletedScanItem(FolderScanner& scanner, std::shared_ptr<VolumeSystemItem> root) = 0;
 };
 
-// Reads one folder tree from disk into items with a pool of 4 workers. The
-// scan starts as soon as the scanner is made; it runs once.
-class FolderScanner final : public FolderScanWorkerFilesCollectorDelegate,
-                            public std::enable_shared_from_this<FolderScanner> {
+// Reads one folder tree from disk into items with a pool of 4 workers, each
+// a FolderScanWorker2 on a serial queue of its own, under a controller queue
+// that keeps the folders waiting to be read (the last one added is read
+// first) and hands them to idle workers. The scan starts as soon as the
+// scanner is made; it runs once. Its queued work keeps the scanner, and with
+// it the tree, alive until it is done.
+class FolderScanner final : public std::enable_shared_from_this<FolderScanner> {
 public:
     static constexpr std::size_t kCountOfWorkers = 4;
 
@@ -45,41 +50,52 @@ public:
                                                  std::shared_ptr<const ExcludeTreeCheckerByRootNode> excludeChecker,
                                                  std::weak_ptr<FolderScannerListener> listener,
                                                  std::shared_ptr<const FolderScanContext> context = nullptr);
-    ~FolderScanner() override;
+    ~FolderScanner();
 
-    void cancel();
-    bool isCompleted() const { return _isCompleted; }
+    // Any thread: no further folder is handed out, the workers stop at their
+    // next check, and completion follows once every worker has stopped.
+    void cancel() { m_canceled.store(true, std::memory_order_relaxed); }
+    bool isCompleted() const { return m_completed.load(); }
     // The root being built (null without a path). Read it only after completion.
-    const std::shared_ptr<VolumeSystemItem>& rootItem() const { return _root; }
+    const std::shared_ptr<VolumeSystemItem>& rootItem() const { return m_root; }
 
     // Folders the workers handed to the pool to share out (any thread; final
     // after completion): 0 when every folder was read by the worker that found it.
-    std::uint64_t sharedFolderCount() const;
-
-    void onFilesCollectorCreated(const std::shared_ptr<FolderScanWorkerFilesCollector>& collector) override;
-    void onFilesCollectorCollectFiles(FolderScanWorkerFilesCollector& collector,
-                                      std::vector<FileSystemItem*> files) override;
+    std::uint64_t sharedFolderCount() const { return m_sharedFolderCount.load(std::memory_order_relaxed); }
 
 private:
     struct Private {};
 
 public:
-    FolderScanner(Private, std::weak_ptr<FolderScannerListener> listener);
+    FolderScanner(Private, std::weak_ptr<FolderScannerListener> listener,
+                  std::shared_ptr<const FolderScanContext> context);
 
 private:
-    void start(std::optional<std::string> path, std::shared_ptr<const ExcludeTreeCheckerByRootNode> excludeChecker,
-               std::shared_ptr<const FolderScanContext> context);
-    std::unique_ptr<FolderScanTask> generateTaskForFolderPath(const std::string& path,
-                                                              const ExcludeTreeCheckerByRootNode* excludeChecker);
-    void onObjectWorkersControllerFinishTasks(ObjectWorkersController& controller);
+    struct Worker {
+        std::shared_ptr<platform::SerialQueue> queue;
+        std::unique_ptr<FolderScanWorker2> reader;
+    };
+
+    // On the controller's queue.
+    void addTasks(std::vector<FolderScanTask> tasks);
+    void onWorkerDone(std::size_t worker, std::vector<FolderScanTask> left);
+    void completeWhenDone();
+    // On a worker's queue.
+    void runTask(std::size_t worker, FolderScanTask task);
     void reportCompletion();
 
-    std::weak_ptr<FolderScannerListener> _listener;
-    std::shared_ptr<ObjectWorkersController> _workersController;
-    std::shared_ptr<VolumeSystemItem> _root;
+    std::weak_ptr<FolderScannerListener> m_listener;
+    std::shared_ptr<VolumeSystemItem> m_root;
+    std::atomic<bool> m_canceled{false};
+    std::atomic<bool> m_completed{false};
+    std::atomic<std::uint64_t> m_sharedFolderCount{0};
+    const std::shared_ptr<platform::SerialQueue> m_queue;  // the controller's
+    platform::QueueChecker m_queueChecker;
+    std::vector<Worker> m_workers;
     // Touched only on the controller's queue.
-    std::vector<std::shared_ptr<FolderScanWorkerFilesCollector>> _filesCollectors;
-    std::atomic<bool> _isCompleted{false};
+    std::vector<FolderScanTask> m_tasks;
+    std::vector<std::size_t> m_idleWorkers;
+    bool m_finished = false;
 };
 
 }  // namespace kestrane
