@@ -4,7 +4,6 @@
 
 #include "platform/UserFolders.h"
 #include "scan/ExcludeTreeCheckerByRootNode.h"
-#include "scan/ExcludeTreeFactory.h"
 #include "scan/FileSystemItem.h"
 #include "settings/Settings.h"
 
@@ -218,9 +217,9 @@ bool ExcludeChecker::isFileItemExcluded(FileSystemItem* item) const {
 }
 
 std::shared_ptr<const ExcludeTreeCheckerByRootNode> ExcludeChecker::buildTreeChecker() const {
-    return ExcludeTreeFactory::generateWithCreation([this](ExcludeTreeFactory& factory) {
-        for (const std::string& path : _excludePaths) factory.excludeURL(path);
-        for (const std::string& path : _includePaths) factory.includeURL(path);
+    return ExcludeTreeCheckerByRootNode::generateWithCreation([this](ExcludeTreeCheckerByRootNode& tree) {
+        for (const std::string& path : _excludePaths) tree.excludeURL(path);
+        for (const std::string& path : _includePaths) tree.includeURL(path);
     });
 }
 

@@ -1,6 +1,5 @@
 #include "scan/FolderScanWorker2.h"
 
-#include "scan/ExcludeTreeChecker.h"
 #include "scan/FolderSystemItem.h"
 
 #include <string_view>
@@ -134,7 +133,7 @@ void FolderScanWorker2::processEntry(FolderScanTask& task, const DirectoryEntry&
     }
 
     const bool hidden = !name.empty() && name.front() == '.';
-    const bool excluded = task.excludeChecker && task.excludeChecker->checkName(name) == ExcludeTreeChecker::Excluded;
+    const bool excluded = task.excludeChecker.checkName(name) == ExcludeTreeChecker::Excluded;
     FolderSystemItem& parent = *task.item;
 
     if (entry.type == DirectoryEntryType::directory) {
@@ -149,8 +148,7 @@ void FolderScanWorker2::processEntry(FolderScanTask& task, const DirectoryEntry&
         }
         if (hidden && m_context && !m_context->includeHidden && !parent.isTopHiddenFlag())
             noteProblem(task, name, ScanProblemKind::hiddenFolderLeftOut);
-        m_found.push_back({childPath(task.path, name), folder,
-                           task.excludeChecker ? task.excludeChecker->subCheckerByName(name) : nullptr});
+        m_found.push_back({childPath(task.path, name), folder, task.excludeChecker.subCheckerByName(name)});
         return;
     }
 

@@ -2,6 +2,7 @@
 
 #include "platform/DirectoryReader.h"
 #include "platform/QueueChecker.h"
+#include "scan/ExcludeTreeChecker.h"
 #include "scan/FolderScanContext.h"
 
 #include <atomic>
@@ -12,7 +13,6 @@
 
 namespace kestrane {
 
-class ExcludeTreeChecker;
 class FileSystemItem;
 class FolderSystemItem;
 
@@ -21,7 +21,7 @@ class FolderSystemItem;
 struct FolderScanTask {
     std::string path;
     FolderSystemItem* item = nullptr;
-    std::shared_ptr<const ExcludeTreeChecker> excludeChecker;
+    ExcludeTreeChecker excludeChecker;
 };
 
 // The reader of one worker of a FolderScanner, used on that worker's queue.

@@ -21,7 +21,10 @@ std::shared_ptr<FolderScanner> FolderScanner::create(
     const auto capacity = platform::volumeInfoProvider().capacityForPath(*path);
     scanner->m_root =
         VolumeSystemItem::create(*path, capacity ? capacity->capacity : 0, capacity ? capacity->freeSpace : 0);
-    FolderScanTask root{*path, scanner->m_root.get(), excludeChecker ? excludeChecker->subCheckerByURL(*path) : nullptr};
+    FolderScanTask root{*path, scanner->m_root.get(),
+                        excludeChecker ? excludeChecker->subCheckerByURL(*path) : ExcludeTreeChecker()};
+    // The checkers of the tasks point into the tree: it stays while the scanner does.
+    scanner->m_excludeTree = std::move(excludeChecker);
     scanner->m_queue->async([self = scanner, root = std::move(root)]() mutable {
         std::vector<FolderScanTask> tasks;
         tasks.push_back(std::move(root));

@@ -86,6 +86,7 @@ private:
 
     std::weak_ptr<FolderScannerListener> m_listener;
     std::shared_ptr<VolumeSystemItem> m_root;
+    std::shared_ptr<const ExcludeTreeCheckerByRootNode> m_excludeTree;
     std::atomic<bool> m_canceled{false};
     std::atomic<bool> m_completed{false};
     std::atomic<std::uint64_t> m_sharedFolderCount{0};

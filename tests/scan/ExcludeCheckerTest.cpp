@@ -37,7 +37,7 @@ protected:
     static bool treeExcludes(const ExcludeChecker& checker, const std::string& path) {
         const auto root = checker.buildTreeChecker();
         const std::size_t slash = path.rfind('/');
-        return root->subCheckerByURL(path.substr(0, slash))->checkName(path.substr(slash + 1)) ==
+        return root->subCheckerByURL(path.substr(0, slash)).checkName(path.substr(slash + 1)) ==
                ExcludeTreeChecker::Excluded;
     }
 
@@ -266,7 +266,7 @@ TEST_F(ExcludeCheckerTest, SeveralThreadsReadOneCheckerAndItsTree) {
                 if (checker.isFileItemExcluded(items[i]) != (inA || i % 3 == 0)) ++mismatches;
                 if (checker.isPathExcluded(items[i]->path()) != inA) ++mismatches;
                 const auto folder = tree->subCheckerByURL(items[i]->parent()->path());
-                if ((folder->checkName(items[i]->name()) == ExcludeTreeChecker::Excluded) != inA) ++mismatches;
+                if ((folder.checkName(items[i]->name()) == ExcludeTreeChecker::Excluded) != inA) ++mismatches;
             }
         });
     for (auto& reader : readers) reader.join();

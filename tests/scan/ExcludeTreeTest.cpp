@@ -1,6 +1,4 @@
 #include "scan/ExcludeTreeCheckerByRootNode.h"
-#include "scan/ExcludeTreeCheckerWithValue.h"
-#include "scan/ExcludeTreeFactory.h"
 
 #include <gtest/gtest.h>
 
@@ -19,26 +17,26 @@ constexpr int kNotSet = ExcludeTreeChecker::NotSet;
 using Root = std::shared_ptr<const ExcludeTreeCheckerByRootNode>;
 
 Root treeWith(const std::vector<std::string>& excluded, const std::vector<std::string>& included) {
-    return ExcludeTreeFactory::generateWithCreation([&](ExcludeTreeFactory& factory) {
-        for (const auto& path : excluded) factory.excludeURL(path);
-        for (const auto& path : included) factory.includeURL(path);
+    return ExcludeTreeCheckerByRootNode::generateWithCreation([&](ExcludeTreeCheckerByRootNode& tree) {
+        for (const auto& path : excluded) tree.excludeURL(path);
+        for (const auto& path : included) tree.includeURL(path);
     });
 }
 
 // The answer for an absolute path, reached the way the scan reaches it: one
 // sub-checker per folder from the root, then checkName for the last name.
 int answerByWalking(const Root& root, const std::string& path) {
-    std::shared_ptr<const ExcludeTreeChecker> checker = root;
+    ExcludeTreeChecker checker = root->rootChecker();
     std::size_t start = 1;
     for (std::size_t slash; (slash = path.find('/', start)) != std::string::npos; start = slash + 1)
-        checker = checker->subCheckerByName(path.substr(start, slash - start));
-    return checker->checkName(path.substr(start));
+        checker = checker.subCheckerByName(path.substr(start, slash - start));
+    return checker.checkName(path.substr(start));
 }
 
 // The same answer through the sub-checker of the path's folder.
 int answerByURL(const Root& root, const std::string& path) {
     const std::size_t slash = path.rfind('/');
-    return root->subCheckerByURL(path.substr(0, slash))->checkName(path.substr(slash + 1));
+    return root->subCheckerByURL(path.substr(0, slash)).checkName(path.substr(slash + 1));
 }
 
 TEST(ExcludeTreeTest, TheNearestSetFolderDecidesByEitherWayOfWalking) {
@@ -70,51 +68,35 @@ TEST(ExcludeTreeTest, TheNearestSetFolderDecidesByEitherWayOfWalking) {
             EXPECT_EQ(answerByURL(root, path), answer) << "by URL: " << path;
         }
     }
-    EXPECT_EQ(ExcludeTreeFactory::generateWithCreation(nullptr)->subCheckerByName("a")->checkName("b"), kNotSet);
+    EXPECT_EQ(ExcludeTreeChecker().subCheckerByName("a").checkName("b"), kNotSet);
 }
 
 TEST(ExcludeTreeTest, AdditionsOfTheSamePathAndOddPaths) {
     // The later addition of the same path wins; relative paths are ignored;
-    // doubled and trailing slashes do not make empty names.
-    const Root root = ExcludeTreeFactory::generateWithCreation([](ExcludeTreeFactory& factory) {
-        factory.excludeURL("/same");
-        factory.includeURL("/same");
-        factory.includeURL("/later");
-        factory.excludeURL("/later");
-        factory.excludeURL("relative/path");
-        factory.excludeURL("");
-        factory.excludeURL("//double//slash/");
+    // doubled and trailing slashes do not make empty names, in additions and
+    // in look-ups alike.
+    const Root root = ExcludeTreeCheckerByRootNode::generateWithCreation([](ExcludeTreeCheckerByRootNode& tree) {
+        tree.excludeURL("/same");
+        tree.includeURL("/same");
+        tree.includeURL("/later");
+        tree.excludeURL("/later");
+        tree.excludeURL("relative/path");
+        tree.excludeURL("");
+        tree.excludeURL("//double//slash/");
+        tree.excludeURL("/a/b/d");
+        tree.includeURL("/a/b");
     });
-    EXPECT_EQ(root->checkName("same"), kIncluded);
-    EXPECT_EQ(root->checkName("later"), kExcluded);
-    EXPECT_EQ(root->checkName("relative"), kNotSet);
-    EXPECT_EQ(root->checkName(""), kNotSet);
-    EXPECT_EQ(root->checkName("double"), kNotSet);
-    EXPECT_EQ(root->subCheckerByName("double")->checkName("slash"), kExcluded);
-}
-
-TEST(ExcludeTreeTest, SubCheckerByURLTakesOddPathsAndEndsInAConstantChecker) {
-    const Root root = treeWith({"/a", "/a/b/d"}, {"/a/b"});
-    // Relative, empty and "/" paths give the root checker itself.
-    for (const char* path : {"a/b", "", "/"}) EXPECT_EQ(root->subCheckerByURL(path).get(), root.get()) << path;
-    EXPECT_EQ(root->subCheckerByURL("/a/b/")->checkName("d"), kExcluded);
-    EXPECT_EQ(root->subCheckerByURL("//a//b")->checkName("c"), kIncluded);
-
-    // Below the deepest node: one constant checker, which is its own sub-checker.
-    const auto deep = root->subCheckerByURL("/a/x/y/z");
-    EXPECT_NE(dynamic_cast<const ExcludeTreeCheckerWithValue*>(deep.get()), nullptr);
-    EXPECT_EQ(deep->subCheckerByName("deeper").get(), deep.get());
-    EXPECT_EQ(deep->checkName("anything"), kExcluded);
-}
-
-TEST(ExcludeTreeTest, SubCheckersKeepTheTreeAlive) {
-    Root root = treeWith({"/a/b/c"}, {"/a/b/c/d"});
-    auto b = root->subCheckerByURL("/a/b");
-    auto a = root->subCheckerByName("a");
-    root.reset();
-    EXPECT_EQ(b->checkName("c"), kExcluded);
-    EXPECT_EQ(b->subCheckerByName("c")->checkName("d"), kIncluded);
-    EXPECT_EQ(a->subCheckerByName("b")->subCheckerByName("c")->checkName("x"), kExcluded);
+    const ExcludeTreeChecker top = root->rootChecker();
+    EXPECT_EQ(top.checkName("same"), kIncluded);
+    EXPECT_EQ(top.checkName("later"), kExcluded);
+    EXPECT_EQ(top.checkName("relative"), kNotSet);
+    EXPECT_EQ(top.checkName(""), kNotSet);
+    EXPECT_EQ(top.checkName("double"), kNotSet);
+    EXPECT_EQ(top.subCheckerByName("double").checkName("slash"), kExcluded);
+    // Relative, empty and "/" paths give the root's checker.
+    for (const char* path : {"a/b", "", "/"}) EXPECT_EQ(root->subCheckerByURL(path).checkName("same"), kIncluded);
+    EXPECT_EQ(root->subCheckerByURL("/a/b/").checkName("d"), kExcluded);
+    EXPECT_EQ(root->subCheckerByURL("//a//b").checkName("c"), kIncluded);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include "platform/MainQueue.h"
 #include "scan/ExcludeTreeCheckerByRootNode.h"
-#include "scan/ExcludeTreeFactory.h"
 #include "scan/FolderScanWorker2.h"
 #include "scan/VolumeSystemItem.h"
 #include "support/TestSupport.h"
@@ -183,9 +182,9 @@ TEST(FolderScannerTest, ExcludedItemsAreKeptUnreadAndMarkedUpToTheRoot) {
     tree.writeFile("keep/skip/inside.jpg", "s");
     tree.writeFile("other/x.jpg", "x");
     tree.writeFile("loose/no.jpg", "n");
-    auto checker = ExcludeTreeFactory::generateWithCreation([&](ExcludeTreeFactory& factory) {
-        factory.excludeURL(tree / "keep/skip");
-        factory.excludeURL(tree / "loose/no.jpg");
+    auto checker = ExcludeTreeCheckerByRootNode::generateWithCreation([&](ExcludeTreeCheckerByRootNode& exclusions) {
+        exclusions.excludeURL(tree / "keep/skip");
+        exclusions.excludeURL(tree / "loose/no.jpg");
     });
 
     auto result = scan(tree.path(), checker);
