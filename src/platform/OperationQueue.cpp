@@ -145,7 +145,7 @@ void OperationQueue::setIdleSpin(std::chrono::microseconds spin) {
     m_state->idleSpinMicroseconds.store(spin.count(), std::memory_order_relaxed);
 }
 
-DispatchQueue& backgroundQueue() {
+OperationQueue& backgroundQueue() {
     static NoDestructor<OperationQueue> queue("background", std::max(2u, std::thread::hardware_concurrency()));
     return *queue;
 }

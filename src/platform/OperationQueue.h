@@ -46,6 +46,6 @@ private:
 
 // The process-wide background queue: a concurrent pool with one thread per
 // core (at least two), for work that belongs to no particular queue.
-DispatchQueue& backgroundQueue();
+OperationQueue& backgroundQueue();
 
 }  // namespace kestrane::platform

@@ -54,6 +54,13 @@ protected:
         platform::setVolumeInfoProvider(nullptr);
         test::IsolatedHomeTest::TearDown();
     }
+    // Lets the scanner go and runs the main queue until it is gone: no work
+    // of the scan still holds it, so nothing more can reach its listener.
+    static void letGo(std::shared_ptr<FoldersScanner>& scanner) {
+        const std::weak_ptr<FoldersScanner> gone = scanner;
+        scanner.reset();
+        EXPECT_TRUE(test::runMainQueueUntil([&] { return gone.expired(); }));
+    }
     TempDir m_tree;
 };
 
@@ -169,7 +176,9 @@ TEST_P(FoldersScannerStopTest, EndsInTheCompletedStateWithOrWithoutTheResult) {
     scanner->stopWithIgnoreResult(ignore);
     EXPECT_EQ(scanner->getCurrentState(), FoldersScanner::kStopped);
     test::runMainQueueUntil([&] { return scanner->getCurrentState() == FoldersScanner::kCompleted; });
-    platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(50));
+    scanner->stopWithIgnoreResult(true);  // nothing happens once completed
+    EXPECT_EQ(scanner->getCurrentState(), FoldersScanner::kCompleted);
+    letGo(scanner);
     EXPECT_EQ(listener->calls, ignore ? 0 : 1);
     if (!ignore) {
         ASSERT_NE(listener->container, nullptr);
@@ -178,8 +187,6 @@ TEST_P(FoldersScannerStopTest, EndsInTheCompletedStateWithOrWithoutTheResult) {
             EXPECT_EQ(test::fileGroups(*listener->container).size(), 6u);
         }
     }
-    scanner->stopWithIgnoreResult(true);  // nothing happens once completed
-    EXPECT_EQ(scanner->getCurrentState(), FoldersScanner::kCompleted);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryStage, FoldersScannerStopTest,
@@ -191,7 +198,8 @@ INSTANTIATE_TEST_SUITE_P(EveryStage, FoldersScannerStopTest,
 // once. What the stopped scan still has queued on the separators' working
 // queue then runs after the scanner (and its roots) are gone, and must still
 // find the items it was given. Run under AddressSanitizer this catches an
-// item freed too early; the waits are gates, not timings.
+// item freed too early; the waits are gates and the end of the scan's work,
+// not timings.
 TEST_F(FoldersScannerTest, AScanDroppedRightAfterAnIgnoringStopLeavesItsQueuedSeparationsAValidTree) {
     // Sets of more than one batch: the keys of the first batch coming back
     // lead to the second batch being read.
@@ -222,17 +230,17 @@ TEST_F(FoldersScannerTest, AScanDroppedRightAfterAnIgnoringStopLeavesItsQueuedSe
         }
 
         scanner->stopWithIgnoreResult(true);
+        // What the scan noted is held by all of its work, to the last separation.
+        const std::weak_ptr<const ScanProblems> work = scanner->getScanProblems();
         std::weak_ptr<FoldersScanner> gone = scanner;
         scanner.reset();
         EXPECT_TRUE(gone.expired()) << "the scan outlived its last owner";
 
+        // The separation ends on the working queue; the search queue then ends
+        // the filter, which may start and stop one more separation.
         first.reset();
         second.reset();
-        // The working queue ends the separation; the search queue then ends the
-        // filter, whose last report may queue one more step here.
-        working.drain();
-        platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(30));
-        working.drain();
+        EXPECT_TRUE(test::runMainQueueUntil([&] { return work.expired(); })) << "the scan's work never ended";
         EXPECT_EQ(listener->calls, 0);
     }
 }
@@ -265,7 +273,7 @@ TEST_F(FoldersScannerTest, ASecondStartIsIgnored) {
     scanner->startScanWithAutomaticMinimalSize(true);
     EXPECT_FALSE(scanner->isMinimalSizeAutomatic());
     test::runMainQueueUntil([&] { return listener->calls > 0; });
-    platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(50));
+    letGo(scanner);
     EXPECT_EQ(listener->calls, 1);
 }
 

@@ -71,6 +71,11 @@ protected:
     bool waitForFinishedScans(std::size_t count) {
         return test::runMainQueueUntil([&] { return m_listener->finished.size() >= count; });
     }
+    // Runs the main queue until a scan the flow let go is gone: nothing of it
+    // is left that could still report.
+    static void waitUntilGone(std::weak_ptr<FoldersScanner> scanner) {
+        EXPECT_TRUE(test::runMainQueueUntil([&] { return scanner.expired(); })) << "the dropped scan lives on";
+    }
 
     TempDir m_tree;
     std::shared_ptr<RecordingListener> m_listener;
@@ -235,15 +240,15 @@ TEST_F(ScanFlowControllerTest, StartingAgainDropsTheRunningScanAndItsResultNever
 
     m_flow->addPaths({m_tree / "old"});
     ASSERT_TRUE(m_flow->startScan());
-    auto firstScanner = m_flow->scanner();
+    std::weak_ptr<FoldersScanner> firstScanner = m_flow->scanner();
     m_flow->removeFolderWithPath(m_tree / "old");
     m_flow->addPaths({m_tree / "new"});
     ASSERT_TRUE(m_flow->startScan());
-    EXPECT_EQ(firstScanner->getCurrentState(), FoldersScanner::kStopped);
+    ASSERT_FALSE(firstScanner.expired());  // its queued work still holds it
+    EXPECT_EQ(firstScanner.lock()->getCurrentState(), FoldersScanner::kStopped);
 
     ASSERT_TRUE(waitForFinishedScans(1));
-    // Give a stray completion of the first scan every chance to arrive.
-    platform::MainQueue::shared().runUntil([&] { return m_listener->finished.size() > 1; }, 300ms);
+    waitUntilGone(firstScanner);
     EXPECT_EQ(m_listener->finished.size(), 1u);
     const auto groups = test::fileGroups(*DuplicatesManager::sharedManager().duplicateContainer());
     EXPECT_EQ(groups, (test::PathGroups{{m_tree / "new/x.bin", m_tree / "new/y.bin"}}));
@@ -262,11 +267,12 @@ TEST_F(ScanFlowControllerTest, StoppingWithTheResultEndsLikeACompletedScanAndIgn
     EXPECT_NE(DuplicatesManager::sharedManager().duplicateContainer(), nullptr);
 
     ASSERT_TRUE(m_flow->startScan());
+    const std::weak_ptr<FoldersScanner> second = m_flow->scanner();
     m_flow->stopScanWithIgnoreResult(true);
     EXPECT_EQ(m_flow->screen(), ScanFlowController::Screen::welcome);
     EXPECT_EQ(m_listener->welcomeShown, 1);
     EXPECT_EQ(m_flow->folderPaths(), std::vector<std::string>{m_tree.path()});
-    platform::MainQueue::shared().runUntil([&] { return m_listener->finished.size() > 1; }, 300ms);
+    waitUntilGone(second);
     EXPECT_EQ(m_listener->finished.size(), 1u);
 }
 

@@ -101,7 +101,15 @@ protected:
     void runToEnd(DuplicatesFilter& filter) {
         filter.filterDuplicates();
         test::runMainQueueUntil([&] { return m_listener->finishes > 0; });
-        platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(20));
+        settle();
+    }
+    // Runs what the separations, the filter's queue and then the main queue
+    // still hold, in the order their work flows: anything the filter would
+    // report after its end has then arrived.
+    void settle() {
+        FileSeparator::workingQueue().drain();
+        m_queue->drain();
+        platform::MainQueue::shared().runPending();
     }
 
     TempDir m_files;
@@ -245,7 +253,7 @@ TEST_F(DuplicatesFilterTest, StopEndsWithTheGroupsFoundSoFar) {
     test::runMainQueueUntil([&] { return m_listener->foundBytes > 0 || m_listener->finishes > 0; });
     filter->stopFilterDuplicates();
     test::runMainQueueUntil([&] { return m_listener->finishes > 0; });
-    platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(50));
+    settle();
     EXPECT_EQ(m_listener->finishes, 1);
     const auto groups = m_listener->container->getAllFilesGroups().size();
     EXPECT_GE(groups, 1u);
@@ -299,7 +307,7 @@ TEST_F(DuplicatesFilterTest, AStoppedFilterDroppedByItsOwnersKeepsItsTreeUntilIt
     FileSeparator::workingQueue().drain();
     m_queue->drain();
     EXPECT_TRUE(tree.expired()) << "the work kept the tree after it ended";
-    platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(20));
+    platform::MainQueue::shared().runPending();
     EXPECT_EQ(m_listener->finishes, 0);
 }
 

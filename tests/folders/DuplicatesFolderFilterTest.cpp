@@ -7,6 +7,7 @@
 #include "folders/ScannedFolders.h"
 #include "platform/Clock.h"
 #include "platform/MainQueue.h"
+#include "platform/OperationQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -22,17 +23,8 @@ namespace {
 
 using test::folderAt;
 using test::itemAt;
-using PathSets = std::set<std::set<std::string>>;
-
-PathSets pathsOf(const DuplicatesCategory& category) {
-    PathSets result;
-    for (const auto& group : category.getGroups()) {
-        std::set<std::string> paths;
-        for (const auto* item : group->getFileSystemItems()) paths.insert(item->path());
-        result.insert(std::move(paths));
-    }
-    return result;
-}
+using test::PathSets;
+using test::pathsOf;
 
 struct Report {
     std::uint64_t totalSize = 0;
@@ -73,12 +65,8 @@ private:
     std::mutex m_mutex;
 };
 
-class DuplicatesFolderFilterTest : public test::IsolatedHomeTest {
+class DuplicatesFolderFilterTest : public test::ScannedTreeTest {
 protected:
-    void scan() {
-        m_root = test::scanFolder(m_dir.path());
-        ASSERT_TRUE(m_root);
-    }
     // The container as the duplicate files stage leaves it.
     void runFilesStage(std::int64_t minimalSize) { m_container = test::runFilesStage({m_root}, minimalSize); }
     // A container the files stage never saw: no file has been compared.
@@ -91,10 +79,14 @@ protected:
         filter->setListener(m_listener);
         return filter;
     }
-    // Waits for the completion, then a little longer to see that it came only once.
+    // Waits for the completion, then runs what the stage's queue, the main
+    // queue and the background queue still hold, in the order a completion
+    // travels, to see that it came only once.
     void waitForCompletion() {
         ASSERT_TRUE(test::runMainQueueUntil([&] { return m_listener->completions.load() > 0; }));
-        platform::MainQueue::shared().runUntil([] { return false; }, std::chrono::milliseconds(100));
+        FolderSeparator::workingQueue().drain();
+        platform::MainQueue::shared().runPending();
+        platform::backgroundQueue().waitUntilAllOperationsAreFinished();
         EXPECT_EQ(m_listener->completions.load(), 1);
         EXPECT_EQ(m_listener->completedContainer, m_container);
     }
@@ -103,16 +95,8 @@ protected:
         filter->findFoldersDuplicatesInRootsIncludeHidden({m_root}, includeHidden);
         waitForCompletion();
     }
-    FileSystemItem* item(const std::string& relative) { return itemAt(*m_root, relative); }
-    std::set<std::string> paths(const std::vector<std::string>& relatives) {
-        std::set<std::string> result;
-        for (const auto& relative : relatives) result.insert(m_dir / relative);
-        return result;
-    }
     PathSets folderGroups() const { return pathsOf(*m_container->getCategoryWithType(FileCategory::folders)); }
 
-    test::TempDir m_dir;
-    std::shared_ptr<VolumeSystemItem> m_root;
     std::shared_ptr<DuplicatesContainer> m_container;
     std::shared_ptr<FilterListener> m_listener = std::make_shared<FilterListener>();
 };

@@ -21,23 +21,14 @@ namespace {
 
 using test::folderAt;
 using test::itemAt;
-using PathSets = std::set<std::set<std::string>>;
+using test::PathSets;
+using test::pathsOf;
 
 PathSets pathsOf(const FolderSets& sets) {
     PathSets result;
     for (const auto& set : sets) {
         std::set<std::string> paths;
         for (const auto* folder : set) paths.insert(folder->path());
-        result.insert(std::move(paths));
-    }
-    return result;
-}
-
-PathSets pathsOf(const DuplicatesCategory& category) {
-    PathSets result;
-    for (const auto& group : category.getGroups()) {
-        std::set<std::string> paths;
-        for (const auto* item : group->getFileSystemItems()) paths.insert(item->path());
         result.insert(std::move(paths));
     }
     return result;
@@ -104,27 +95,17 @@ private:
     std::promise<void> m_done;
 };
 
-class FolderSeparatorTest : public test::IsolatedHomeTest {
+class FolderSeparatorTest : public test::ScannedTreeTest {
 protected:
     void scan() {
-        m_root = test::scanFolder(m_dir.path());
-        ASSERT_TRUE(m_root);
-        m_container->saveRoots({m_root});
+        ScannedTreeTest::scan();
+        if (m_root) m_container->saveRoots({m_root});
     }
     std::vector<FolderSystemItem*> folders(const std::vector<std::string>& relatives) {
         std::vector<FolderSystemItem*> result;
         for (const auto& relative : relatives) result.push_back(folderAt(*m_root, relative));
         return result;
     }
-    std::set<std::string> paths(const std::vector<std::string>& relatives) {
-        std::set<std::string> result;
-        for (const auto& relative : relatives) result.insert(m_dir / relative);
-        return result;
-    }
-    FileSystemItem* item(const std::string& relative) { return itemAt(*m_root, relative); }
-
-    test::TempDir m_dir;
-    std::shared_ptr<VolumeSystemItem> m_root;
     std::shared_ptr<DuplicatesContainer> m_container = DuplicatesContainer::create(nullptr, nullptr);
 };
 

@@ -4,8 +4,10 @@
 // folder, read back by the folder scanner, optionally run through the
 // duplicate files stage, the way a scan prepares them for the folder stage.
 
+#include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesFilter.h"
+#include "duplicates/DuplicatesGroup.h"
 #include "platform/MainQueue.h"
 #include "platform/SerialQueue.h"
 #include "scan/FolderScanner.h"
@@ -18,6 +20,7 @@
 #include <atomic>
 #include <future>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +93,38 @@ inline FolderSystemItem* folderAt(FolderSystemItem& root, std::string_view relat
     EXPECT_TRUE(item != nullptr && item->isDir()) << "no folder " << relative;
     return item != nullptr && item->isDir() ? static_cast<FolderSystemItem*>(item) : nullptr;
 }
+
+// The groups of a category as sets of paths.
+using PathSets = std::set<std::set<std::string>>;
+inline PathSets pathsOf(const DuplicatesCategory& category) {
+    PathSets result;
+    for (const auto& group : category.getGroups()) {
+        std::set<std::string> paths;
+        for (const auto* item : group->getFileSystemItems()) paths.insert(item->path());
+        result.insert(std::move(paths));
+    }
+    return result;
+}
+
+// A real folder tree: a test writes it into m_dir, scan() reads it back into m_root.
+class ScannedTreeTest : public IsolatedHomeTest {
+protected:
+    void scan() {
+        m_root = scanFolder(m_dir.path());
+        ASSERT_TRUE(m_root);
+    }
+    FileSystemItem* item(const std::string& relative) { return itemAt(*m_root, relative); }
+    FolderSystemItem* folder(const std::string& relative) { return folderAt(*m_root, relative); }
+    // The full paths of paths relative to m_dir.
+    std::set<std::string> paths(const std::vector<std::string>& relatives) const {
+        std::set<std::string> result;
+        for (const auto& relative : relatives) result.insert(m_dir / relative);
+        return result;
+    }
+
+    TempDir m_dir;
+    std::shared_ptr<VolumeSystemItem> m_root;
+};
 
 // Keeps a serial queue busy until opened (at the latest when it goes), so
 // that a test can stop work at a known point: whatever is queued behind the
