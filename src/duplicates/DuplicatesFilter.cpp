@@ -39,10 +39,6 @@ void DuplicatesFilter::setListener(std::weak_ptr<DuplicatesFilterListener> liste
     m_pListener = std::move(listener);
 }
 
-void DuplicatesFilter::setDuplicateContainer(std::shared_ptr<DuplicatesContainer> container) {
-    m_pDuplicatesContainer = std::move(container);
-}
-
 void DuplicatesFilter::setScanContext(std::shared_ptr<HardLinkNames> hardLinks, std::shared_ptr<ScanProblems> problems) {
     m_pHardLinks = std::move(hardLinks);
     m_pScanProblems = std::move(problems);

@@ -89,9 +89,11 @@ public:
                                                     std::shared_ptr<const ExcludeChecker> excludeChecker,
                                                     SeparationOptions options);
 
+    // The setters complete the making of the filter: its owner calls them
+    // before it offers a file or starts filtering, which hands them over to
+    // the working queue with the first task posted there.
     void setWorkingQueue(std::shared_ptr<platform::SerialQueue> queue);
     void setListener(std::weak_ptr<DuplicatesFilterListener> listener);
-    void setDuplicateContainer(std::shared_ptr<DuplicatesContainer> container);
     // What the scan noted: the names of files with several names, which count
     // as one copy (the first name by path is compared, the others become its
     // other names in the container), and where files that cannot be read or
@@ -146,7 +148,7 @@ private:
                                                                   std::optional<FileCategory> type);
     void finishFilterDuplicates();
 
-    std::shared_ptr<DuplicatesContainer> m_pDuplicatesContainer;
+    const std::shared_ptr<DuplicatesContainer> m_pDuplicatesContainer;
     const SeparationOptions m_separationOptions;
     std::shared_ptr<platform::SerialQueue> m_pWorkingQueue;
     std::weak_ptr<DuplicatesFilterListener> m_pListener;

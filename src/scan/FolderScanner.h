@@ -56,8 +56,6 @@ public:
     // next check, and completion follows once every worker has stopped.
     void cancel() { m_canceled.store(true, std::memory_order_relaxed); }
     bool isCompleted() const { return m_completed.load(); }
-    // The root being built (null without a path). Read it only after completion.
-    const std::shared_ptr<VolumeSystemItem>& rootItem() const { return m_root; }
 
     // Folders the workers handed to the pool to share out (any thread; final
     // after completion): 0 when every folder was read by the worker that found it.
