@@ -7,6 +7,7 @@
 #include "platform/MainQueue.h"
 #include "platform/NoDestructor.h"
 #include "platform/OperationQueue.h"
+#include "platform/QueueChecker.h"
 #include "scan/VolumeSystemItem.h"
 
 namespace kestrane {
@@ -22,7 +23,7 @@ void FSFolderManager::rebuildRootItemsWithCompletion(std::function<void()> compl
 
 void FSFolderManager::rebuildRootItems(std::shared_ptr<DuplicatesContainer> container,
                                        std::function<void()> completion) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_RUNS_ON(platform::MainQueue::shared());
     startUpdateGroup();
     const std::uint64_t generation = ++m_generation;
     auto roots = container ? container->buildRootFolders() : std::vector<std::shared_ptr<VolumeSystemItem>>{};
@@ -52,7 +53,7 @@ void FSFolderManager::rebuildRootItems(std::shared_ptr<DuplicatesContainer> cont
 void FSFolderManager::install(std::uint64_t generation, std::shared_ptr<DuplicatesContainer> container,
                               std::shared_ptr<FSFolder> root, std::vector<std::shared_ptr<FSFolder>> topFolders,
                               std::vector<std::shared_ptr<VolumeSystemItem>> roots) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_RUNS_ON(platform::MainQueue::shared());
     if (generation != m_generation) return;  // a later rebuild was asked for: it wins
     // The old tree goes first, so that its nodes unregister from the items
     // before the new ones register.
@@ -72,7 +73,7 @@ void FSFolderManager::install(std::uint64_t generation, std::shared_ptr<Duplicat
 }
 
 void FSFolderManager::clear() {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_RUNS_ON(platform::MainQueue::shared());
     ++m_generation;
     m_selectionObservation.reset();
     m_rootItem.reset();
@@ -83,7 +84,7 @@ void FSFolderManager::clear() {
 }
 
 void FSFolderManager::onSelectionChanged() {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_RUNS_ON(platform::MainQueue::shared());
     if (m_rootItem) m_rootItem->checkWatchedItemsOfSubtree();
 }
 

@@ -21,4 +21,9 @@ void queueCheckFailed([[maybe_unused]] const QueueChecker& checker, const char* 
     std::abort();
 }
 
+void queueCheckFailed(const DispatchQueue& queue, const char* file, int line) {
+    std::fprintf(stderr, "%s:%d: called off its queue \"%s\"\n", file, line, queue.label().c_str());
+    std::abort();
+}
+
 }  // namespace kestrane::platform

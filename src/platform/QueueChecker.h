@@ -58,12 +58,20 @@ private:
 
 // Reports a call made off the checker's queue and aborts.
 [[noreturn]] void queueCheckFailed(const QueueChecker& checker, const char* file, int line);
+// The same for an entry point that belongs to a process-wide queue rather
+// than to an object (the selection operations, which run on the main queue).
+[[noreturn]] void queueCheckFailed(const DispatchQueue& queue, const char* file, int line);
 
 }  // namespace kestrane::platform
 
 #ifdef NDEBUG
 #define KESTRANE_CHECK_QUEUE(checker) ((void)0)
+#define KESTRANE_CHECK_RUNS_ON(queue) ((void)0)
 #else
+#define KESTRANE_CHECK_RUNS_ON(queue)                                                           \
+    do {                                                                                        \
+        if (!(queue).runsOnCurrentQueue()) ::kestrane::platform::queueCheckFailed(queue, __FILE__, __LINE__); \
+    } while (false)
 #define KESTRANE_CHECK_QUEUE(checker)                                                           \
     do {                                                                                        \
         if (!(checker).isCurrent()) ::kestrane::platform::queueCheckFailed(checker, __FILE__, __LINE__); \

@@ -6,7 +6,6 @@
 #include "duplicates/DuplicatesManager.h"
 #include "platform/MainQueue.h"
 #include "platform/NoDestructor.h"
-#include "platform/OperationQueue.h"
 #include "selection/AutoSelectGroupSeparator.h"
 #include "selection/DuplicateItemActionsStatistics.h"
 #include "settings/Settings.h"
@@ -85,16 +84,16 @@ AutoSelectManager::Items AutoSelectManager::getDuplicateItemsForAutoSelectFromGr
 void AutoSelectManager::calculateDuplicatesForAutoselectWithDelegate(
     std::weak_ptr<AutoSelectCandidatesDelegate> delegate) {
     // The lists as they are now; the copy counts nothing, and the computation
-    // works on its own copy of them.
+    // works on its own copy of them. It reads the copies, their names and
+    // the folders around them, which removal and selection change on the
+    // main queue: it runs there too, as a later task.
     AutoSelectManager rules(false);
     rules.prepareForStartByLoadingLatestUserSettings();
     auto container = DuplicatesManager::sharedManager().duplicateContainer();
-    platform::backgroundQueue().async(
+    platform::MainQueue::shared().async(
         [container = std::move(container), rules = std::move(rules), delegate = std::move(delegate)] {
-            auto candidates = pleaseCalculateDuplicatesForAutoselect(container.get(), rules);
-            platform::MainQueue::shared().async([delegate, candidates = std::move(candidates)] {
-                if (const auto alive = delegate.lock()) alive->onCalculatedDuplicatesForAutoselect(candidates);
-            });
+            const auto candidates = pleaseCalculateDuplicatesForAutoselect(container.get(), rules);
+            if (const auto alive = delegate.lock()) alive->onCalculatedDuplicatesForAutoselect(candidates);
         });
 }
 

@@ -83,8 +83,9 @@ public:
                                               std::int64_t lengthBiggerThan);
 
     // The candidates of every group of the current result (the duplicates
-    // manager's), computed on the background queue with the lists as they are
-    // now, delivered on the main queue to the delegate if it is still there.
+    // manager's), computed by a later task of the main queue (where the result
+    // lives) with the lists as they are now, and handed to the delegate if it
+    // is still there.
     // Nothing is selected and nothing is cached on the items. Main queue.
     static void calculateDuplicatesForAutoselectWithDelegate(std::weak_ptr<AutoSelectCandidatesDelegate> delegate);
     // The same, at once, for any result: one record per group with

@@ -6,6 +6,7 @@
 #include "folders/FSFolderManager.h"
 #include "folders/InternalDuplicatesByGroupSeparator.h"
 #include "platform/MainQueue.h"
+#include "platform/QueueChecker.h"
 #include "scan/FolderSystemItem.h"
 
 #include <algorithm>
@@ -42,7 +43,7 @@ bool everyOtherCopySelected(const DuplicatesGroup& group, const Items& items) {
 
 void setDuplicatesSelectionState(const InternalDuplicatesByGroupSeparator& duplicates,
                                  const InternalDuplicatesByGroupSeparator* favorites, bool selected) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_RUNS_ON(platform::MainQueue::shared());
     DuplicatesGroup::BeginSelectionGroup();
     duplicates.enumerate([&](const std::shared_ptr<DuplicatesGroup>& group, const Items& all) {
         const Items items = withoutFavorites(all, favorites ? favorites->itemsOfGroup(group->getGroupID()) : nullptr);
@@ -65,7 +66,7 @@ void setDuplicatesSelectionState(FSFolder& folder, bool selected) {
 }
 
 ToggleOutcome toggleFolder(FSFolder& folder, bool confirmed) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_RUNS_ON(platform::MainQueue::shared());
     if (!folder.isCanChangeDuplicatesSelection()) return ToggleOutcome::unchanged;
     const bool select = folder.duplicatesSelectionState() == 0;
     if (select && !confirmed && folder.folderItem() != nullptr &&
@@ -105,7 +106,7 @@ void changeFavorites(const std::function<void()>& mark) {
 }  // namespace
 
 void setIsFavoriteFolder(FSFolder& folder, bool favorite) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_RUNS_ON(platform::MainQueue::shared());
     changeFavorites([&] {
         markSubtree(folder, favorite);
         if (!favorite) unmarkAncestors(folder);
@@ -113,7 +114,7 @@ void setIsFavoriteFolder(FSFolder& folder, bool favorite) {
 }
 
 void shallowUnfavoriteFolder(FSFolder& folder) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_RUNS_ON(platform::MainQueue::shared());
     changeFavorites([&] {
         folder.setFavoriteMark(false);
         unmarkAncestors(folder);

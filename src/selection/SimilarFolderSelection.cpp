@@ -5,6 +5,7 @@
 #include "folders/DuplicatesHeap.h"
 #include "folders/HeapsGroup.h"
 #include "platform/MainQueue.h"
+#include "platform/QueueChecker.h"
 #include "scan/FolderSystemItem.h"
 #include "selection/ManualSelection.h"
 #include "settings/Settings.h"
@@ -21,7 +22,7 @@ using Items = std::vector<std::shared_ptr<DuplicateItem>>;
 // copies may go, the copies hold the last ones of some group and the
 // message is on.
 Outcome apply(const Items& items, bool hasLastItems, bool selected, bool confirmed) {
-    KESTRANE_ASSERT_ON_QUEUE(platform::MainQueue::shared());
+    KESTRANE_CHECK_RUNS_ON(platform::MainQueue::shared());
     const Settings settings = Settings::standard();
     const bool allowed = settings.allowRemovingAllDuplicateCopies();
     if (selected && allowed && !confirmed && hasLastItems && settings.showRemoveLastInHeapsMessage())

@@ -258,7 +258,7 @@ public:
     int calls = 0;
 };
 
-TEST_F(AutoSelectTest, CandidatesAreCountedInTheBackgroundWithoutSelecting) {
+TEST_F(AutoSelectTest, CandidatesAreCountedByALaterTaskWithoutSelecting) {
     settings.setAutoNeverSelectFolders(std::vector<std::string>{at("Keep")});
     const auto small = group({"a/s.txt", "a/s copy.txt"});
     const auto big = group({"b/l.txt", "b/l copy.txt", "b/l copy 2.txt"});
