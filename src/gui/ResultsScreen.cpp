@@ -6,7 +6,9 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/GroupContent.h"
+#include "duplicates/HeapsCollection.h"
 #include "folders/DuplicatesHeap.h"
+#include "folders/HeapsGroup.h"
 #include "gui/CategoriesModel.h"
 #include "gui/CategoryDelegate.h"
 #include "gui/FileActions.h"
@@ -18,8 +20,9 @@
 #include "gui/SimilarFoldersModel.h"
 #include "platform/Question.h"
 #include "scan/FolderSystemItem.h"
-#include "selection/SimilarFolderSelection.h"
 #include "selection/AutoSelectOperations.h"
+#include "selection/FolderSelection.h"
+#include "selection/SimilarFolderSelection.h"
 #include "settings/Settings.h"
 
 #include <QAction>
@@ -227,6 +230,8 @@ ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* pare
                            m_groupsView);
     });
     connect(m_pairsView->selectionModel(), &QItemSelectionModel::currentChanged, this, &ResultsScreen::pairChosen);
+    m_pairsView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_pairsView, &QWidget::customContextMenuRequested, this, &ResultsScreen::showPairsContextMenu);
     connect(m_similar, &QAbstractItemModel::modelReset, this, &ResultsScreen::pairChosen);
 
     auto& center = platform::NotificationCenter::defaultCenter();
@@ -350,6 +355,48 @@ void ResultsScreen::refreshSummary() {
                            .arg(countText(static_cast<std::uint64_t>(count)),
                                 count == 1 ? QStringLiteral("copy") : QStringLiteral("copies"),
                                 sizeText(static_cast<std::uint64_t>(m_container->getRemoveListTotalSize()))));
+}
+
+namespace {
+
+// The folder of a cell of the pairs view, unless it is itself a duplicate
+// folder (selected with its group among the duplicate folders).
+const FolderSystemItem* similarFolderOf(const SimilarFoldersModel& model, const QModelIndex& cell) {
+    const auto heap = model.heapAt(cell.row());
+    if (!heap) return nullptr;
+    const FolderSystemItem* folder = cell.column() == SimilarFoldersModel::similarFolderColumn
+                                         ? heap->getSecondFolderItem()
+                                         : heap->getMainFolderItem();
+    return folder && !FolderSelection::isDuplicateFolder(*folder) ? folder : nullptr;
+}
+
+}  // namespace
+
+void ResultsScreen::setFolderSelectedInAllPairs(const QModelIndex& cell, bool selected) {
+    const FolderSystemItem* folder = similarFolderOf(*m_similar, cell);
+    if (!folder || !m_container || !m_container->getHeaps()) return;
+    const std::shared_ptr<HeapsGroup> group = m_container->getHeaps()->buildHeapsGroupForFolderWithPath(folder->path());
+    if (!group ||
+        SimilarFolderSelection::setFolderSelected(*group, selected, false) == SimilarFolderSelection::Outcome::changed)
+        return;
+    const Question question = SimilarFolderSelection::lastCopiesQuestion(*folder);
+    m_asker->ask(question, [group, selected, yes = question.yesButton](Answer answer) {
+        SimilarFolderSelection::rememberAnswer(answer);
+        if (answer.button == yes) SimilarFolderSelection::setFolderSelected(*group, selected, true);
+    });
+}
+
+void ResultsScreen::showPairsContextMenu(const QPoint& position) {
+    const QModelIndex cell = m_pairsView->indexAt(position);
+    const FolderSystemItem* folder = similarFolderOf(*m_similar, cell);
+    if (!folder) return;
+    const QString name = toQString(folder->displayName());
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Select \"%1\" in All Its Pairs").arg(name), this,
+                   [this, cell] { setFolderSelectedInAllPairs(cell, true); });
+    menu.addAction(QStringLiteral("Deselect \"%1\" in All Its Pairs").arg(name), this,
+                   [this, cell] { setFolderSelectedInAllPairs(cell, false); });
+    menu.exec(m_pairsView->viewport()->mapToGlobal(position));
 }
 
 void ResultsScreen::sortByColumn(int column) {

@@ -77,6 +77,10 @@ public:
     void deselectAll(std::shared_ptr<DuplicatesGroup> onlyGroup = nullptr);
     // The four commands as actions, for the toolbar and the menu.
     QList<QAction*> listCommands() const;
+    // Ticks or unticks a folder of the similar pairs (the folder of this cell
+    // of the pairs view) in every pair it is part of; the last copies are
+    // confirmed first when every copy may go.
+    void setFolderSelectedInAllPairs(const QModelIndex& cell, bool selected);
 
 signals:
     // "Show Never Select List" was chosen in a message of auto-select.
@@ -90,6 +94,7 @@ private:
     void pairChosen();
     void refreshSummary();
     void showGroupsContextMenu(const QPoint& position);
+    void showPairsContextMenu(const QPoint& position);
     void sortByColumn(int column);
     // The commands' scope: the shown groups, or the one group of a context menu.
     ListSelectionCommands commandsFor(const std::shared_ptr<DuplicatesGroup>& onlyGroup) const;

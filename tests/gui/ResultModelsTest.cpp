@@ -284,6 +284,52 @@ private slots:
         QVERIFY(test::waitUntil([&] { return shown->data(mainShown, Qt::CheckStateRole).toInt() == Qt::Checked; }));
         QVERIFY(!Settings::standard().showRemoveLastInHeapsMessage());
     }
+
+    void aFolderIsTickedInEveryPairItIsPartOf() {
+        // Hub shares two photos with Left and two others with Right: two pairs.
+        test::TempDir tree;
+        for (const auto& [other, seed] : {std::pair{"Left", 61}, std::pair{"Right", 71}}) {
+            for (int photo = 0; photo < 2; ++photo) {
+                const std::string content = test::noise(2000 + 100 * photo, seed + photo);
+                tree.writeFile("Hub/" + std::string(other) + std::to_string(photo) + ".jpg", content);
+                tree.writeFile(std::string(other) + "/" + std::to_string(photo) + ".jpg", content);
+            }
+            tree.writeFile(std::string(other) + "/own.txt", other);
+        }
+        tree.writeFile("Hub/own.txt", "hub");
+        const auto container = test::scanFolders({tree.path()}).container;
+        QVERIFY(container);
+        auto asker = std::make_shared<QtQuestionAsker>(nullptr);
+        ResultsScreen screen(asker);
+        screen.setContainer(container);
+        SimilarFoldersModel* pairs = screen.similarFoldersModel();
+        QCOMPARE(pairs->rowCount(), 2);
+        QModelIndex hub;
+        for (int column : {SimilarFoldersModel::folderColumn, SimilarFoldersModel::similarFolderColumn})
+            if (pairs->index(0, column).data(Qt::ToolTipRole).toString().endsWith(QStringLiteral("/Hub")))
+                hub = pairs->index(0, column);
+        QVERIFY(hub.isValid());
+        auto selectedPaths = [&] {
+            QStringList paths;
+            for (const auto& item : container->buildRemoveList())
+                paths << QString::fromStdString(item->getFileItemPath().substr(tree.path().size() + 1));
+            paths.sort();
+            return paths;
+        };
+        screen.setFolderSelectedInAllPairs(hub, true);
+        QCOMPARE(selectedPaths(), (QStringList{"Hub/Left0.jpg", "Hub/Left1.jpg", "Hub/Right0.jpg", "Hub/Right1.jpg"}));
+        QVERIFY(!asker->currentBox());
+        // Both rows show Hub ticked.
+        for (int row = 0; row < 2; ++row) {
+            const QModelIndex main = pairs->index(row, SimilarFoldersModel::folderColumn);
+            const QModelIndex side = main.data(Qt::ToolTipRole).toString().endsWith(QStringLiteral("/Hub"))
+                                         ? main
+                                         : pairs->index(row, SimilarFoldersModel::similarFolderColumn);
+            QCOMPARE(side.data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        }
+        screen.setFolderSelectedInAllPairs(hub, false);
+        QVERIFY(selectedPaths().isEmpty());
+    }
 };
 
 QTEST_MAIN(ResultModelsTest)
