@@ -12,20 +12,30 @@
 //         or full keys with --full) and prints the timings of the fastest run.
 //     kestrane_hash_bench hash FILE [--repeat R]
 //         Full key of FILE with the fastest of R runs.
+//     kestrane_hash_bench lanes MIB [--repeat R]
+//         MD5 throughput in memory, no file involved: MIB MiB digested as
+//         many 64 KiB messages by each multi-lane kernel the processor runs,
+//         and by OpenSSL one message at a time; the fastest of R runs by the
+//         thread's CPU time, which holds up on a busy machine.
 
 #include "duplicates/ContentHasher.h"
 #include "duplicates/FileSeparator.h"
+#include "duplicates/Md5Lanes.h"
 #include "settings/Settings.h"
 #include "scan/FileSystemItem.h"
 #include "scan/FolderSystemItem.h"
 #include "scan/VolumeSystemItem.h"
+
+#include <openssl/evp.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -297,11 +307,61 @@ int hashFile(const std::string& path, int repeat) {
     return 0;
 }
 
+double threadCpuSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+int laneThroughput(std::size_t mebibytes, int repeat) {
+    constexpr std::size_t kMessage = 64 * 1024;
+    const std::size_t messages = std::max<std::size_t>(1, mebibytes * 1024 * 1024 / kMessage);
+    std::vector<unsigned char> data(kMessage + kestrane::Md5Lanes::kMaxPadding);
+    for (std::size_t i = 0; i < kMessage; ++i) data[i] = static_cast<unsigned char>(i * 2654435761u >> 13);
+    const std::size_t padded = kMessage + kestrane::Md5Lanes::appendPadding(data.data() + kMessage, kMessage);
+    const double bytes = static_cast<double>(messages * kMessage);
+    std::array<unsigned char, 16> reference{};
+    {
+        unsigned int length = 0;
+        double best = 1e300;
+        for (int run = 0; run < repeat; ++run) {
+            const double start = threadCpuSeconds();
+            for (std::size_t m = 0; m < messages; ++m)
+                EVP_Digest(data.data(), kMessage, reference.data(), &length, EVP_md5(), nullptr);
+            best = std::min(best, threadCpuSeconds() - start);
+        }
+        std::printf("lanes: kernel=openssl lanes=1 cpu_seconds=%.3f mb_per_s=%.1f\n", best, bytes / 1e6 / best);
+    }
+    for (const auto kernel : kestrane::Md5Lanes::supportedKernels()) {
+        kestrane::Md5Lanes lanes(kernel);
+        const std::size_t width = lanes.laneCount();
+        std::vector<const unsigned char*> blocks(width, data.data());
+        double best = 1e300;
+        bool agrees = true;
+        for (int run = 0; run < repeat; ++run) {
+            const double start = threadCpuSeconds();
+            for (std::size_t m = 0; m < messages; m += width) {
+                for (std::size_t l = 0; l < width; ++l) lanes.start(l);
+                lanes.compress(blocks.data(), padded / 64);
+            }
+            best = std::min(best, threadCpuSeconds() - start);
+            agrees = agrees && lanes.digest(width - 1) == reference;
+        }
+        const double done = static_cast<double>((messages + width - 1) / width * width * kMessage);
+        std::printf("lanes: kernel=%s lanes=%zu cpu_seconds=%.3f mb_per_s=%.1f digest=%s\n",
+                    std::string(kestrane::Md5Lanes::nameOf(kernel)).c_str(), width, best, done / 1e6 / best,
+                    agrees ? "same" : "DIFFERENT");
+        if (!agrees) return 1;
+    }
+    return 0;
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: kestrane_hash_bench corpus DIR [--sets N] [--seed S]\n"
                  "       kestrane_hash_bench separate DIR [--full] [--repeat R]\n"
-                 "       kestrane_hash_bench hash FILE [--repeat R]\n");
+                 "       kestrane_hash_bench hash FILE [--repeat R]\n"
+                 "       kestrane_hash_bench lanes MIB [--repeat R]\n");
     return 2;
 }
 
@@ -332,5 +392,6 @@ int main(int argc, char** argv) {
     if (command == "corpus") return makeCorpus(target, sets, seed);
     if (command == "separate") return separateCorpus(target, full, repeat);
     if (command == "hash") return hashFile(target, repeat);
+    if (command == "lanes") return laneThroughput(std::strtoull(target.c_str(), nullptr, 10), repeat);
     return usage();
 }

@@ -1,6 +1,6 @@
 #include "duplicates/ContentHasher.h"
 
-#include "platform/DirectoryReader.h"
+#include "duplicates/RegularFile.h"
 #include "platform/NoDestructor.h"
 #include "platform/Text.h"
 
@@ -21,90 +21,6 @@
 namespace kestrane {
 
 namespace {
-
-// An open regular file, read-only. Anything else (a FIFO, a socket, a device,
-// a folder, a symbolic link) is refused before any read: it is opened without
-// following a final link and without blocking, and must be a regular file
-// once open. Unless the caller has just seen a regular file at the path, the
-// path is looked at with lstat first, so that a device node is never opened
-// at all (opening some devices has side effects).
-class RegularFile {
-public:
-    RegularFile(const std::string& path, ContentHasher::FileKind kind) {
-        const platform::PathAnchor anchor(path);
-        if (!anchor) {
-            fail(ContentHasher::Failure::cannotOpen, errno);
-            return;
-        }
-        struct stat before {};
-        const bool checkFirst = kind != ContentHasher::FileKind::regular;
-        if (checkFirst) {
-            if (::fstatat(anchor.directory(), anchor.name(), &before, AT_SYMLINK_NOFOLLOW) != 0) {
-                fail(ContentHasher::Failure::cannotOpen, errno);
-                return;
-            }
-            if (!S_ISREG(before.st_mode)) {
-                fail(ContentHasher::Failure::notRegularFile, 0);
-                return;
-            }
-        }
-        int fd = -1;
-        do {
-            fd = ::openat(anchor.directory(), anchor.name(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
-        } while (fd < 0 && errno == EINTR);
-        if (fd < 0) {
-            // O_NOFOLLOW on a link gives ELOOP: something else than a file is there now.
-            if (errno == ELOOP)
-                fail(ContentHasher::Failure::notRegularFile, 0);
-            else
-                fail(ContentHasher::Failure::cannotOpen, errno);
-            return;
-        }
-        if (::fstat(fd, &m_opened) != 0 || !S_ISREG(m_opened.st_mode) ||
-            (checkFirst && (m_opened.st_dev != before.st_dev || m_opened.st_ino != before.st_ino))) {
-            ::close(fd);
-            fail(ContentHasher::Failure::notRegularFile, 0);
-            return;
-        }
-        // Back to blocking reads: O_NONBLOCK only guarded the open, and a few
-        // network and FUSE file systems honour it on regular files.
-        ::fcntl(fd, F_SETFL, 0);
-        m_fd = fd;
-        m_size = static_cast<std::uint64_t>(std::max<off_t>(m_opened.st_size, 0));
-    }
-    ~RegularFile() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    RegularFile(const RegularFile&) = delete;
-    RegularFile& operator=(const RegularFile&) = delete;
-
-    bool isOpen() const { return m_fd >= 0; }
-    int fd() const { return m_fd; }
-    // The size when it was opened.
-    std::uint64_t size() const { return m_size; }
-    ContentHasher::Failure failure() const { return m_failure; }
-    int error() const { return m_error; }
-
-    // Whether the size and the modification time are still those of the open.
-    bool unchangedSinceOpen() const {
-        struct stat now {};
-        if (::fstat(m_fd, &now) != 0) return false;
-        return now.st_size == m_opened.st_size && now.st_mtim.tv_sec == m_opened.st_mtim.tv_sec &&
-               now.st_mtim.tv_nsec == m_opened.st_mtim.tv_nsec;
-    }
-
-private:
-    void fail(ContentHasher::Failure failure, int error) {
-        m_failure = failure;
-        m_error = error;
-    }
-
-    int m_fd = -1;
-    std::uint64_t m_size = 0;
-    struct stat m_opened {};
-    ContentHasher::Failure m_failure = ContentHasher::Failure::none;
-    int m_error = 0;
-};
 
 // The MD5 implementation, fetched from the default provider once: fetching it
 // again for every file costs more than hashing a small one.
@@ -145,13 +61,9 @@ public:
         std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
         unsigned int length = 0;
         if (EVP_DigestFinal_ex(m_context, digest.data(), &length) != 1 || length != 16) return std::nullopt;
-        static constexpr char kHex[] = "0123456789abcdef";
-        std::string hex(32, '0');
-        for (unsigned int i = 0; i < length; ++i) {
-            hex[2 * i] = kHex[digest[i] >> 4];
-            hex[2 * i + 1] = kHex[digest[i] & 0x0f];
-        }
-        return hex;
+        std::array<unsigned char, 16> bytes{};
+        std::copy_n(digest.begin(), bytes.size(), bytes.begin());
+        return ContentHasher::hexKey(bytes);
     }
 
 private:
@@ -346,6 +258,16 @@ std::optional<std::string> ContentHasher::hashForFilePartly(
     RegularFile file(path, kind);
     if (!file.isOpen()) return std::nullopt;
     return digestBlocks(file, size, blockLength);
+}
+
+std::string ContentHasher::hexKey(const std::array<unsigned char, 16>& digest) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex(32, '0');
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        hex[2 * i] = kHex[digest[i] >> 4];
+        hex[2 * i + 1] = kHex[digest[i] & 0x0f];
+    }
+    return hex;
 }
 
 std::string ContentHasher::nameKey(std::string_view name) {

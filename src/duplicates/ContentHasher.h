@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -85,6 +86,8 @@ public:
 
     // The key of an empty file with this name.
     static std::string nameKey(std::string_view name);
+    // The key text of an MD5 digest: 32 lowercase hexadecimal characters.
+    static std::string hexKey(const std::array<unsigned char, 16>& digest);
 
     // Whether a partial match of this file must be confirmed by a full key:
     // its extension (any case) is in fullCheckExtensions(), or it is a PNG
