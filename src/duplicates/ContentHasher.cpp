@@ -92,8 +92,6 @@ bool digestToEnd(int fd, Md5& md5, std::uint64_t& bytesRead) {
     }
 }
 
-// Files up to this size fit in the kernel's default read-ahead window (128 KiB).
-constexpr std::uint64_t kSequentialAdviceMinSize = 128 * 1024;
 
 struct WholeDigest {
     std::optional<std::string> key;
@@ -212,7 +210,7 @@ WholeDigest digestWholeFile(RegularFile& file) {
     Md5 md5;
     if (!md5.valid()) return digest;
     // Read-ahead only pays where the file is longer than the kernel's window.
-    if (file.size() > kSequentialAdviceMinSize) ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (file.size() > ContentHasher::kReadAdviceMinSize) ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     if (!digestToEnd(file.fd(), md5, digest.bytesRead)) {
         digest.error = errno;
         return digest;
@@ -243,7 +241,7 @@ std::optional<std::string> digestBlocks(RegularFile& file, std::uint64_t size, s
     // Three blocks far apart: read-ahead past them would be wasted. Files
     // within the kernel's read-ahead window are left alone (the advice would
     // cost a call and save nothing).
-    if (size > kSequentialAdviceMinSize) ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_RANDOM);
+    if (size > ContentHasher::kReadAdviceMinSize) ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_RANDOM);
     digestBlock(file.fd(), start, chunkLength, md5);
     digestBlock(file.fd(), end, chunkLength, md5);
     digestBlock(file.fd(), middle, chunkLength, md5);

@@ -39,6 +39,10 @@ public:
     static constexpr std::uint64_t kAlignedBlocksMinSize = 3 * 4096 + 1;
     static constexpr std::uint64_t kBlockAlignment = 4096;
     static constexpr std::string_view kNameKeySuffix = ":#filename#";
+    // Files up to this size fit in the kernel's default read-ahead window
+    // (128 KiB): they are read without advice; longer ones are advised as
+    // read in sequence (full keys) or at random (partial keys).
+    static constexpr std::uint64_t kReadAdviceMinSize = 128 * 1024;
 
     // What the caller knows of the path. `regular`: a scan has just seen a
     // regular file there, so it is opened straight away (still without

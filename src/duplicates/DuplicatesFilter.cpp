@@ -174,29 +174,46 @@ void DuplicatesFilter::filterDuplicates() {
 
 void DuplicatesFilter::filterNextPossibleDuplicates() {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
-    for (;;) {
-        if (isFilterCanceled) return finishFilterDuplicates();
-        ++m_nCurrentFilterIndexInKeys;
-        while (static_cast<std::size_t>(m_nCurrentFilterIndexInKeys) < m_candidates.size() &&
-               m_candidates[m_nCurrentFilterIndexInKeys].items.size() < 2)
-            ++m_nCurrentFilterIndexInKeys;
-        if (static_cast<std::size_t>(m_nCurrentFilterIndexInKeys) >= m_candidates.size())
-            return finishFilterDuplicates();
-
-        auto& candidate = m_candidates[m_nCurrentFilterIndexInKeys];
-        m_nTotalProcessedFiles += candidate.items.size();
-        if (isFilterCanceled) continue;
-        m_pFileSeparator = FileSeparator::create(m_separationOptions);
-        m_pFileSeparator->setScanProblems(m_pScanProblems);
-        // The set is handed over: the candidate list only keeps its key and size.
-        // The separation holds the container, and with it the roots of the
-        // items, until it has reported, even when this filter is gone by then.
-        m_pFileSeparator->separateItemsWithListener(std::move(candidate.items), weak_from_this(),
-                                                    m_pDuplicatesContainer);
-        candidate.items.clear();
-        candidate.items.shrink_to_fit();
+    if (m_bFinished) return;
+    // Save what is next in order; after a stop, nothing past the first set it stopped.
+    while (!m_separations.empty() && m_separations.front().reported) {
+        Separation separation = std::move(m_separations.front());
+        m_separations.pop_front();
+        m_bSavingEnded = m_bSavingEnded || separation.stopped;
+        if (m_bSavingEnded) continue;
+        m_nCurrentFilterIndexInKeys = static_cast<std::int64_t>(separation.candidate);
+        saveHashHeapsInContainer(*separation.result);
+        m_nFinishedCandidates = separation.candidate + 1;
+    }
+    if (isFilterCanceled) {
+        // Stopped separations still report (with nothing); the search ends
+        // when the last of them has.
+        if (m_separations.empty()) finishFilterDuplicates();
         return;
     }
+    while (m_nNextCandidate < m_candidates.size() && m_separations.size() < kMaxSeparationsInFlight &&
+           m_nFilesInFlight < kMaxFilesInFlight)
+        startSeparation(m_nNextCandidate++);
+    if (m_separations.empty()) finishFilterDuplicates();
+}
+
+void DuplicatesFilter::startSeparation(std::size_t candidateIndex) {
+    auto& candidate = m_candidates[candidateIndex];
+    if (candidate.items.size() < 2) return;
+    m_nTotalProcessedFiles += candidate.items.size();
+    m_nFilesInFlight += candidate.items.size();
+    Separation& separation = m_separations.emplace_back();
+    separation.candidate = candidateIndex;
+    separation.fileCount = candidate.items.size();
+    separation.separator = FileSeparator::create(m_separationOptions);
+    separation.separator->setScanProblems(m_pScanProblems);
+    // The set is handed over: the candidate list only keeps its key and size.
+    // The separation holds the container, and with it the roots of the
+    // items, until it has reported, even when this filter is gone by then.
+    separation.separator->separateItemsWithListener(std::move(candidate.items), weak_from_this(),
+                                                    m_pDuplicatesContainer);
+    candidate.items.clear();
+    candidate.items.shrink_to_fit();
 }
 
 void DuplicatesFilter::onFinishSeparateItemsByHash(FileSeparator& separator, FileSeparatorMap result) {
@@ -204,12 +221,13 @@ void DuplicatesFilter::onFinishSeparateItemsByHash(FileSeparator& separator, Fil
     auto holder = std::make_shared<FileSeparatorMap>(std::move(result));
     FileSeparator* reporting = &separator;
     m_pWorkingQueue->async([self = shared_from_this(), holder, reporting] {
-        if (self->m_pFileSeparator.get() != reporting) return;
-        self->m_pFileSeparator.reset();
-        self->saveHashHeapsInContainer(*holder);
-        // A stopped separation may have left files out: the set counts as compared only without a stop.
-        if (!self->isFilterCanceled)
-            self->m_nFinishedCandidates = static_cast<std::size_t>(self->m_nCurrentFilterIndexInKeys) + 1;
+        const auto it = std::find_if(self->m_separations.begin(), self->m_separations.end(),
+                                     [&](const Separation& separation) { return separation.separator.get() == reporting; });
+        if (it == self->m_separations.end()) return;
+        it->separator.reset();
+        it->reported = true;
+        self->m_nFilesInFlight -= it->fileCount;
+        if (!it->stopped) it->result = std::move(*holder);
         self->filterNextPossibleDuplicates();
     });
 }
@@ -278,6 +296,7 @@ void DuplicatesFilter::notifyFilteredFiles(std::int32_t count,
 }
 
 void DuplicatesFilter::finishFilterDuplicates() {
+    m_bFinished = true;
     // The sets go largest first (automatic mode): files below the first set
     // not compared to its end may have been left out.
     const std::uint64_t belowUnfinished =
@@ -298,9 +317,17 @@ void DuplicatesFilter::finishFilterDuplicates() {
 void DuplicatesFilter::stopFilterDuplicates() {
     isFilterCanceled = true;
     if (!m_pWorkingQueue) return;
-    m_pWorkingQueue->async([self = shared_from_this()] {
-        if (self->m_pFileSeparator) self->m_pFileSeparator->stop();
-    });
+    m_pWorkingQueue->async([self = shared_from_this()] { self->stopSeparationsOnWorkingQueue(); });
+}
+
+void DuplicatesFilter::stopSeparationsOnWorkingQueue() {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    for (Separation& separation : m_separations) {
+        if (separation.reported) continue;
+        separation.stopped = true;
+        separation.separator->stop();
+    }
+    filterNextPossibleDuplicates();
 }
 
 }  // namespace kestrane

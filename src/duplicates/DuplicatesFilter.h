@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,10 +60,19 @@ public:
 
 // The duplicate-files stage of a scan. While the folders are read it collects
 // the acceptable file items in candidate sets of one category and one exact
-// logical size; filterDuplicates() then sends the sets of two or more, one at
-// a time, through a FileSeparator and adds every set of identical files to the
-// container as a group. In automatic mode (minimal size -1) the largest sets
-// go first, so that a search stopped early has the largest duplicates.
+// logical size; filterDuplicates() then sends the sets of two or more through
+// FileSeparators and adds every set of identical files to the container as a
+// group. In automatic mode (minimal size -1) the largest sets go first, so
+// that a search stopped early has the largest duplicates.
+//
+// Several candidate sets are separated at once (up to kMaxSeparationsInFlight
+// sets, kMaxFilesInFlight files), so that the hashing threads always have the
+// files of many small sets at hand; each separation still reads at most
+// FileSeparator::kMaxConcurrentOperations files at a time. Results are saved,
+// and groups reported, strictly in the order of the candidate sets, as if the
+// sets had been separated one after the other. A stop ends the search after
+// the results that came before the first separation it stopped, once every
+// separation started has reported.
 //
 // Collecting and filtering run on the working queue the orchestrator gives,
 // and so do the queries; filterDuplicates() and stopFilterDuplicates() may be
@@ -80,6 +90,9 @@ public:
     // Sets whose files are below this size mark the end of the "large" part
     // of an automatic search.
     static constexpr std::uint64_t kAutoModeLargeFileSize = 1000000;
+    // How far separation may run ahead of the candidate set being saved.
+    static constexpr std::size_t kMaxSeparationsInFlight = 128;
+    static constexpr std::size_t kMaxFilesInFlight = 512;
 
     // minimalFileSize -1 selects automatic mode. heaps is the similar-folder
     // registry of the container (null: none). Every separation the filter
@@ -112,7 +125,7 @@ public:
     bool isAutoDefineMinimalFileSize() const { return m_bAutoDefineMinimalFileSize; }
     // On the working queue, what the search has done so far: the candidate
     // sets in automatic mode down to the first one below
-    // kAutoModeLargeFileSize, the files of the sets handed to separations,
+    // kAutoModeLargeFileSize, the files of the sets whose separation has started,
     // the estimate of duplicate folders' size, and the candidate keys
     // ("<size>_<type key>") in processing order, once filtering started.
     std::uint64_t groupCountAtAutomaticMinimalSize() const;
@@ -137,11 +150,25 @@ private:
         std::uint64_t size = 0;
         std::vector<FileSystemItem*> items;
     };
+    // A candidate set being separated, or separated and waiting for the ones
+    // before it to be saved.
+    struct Separation {
+        std::size_t candidate = 0;
+        std::size_t fileCount = 0;
+        std::shared_ptr<FileSeparator> separator;
+        std::optional<FileSeparatorMap> result;  // once reported, unless stopped
+        bool reported = false;
+        bool stopped = false;  // by a stop of the filter, before it reported
+    };
 
     bool isNeedScanFileItemIncludeHidden(FileSystemItem* item, bool includeHidden) const;
     void buildCandidates();
     void collapseNamesOfOneFile(std::vector<FileSystemItem*>& items);
+    // Saves the results that are next in order, starts more separations, and
+    // finishes when nothing is left.
     void filterNextPossibleDuplicates();
+    void startSeparation(std::size_t candidateIndex);
+    void stopSeparationsOnWorkingQueue();
     void saveHashHeapsInContainer(const FileSeparatorMap& result);
     void updatePossibleDuplicateFolder(FolderSystemItem* folder);
     void notifyFilteredFiles(std::int32_t count, std::uint64_t size,
@@ -161,7 +188,15 @@ private:
     ItemsBySize m_uncategorizedPossibleDuplicates;
     // Filtering: the candidate sets in processing order.
     std::vector<Candidate> m_candidates;
+    // The candidate set whose result was saved last (-1 before the first).
     std::int64_t m_nCurrentFilterIndexInKeys = -1;
+    // The next candidate set to start, and those started and not yet saved, in order.
+    std::size_t m_nNextCandidate = 0;
+    std::deque<Separation> m_separations;
+    std::size_t m_nFilesInFlight = 0;
+    // A stopped separation came next in order: nothing more is saved.
+    bool m_bSavingEnded = false;
+    bool m_bFinished = false;
     std::uint64_t m_nTotalProcessedFiles = 0;
 
     const bool m_bAutoDefineMinimalFileSize;
@@ -171,7 +206,6 @@ private:
     std::size_t m_nFinishedCandidates = 0;
     std::uint64_t m_groupCountAtAutomaticMinimalSize = 0;
     std::atomic<bool> isFilterCanceled{false};
-    std::shared_ptr<FileSeparator> m_pFileSeparator;
     std::shared_ptr<HardLinkNames> m_pHardLinks;
     std::shared_ptr<ScanProblems> m_pScanProblems;
 

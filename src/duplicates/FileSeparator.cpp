@@ -3,7 +3,7 @@
 #include "platform/NoDestructor.h"
 
 #include "duplicates/ContentHasher.h"
-#include "platform/OperationQueue.h"
+#include "duplicates/LaneScheduler.h"
 #include "platform/SerialQueue.h"
 #include "scan/FileSystemItem.h"
 #include "scan/ScanProblems.h"
@@ -15,32 +15,60 @@
 
 namespace kestrane {
 
-namespace {
-
-// The separations of a scan follow each other closely, a few files each: an
-// idle hashing thread polls this long for the next file before it sleeps, so
-// that most hand-offs wake no thread.
-constexpr std::chrono::microseconds kHandOffSpin{50};
-
-}  // namespace
-
-// What all separators share: the working queue, and the operation queues of
-// finished separations kept for the next ones (only touched on the working
-// queue). Starting the threads of a new queue costs more than separating a
-// small set, and the duplicate files filter separates thousands of them one
-// after another; a queue is still used by one separation at a time.
-// Every separator holds this, so it lasts as long as the last of them.
+// What all separators share: the working queue. Every separator holds this,
+// so it lasts as long as the last of them.
 struct FileSeparator::Shared {
-    static constexpr std::size_t kMaxIdleOperationQueues = 2;
-
     std::shared_ptr<platform::SerialQueue> workingQueue = platform::SerialQueue::create("fileseparator.working");
-    // Declared after the working queue, destroyed before it.
-    std::vector<std::shared_ptr<platform::OperationQueue>> idleOperationQueues;
 
     static const std::shared_ptr<Shared>& instance() {
         static platform::NoDestructor<const std::shared_ptr<Shared>> shared(std::make_shared<Shared>());
         return *shared;
     }
+};
+
+// One pass handed to the lane scheduler: the facts of its items (read by the
+// hashing threads, never changed after the pass is made) and the way back to
+// the working queue. It keeps the separator alive while keys are on their way.
+class FileSeparator::Pass final : public LaneScheduler::Client, public std::enable_shared_from_this<Pass> {
+public:
+    // decidesFullCheck: whether a shared key of a doubtful type is to be
+    // confirmed (a first pass of partial keys outside full-hash mode).
+    Pass(std::shared_ptr<FileSeparator> separator, bool decidesFullCheck)
+        : m_separator(std::move(separator)), m_decidesFullCheck(decidesFullCheck) {}
+
+    std::vector<ItemFacts> facts;  // by the item's index in the pass
+
+    bool wantsKeys() const override { return !m_separator->m_bIsSeparationCanceled.load(); }
+
+    void onKeys(std::vector<LaneScheduler::Result>& keys) override {
+        FileSeparator& separator = *m_separator;
+        std::vector<ComputedKey> computed;
+        computed.reserve(keys.size());
+        for (auto& [tag, result] : keys) {
+            if (separator.m_bIsSeparationCanceled.load()) return;
+            const ItemFacts& item = facts[tag];
+            // Decided here because it may read the file (PNG), which the
+            // working queue must not wait for.
+            const bool needsFullCheck =
+                result.key && m_decidesFullCheck && ContentHasher::isNeedFullHashBuildForPath(item.path);
+            if (!result.key && separator.m_pScanProblems) {
+                using Failure = ContentHasher::Failure;
+                const bool changed = result.failure == Failure::changed || result.failure == Failure::notRegularFile;
+                separator.m_pScanProblems->add(
+                    item.path, changed ? ScanProblemKind::changedFile : ScanProblemKind::unreadableFile, result.error);
+            }
+            computed.push_back({tag, std::move(result.key), needsFullCheck, result.partial});
+        }
+        // A key computed after a stop would only be dropped.
+        if (separator.m_bIsSeparationCanceled.load()) return;
+        separator.m_shared->workingQueue->async([pass = shared_from_this(), computed = std::move(computed)]() mutable {
+            pass->m_separator->recordKeys(*pass, computed);
+        });
+    }
+
+private:
+    std::shared_ptr<FileSeparator> m_separator;
+    const bool m_decidesFullCheck;
 };
 
 // The options' default is the hasher's, which the settings' table also starts from.
@@ -106,15 +134,9 @@ void FileSeparator::start(std::vector<FileSystemItem*> items, std::weak_ptr<File
     if (items.size() >= 2) {
         m_nHashBlockSize = m_options.hashBlockSize;
         m_nHashMaxSize = m_options.partialKeyThreshold();
-        auto& idle = m_shared->idleOperationQueues;
-        if (idle.empty()) {
-            m_pFilterOperationQueue = platform::OperationQueue::create("Separating Queue", kMaxConcurrentOperations);
-            m_pFilterOperationQueue->setIdleSpin(kHandOffSpin);
-        } else {
-            m_pFilterOperationQueue = std::move(idle.back());
-            idle.pop_back();
-        }
-        separateItemsWithFullFileHash(std::move(items), m_options.fullHash);
+        // Full-hash mode tells files apart by partial keys first.
+        m_bStagedFullHash = m_options.fullHash;
+        separateItemsWithFullFileHash(std::move(items), false);
         return;
     }
     if (items.size() == 1) items.front()->setIsCheckedForDuplicates(true);
@@ -124,97 +146,51 @@ void FileSeparator::start(std::vector<FileSystemItem*> items, std::weak_ptr<File
 void FileSeparator::separateItemsWithFullFileHash(std::vector<FileSystemItem*> items, bool fullHash) {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_arrItemsForSeparate = std::move(items);
-    indexOfItemsForSeparate = 0;
     m_nCountOfItemsRestToSeparate = 0;
     useFullHash = fullHash;
     if (m_passStartHandler) m_passStartHandler(fullHash);
-    continueSeparateItems();
-}
 
-std::uint64_t FileSeparator::bytesToReadForItem(const FileSystemItem& item, bool fullHash) const {
-    if (!item.isRegularFile() || item.logicalSize() <= 0) return 0;  // a name key, or none
-    const auto size = static_cast<std::uint64_t>(item.logicalSize());
-    if (fullHash || size < m_nHashMaxSize || m_nHashBlockSize == 0 || m_nHashBlockSize > size / 3) return size;
-    // Three blocks; the last one runs from an aligned offset to the end.
-    return 3 * m_nHashBlockSize + ContentHasher::kBlockAlignment;
-}
-
-void FileSeparator::continueSeparateItems() {
-    KESTRANE_CHECK_QUEUE(m_queueChecker);
-    const std::size_t batchEnd =
-        std::min<std::size_t>(indexOfItemsForSeparate + kBatchSize, m_arrItemsForSeparate.size());
-    // Only the items about to be handed out are looked at, and not after a
-    // stop: the listener may then drop them.
-    std::uint64_t bytesToRead = 0;
-    if (!m_bIsSeparationCanceled.load())
-        for (std::size_t i = indexOfItemsForSeparate; i < batchEnd && bytesToRead <= kWorkingQueueReadLimit; ++i)
-            bytesToRead += bytesToReadForItem(*m_arrItemsForSeparate[i], useFullHash);
-    m_bHashOnWorkingQueue = bytesToRead <= kWorkingQueueReadLimit;
-    while (indexOfItemsForSeparate < batchEnd) {
-        FileSystemItem* item = m_arrItemsForSeparate[indexOfItemsForSeparate];
-        ++indexOfItemsForSeparate;
+    auto pass = std::make_shared<Pass>(shared_from_this(), !fullHash && !m_bStagedFullHash);
+    m_pCurrentPass = pass.get();
+    std::vector<LaneScheduler::Request> requests;
+    pass->facts.reserve(m_arrItemsForSeparate.size());
+    for (std::size_t index = 0; index < m_arrItemsForSeparate.size(); ++index) {
+        // After a stop no item is marked: the listener may then drop them.
+        if (m_bIsSeparationCanceled.load()) break;
+        FileSystemItem* item = m_arrItemsForSeparate[index];
+        item->setIsCheckedForDuplicates(true);
+        // The hashing threads get everything they need now: after a stop the
+        // listener may drop the items (and their tree) while keys are still computed.
+        pass->facts.push_back({item->path(), std::string(item->name()), item->logicalSize(), item->isRegularFile()});
+        const ItemFacts& facts = pass->facts.back();
+        if (!facts.isRegularFile || facts.logicalSize <= 0) continue;  // no key, or a name key: below
         ++m_nCountOfItemsRestToSeparate;
-        addNextItemToSeparateAndCalculateFullFileHash(item, useFullHash);
+        requests.push_back({facts.path, static_cast<std::uint64_t>(facts.logicalSize), fullHash ? 0 : m_nHashBlockSize,
+                            m_nHashMaxSize, static_cast<std::uint32_t>(index)});
     }
+    // Only regular files are ever opened; an empty one is keyed by its name.
+    for (std::size_t index = 0; index < pass->facts.size(); ++index) {
+        const ItemFacts& facts = pass->facts[index];
+        if (!facts.isRegularFile)
+            recordKey(m_arrItemsForSeparate[index], std::nullopt, false, false);
+        else if (facts.logicalSize <= 0)
+            recordKey(m_arrItemsForSeparate[index], ContentHasher::nameKey(facts.name), false, false);
+    }
+    if (requests.empty()) {
+        notifyListenerAboutFinish();
+        return;
+    }
+    LaneScheduler::shared().submit(pass, std::move(requests));
 }
 
-void FileSeparator::addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem* item, bool fullHash) {
-    if (m_bIsSeparationCanceled.load()) return;
-    item->setIsCheckedForDuplicates(true);
-    // The operation gets everything it needs now: after a stop the listener may
-    // drop the items (and their tree) while operations already running finish.
-    ItemFacts facts{item->path(), std::string(item->name()), item->logicalSize(), item->isRegularFile()};
-    auto operation = [self = shared_from_this(), item, facts = std::move(facts), fullHash,
-                      blockSize = m_nHashBlockSize, maxSize = m_nHashMaxSize] {
-        ContentHasher::KeyResult result;
-        bool needsFullCheck = false;
-        if (!self->m_bIsSeparationCanceled.load()) {
-            result = calculateHashForItemFullHash(facts, fullHash, blockSize, maxSize);
-            // Whether a shared partial key must be confirmed; decided here
-            // because it may read the file (PNG), which the working queue must
-            // not wait for. An empty file's name key needs no confirmation.
-            needsFullCheck = result.key && !fullHash && facts.logicalSize > 0 &&
-                             ContentHasher::isNeedFullHashBuildForPath(facts.path);
-            if (!result.key && facts.isRegularFile && self->m_pScanProblems) {
-                using Failure = ContentHasher::Failure;
-                const bool changed = result.failure == Failure::changed || result.failure == Failure::notRegularFile;
-                self->m_pScanProblems->add(facts.path,
-                                           changed ? ScanProblemKind::changedFile : ScanProblemKind::unreadableFile,
-                                           result.error);
-            }
-        }
-        // A key computed after a stop would only be dropped: a separation
-        // that was stopped sends nothing back from its last operations.
-        if (self->m_bIsSeparationCanceled.load()) return;
-        // Recorded by a task of its own even when computed on the working
-        // queue: keys always come back after the whole batch is handed out,
-        // and after whatever was queued meanwhile (a stop).
-        self->m_shared->workingQueue->async(
-            [self, item, key = std::move(result.key), needsFullCheck, partial = result.partial]() mutable {
-                self->recordKey(item, std::move(key), needsFullCheck, partial);
-            });
-    };
-    if (m_bHashOnWorkingQueue)
-        operation();
-    else
-        m_pFilterOperationQueue->addOperation(std::move(operation));
-}
-
-ContentHasher::KeyResult FileSeparator::calculateHashForItemFullHash(const ItemFacts& item, bool fullHash,
-                                                                     std::uint64_t blockSize, std::uint64_t maxSize) {
-    ContentHasher::KeyResult result;
-    // Only regular files are ever opened; the hashing routines check again.
-    if (!item.isRegularFile) {
-        result.failure = ContentHasher::Failure::notRegularFile;
-        return result;
-    }
-    if (item.logicalSize <= 0) {
-        result.key = ContentHasher::nameKey(item.name);
-        return result;
-    }
-    // A block length of 0 gives the full key.
-    return ContentHasher::keyForListedFile(item.path, static_cast<std::uint64_t>(item.logicalSize),
-                                           fullHash ? 0 : blockSize, maxSize, ContentHasher::FileKind::regular);
+void FileSeparator::recordKeys(const Pass& pass, std::vector<ComputedKey>& keys) {
+    KESTRANE_CHECK_QUEUE(m_queueChecker);
+    if (&pass != m_pCurrentPass || m_bIsSeparationCanceled.load() || m_eState != State::separating) return;
+    for (ComputedKey& computed : keys)
+        recordKey(m_arrItemsForSeparate[computed.index], std::move(computed.key), computed.needsFullCheck,
+                  computed.partial);
+    m_nCountOfItemsRestToSeparate -= std::min<std::uint64_t>(keys.size(), m_nCountOfItemsRestToSeparate);
+    if (m_nCountOfItemsRestToSeparate == 0) notifyListenerAboutFinish();
 }
 
 void FileSeparator::recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck,
@@ -227,34 +203,51 @@ void FileSeparator::recordKey(FileSystemItem* item, std::optional<std::string> k
 }
 
 void FileSeparator::saveFileItemWithHash(FileSystemItem* item, const std::optional<std::string>& key) {
-    if (m_nCountOfItemsRestToSeparate != 0) {
-        --m_nCountOfItemsRestToSeparate;
-        if (key) m_arrItemsByFileContentHash.addObjectWithSeparatorKey(item, *key);
+    if (key) m_arrItemsByFileContentHash.addObjectWithSeparatorKey(item, *key);
+}
+
+std::vector<FileSystemItem*> FileSeparator::takeItemsToConfirm() {
+    std::vector<FileSystemItem*> confirmation;
+    if (m_bStagedFullHash) {
+        // Full-hash mode: every shared partial key is read whole. Keys of
+        // files under three blocks are full keys already.
+        std::vector<std::string> shared;
+        for (const auto& [key, set] : m_arrItemsByFileContentHash)
+            if (set.size() >= 2 && std::any_of(set.begin(), set.end(), [](const FileSystemItem* item) {
+                    return item->isComparedInPart();
+                }))
+                shared.push_back(key);
+        for (const std::string& key : shared) {
+            auto items = m_arrItemsByFileContentHash.take(key);
+            confirmation.insert(confirmation.end(), items.begin(), items.end());
+        }
+        // The others stay alone under their partial key: nothing in a group was compared in part.
+        for (auto& [key, set] : m_arrItemsByFileContentHash)
+            for (FileSystemItem* item : set) item->setIsComparedInPart(false);
+        return confirmation;
     }
-    if (m_nCountOfItemsRestToSeparate != 0) return;
-    if (indexOfItemsForSeparate < m_arrItemsForSeparate.size())
-        continueSeparateItems();
-    else
-        notifyListenerAboutFinish();
+    for (const std::string& key : m_arrHashThatNeedToCheckFully) {
+        const auto* set = m_arrItemsByFileContentHash.find(key);
+        if (!set || set->size() < 2) continue;  // a key of one item keeps its partial key
+        auto items = m_arrItemsByFileContentHash.take(key);
+        confirmation.insert(confirmation.end(), items.begin(), items.end());
+    }
+    return confirmation;
 }
 
 void FileSeparator::notifyListenerAboutFinish() {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
+    m_pCurrentPass = nullptr;
     if (m_bIsSeparationCanceled.load()) {
         for (FileSystemItem* item : m_arrItemsForSeparate) item->setIsCheckedForDuplicates(false);
         m_arrItemsByFileContentHash.clear();
         notify();
         return;
     }
-    if (!m_arrHashThatNeedToCheckFully.empty()) {
-        std::vector<FileSystemItem*> confirmation;
-        for (const std::string& key : m_arrHashThatNeedToCheckFully) {
-            const auto* set = m_arrItemsByFileContentHash.find(key);
-            if (!set || set->size() < 2) continue;  // a key of one item keeps its partial key
-            auto items = m_arrItemsByFileContentHash.take(key);
-            confirmation.insert(confirmation.end(), items.begin(), items.end());
-        }
+    if (m_bStagedFullHash || !m_arrHashThatNeedToCheckFully.empty()) {
+        std::vector<FileSystemItem*> confirmation = takeItemsToConfirm();
         m_arrHashThatNeedToCheckFully.clear();
+        m_bStagedFullHash = false;
         if (!confirmation.empty()) {
             separateItemsWithFullFileHash(std::move(confirmation), true);
             return;
@@ -266,21 +259,15 @@ void FileSeparator::notifyListenerAboutFinish() {
 void FileSeparator::cancelOnWorkingQueue() {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
     // Not started yet (start sees the flag and reports), already reported, or
-    // reported by an earlier stop.
+    // reported by an earlier stop. Keys still on their way are dropped.
     if (m_eState != State::separating) return;
-    if (m_pFilterOperationQueue) m_pFilterOperationQueue->cancelAllOperations();
     m_nCountOfItemsRestToSeparate = 0;
     notifyListenerAboutFinish();
 }
 
 void FileSeparator::notify() {
     m_eState = State::finished;
-    // Every key has come back (the last operations may still be returning):
-    // the queue can serve the next separation. After a stop, operations may
-    // still be reading; the queue then goes with this separator.
-    if (m_pFilterOperationQueue && !m_bIsSeparationCanceled.load() &&
-        m_shared->idleOperationQueues.size() < Shared::kMaxIdleOperationQueues)
-        m_shared->idleOperationQueues.push_back(std::move(m_pFilterOperationQueue));
+    m_pCurrentPass = nullptr;
     FileSeparatorMap result = std::move(m_arrItemsByFileContentHash);
     m_arrItemsByFileContentHash.clear();
     m_arrItemsForSeparate.clear();

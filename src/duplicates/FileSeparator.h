@@ -17,7 +17,6 @@
 namespace kestrane {
 
 namespace platform {
-class OperationQueue;
 class SerialQueue;
 }  // namespace platform
 
@@ -62,18 +61,22 @@ public:
 //
 // Every item gets a content key (ContentHasher): a partial key over three
 // blocks for files of at least three blocks, else a full key, and a name key
-// for empty files; with the options' fullHash, full keys throughout. The
-// options are the separator's own, given when it is made.
-// Keys are computed on the separator's own operation queue ("Separating
-// Queue"; the queue of a finished separation serves a later one, so that
-// its threads need not be started again), at most kMaxConcurrentOperations
-// files at a time (a batch that reads very little in all is hashed on the
-// working queue itself, one file at a time), in batches of kBatchSize items:
-// the next batch starts when every key of the current one is back. When the
-// first pass is over, every partial key shared by two or more items of which
-// one is of a doubtful type (see ContentHasher::isNeedFullHashBuildForPath)
-// is taken out of the result and its items are hashed again in full, in a
-// second (confirmation) pass that adds its keys to the same result.
+// for empty files. The options are the separator's own, given when it is made.
+// Keys are computed by the process-wide LaneScheduler, which digests the
+// files of many separations side by side but opens at most
+// kMaxConcurrentOperations files of one separation at a time; a pass hands
+// all its files over at once, and the keys of one round of hashing come back
+// to the working queue together. When the first pass is over, every partial
+// key shared by two or more items of which one is of a doubtful type (see
+// ContentHasher::isNeedFullHashBuildForPath) is taken out of the result and
+// its items are hashed again in full, in a second (confirmation) pass that
+// adds its keys to the same result.
+//
+// With the options' fullHash every key in a set of two or more is a full key,
+// but files are still told apart by partial keys first: only the items of a
+// partial key shared by two or more are read whole, in a second pass (files
+// whose three blocks differ cannot be identical). An item alone under its
+// partial key keeps it, and is not marked compared in part.
 //
 // Items that can't be read (or are not regular files), and files whose size
 // is not the listed one or that change while they are read, get no key and
@@ -83,15 +86,11 @@ public:
 //
 // All bookkeeping runs on the process-wide serial workingQueue(), which also
 // calls the listener. A separator is made with create(), runs once and is not
-// reused; the work it has queued keeps it alive until it has finished.
+// reused; the work it has handed out keeps it alive until it has finished.
 class FileSeparator final : public std::enable_shared_from_this<FileSeparator> {
 public:
-    static constexpr std::size_t kBatchSize = 10;
+    // Files of one separation open at a time.
     static constexpr unsigned kMaxConcurrentOperations = 4;
-    // A batch that reads at most this many bytes in all computes its keys on
-    // the working queue itself, one file after the other: handing such small
-    // files to other threads and their keys back costs more than reading them.
-    static constexpr std::uint64_t kWorkingQueueReadLimit = 32 * 1024;
 
     static std::shared_ptr<FileSeparator> create(SeparationOptions options);
     ~FileSeparator();
@@ -126,7 +125,8 @@ public:
     void setScanProblems(std::shared_ptr<ScanProblems> problems) { m_pScanProblems = std::move(problems); }
 
     // Test hook: called on the working queue at the start of each pass, before
-    // any of its items is handed out, with whether the pass computes full keys.
+    // any of its items is handed out, with whether the pass computes full keys
+    // (in full-hash mode: whether it is the second pass).
     void setPassStartHandlerForTesting(std::function<void(bool fullHash)> handler);
 
 private:
@@ -138,12 +138,7 @@ public:
 private:
     enum class State { idle, separating, finished };
     struct Shared;
-
-    void start(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener,
-               std::shared_ptr<const void> itemsOwner);
-    void separateItemsWithFullFileHash(std::vector<FileSystemItem*> items, bool fullHash);
-    void continueSeparateItems();
-    void addNextItemToSeparateAndCalculateFullFileHash(FileSystemItem* item, bool fullHash);
+    class Pass;
     // What hashing needs of an item, taken on the working queue.
     struct ItemFacts {
         std::string path;
@@ -151,14 +146,28 @@ private:
         std::int64_t logicalSize = 0;
         bool isRegularFile = false;
     };
-    // What computing the item's key reads, at most.
-    std::uint64_t bytesToReadForItem(const FileSystemItem& item, bool fullHash) const;
-    // Runs on the operation queue (or, for a small pass, the working queue).
-    static ContentHasher::KeyResult calculateHashForItemFullHash(const ItemFacts& item, bool fullHash,
-                                                                 std::uint64_t blockSize, std::uint64_t maxSize);
+    // A key computed for the item at `index` of the current pass.
+    struct ComputedKey {
+        std::uint32_t index = 0;
+        std::optional<std::string> key;
+        bool needsFullCheck = false;
+        bool partial = false;
+    };
+
+    void start(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener,
+               std::shared_ptr<const void> itemsOwner);
+    // Hands every item of a pass over for hashing; in full mode with
+    // fullHash, in partial mode (the first pass of full-hash mode included)
+    // without.
+    void separateItemsWithFullFileHash(std::vector<FileSystemItem*> items, bool fullHash);
+    void recordKeys(const Pass& pass, std::vector<ComputedKey>& keys);
     void recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck, bool partial);
     void saveFileItemWithHash(FileSystemItem* item, const std::optional<std::string>& key);
     void notifyListenerAboutFinish();
+    // The partial keys shared by two or more items that must be confirmed by
+    // full keys: the marked ones, or in full-hash mode all of them; their
+    // items leave the result for the confirmation pass.
+    std::vector<FileSystemItem*> takeItemsToConfirm();
     void cancelOnWorkingQueue();
     void notify();
 
@@ -168,18 +177,20 @@ private:
     // released once the listener was told.
     std::shared_ptr<const void> m_pItemsOwner;
     std::vector<FileSystemItem*> m_arrItemsForSeparate;
-    std::uint64_t indexOfItemsForSeparate = 0;
+    // The keys of the current pass not back yet.
     std::uint64_t m_nCountOfItemsRestToSeparate = 0;
     bool useFullHash = false;
-    bool m_bHashOnWorkingQueue = false;  // the current batch is small enough
+    // The first pass of a full-hash separation: partial keys that are all
+    // confirmed by full keys when shared.
+    bool m_bStagedFullHash = false;
+    const Pass* m_pCurrentPass = nullptr;
     FileSeparatorMap m_arrItemsByFileContentHash;
     std::unordered_set<std::string> m_arrHashThatNeedToCheckFully;
     std::uint64_t m_nHashBlockSize = 0;
     std::uint64_t m_nHashMaxSize = 0;
-    std::shared_ptr<platform::OperationQueue> m_pFilterOperationQueue;
     // Set by stop() at once (any thread); read on the working queue and, to
-    // skip reading files after a stop, by the operations. The end of a stop
-    // (unmarking, telling the listener) is queued on the working queue.
+    // skip reading files after a stop, by the hashing threads. The end of a
+    // stop (unmarking, telling the listener) is queued on the working queue.
     std::atomic<bool> m_bIsSeparationCanceled{false};
     State m_eState = State::idle;
     std::shared_ptr<Shared> m_shared;

@@ -201,10 +201,10 @@ INSTANTIATE_TEST_SUITE_P(EveryStage, FoldersScannerStopTest,
 // item freed too early; the waits are gates and the end of the scan's work,
 // not timings.
 TEST_F(FoldersScannerTest, AScanDroppedRightAfterAnIgnoringStopLeavesItsQueuedSeparationsAValidTree) {
-    // Sets of more than one batch: the keys of the first batch coming back
-    // lead to the second batch being read.
+    // Sets of a dozen files: their keys come back to the working queue after
+    // the separation began, and are recorded on items of the tree.
     constexpr int kSets = 8;
-    constexpr std::size_t kCopies = FileSeparator::kBatchSize + 2;
+    constexpr std::size_t kCopies = 12;
     for (int set = 0; set < kSets; ++set)
         for (std::size_t copy = 0; copy < kCopies; ++copy)
             m_tree.writeFile("d" + std::to_string(copy) + "/f" + std::to_string(set) + ".jpg",

@@ -3,6 +3,7 @@
 #include "duplicates/DuplicatesCategory.h"
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
+#include "folders/ScannedFolders.h"
 #include "scan/VolumeSystemItem.h"
 #include "support/TestSupport.h"
 
@@ -62,8 +63,13 @@ TEST_F(FileSeparatorForContainerTest, StopAddsNothingAndStillReportsOnce) {
     container->saveRoots({m_root});  // the container keeps the tree it points into alive
     auto listener = std::make_shared<PromiseListener>();
     auto separator = FileSeparatorForContainer::create(SeparationOptions{});
-    separator->separateItemsToContainerWithListener(items, container, listener);
-    separator->stop();
+    {
+        // The stop is queued before the separation begins: every key would
+        // otherwise be back before it in no time.
+        test::QueueGate gate(FileSeparator::workingQueue());
+        separator->separateItemsToContainerWithListener(items, container, listener);
+        separator->stop();
+    }
     auto future = listener->done.get_future();
     ASSERT_EQ(future.wait_for(std::chrono::seconds(20)), std::future_status::ready);
     EXPECT_EQ(listener->calls, 1);
