@@ -6,6 +6,7 @@
 #include "duplicates/HeapsCollection.h"
 #include "platform/MainQueue.h"
 #include "platform/SerialQueue.h"
+#include "platform/TaskInbox.h"
 #include "scan/ExcludeChecker.h"
 #include "scan/FolderScanContext.h"
 #include "scan/FolderSystemItem.h"
@@ -25,7 +26,8 @@ std::shared_ptr<DuplicatesFilter> DuplicatesFilter::create(std::int64_t minimalF
 
 DuplicatesFilter::DuplicatesFilter(Private, std::int64_t minimalFileSize, std::shared_ptr<DuplicatesContainer> container,
                                    SeparationOptions options)
-    : m_pDuplicatesContainer(std::move(container)),
+    : m_mainInbox(platform::MainQueue::shared()),
+      m_pDuplicatesContainer(std::move(container)),
       m_separationOptions(options),
       m_bAutoDefineMinimalFileSize(minimalFileSize == -1),
       m_nMinimalDuplicatesFileSize(minimalFileSize < 0 ? 0 : static_cast<std::uint64_t>(minimalFileSize)) {}
@@ -33,6 +35,7 @@ DuplicatesFilter::DuplicatesFilter(Private, std::int64_t minimalFileSize, std::s
 void DuplicatesFilter::setWorkingQueue(std::shared_ptr<platform::SerialQueue> queue) {
     m_pWorkingQueue = std::move(queue);
     if (m_pWorkingQueue) m_queueChecker.attach(*m_pWorkingQueue);
+    m_resultsInbox = m_pWorkingQueue ? std::make_unique<platform::TaskInbox>(*m_pWorkingQueue) : nullptr;
 }
 
 void DuplicatesFilter::setListener(std::weak_ptr<DuplicatesFilterListener> listener) {
@@ -165,7 +168,7 @@ void DuplicatesFilter::filterDuplicates() {
         self->isFilterCanceled = false;
         self->m_nCurrentFilterIndexInKeys = -1;
         // Reported before anything else of the filtering reaches the main queue.
-        platform::MainQueue::shared().async([weak = self->m_pListener, total] {
+        self->m_mainInbox.post([weak = self->m_pListener, total] {
             if (auto listener = weak.lock()) listener->onDuplicatesFilesFilterStartFilterFiles(total);
         });
         self->filterNextPossibleDuplicates();
@@ -220,7 +223,7 @@ void DuplicatesFilter::onFinishSeparateItemsByHash(FileSeparator& separator, Fil
     // Called on the separators' working queue: the result moves to this filter's.
     auto holder = std::make_shared<FileSeparatorMap>(std::move(result));
     FileSeparator* reporting = &separator;
-    m_pWorkingQueue->async([self = shared_from_this(), holder, reporting] {
+    m_resultsInbox->post([self = shared_from_this(), holder, reporting] {
         const auto it = std::find_if(self->m_separations.begin(), self->m_separations.end(),
                                      [&](const Separation& separation) { return separation.separator.get() == reporting; });
         if (it == self->m_separations.end()) return;
@@ -283,7 +286,7 @@ void DuplicatesFilter::notifyFilteredFiles(std::int32_t count,
     const auto& heaps = m_pDuplicatesContainer ? m_pDuplicatesContainer->getHeaps() : nullptr;
     const std::uint64_t heapsSize = heaps ? heaps->getPossibleHeapsSize() : 0;
     const std::uint64_t foldersSize = m_nPossibleDuplicateFoldersSize;
-    platform::MainQueue::shared().async([weak = m_pListener, announceCategory, progress, heapsSize, foldersSize,
+    m_mainInbox.post([weak = m_pListener, announceCategory, progress, heapsSize, foldersSize,
                                          count, size, type] {
         auto listener = weak.lock();
         if (!listener) return;
@@ -309,7 +312,7 @@ void DuplicatesFilter::finishFilterDuplicates() {
     auto listener = m_pListener.lock();
     if (!listener) return;
     m_pListener.reset();
-    platform::MainQueue::shared().async([listener, container = m_pDuplicatesContainer, minimalFileSize] {
+    m_mainInbox.post([listener, container = m_pDuplicatesContainer, minimalFileSize] {
         listener->onFinishFilterWithResultContainer(container, minimalFileSize);
     });
 }

@@ -3,6 +3,7 @@
 #include "duplicates/FileCategory.h"
 #include "duplicates/FileSeparator.h"
 #include "platform/QueueChecker.h"
+#include "platform/TaskInbox.h"
 
 #include <atomic>
 #include <cstdint>
@@ -18,6 +19,7 @@ namespace kestrane {
 
 namespace platform {
 class SerialQueue;
+class TaskInbox;
 }
 
 class DuplicatesContainer;
@@ -175,9 +177,14 @@ private:
                                                                   std::optional<FileCategory> type);
     void finishFilterDuplicates();
 
+    // Every report to the listener goes through one inbox, so they keep their
+    // order and a stream of group reports wakes the main thread once a batch.
+    platform::TaskInbox m_mainInbox;
     const std::shared_ptr<DuplicatesContainer> m_pDuplicatesContainer;
     const SeparationOptions m_separationOptions;
     std::shared_ptr<platform::SerialQueue> m_pWorkingQueue;
+    // The results of separations, on their way to the working queue.
+    std::unique_ptr<platform::TaskInbox> m_resultsInbox;
     std::weak_ptr<DuplicatesFilterListener> m_pListener;
 
     // Collecting: category -> logical size -> items. Items are offered once

@@ -5,6 +5,7 @@
 #include "duplicates/ContentHasher.h"
 #include "duplicates/LaneScheduler.h"
 #include "platform/SerialQueue.h"
+#include "platform/TaskInbox.h"
 #include "scan/FileSystemItem.h"
 #include "scan/ScanProblems.h"
 #include "settings/Settings.h"
@@ -19,6 +20,8 @@ namespace kestrane {
 // so it lasts as long as the last of them.
 struct FileSeparator::Shared {
     std::shared_ptr<platform::SerialQueue> workingQueue = platform::SerialQueue::create("fileseparator.working");
+    // The keys of every separation, on their way from the hashing threads.
+    platform::TaskInbox keys{*workingQueue};
 
     static const std::shared_ptr<Shared>& instance() {
         static platform::NoDestructor<const std::shared_ptr<Shared>> shared(std::make_shared<Shared>());
@@ -61,7 +64,7 @@ public:
         }
         // A key computed after a stop would only be dropped.
         if (separator.m_bIsSeparationCanceled.load()) return;
-        separator.m_shared->workingQueue->async([pass = shared_from_this(), computed = std::move(computed)]() mutable {
+        separator.m_shared->keys.post([pass = shared_from_this(), computed = std::move(computed)]() mutable {
             pass->m_separator->recordKeys(*pass, computed);
         });
     }

@@ -1,6 +1,7 @@
 #include "duplicates/LaneScheduler.h"
 
 #include "duplicates/KeyStream.h"
+#include "platform/DispatchQueue.h"
 #include "platform/NoDestructor.h"
 
 #include <algorithm>
@@ -27,17 +28,14 @@ constexpr std::chrono::microseconds kIdleSpin{50};
 // How far past requests of clients that have all their files open a thread
 // looks for one it may begin.
 constexpr std::size_t kMaxSkipped = 64;
+// A thread with plenty of queued files to go on with hands its keys back in
+// batches of this many: every hand-off may wake the thread that takes them.
+constexpr std::size_t kKeysPerHandOff = 64;
 // Each lane's buffer: the data (with an incomplete block carried over at its
 // start), then room for the padding.
 constexpr std::size_t kLaneStride = LaneScheduler::kLaneBufferLength + 128;
 static_assert(LaneScheduler::kLaneBufferLength % 4096 == 0 && kLaneStride % 64 == 0);
 static_assert(Md5Lanes::kMaxPadding <= kLaneStride - LaneScheduler::kLaneBufferLength);
-
-void pause() {
-#if defined(__x86_64__)
-    __builtin_ia32_pause();
-#endif
-}
 
 unsigned processorCount() {
     cpu_set_t set;
@@ -75,10 +73,7 @@ struct LaneScheduler::Queue {
 bool LaneScheduler::Queue::take(std::size_t wanted, bool wait, std::vector<Queued>& taken,
                                 const std::function<void()>& beforeSleep) {
     if (!wait && queuedCount.load(std::memory_order_relaxed) == 0) return true;
-    if (wait && queuedCount.load(std::memory_order_relaxed) == 0) {
-        const auto until = std::chrono::steady_clock::now() + kIdleSpin;
-        while (queuedCount.load(std::memory_order_relaxed) == 0 && std::chrono::steady_clock::now() < until) pause();
-    }
+    if (wait) platform::spinUntil(kIdleSpin, [&] { return queuedCount.load(std::memory_order_relaxed) != 0; });
     std::unique_lock lock(mutex);
     if (wait && requests.empty() && !stopping) {
         if (beforeSleep) beforeSleep();
@@ -225,7 +220,11 @@ void LaneScheduler::Worker::runLanes() {
             else
                 refill(l);
         }
-        deliver();
+        // Keys are handed back at once when the queue runs short of files
+        // for the lanes: the clients' next files may depend on them.
+        if (m_results.size() >= kKeysPerHandOff ||
+            m_queue->queuedCount.load(std::memory_order_relaxed) < m_lanes.size())
+            deliver();
     }
 }
 
