@@ -260,7 +260,8 @@ void FoldersScanner::startFilterDuplicatesFiles() {
                 container->saveRoots(self->m_roots);
             self->m_startSearchDuplicatesDate = self->m_clock->now();
             self->setState(kSearchingDuplicateFiles);
-            self->m_pDuplicatesFilter->filterDuplicates();
+            self->m_pDuplicatesFilter->filterDuplicates(DuplicatesFilter::SearchTimeLimit{
+                self->m_clock, *self->m_startSearchDuplicatesDate, kAutoModeSearchTimeLimit});
         });
     });
 }

@@ -47,6 +47,11 @@ void DuplicatesFilter::setScanContext(std::shared_ptr<HardLinkNames> hardLinks, 
     m_pScanProblems = std::move(problems);
 }
 
+bool DuplicatesFilter::pacesSavingByListener() const {
+    return m_bAutoDefineMinimalFileSize && m_searchTimeLimit && m_searchTimeLimit->clock &&
+           m_searchTimeLimit->clock->now() - m_searchTimeLimit->start > m_searchTimeLimit->limit;
+}
+
 void DuplicatesFilter::collapseNamesOfOneFile(std::vector<FileSystemItem*>& items) {
     struct Name {
         platform::FileIdentity file;
@@ -160,8 +165,9 @@ std::vector<std::string> DuplicatesFilter::candidateKeys() const {
     return keys;
 }
 
-void DuplicatesFilter::filterDuplicates() {
-    m_pWorkingQueue->async([self = shared_from_this()] {
+void DuplicatesFilter::filterDuplicates(std::optional<SearchTimeLimit> timeLimit) {
+    m_pWorkingQueue->async([self = shared_from_this(), timeLimit = std::move(timeLimit)]() mutable {
+        self->m_searchTimeLimit = std::move(timeLimit);
         self->buildCandidates();
         std::uint64_t total = 0;
         for (const auto& candidate : self->m_candidates) total += candidate.items.size();
@@ -178,8 +184,10 @@ void DuplicatesFilter::filterDuplicates() {
 void DuplicatesFilter::filterNextPossibleDuplicates() {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bFinished) return;
-    // Save what is next in order; after a stop, nothing past the first set it stopped.
-    while (!m_separations.empty() && m_separations.front().reported) {
+    // After a stop nothing more is saved, as if the sets were separated one at a time.
+    if (isFilterCanceled) m_bSavingEnded = true;
+    // Save what is next in order.
+    while (!m_separations.empty() && m_separations.front().reported && !m_bAwaitingListener) {
         Separation separation = std::move(m_separations.front());
         m_separations.pop_front();
         m_bSavingEnded = m_bSavingEnded || separation.stopped;
@@ -187,17 +195,27 @@ void DuplicatesFilter::filterNextPossibleDuplicates() {
         m_nCurrentFilterIndexInKeys = static_cast<std::int64_t>(separation.candidate);
         saveHashHeapsInContainer(*separation.result);
         m_nFinishedCandidates = separation.candidate + 1;
+        if (!pacesSavingByListener()) continue;
+        // Behind the reports just sent: whatever the listener queues here in
+        // answer to them (a stop) comes first.
+        m_bAwaitingListener = true;
+        m_mainInbox.post([self = shared_from_this()] {
+            self->m_pWorkingQueue->async([self] {
+                self->m_bAwaitingListener = false;
+                self->filterNextPossibleDuplicates();
+            });
+        });
     }
     if (isFilterCanceled) {
         // Stopped separations still report (with nothing); the search ends
         // when the last of them has.
-        if (m_separations.empty()) finishFilterDuplicates();
+        if (m_separations.empty() && !m_bAwaitingListener) finishFilterDuplicates();
         return;
     }
     while (m_nNextCandidate < m_candidates.size() && m_separations.size() < kMaxSeparationsInFlight &&
            m_nFilesInFlight < kMaxFilesInFlight)
         startSeparation(m_nNextCandidate++);
-    if (m_separations.empty()) finishFilterDuplicates();
+    if (m_separations.empty() && !m_bAwaitingListener) finishFilterDuplicates();
 }
 
 void DuplicatesFilter::startSeparation(std::size_t candidateIndex) {

@@ -2,6 +2,7 @@
 
 #include "duplicates/FileCategory.h"
 #include "duplicates/FileSeparator.h"
+#include "platform/Clock.h"
 #include "platform/QueueChecker.h"
 #include "platform/TaskInbox.h"
 
@@ -72,9 +73,8 @@ public:
 // files of many small sets at hand; each separation still reads at most
 // FileSeparator::kMaxConcurrentOperations files at a time. Results are saved,
 // and groups reported, strictly in the order of the candidate sets, as if the
-// sets had been separated one after the other. A stop ends the search after
-// the results that came before the first separation it stopped, once every
-// separation started has reported.
+// sets had been separated one after the other. A stop ends the search with
+// the results saved before it, once every separation started has reported.
 //
 // Collecting and filtering run on the working queue the orchestrator gives,
 // and so do the queries; filterDuplicates() and stopFilterDuplicates() may be
@@ -119,8 +119,19 @@ public:
     // On the working queue: offers a scanned file; returns the size of its
     // candidate set after adding it, or 0 when it is not accepted.
     std::uint64_t addFileItemIncludeHidden(FileSystemItem* item, bool includeHidden);
-    // Starts filtering on the working queue.
-    void filterDuplicates();
+    // Automatic mode: the time after which the listener may stop the search
+    // in answer to a group report. From then on each result is saved only
+    // once the listener has seen the reports of the one before, so that such
+    // a stop lands right after the group that caused it, as it would if the
+    // sets were separated one at a time.
+    struct SearchTimeLimit {
+        std::shared_ptr<const platform::Clock> clock;
+        platform::Clock::time_point start{};
+        platform::Clock::duration limit{};
+    };
+    // Starts filtering on the working queue (any thread), with the time limit
+    // of an automatic search, if any.
+    void filterDuplicates(std::optional<SearchTimeLimit> timeLimit = std::nullopt);
     // Any thread: filtering ends with the groups found so far.
     void stopFilterDuplicates();
 
@@ -171,6 +182,8 @@ private:
     void filterNextPossibleDuplicates();
     void startSeparation(std::size_t candidateIndex);
     void stopSeparationsOnWorkingQueue();
+    // Whether the listener must see a result's reports before the next is saved.
+    bool pacesSavingByListener() const;
     void saveHashHeapsInContainer(const FileSeparatorMap& result);
     void updatePossibleDuplicateFolder(FolderSystemItem* folder);
     void notifyFilteredFiles(std::int32_t count, std::uint64_t size,
@@ -201,8 +214,10 @@ private:
     std::size_t m_nNextCandidate = 0;
     std::deque<Separation> m_separations;
     std::size_t m_nFilesInFlight = 0;
-    // A stopped separation came next in order: nothing more is saved.
+    // The search was stopped: nothing more is saved.
     bool m_bSavingEnded = false;
+    std::optional<SearchTimeLimit> m_searchTimeLimit;
+    bool m_bAwaitingListener = false;
     bool m_bFinished = false;
     std::uint64_t m_nTotalProcessedFiles = 0;
 
