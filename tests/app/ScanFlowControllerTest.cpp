@@ -15,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrane {
@@ -240,15 +241,16 @@ TEST_F(ScanFlowControllerTest, StartingAgainDropsTheRunningScanAndItsResultNever
 
     m_flow->addPaths({m_tree / "old"});
     ASSERT_TRUE(m_flow->startScan());
-    std::weak_ptr<FoldersScanner> firstScanner = m_flow->scanner();
+    // Held only to ask its state: its queued work may be over by then.
+    auto firstScanner = m_flow->scanner();
     m_flow->removeFolderWithPath(m_tree / "old");
     m_flow->addPaths({m_tree / "new"});
     ASSERT_TRUE(m_flow->startScan());
-    ASSERT_FALSE(firstScanner.expired());  // its queued work still holds it
-    EXPECT_EQ(firstScanner.lock()->getCurrentState(), FoldersScanner::kStopped);
+    EXPECT_EQ(firstScanner->getCurrentState(), FoldersScanner::kStopped);
+    const std::weak_ptr<FoldersScanner> dropped = std::exchange(firstScanner, nullptr);
 
     ASSERT_TRUE(waitForFinishedScans(1));
-    waitUntilGone(firstScanner);
+    waitUntilGone(dropped);
     EXPECT_EQ(m_listener->finished.size(), 1u);
     const auto groups = test::fileGroups(*DuplicatesManager::sharedManager().duplicateContainer());
     EXPECT_EQ(groups, (test::PathGroups{{m_tree / "new/x.bin", m_tree / "new/y.bin"}}));
