@@ -39,13 +39,17 @@ TEST(TaskInboxTest, TasksFromSeveralThreadsRunOnTheQueueEachThreadsInOrderAndFew
         ASSERT_EQ(seen[t].size(), static_cast<std::size_t>(kTasks));
         for (int i = 0; i < kTasks; ++i) ASSERT_EQ(seen[t][i], i) << "thread " << t;
     }
-    // A task posted by a task of the inbox runs in a later batch.
+    // A task posted by a task of the inbox runs in a later batch. The queue
+    // is held until both are posted, so that they make one batch.
     std::vector<int> order;
+    std::promise<void> bothPosted;
+    queue->async([done = bothPosted.get_future().share()] { done.wait(); });
     inbox.post([&] {
         order.push_back(1);
         inbox.post([&] { order.push_back(3); });
     });
     inbox.post([&] { order.push_back(2); });
+    bothPosted.set_value();
     queue->drain();
     queue->drain();
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
