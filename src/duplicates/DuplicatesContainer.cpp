@@ -273,6 +273,7 @@ void DuplicatesContainer::removeFileItemsFromTree(const std::vector<FileSystemIt
     for (FileSystemItem* item : items) {
         FolderSystemItem* parent = item->parent();
         if (parent == nullptr) continue;  // a scanned root stays
+        forgetOtherNamesWithin(*item);
         if (recalculateParent)
             parent->removeChildAndRecalc(item);
         else
@@ -356,6 +357,22 @@ void DuplicatesContainer::addOtherNames(const FileSystemItem* item, std::vector<
     m_nOtherNamesCount += names.size();
     auto& list = m_otherNames[item];
     list.insert(list.end(), names.begin(), names.end());
+}
+
+void DuplicatesContainer::forgetOtherNamesWithin(const FileSystemItem& item) {
+    if (m_otherNames.empty()) return;
+    std::unordered_set<const FileSystemItem*> going{&item};
+    if (item.isDir())
+        for (const FileSystemItem* below : static_cast<const FolderSystemItem&>(item).childrenDeepArray())
+            going.insert(below);
+    for (auto it = m_otherNames.begin(); it != m_otherNames.end();) {
+        if (going.contains(it->first)) {
+            it = m_otherNames.erase(it);
+            continue;
+        }
+        std::erase_if(it->second, [&](const FileSystemItem* name) { return going.contains(name); });
+        it = it->second.empty() ? m_otherNames.erase(it) : std::next(it);
+    }
 }
 
 const std::vector<FileSystemItem*>* DuplicatesContainer::getOtherNames(const FileSystemItem* item) const {

@@ -115,6 +115,11 @@ public:
     const std::vector<FileSystemItem*>* getOtherNames(const FileSystemItem* item) const;
     // How many names were set aside as other names of a compared file.
     std::size_t getOtherNamesCount() const { return m_nOtherNamesCount; }
+    // Forgets the other names of every item at and below `item`, and those
+    // items as other names, before the item leaves the tree: no pointer to a
+    // destroyed item stays behind (nor could a new item at its address be
+    // taken for it). getOtherNamesCount, a figure of the scan, stays.
+    void forgetOtherNamesWithin(const FileSystemItem& item);
 
     // The items of the roots for a path: every root lying inside the path, or
     // the item at the path inside the first root that contains it.

@@ -256,6 +256,27 @@ TEST_F(DuplicatesContainerTest, RemovingAFolderTakesTheCopiesBelowItWithIt) {
     EXPECT_EQ(xGroup->getSizeThatCanBeRemoved(), 2u);
 }
 
+TEST_F(DuplicatesContainerTest, ItemsLeavingTheTreeTakeTheirOtherNamesAlong) {
+    FileSystemItem* kept = tree.file("A/x.txt", "x");
+    FileSystemItem* keptName = tree.file("A/x-link.txt", "x");
+    FileSystemItem* goingName = tree.file("B/sub/x-link.txt", "x");
+    FileSystemItem* going = tree.file("B/y.txt", "y");
+    FileSystemItem* goingOther = tree.file("C/y-link.txt", "y");
+    container->addOtherNames(kept, {keptName, goingName});
+    container->addOtherNames(going, {goingOther});
+
+    container->removeFileItems({tree.folder("B")}, true);
+    // The folder's files are gone as compared files and as other names; the
+    // figure of the scan stays.
+    ASSERT_NE(container->getOtherNames(kept), nullptr);
+    EXPECT_EQ(*container->getOtherNames(kept), std::vector<FileSystemItem*>{keptName});
+    EXPECT_EQ(container->getOtherNames(going), nullptr);
+    EXPECT_EQ(container->getOtherNamesCount(), 3u);
+    container->removeFileItems({keptName}, true);
+    EXPECT_EQ(container->getOtherNames(kept), nullptr);
+    EXPECT_NE(goingOther, nullptr);
+}
+
 TEST_F(DuplicatesContainerTest, FindsItemsOfTheRootsByPath) {
     auto second = VolumeSystemItem::create(tree.path() + "/two", 0, 0);
     FolderSystemItem* sub = FolderSystemItem::createInParent("sub", *second, false, false);
