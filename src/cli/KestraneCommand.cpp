@@ -2,6 +2,7 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/HistoryCommand.h"
+#include "cli/MergeCommand.h"
 #include "cli/PrefsCommand.h"
 #include "cli/RemoveCommand.h"
 #include "cli/RestoreCommand.h"
@@ -22,6 +23,9 @@ folders you choose.
 Commands:
   scan FOLDER...   scan folders and print a report of the duplicates found
   remove FOLDER... scan, select copies and remove them to the Trash or for good
+  merge SOURCE DESTINATION
+                   make DESTINATION complete with what only its similar
+                   folder SOURCE holds, by copying or moving
   prefs            list, show, change and restore the stored preferences
   history [RUN]    list the removal runs, and what of them can be restored
   restore RUN      put back files a removal run removed
@@ -57,16 +61,18 @@ int runKestraneCommand(const std::vector<std::string>& args) {
         else if (rest[0] == "scan") std::cout << scanHelpText();
         else if (rest[0] == "prefs") std::cout << prefsHelpText();
         else if (rest[0] == "remove") std::cout << removeHelpText();
+        else if (rest[0] == "merge") std::cout << mergeHelpText();
         else if (rest[0] == "history") std::cout << historyHelpText();
         else if (rest[0] == "restore") std::cout << restoreHelpText();
         else {
-            std::cerr << "kestrane: no command \"" << rest[0] << "\"; commands are scan, remove, prefs, history and restore\n";
+            std::cerr << "kestrane: no command \"" << rest[0] << "\"; commands are scan, remove, merge, prefs, history and restore\n";
             return kExitUsage;
         }
         return kExitSuccess;
     }
     if (command == "scan") return runScanCommand(rest);
     if (command == "prefs") return runPrefsCommand(rest, std::cout, std::cerr);
+    if (command == "merge") return runMergeCommand(rest);
     if (command == "history") return runHistoryCommand(rest, std::cout, std::cerr);
     if (command == "restore") return runRestoreCommand(rest, std::cout, std::cerr);
     if (command == "remove") return runRemoveCommand(rest, std::cout, std::cerr);
