@@ -212,6 +212,10 @@ std::optional<MergeCommandOptions> parseMergeCommandOptions(const std::vector<st
     }
     options.scan = std::move(*scan);
     if (options.scan.help) return options;
+    if (!options.scan.selection.empty()) {
+        error = "selection options belong to `kestrane scan`: a merge selects nothing";
+        return std::nullopt;
+    }
     if (options.scan.folders.size() != 2) {
         error = "name the SOURCE folder and the DESTINATION folder (" + std::to_string(options.scan.folders.size()) +
                 " folder" + (options.scan.folders.size() == 1 ? " was" : "s were") + " given)";

@@ -217,6 +217,7 @@ TEST_F(MergeCommandTest, APreviewOrAnUnconfirmedMergeChangesNothingAndMistakesAr
                                                                    {"--copy", "--move", m_old, m_new},
                                                                    {"--format", "json", m_old, m_new},
                                                                    {"--output=x", m_old, m_new},
+                                                                   {"--select-in", m_old, m_old, m_new},
                                                                    {m_old, m_old}}) {
         result = merge(wrong);
         EXPECT_EQ(result.exitStatus, 2) << wrong.front();
@@ -237,7 +238,7 @@ protected:
         write("New/a.jpg", test::noise(5000, 1));
         write("Old/b.jpg", test::noise(6000, 2));
         write("New/b.jpg", test::noise(6000, 2));
-        for (int i = 0; i < 6; ++i) write("Old/clip" + std::to_string(i) + ".mov", test::noise(24u << 20, 10 + i));
+        for (int i = 0; i < 4; ++i) write("Old/clip" + std::to_string(i) + ".mov", test::noise(16u << 20, 10 + i));
     }
     // Starts the merge, kills it once a copy is being made in New, and waits for it.
     ChildProcess::Result killWhileCopying(const std::vector<std::string>& args) {
