@@ -114,8 +114,11 @@ void MergeOperationData::recalculatePlan() {
         return given.contains(name) || destination.itemWithName(name) != nullptr ||
                platform::factsOfPath(joined(destination.path(), name)).has_value();
     };
+    const std::string& into = destination.path();
     for (const auto& item : source.items()) {
         if (!item->canBeMerged()) continue;
+        // The destination itself, or a folder holding it, cannot go into it.
+        if (into == item->url() || (into.starts_with(item->url()) && into[item->url().size()] == '/')) continue;
         if (source.isDuplicate(*item)) {
             const auto copies = destination.copiesOf(*item);
             bool sameName = false;

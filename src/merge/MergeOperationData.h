@@ -44,7 +44,8 @@ public:
 //  - a duplicate whose copies in the destination all have other names is
 //    acted on only with mergeDuplicatesWithDifferentNames: it then arrives
 //    under its own name, and the destination holds both names;
-//  - only files and folders are acted on (never a device, FIFO or socket).
+//  - only files and folders are acted on (never a device, FIFO or socket),
+//    and never the destination itself or a folder that holds it.
 // Each item acted on is given the name it will arrive under: its own, or the
 // next free numbered one (MergeNaming), free of the destination's items, of
 // what is on the disk there now, and of the names given before it.

@@ -215,6 +215,19 @@ TEST_F(MergeOperationDataTest, ThePlanFollowsTheOptionsAndTheDirection) {
     for (const auto& item : merge->leftFolder()->items()) EXPECT_EQ(item->action(), std::nullopt) << item->name();
 }
 
+TEST_F(MergeOperationDataTest, TheDestinationIsNeverPartOfThePlan) {
+    write("Old/New2/a.jpg", test::noise(5000, 1));
+    write("Old/New2/b.jpg", test::noise(6000, 2));
+    m_scan = test::scanFolders({m_library});
+    ASSERT_TRUE(m_scan.container);
+    const auto heap = MergeOperationData::heapOfFolders(*m_scan.container, m_old, m_old + "/New2");
+    ASSERT_TRUE(heap);
+    m_merge = MergeOperationData::create(heap, m_scan.container, {.action = MergeAction::Move});
+    std::vector<std::string> names;
+    for (const MergeItem* item : m_merge->plannedItems()) names.push_back(item->name());
+    EXPECT_EQ(names, (std::vector<std::string>{"beach.jpg", "c.jpg", "photos.2019", "report.pdf"}));
+}
+
 TEST_F(MergeOperationDataTest, ACopyMergeLeavesTheSourceAndBringsTheResultIntoTheModel) {
     const auto merge = prepare({.action = MergeAction::Copy});
     ASSERT_TRUE(merge);
