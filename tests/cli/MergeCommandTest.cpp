@@ -2,13 +2,13 @@
 
 #include "support/ChildProcess.h"
 #include "support/ReportJson.h"
+#include "support/SimilarFolders.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -23,10 +23,7 @@ namespace fs = std::filesystem;
 using test::ChildProcess;
 using test::kBinary;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::fileContent;
 
 bool isTemporaryName(const std::string& name) {
     return name.starts_with(".") && name.find(".kestrane-") != std::string::npos;
@@ -39,7 +36,7 @@ std::map<std::string, std::size_t> filesBelow(const std::string& folder) {
     if (!fs::exists(folder)) return files;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file() || isTemporaryName(entry.path().filename().string())) continue;
-        files[fs::relative(entry.path(), folder).string()] = std::hash<std::string>{}(readFile(entry.path().string()));
+        files[fs::relative(entry.path(), folder).string()] = std::hash<std::string>{}(fileContent(entry.path().string()));
     }
     return files;
 }
@@ -59,7 +56,7 @@ std::map<std::string, std::string> snapshot(const std::string& folder) {
         entries[fs::relative(entry.path(), folder).string()] =
             std::to_string(info.st_mode) + "/" + std::to_string(info.st_size) + "/" +
             std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec) + "/" +
-            (entry.is_regular_file() ? std::to_string(std::hash<std::string>{}(readFile(entry.path().string()))) : "");
+            (entry.is_regular_file() ? std::to_string(std::hash<std::string>{}(fileContent(entry.path().string()))) : "");
     }
     return entries;
 }
@@ -73,23 +70,8 @@ protected:
         m_new = m_library + "/New";
     }
     void write(const std::string& relative, const std::string& content) { m_tree.writeFile("library/" + relative, content); }
-    // Two similar folders: two shared pictures, one under two names, files
-    // of their own whose names collide.
-    void makePair() {
-        write("Old/a.jpg", test::noise(5000, 1));
-        write("New/a.jpg", test::noise(5000, 1));
-        write("Old/b.jpg", test::noise(6000, 2));
-        write("New/b.jpg", test::noise(6000, 2));
-        write("Old/beach.jpg", test::noise(7000, 3));
-        write("New/IMG_0042.jpg", test::noise(7000, 3));
-        write("Old/c.jpg", test::noise(8000, 4));
-        write("Old/report.pdf", "the report of this year");
-        write("New/report.pdf", "the report of last year");
-        write("New/report 1.pdf", "an older report");
-        write("Old/photos.2019/x.jpg", test::noise(9000, 5));
-        write("Old/photos.2019/deeper/z.jpg", test::noise(9500, 7));
-        write("New/photos.2019/y.jpg", test::noise(9100, 6));
-    }
+    // Two similar folders (test::writeSimilarFolders).
+    void makePair() { test::writeSimilarFolders(m_tree, "library"); }
     ChildProcess::Result merge(std::vector<std::string> args) {
         args.insert(args.begin(), "merge");
         return ChildProcess::run(kBinary, args);
@@ -129,7 +111,7 @@ TEST_F(MergeCommandTest, ACopyMergeLeavesTheSourceAndGivesTheDestinationEveryFil
     for (const auto& [path, digest] : newFiles) EXPECT_EQ(merged.at(path), digest) << path;
     const auto all = contents(merged);
     for (const auto& [path, digest] : oldFiles) EXPECT_TRUE(all.contains(digest)) << path;
-    EXPECT_EQ(readFile(m_new + "/report 2.pdf"), "the report of this year");
+    EXPECT_EQ(fileContent(m_new + "/report 2.pdf"), "the report of this year");
     EXPECT_EQ(merged.at("photos.2019 1/deeper/z.jpg"), oldFiles.at("photos.2019/deeper/z.jpg"));
     EXPECT_EQ(merged.size(), newFiles.size() + 4);
 
@@ -173,7 +155,7 @@ TEST_F(MergeCommandTest, AMoveWithRemoveSourceTrashesTheSourceOnlyWhenNothingOfI
               std::string::npos)
         << result.out;
     EXPECT_TRUE(fs::is_fifo(m_library + "/Again/pipe"));
-    EXPECT_EQ(readFile(m_new + "/new.txt"), "only here");
+    EXPECT_EQ(fileContent(m_new + "/new.txt"), "only here");
 }
 
 TEST_F(MergeCommandTest, FoldersThatAreNoPairAreRefusedAndNothingChanges) {

@@ -1,6 +1,7 @@
 #include "merge/MergeColorTag.h"
 #include "merge/MergeFileOperation.h"
 #include "platform/FileFacts.h"
+#include "support/SimilarFolders.h"
 #include "support/TestSupport.h"
 #include "support/TmpfsMount.h"
 
@@ -8,7 +9,6 @@
 
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -19,10 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::fileContent;
 
 // Every entry below a folder, by relative path: "d" for a folder, "l:" and
 // the target for a link, the content for a file.
@@ -32,7 +29,7 @@ std::map<std::string, std::string> treeOf(const std::string& folder) {
         const std::string relative = fs::relative(entry.path(), folder).string();
         if (entry.is_symlink()) tree[relative] = "l:" + fs::read_symlink(entry.path()).string();
         else if (entry.is_directory()) tree[relative] = "d";
-        else tree[relative] = readFile(entry.path().string());
+        else tree[relative] = fileContent(entry.path().string());
     }
     return tree;
 }
@@ -143,8 +140,8 @@ TEST_F(MergeFileOperationTest, AFileThatChangedSinceItWasSeenIsLeftInPlace) {
     }
     EXPECT_EQ(perform(writtenTask).result.error->message, "It changed since the scan and was left in place");
     EXPECT_TRUE(fs::is_empty(m_destination));
-    EXPECT_EQ(readFile(written), "second, longer");
-    EXPECT_EQ(readFile(replaced), "same");
+    EXPECT_EQ(fileContent(written), "second, longer");
+    EXPECT_EQ(fileContent(replaced), "same");
 }
 
 TEST_F(MergeFileOperationTest, ANameTakenAfterThePlanLeadsToTheNextFreeOne) {
@@ -157,9 +154,9 @@ TEST_F(MergeFileOperationTest, ANameTakenAfterThePlanLeadsToTheNextFreeOne) {
     const auto outcome = perform(planned);
     ASSERT_TRUE(outcome.result.isSuccessful());
     EXPECT_EQ(outcome.destinationPath, m_destination + "/a 2.txt");
-    EXPECT_EQ(readFile(m_destination + "/a.txt"), "theirs");
+    EXPECT_EQ(fileContent(m_destination + "/a.txt"), "theirs");
     EXPECT_TRUE(fs::is_symlink(m_destination + "/a 1.txt"));
-    EXPECT_EQ(readFile(outcome.destinationPath), "mine");
+    EXPECT_EQ(fileContent(outcome.destinationPath), "mine");
 }
 
 TEST_F(MergeFileOperationTest, StoppedDuringACopyNothingChanges) {
@@ -222,14 +219,14 @@ TEST_F(MergeFileOperationTest, AcrossFileSystemsAMoveCopiesSyncsAndOnlyThenRemov
     m_dir.writeFile("Old/album/sub/two.jpg", "2");
     setModification(m_source + "/clip.mov", 1'500'000'000, 5);
     const std::string destination = m_dir.makeDir("other/New");
-    const std::string clip = readFile(m_source + "/clip.mov");
+    const std::string clip = fileContent(m_source + "/clip.mov");
     const auto album = treeOf(m_source + "/album");
 
     const auto file = perform(task("clip.mov", MergeAction::Move, destination));
     ASSERT_TRUE(file.result.isSuccessful()) << file.result.error->describe();
     EXPECT_TRUE(file.originalRemoved);
     EXPECT_FALSE(fs::exists(m_source + "/clip.mov"));
-    EXPECT_EQ(readFile(destination + "/clip.mov"), clip);
+    EXPECT_EQ(fileContent(destination + "/clip.mov"), clip);
     EXPECT_EQ(modificationOf(destination + "/clip.mov"), (platform::FileTime{1'500'000'000, 5}));
 
     const auto folder = perform(task("album", MergeAction::Move, destination));

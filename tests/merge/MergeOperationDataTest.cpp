@@ -11,12 +11,12 @@
 #include "platform/MainQueue.h"
 #include "scan/FolderSystemItem.h"
 #include "support/ScanTestSupport.h"
+#include "support/SimilarFolders.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sys/stat.h>
@@ -26,16 +26,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::fileContent;
 
 // The files directly in a folder: name -> content.
 std::map<std::string, std::string> filesIn(const std::string& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(folder))
-        files[entry.path().filename().string()] = entry.is_directory() ? "<folder>" : readFile(entry.path().string());
+        files[entry.path().filename().string()] = entry.is_directory() ? "<folder>" : fileContent(entry.path().string());
     return files;
 }
 
@@ -78,28 +75,14 @@ public:
     double allSize = 0;
 };
 
-// A library of two similar folders: Old and New share a.jpg and b.jpg under
-// the same names and one picture under different names; each also has files
-// of its own, some of whose names the other uses for different content.
+// A library of two similar folders (test::writeSimilarFolders).
 class MergeOperationDataTest : public test::IsolatedHomeTest {
 protected:
     void SetUp() override {
         IsolatedHomeTest::SetUp();
-        m_library = m_dir.makeDir("library");
+        m_library = test::writeSimilarFolders(m_dir, "library");
         m_old = m_library + "/Old";
         m_new = m_library + "/New";
-        write("Old/a.jpg", test::noise(5000, 1));
-        write("New/a.jpg", test::noise(5000, 1));
-        write("Old/b.jpg", test::noise(6000, 2));
-        write("New/b.jpg", test::noise(6000, 2));
-        write("Old/beach.jpg", test::noise(7000, 3));
-        write("New/IMG_0042.jpg", test::noise(7000, 3));
-        write("Old/c.jpg", test::noise(8000, 4));
-        write("Old/report.pdf", "the report of this year");
-        write("New/report.pdf", "the report of last year");
-        write("New/report 1.pdf", "an older report");
-        write("Old/photos.2019/x.jpg", test::noise(9000, 5));
-        write("New/photos.2019/y.jpg", test::noise(9100, 6));
     }
     void TearDown() override {
         m_merge.reset();
@@ -268,7 +251,7 @@ TEST_F(MergeOperationDataTest, AMoveMergeSendsTheSourceToTheTrashWhenNothingInIt
     const auto merge =
         prepare({.action = MergeAction::Move, .removeSourceFolder = true, .mergeDuplicatesWithDifferentNames = true});
     ASSERT_TRUE(merge);
-    const std::string c = readFile(m_old + "/c.jpg");
+    const std::string c = fileContent(m_old + "/c.jpg");
     ASSERT_TRUE(performAndWait(*merge));
     EXPECT_EQ(merge->operationsStatistics(), (SubOperationsStatistics{4, 4, 0, 0}));
     EXPECT_EQ(merge->resultLines(), (std::vector<std::string>{"4 files were moved succesfully."}));
@@ -281,9 +264,9 @@ TEST_F(MergeOperationDataTest, AMoveMergeSendsTheSourceToTheTrashWhenNothingInIt
     EXPECT_TRUE(fs::exists(trash + "/info/Old.trashinfo"));
     // What was left in it had copies: a.jpg and b.jpg.
     EXPECT_EQ(filesIn(outcome.trashedPath), (std::map<std::string, std::string>{
-                                                {"a.jpg", readFile(m_new + "/a.jpg")},
-                                                {"b.jpg", readFile(m_new + "/b.jpg")}}));
-    EXPECT_EQ(readFile(m_new + "/c.jpg"), c);
+                                                {"a.jpg", fileContent(m_new + "/a.jpg")},
+                                                {"b.jpg", fileContent(m_new + "/b.jpg")}}));
+    EXPECT_EQ(fileContent(m_new + "/c.jpg"), c);
     EXPECT_TRUE(fs::exists(m_new + "/beach.jpg"));
     EXPECT_TRUE(fs::exists(m_new + "/IMG_0042.jpg"));
     for (const auto& item : merge->sourceFolder()->items()) EXPECT_EQ(item->file(), nullptr);
@@ -307,8 +290,8 @@ TEST_F(MergeOperationDataTest, TheSourceStaysWhenAFileInItHasNoCopyInTheDestinat
     // beach.jpg was not moved (its copy in New has another name) but has an
     // identical copy there; report.pdf has none.
     EXPECT_EQ(merge->sourceFolderOutcome()->withoutCopy, (std::vector<std::string>{"report.pdf"}));
-    EXPECT_EQ(readFile(m_old + "/report.pdf"), "rewritten after the scan, and longer");
-    EXPECT_EQ(readFile(m_new + "/report.pdf"), "the report of last year");
+    EXPECT_EQ(fileContent(m_old + "/report.pdf"), "rewritten after the scan, and longer");
+    EXPECT_EQ(fileContent(m_new + "/report.pdf"), "the report of last year");
     EXPECT_FALSE(fs::exists(m_old + "/c.jpg"));
 }
 
