@@ -76,9 +76,12 @@ Descriptor openFolder(const std::string& path, Failure& failed) {
     return fd;
 }
 
-bool nameExists(int dirFd, const std::string& name) {
+// 0 when nothing has the name in the folder, EEXIST when something has, or
+// the errno that keeps it from being told (a name too long, no permission).
+int nameState(int dirFd, const std::string& name) {
     struct stat unused {};
-    return ::fstatat(dirFd, name.c_str(), &unused, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+    if (::fstatat(dirFd, name.c_str(), &unused, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return errno == ENOENT ? 0 : errno;
 }
 
 std::vector<std::string> namesIn(int dirFd) {
@@ -118,7 +121,7 @@ int renameWithoutReplacingAt(int fromDir, const char* fromName, int toDir, const
         }
         return 0;
     }
-    if (nameExists(toDir, toName)) return EEXIST;
+    if (const int state = nameState(toDir, toName)) return state;
     return ::renameat(fromDir, fromName, toDir, toName) == 0 ? 0 : errno;
 }
 
@@ -129,7 +132,8 @@ int renameIntoFreeName(int fromDir, const std::string& fromName, int toDir, cons
                        std::string& chosen) {
     for (std::uint64_t k = 0;; ++k) {
         chosen = k == 0 ? name : MergeNaming::numberedName(name, isFolder, k);
-        if (nameExists(toDir, chosen)) continue;
+        if (const int state = nameState(toDir, chosen); state == EEXIST) continue;
+        else if (state != 0) return state;
         const int err = renameWithoutReplacingAt(fromDir, fromName.c_str(), toDir, chosen.c_str());
         if (err != EEXIST) return err;  // 0, or a failure; EEXIST: taken meanwhile, next name
     }
