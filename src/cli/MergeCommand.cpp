@@ -286,10 +286,9 @@ int runMergeCommand(const std::vector<std::string>& args) {
     const bool interactive = ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO);
     TerminalQuestions questions(options.scan.answers, interactive, std::cin, std::cerr);
     bool confirmed = false;
-    const std::string verb = mergeOptions.action == MergeAction::Move ? "Move" : "Copy";
     questions.ask({.kind = "merge.confirm",
-                   .title = "Merge \"" + printablePath(merge->sourceFolder()->name()) + "\" into \"" +
-                            printablePath(merge->destinationFolder()->name()) + "\"?",
+                   .title = "Merge \"" + printablePath(std::string(merge->sourceFolder()->name())) + "\" into \"" +
+                            printablePath(std::string(merge->destinationFolder()->name())) + "\"?",
                    .text = merge->preview().message +
                            (mergeOptions.removeSourceFolder
                                 ? " Then the source folder goes to the Trash if everything left in it has an "

@@ -12,7 +12,14 @@ MergeItem::MergeItem(FileSystemItem& file, const std::shared_ptr<MergeFolder>& p
     m_size = file.logicalSize() > 0 ? static_cast<std::uint64_t>(file.logicalSize()) : 0;
     m_canBeMerged = m_isFolder || file.isRegularFile();
     m_seenFacts = platform::factsOfPath(m_url);
-    if (m_seenFacts && !m_isFolder && m_seenFacts->size != m_size) m_seenFacts->size = m_size;
+    if (!m_seenFacts) return;
+    if (!m_isFolder) m_seenFacts->size = m_size;
+    // A copy in a group has the facts the scan took: which file it was and
+    // when it was written then. Others have those of now, with the scan's size.
+    if (const ScanFacts* scan = file.scanFacts()) {
+        m_seenFacts->identity = scan->isUsable() ? scan->identity : platform::FileIdentity{};
+        m_seenFacts->modification = scan->modification;
+    }
 }
 
 std::shared_ptr<DuplicateItem> MergeItem::duplicateEntry() const {

@@ -46,9 +46,11 @@ public:
     // The duplicate entry, while the item has one.
     std::shared_ptr<DuplicateItem> duplicateEntry() const;
 
-    // The facts of the file when the item was made: none when it could not
-    // be examined then. A file whose size then was not the scan's has its
-    // facts with the scan's size, so that it counts as changed.
+    // What the file was: for a copy in a group, which file it was and when
+    // it was written when the scan grouped it; for any other item, the same
+    // when the item was made. The size is always the scan's, so that a file
+    // written to since counts as changed. None when it could not be
+    // examined when the item was made.
     const std::optional<platform::FileFacts>& seenFacts() const { return m_seenFacts; }
 
     // What the plan does with it (none: nothing).

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -293,6 +294,24 @@ TEST_F(MergeOperationDataTest, TheSourceStaysWhenAFileInItHasNoCopyInTheDestinat
     EXPECT_EQ(fileContent(m_old + "/report.pdf"), "rewritten after the scan, and longer");
     EXPECT_EQ(fileContent(m_new + "/report.pdf"), "the report of last year");
     EXPECT_FALSE(fs::exists(m_old + "/c.jpg"));
+}
+
+TEST_F(MergeOperationDataTest, ACopyTouchedBetweenTheScanAndTheMergeCountsAsChanged) {
+    m_scan = test::scanFolders({m_library});
+    ASSERT_TRUE(m_scan.container);
+    // Same size and bytes, but written again after the scan compared it.
+    const timespec times[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (m_old + "/beach.jpg").c_str(), times, 0), 0);
+    m_merge = MergeOperationData::create(MergeOperationData::heapOfFolders(*m_scan.container, m_old, m_new),
+                                         m_scan.container,
+                                         {.action = MergeAction::Move, .mergeDuplicatesWithDifferentNames = true});
+    ASSERT_TRUE(performAndWait(*m_merge));
+    const MergeItem* beach = m_merge->sourceFolder()->itemWithName("beach.jpg");
+    ASSERT_TRUE(beach && beach->error());
+    EXPECT_EQ(beach->error()->message, "It changed since the scan and was left in place");
+    EXPECT_TRUE(fs::exists(m_old + "/beach.jpg"));
+    EXPECT_FALSE(fs::exists(m_new + "/beach.jpg"));
+    EXPECT_EQ(m_merge->operationsStatistics(), (SubOperationsStatistics{4, 3, 1, 0}));
 }
 
 TEST_F(MergeOperationDataTest, AMergeIsPerformedOnceAndOnlyWhenItsFoldersAllowIt) {
