@@ -212,8 +212,9 @@ std::optional<MergeCommandOptions> parseMergeCommandOptions(const std::vector<st
     }
     options.scan = std::move(*scan);
     if (options.scan.help) return options;
-    if (!options.scan.selection.empty()) {
-        error = "selection options belong to `kestrane scan`: a merge selects nothing";
+    if (!options.scan.selection.empty() || options.scan.alwaysSelectFolders || options.scan.neverSelectFolders ||
+        options.scan.review || options.scan.reviewSortType) {
+        error = "selection and review options belong to `kestrane scan`: a merge selects nothing";
         return std::nullopt;
     }
     if (options.scan.folders.size() != 2) {

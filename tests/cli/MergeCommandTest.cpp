@@ -200,6 +200,7 @@ TEST_F(MergeCommandTest, APreviewOrAnUnconfirmedMergeChangesNothingAndMistakesAr
                                                                    {"--format", "json", m_old, m_new},
                                                                    {"--output=x", m_old, m_new},
                                                                    {"--select-in", m_old, m_old, m_new},
+                                                                   {"--review", m_old, m_new},
                                                                    {m_old, m_old}}) {
         result = merge(wrong);
         EXPECT_EQ(result.exitStatus, 2) << wrong.front();
