@@ -1,14 +1,6 @@
 #include "support/SimilarFolders.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace kestrane::test {
-
-std::string fileContent(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string writeSimilarFolders(const TempDir& dir, const std::string& relative) {
     const auto write = [&](const std::string& path, const std::string& content) {

@@ -6,9 +6,6 @@
 
 namespace kestrane::test {
 
-// The contents of a file (empty when it cannot be read).
-std::string fileContent(const std::string& path);
-
 // Writes two similar folders, Old and New, inside `relative` of dir: they
 // share a.jpg and b.jpg under the same names and one picture under two names
 // (Old/beach.jpg, New/IMG_0042.jpg); Old alone has c.jpg, a report.pdf whose
