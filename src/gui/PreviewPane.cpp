@@ -2,6 +2,8 @@
 
 #include "gui/FileActions.h"
 #include "gui/GuiText.h"
+#include "platform/MainQueue.h"
+#include "platform/OperationQueue.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -19,7 +21,6 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStringDecoder>
-#include <QThreadPool>
 #include <QVBoxLayout>
 
 namespace kestrane::gui {
@@ -145,22 +146,21 @@ void PreviewPane::loadImage() {
     const QSize box(kImageExtent, kImageExtent);
     const std::uint64_t request = m_request;
     QPointer<PreviewPane> self(this);
-    QThreadPool::globalInstance()->start([self, file, box, request] {
+    // Decoded on the core's background queue and handed back through the main
+    // queue, which runs in Qt's event loop: a large photo never stalls the window.
+    platform::backgroundQueue().addOperation([self, file, box, request] {
         QImageReader reader(file);
         reader.setAutoTransform(true);
         const QSize size = reader.size();
         if (size.isValid() && (size.width() > box.width() || size.height() > box.height()))
             reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio));
-        QImage image = reader.read();
-        QMetaObject::invokeMethod(
-            qApp, [self, image = std::move(image), request] {
-                if (!self || self->m_request != request) return;
-                self->m_loaded = image;
-                if (image.isNull()) self->m_image->setText(QStringLiteral("The image cannot be shown."));
-                else self->fitImage();
-                emit self->imageShown();
-            },
-            Qt::QueuedConnection);
+        platform::MainQueue::shared().async([self, image = reader.read(), request] {
+            if (!self || self->m_request != request) return;
+            self->m_loaded = image;
+            if (image.isNull()) self->m_image->setText(QStringLiteral("The image cannot be shown."));
+            else self->fitImage();
+            emit self->imageShown();
+        });
     });
 }
 
