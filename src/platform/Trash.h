@@ -46,7 +46,7 @@ enum class TrashedItemState {
     gone,      // gone from the trash, and nothing is at its original path: the trash was emptied
 };
 
-// The freedesktop.org Trash (version 1.0 of its specification), so that
+// The freedesktop.org Trash (its layout 1.0), so that
 // desktop file managers list and restore what Kestrane throws away, and
 // Kestrane restores what it threw away.
 //
