@@ -1,5 +1,6 @@
 #include "duplicates/ContentHasher.h"
 
+#include "duplicates/PartialKeyBlocks.h"
 #include "duplicates/RegularFile.h"
 #include "platform/NoDestructor.h"
 #include "platform/Text.h"
@@ -101,10 +102,7 @@ struct WholeDigest {
 WholeDigest digestWholeFile(RegularFile& file);
 std::optional<std::string> digestBlocks(RegularFile& file, std::uint64_t size, std::uint64_t blockLength);
 
-struct Block {
-    std::uint64_t offset = 0;
-    std::uint64_t length = 0;
-};
+using Block = PartialKeyBlock;
 
 // Feeds one block: whole chunks are requested from the block's offset on until
 // the bytes read reach or pass the block's length. A short read (end of file)
@@ -223,19 +221,7 @@ WholeDigest digestWholeFile(RegularFile& file) {
 std::optional<std::string> digestBlocks(RegularFile& file, std::uint64_t size, std::uint64_t blockLength) {
     const std::size_t chunkLength =
         static_cast<std::size_t>(std::min<std::uint64_t>(ContentHasher::kReadChunkLength, blockLength));
-    const std::uint64_t rest = size - blockLength;
-    const Block start{0, blockLength};
-    Block middle;
-    Block end;
-    if (size < ContentHasher::kAlignedBlocksMinSize) {
-        middle = {rest / 2, blockLength};
-        end = {rest, blockLength};
-    } else {
-        constexpr std::uint64_t alignment = ContentHasher::kBlockAlignment;
-        middle = {rest / 2 / alignment * alignment, blockLength};
-        const std::uint64_t endOffset = rest / alignment * alignment;
-        end = {endOffset, size - endOffset};
-    }
+    const auto [start, end, middle] = partialKeyBlocks(size, blockLength);
     Md5 md5;
     if (!md5.valid()) return std::nullopt;
     // Three blocks far apart: read-ahead past them would be wasted. Files
@@ -249,6 +235,17 @@ std::optional<std::string> digestBlocks(RegularFile& file, std::uint64_t size, s
 }
 
 }  // namespace
+
+std::array<PartialKeyBlock, 3> partialKeyBlocks(std::uint64_t size, std::uint64_t blockLength) {
+    const std::uint64_t rest = size - blockLength;
+    const PartialKeyBlock start{0, blockLength};
+    if (size < ContentHasher::kAlignedBlocksMinSize) return {start, {rest, blockLength}, {rest / 2, blockLength}};
+    // Larger files: the middle and end blocks start on an aligned offset, the
+    // end block running to the end of the file.
+    constexpr std::uint64_t alignment = ContentHasher::kBlockAlignment;
+    const std::uint64_t endOffset = rest / alignment * alignment;
+    return {start, {endOffset, size - endOffset}, {rest / 2 / alignment * alignment, blockLength}};
+}
 
 std::optional<std::string> ContentHasher::hashForFilePartly(
     const std::string& path, std::uint64_t size, std::uint64_t blockLength, std::uint64_t threshold, FileKind kind) {

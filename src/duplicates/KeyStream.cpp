@@ -1,6 +1,7 @@
 #include "duplicates/KeyStream.h"
 
 #include "duplicates/Md5Lanes.h"
+#include "duplicates/PartialKeyBlocks.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,20 +34,8 @@ KeyStream::KeyStream(std::string path, std::uint64_t listedSize, std::uint64_t b
     if (!m_partial) return;
     // The blocks of ContentHasher's partial key, in the order they are digested.
     m_chunkLength = static_cast<std::size_t>(std::min<std::uint64_t>(ContentHasher::kReadChunkLength, blockLength));
-    const std::uint64_t rest = listedSize - blockLength;
-    const Block start{0, blockLength};
-    Block middle;
-    Block end;
-    if (listedSize < ContentHasher::kAlignedBlocksMinSize) {
-        middle = {rest / 2, blockLength};
-        end = {rest, blockLength};
-    } else {
-        constexpr std::uint64_t alignment = ContentHasher::kBlockAlignment;
-        middle = {rest / 2 / alignment * alignment, blockLength};
-        const std::uint64_t endOffset = rest / alignment * alignment;
-        end = {endOffset, listedSize - endOffset};
-    }
-    m_blocks = {start, end, middle};
+    const auto blocks = partialKeyBlocks(listedSize, blockLength);
+    for (std::size_t i = 0; i < blocks.size(); ++i) m_blocks[i] = {blocks[i].offset, blocks[i].length};
     // Whole chunks are asked for until a block's length is reached or passed.
     for (Block& block : m_blocks) block.length = (block.length + m_chunkLength - 1) / m_chunkLength * m_chunkLength;
 }
