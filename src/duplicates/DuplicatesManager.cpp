@@ -74,8 +74,8 @@ void DuplicatesManager::clearScanBasicInformation() {
     m_minimalSizeIsAutomatic = false;
     m_bScanSettingsChanged = false;
     m_nMinimalDuplicatesSize = 0;
-    m_pScanStartDate.reset();
-    m_pScanFinishDate.reset();
+    m_scanStartDate.reset();
+    m_scanFinishDate.reset();
     m_arrScannedFolders.reset();
     m_nFoundSize.reset();
     m_nRemovedSize.reset();

@@ -75,10 +75,10 @@ public:
 
     const std::optional<Paths>& scannedFolders() const { return m_arrScannedFolders; }
     void setScannedFolders(std::optional<Paths> folders) { m_arrScannedFolders = std::move(folders); }
-    const std::optional<Date>& scanStartDate() const { return m_pScanStartDate; }
-    void setScanStartDate(std::optional<Date> date) { m_pScanStartDate = date; }
-    const std::optional<Date>& scanFinishDate() const { return m_pScanFinishDate; }
-    void setScanFinishDate(std::optional<Date> date) { m_pScanFinishDate = date; }
+    const std::optional<Date>& scanStartDate() const { return m_scanStartDate; }
+    void setScanStartDate(std::optional<Date> date) { m_scanStartDate = date; }
+    const std::optional<Date>& scanFinishDate() const { return m_scanFinishDate; }
+    void setScanFinishDate(std::optional<Date> date) { m_scanFinishDate = date; }
     bool isBackupsWereSkipped() const { return m_bIsBackupsWereSkipped; }
     void setIsBackupsWereSkipped(bool value) { m_bIsBackupsWereSkipped = value; }
     bool isMinimalSizeAutomatic() const {
@@ -143,8 +143,8 @@ private:
 
     std::shared_ptr<DuplicatesContainer> m_pDuplicateContainer;
     std::optional<Paths> m_arrScannedFolders;
-    std::optional<Date> m_pScanStartDate;
-    std::optional<Date> m_pScanFinishDate;
+    std::optional<Date> m_scanStartDate;
+    std::optional<Date> m_scanFinishDate;
     bool m_bIsBackupsWereSkipped = false;
     bool m_minimalSizeIsAutomatic = false;
     std::uint64_t m_nMinimalDuplicatesSize = 0;

@@ -49,7 +49,7 @@ void DuplicatesFolderFilter::findFoldersDuplicatesInRootsIncludeHidden(std::vect
                                                    : SimpleFolderInfo::SortedGroupsBySizeFromSmallToBig(std::move(buckets));
         }
         self->m_nNextProcessedSimpleFolderInfoIndex = 0;
-        self->m_pStartDate = self->m_clock->now();
+        self->m_startDate = self->m_clock->now();
         self->processNextSimpleGroup();
     });
 }
@@ -94,8 +94,8 @@ void DuplicatesFolderFilter::processNextSimpleGroup() {
     if (m_bIsCanceled.load() || m_nNextProcessedSimpleFolderInfoIndex >= count) return finish();
 
     const bool reportDue =
-        !m_pLastReportDate ||
-        m_clock->now() - *m_pLastReportDate >= std::chrono::duration<double>(getUpdateTimeInterval());
+        !m_lastReportDate ||
+        m_clock->now() - *m_lastReportDate >= std::chrono::duration<double>(getUpdateTimeInterval());
     if (!reportDue || m_pListener.expired()) return startNextSimpleGroup();
     // The bucket starts once the listener has seen the container.
     reportProgress(true, [weak = weak_from_this()] {
@@ -135,8 +135,8 @@ void DuplicatesFolderFilter::updateCountOfCheckedFolders(std::uint64_t count) {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
     m_nCurrentCheckedFolders = count;
     // A report made at the start of the bucket may have just gone.
-    if (m_pLastReportDate &&
-        m_clock->now() - *m_pLastReportDate < std::chrono::duration<double>(getUpdateTimeInterval()))
+    if (m_lastReportDate &&
+        m_clock->now() - *m_lastReportDate < std::chrono::duration<double>(getUpdateTimeInterval()))
         return;
     reportProgress(false, {});
 }
@@ -177,7 +177,7 @@ void DuplicatesFolderFilter::finish() {
 }
 
 double DuplicatesFolderFilter::secondsSinceStart() const {
-    return std::chrono::duration<double>(m_clock->now() - m_pStartDate).count();
+    return std::chrono::duration<double>(m_clock->now() - m_startDate).count();
 }
 
 float DuplicatesFolderFilter::currentProgress() const {
@@ -193,7 +193,7 @@ float DuplicatesFolderFilter::currentProgress() const {
 
 void DuplicatesFolderFilter::reportProgress(bool withContainer, platform::Task afterDelivery) {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
-    m_pLastReportDate = m_clock->now();
+    m_lastReportDate = m_clock->now();
     std::uint64_t totalSize = 0;
     if (m_pContainer)
         if (const auto folders = m_pContainer->getCategoryWithType(FileCategory::folders))

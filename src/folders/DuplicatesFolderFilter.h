@@ -115,8 +115,8 @@ private:
     std::shared_ptr<FolderSeparatorForContainer> m_pFolderSeparatorForContainer;
     std::uint64_t m_nTotalCheckedFolders = 0;
     std::uint64_t m_nCurrentCheckedFolders = 0;
-    Clock::time_point m_pStartDate;
-    std::optional<Clock::time_point> m_pLastReportDate;
+    Clock::time_point m_startDate;
+    std::optional<Clock::time_point> m_lastReportDate;
     std::atomic<bool> m_bIsStarted{false};
     bool m_bIsFinished = false;
     std::atomic<bool> m_bIsCanceled{false};

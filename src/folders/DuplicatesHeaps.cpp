@@ -248,10 +248,10 @@ void DuplicatesHeaps::addCheckedFolders(const std::shared_ptr<HeapsValidateProgr
     if (!listener) return;
     m_nPendingCheckedFolders += count;
     const auto now = m_clock->now();
-    if (!flush && m_pLastCheckedFoldersReportDate && now - *m_pLastCheckedFoldersReportDate <= kNotificationInterval)
+    if (!flush && m_lastCheckedFoldersReportDate && now - *m_lastCheckedFoldersReportDate <= kNotificationInterval)
         return;
     if (m_nPendingCheckedFolders == 0) return;
-    m_pLastCheckedFoldersReportDate = now;
+    m_lastCheckedFoldersReportDate = now;
     platform::MainQueue::shared().async(
         [weak = std::weak_ptr<HeapsValidateProgressListener>(listener), pending = std::exchange(m_nPendingCheckedFolders, 0)] {
             if (const auto strong = weak.lock()) strong->onHeapsCheckedFolders(pending);
@@ -262,8 +262,8 @@ bool DuplicatesHeaps::notifyHeapsSizeChangedWithProgress(const std::shared_ptr<H
                                                          std::uint64_t size, float progress, bool forced) {
     if (!listener) return false;
     const auto now = m_clock->now();
-    if (!forced && m_pLastNotificationDate && now - *m_pLastNotificationDate <= kNotificationInterval) return false;
-    m_pLastNotificationDate = now;
+    if (!forced && m_lastNotificationDate && now - *m_lastNotificationDate <= kNotificationInterval) return false;
+    m_lastNotificationDate = now;
     platform::MainQueue::shared().async([weak = std::weak_ptr<HeapsValidateProgressListener>(listener), size, progress] {
         if (const auto strong = weak.lock()) strong->onHeapsSizeChangedWithProgress(size, progress);
     });

@@ -171,9 +171,9 @@ private:
     std::atomic<std::uint64_t> m_nTotalHeapsSize{0};
     bool m_bNeedRecalculateTotalHeapsSize = true;
     std::shared_ptr<const platform::Clock> m_clock;
-    std::optional<std::chrono::steady_clock::time_point> m_pLastNotificationDate;
+    std::optional<std::chrono::steady_clock::time_point> m_lastNotificationDate;
     std::uint64_t m_nPendingCheckedFolders = 0;
-    std::optional<std::chrono::steady_clock::time_point> m_pLastCheckedFoldersReportDate;
+    std::optional<std::chrono::steady_clock::time_point> m_lastCheckedFoldersReportDate;
     platform::QueueChecker m_queueChecker;  // none during the scan
 };
 

@@ -27,7 +27,7 @@ void FolderSeparatorForContainer::separateItemsToContainerWithListener(
         self->m_pListener = listener;
         self->m_nCountOfCheckedItems = 0;
         self->m_bCountDelivered = true;
-        self->m_pTimeBeforeUpdate = self->m_clock->now();
+        self->m_timeBeforeUpdate = self->m_clock->now();
         self->m_pSeparator = FolderSeparator::create(self->m_options);
         self->m_pSeparator->setItemsOwner(container);
         if (self->m_bIsStopRequested) self->m_pSeparator->stop();
@@ -47,11 +47,11 @@ void FolderSeparatorForContainer::onProcessedItemsCount(std::uint64_t count, Fol
     m_nCountOfCheckedItems = count;
     m_bCountDelivered = false;
     const auto interval = std::chrono::duration<double>(kUpdateTimeInterval);
-    if (m_clock->now() - m_pTimeBeforeUpdate > interval) deliverCount();
+    if (m_clock->now() - m_timeBeforeUpdate > interval) deliverCount();
 }
 
 void FolderSeparatorForContainer::deliverCount() {
-    m_pTimeBeforeUpdate = m_clock->now();
+    m_timeBeforeUpdate = m_clock->now();
     m_bCountDelivered = true;
     if (auto listener = m_pListener.lock()) listener->updateCountOfCheckedFolders(m_nCountOfCheckedItems);
 }

@@ -68,7 +68,7 @@ private:
     std::shared_ptr<FolderSeparator> m_pSeparator;
     std::uint64_t m_nCountOfCheckedItems = 0;
     bool m_bCountDelivered = true;
-    Clock::time_point m_pTimeBeforeUpdate;
+    Clock::time_point m_timeBeforeUpdate;
     bool m_bIsStopRequested = false;
     platform::QueueChecker m_queueChecker{FolderSeparator::workingQueue()};
 };
