@@ -192,7 +192,7 @@ void DuplicatesContainer::saveRoots(std::vector<std::shared_ptr<VolumeSystemItem
 void DuplicatesContainer::updateRoots() {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
     for (const auto& root : m_roots)
-        if (root) root->calctotalsize();
+        if (root) root->calculateTotalSize();
 }
 
 std::vector<FileSystemItem*> DuplicatesContainer::findSystemItemWithPath(std::string_view path) const {

@@ -96,7 +96,7 @@ std::size_t FileSystemItem::getLevel() const {
     return level;
 }
 
-std::int64_t FileSystemItem::calctotalsize() {
+std::int64_t FileSystemItem::calculateTotalSize() {
     return m_allocatedSize < 0 ? 0 : m_allocatedSize;
 }
 

@@ -126,11 +126,11 @@ public:
     std::size_t getLevel() const;
 
     std::int64_t logicalSize() const { return m_logicalSize; }
-    // File: the allocated size. Folder: after calctotalsize, the sum over the subtree.
+    // File: the allocated size. Folder: after calculateTotalSize, the sum over the subtree.
     std::int64_t allocatedSize() const { return m_allocatedSize; }
     // File: the allocated size, 0 when negative. Folder: recomputes both sums
     // of the subtree and returns the allocated one.
-    virtual std::int64_t calctotalsize();
+    virtual std::int64_t calculateTotalSize();
 
     virtual bool isDir() const { return false; }
     virtual bool isVol() const { return false; }
@@ -203,9 +203,9 @@ public:
     // none when the item cannot be read.
     std::optional<platform::FileTime> getFileItemLastModificationDate() const;
 
-    // File: allocated size on disk. Folder: after calctotalsize, the sum over the children.
+    // File: allocated size on disk. Folder: after calculateTotalSize, the sum over the children.
     std::int64_t m_allocatedSize = 0;
-    // File: length of the data. Folder: after calctotalsize, the sum over the children.
+    // File: length of the data. Folder: after calculateTotalSize, the sum over the children.
     std::int64_t m_logicalSize = 0;
 
 protected:

@@ -92,7 +92,7 @@ void FolderScanner::completeWhenDone() {
     // Every worker is idle: what each still holds is handed on from its own
     // queue, and the tree, complete, gets its sizes.
     for (auto& worker : m_workers) worker.queue->sync([&] { worker.reader->deliverFiles(); });
-    m_root->calctotalsize();
+    m_root->calculateTotalSize();
     reportCompletion();
 }
 

@@ -36,11 +36,11 @@ void FolderSystemItem::SetitsLeafPackage() {
     addFlags(kCheckedForPackage | kPackage);
 }
 
-std::int64_t FolderSystemItem::calctotalsize() {
+std::int64_t FolderSystemItem::calculateTotalSize() {
     m_allocatedSize = 0;
     m_logicalSize = 0;
     for (const auto& child : m_children) {
-        m_allocatedSize += child->calctotalsize();
+        m_allocatedSize += child->calculateTotalSize();
         m_logicalSize += child->logicalSize();
     }
     return m_allocatedSize;

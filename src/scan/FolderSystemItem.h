@@ -41,7 +41,7 @@ public:
 
     // Both sums set from the children (child folders first brought up to
     // date); returns the allocated sum.
-    std::int64_t calctotalsize() override;
+    std::int64_t calculateTotalSize() override;
 
     // Appends child (no check for duplicates, sizes unchanged) and makes this
     // folder its parent. Returns the child, now owned by this folder.

@@ -24,8 +24,8 @@ public:
 
     std::int64_t getVolSize() const { return nVolSize; }
     std::int64_t getVolFreeSize() const { return nVolFreeSize; }
-    // Recomputes the sizes of the whole tree (as calctotalsize).
-    std::int64_t calculateTreeSizes() { return calctotalsize(); }
+    // Recomputes the sizes of the whole tree (as calculateTotalSize on the root).
+    std::int64_t calculateTreeSizes() { return calculateTotalSize(); }
 
 private:
     std::int64_t nVolSize = 0;

@@ -229,7 +229,7 @@ TEST_F(DuplicatesFilterTest, EstimatesPossibleDuplicateFoldersFromTheParentsOfCo
         file(*dir, "photo.jpg", std::string(100, 'p'));
         file(*dir, "text.txt", std::string(50, 't'));
     }
-    m_root->calctotalsize();
+    m_root->calculateTotalSize();
     m_root->recalculateCountOfDeepChildren();
     auto filter = makeFilter(0);
     offerTree(*filter);

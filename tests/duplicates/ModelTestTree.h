@@ -67,7 +67,7 @@ public:
     }
 
     // Brings the folder sizes up to date (as the scan does at its end).
-    void calculateSizes() { m_root->calctotalsize(); }
+    void calculateSizes() { m_root->calculateTotalSize(); }
 
 private:
     TempDir m_dir;

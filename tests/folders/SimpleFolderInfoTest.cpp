@@ -20,7 +20,7 @@ TEST(SimpleFolderInfoTest, IdentifierIsLogicalSizeAndDeepCountOnlyForMethodOne) 
     FileSystemItem::createInParent("x.jpg", *folder, 4096, false, 1500);
     auto* sub = FolderSystemItem::createInParent("sub", *folder, false, false);
     FileSystemItem::createInParent("y.jpg", *sub, 4096, false, 25);
-    root->calctotalsize();
+    root->calculateTotalSize();
     root->recalculateCountOfDeepChildren();
 
     SimpleFolderInfo info(folder);

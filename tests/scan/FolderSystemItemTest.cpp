@@ -35,7 +35,7 @@ TEST(FolderSystemItemTest, SizeCalculationSumsAllocatedAndLogicalSeparately) {
     EXPECT_TRUE(t.root->isVol() && t.root->isDir() && !t.a->isVol() && t.a->isDir());
     t.d->m_allocatedSize = 77;  // stale values are replaced, not added to
     t.d->m_logicalSize = 77;
-    EXPECT_EQ(t.d->calctotalsize(), 0);
+    EXPECT_EQ(t.d->calculateTotalSize(), 0);
     EXPECT_EQ(t.d->logicalSize(), 0);
 
     FileSystemItem::createInParent("broken", *t.b, -1, false, 7);  // a negative allocated size counts as 0
@@ -48,7 +48,7 @@ TEST(FolderSystemItemTest, SizeCalculationSumsAllocatedAndLogicalSeparately) {
 
 TEST(FolderSystemItemTest, RemoveChildAndRecalcLowersTheChainOnlyForChildren) {
     SampleTree t;
-    t.root->calctotalsize();
+    t.root->calculateTotalSize();
     const auto sizes = [&] {
         return std::vector<std::int64_t>{t.root->allocatedSize(), t.a->allocatedSize(), t.b->allocatedSize(),
                                          t.root->logicalSize(), t.a->logicalSize(), t.b->logicalSize()};
