@@ -4,9 +4,9 @@
 #include "duplicates/DuplicateItem.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/GroupContent.h"
+#include "gui/CopyCheckBox.h"
 #include "gui/GuiText.h"
 #include "selection/ManualSelection.h"
-#include "settings/Settings.h"
 
 #include <QFont>
 #include <QIcon>
@@ -258,16 +258,8 @@ QVariant GroupsModel::data(const QModelIndex& index, int role) const {
                 case folderColumn: return toQString(item->getParentFolderItemPath());
                 default: return {};
             }
-        case Qt::CheckStateRole:
-            if (index.column() == nameColumn) return item->isSelected() ? Qt::Checked : Qt::Unchecked;
-            return {};
-        case Qt::ToolTipRole: {
-            const auto group = item->getGroup();
-            if (!item->isSelected() && group && group->isOneItemLeftToSelect() &&
-                !Settings::standard().allowRemovingAllDuplicateCopies())
-                return toQString(ManualSelection::lastUnselectedCopyTooltip(item->isDirectory() ? "folder" : "file"));
-            return toQString(item->getFileItemPath());
-        }
+        case Qt::CheckStateRole: return index.column() == nameColumn ? copyCheckState(*item) : QVariant();
+        case Qt::ToolTipRole: return copyToolTip(*item);
         case pathRole: return toQString(item->getFileItemPath());
         case isGroupRole: return false;
         default: return {};
@@ -284,17 +276,9 @@ Qt::ItemFlags GroupsModel::flags(const QModelIndex& index) const {
 bool GroupsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole) return false;
     const auto item = itemAt(index);
-    if (!item) return false;
-    const bool wantSelected = value.toInt() == Qt::Checked;
-    if (wantSelected == item->isSelected()) return false;
-    switch (ManualSelection::toggleItemByUser(item, ManualSelection::Place::resultLists, false)) {
-        case ManualSelection::Outcome::confirmationNeeded: emit confirmationNeeded(item); return false;
-        case ManualSelection::Outcome::lastCopyNotAllowed:
-            emit lastCopyRefused(index, data(index, Qt::ToolTipRole).toString());
-            return false;
-        case ManualSelection::Outcome::unchanged: return false;
-        default: return true;  // the selection notification repaints
-    }
+    return setCopyChecked(
+        item, value, ManualSelection::Place::resultLists, [&] { emit confirmationNeeded(item); },
+        [&](const QString& explanation) { emit lastCopyRefused(index, explanation); });
 }
 
 QVariant GroupsModel::headerData(int section, Qt::Orientation orientation, int role) const {

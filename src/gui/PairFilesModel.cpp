@@ -2,12 +2,11 @@
 
 #include "app/AppEvents.h"
 #include "duplicates/DuplicateItem.h"
-#include "duplicates/DuplicatesGroup.h"
 #include "folders/DuplicatesHeap.h"
+#include "gui/CopyCheckBox.h"
 #include "gui/GuiText.h"
 #include "scan/FolderSystemItem.h"
 #include "selection/ManualSelection.h"
-#include "settings/Settings.h"
 
 #include <QFont>
 #include <QIcon>
@@ -119,16 +118,8 @@ QVariant PairFilesModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             return index.column() == nameColumn ? toQString(item->getName()) : sizeText(item->getFileItemSize());
-        case Qt::CheckStateRole:
-            if (index.column() == nameColumn) return item->isSelected() ? Qt::Checked : Qt::Unchecked;
-            return {};
-        case Qt::ToolTipRole: {
-            const auto group = item->getGroup();
-            if (!item->isSelected() && group && group->isOneItemLeftToSelect() &&
-                !Settings::standard().allowRemovingAllDuplicateCopies())
-                return toQString(ManualSelection::lastUnselectedCopyTooltip(item->isDirectory() ? "folder" : "file"));
-            return toQString(item->getFileItemPath());
-        }
+        case Qt::CheckStateRole: return index.column() == nameColumn ? copyCheckState(*item) : QVariant();
+        case Qt::ToolTipRole: return copyToolTip(*item);
         case pathRole: return toQString(item->getFileItemPath());
         default: return {};
     }
@@ -137,15 +128,9 @@ QVariant PairFilesModel::data(const QModelIndex& index, int role) const {
 bool PairFilesModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole) return false;
     const auto item = itemAt(index);
-    if (!item || (value.toInt() == Qt::Checked) == item->isSelected()) return false;
-    switch (ManualSelection::toggleItemByUser(item, ManualSelection::Place::similarFolders, false)) {
-        case ManualSelection::Outcome::confirmationNeeded: emit confirmationNeeded(item); return false;
-        case ManualSelection::Outcome::lastCopyNotAllowed:
-            emit lastCopyRefused(index, data(index, Qt::ToolTipRole).toString());
-            return false;
-        case ManualSelection::Outcome::unchanged: return false;
-        default: return true;
-    }
+    return setCopyChecked(
+        item, value, ManualSelection::Place::similarFolders, [&] { emit confirmationNeeded(item); },
+        [&](const QString& explanation) { emit lastCopyRefused(index, explanation); });
 }
 
 Qt::ItemFlags PairFilesModel::flags(const QModelIndex& index) const {

@@ -6,10 +6,9 @@
 #include "app/SIFTFolderPresentation.h"
 #include "app/SelectedItemsPresenter.h"
 #include "duplicates/DuplicateItem.h"
-#include "duplicates/DuplicatesGroup.h"
+#include "gui/CopyCheckBox.h"
 #include "gui/GuiText.h"
 #include "selection/ManualSelection.h"
-#include "settings/Settings.h"
 
 #include <QFont>
 
@@ -359,17 +358,9 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const {
             if (!copy.errorInfo().empty()) return themeIcon(QStringLiteral("dialog-warning"));
             if (item->isDirectory()) return themeIcon(QStringLiteral("folder-copy"), themeIcon(QStringLiteral("folder")));
             return {};
-        case Qt::CheckStateRole:
-            if (index.column() == nameColumn) return item->isSelected() ? Qt::Checked : Qt::Unchecked;
-            return {};
-        case Qt::ToolTipRole: {
-            if (!copy.errorInfo().empty()) return toQString(copy.errorInfo());
-            const auto group = item->getGroup();
-            if (!item->isSelected() && group && group->isOneItemLeftToSelect() &&
-                !Settings::standard().allowRemovingAllDuplicateCopies())
-                return toQString(ManualSelection::lastUnselectedCopyTooltip(item->isDirectory() ? "folder" : "file"));
-            return toQString(item->getFileItemPath());
-        }
+        case Qt::CheckStateRole: return index.column() == nameColumn ? copyCheckState(*item) : QVariant();
+        case Qt::ToolTipRole:
+            return copy.errorInfo().empty() ? copyToolTip(*item) : toQString(copy.errorInfo());
         case pathRole: return toQString(item->getFileItemPath());
         case isFolderRole: return false;
         case errorRole: return toQString(copy.errorInfo());
@@ -387,17 +378,9 @@ Qt::ItemFlags ReviewModel::flags(const QModelIndex& index) const {
 bool ReviewModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || !m_checkable) return false;
     const auto item = itemAt(index);
-    if (!item) return false;
-    const bool wantSelected = value.toInt() == Qt::Checked;
-    if (wantSelected == item->isSelected()) return false;
-    switch (ManualSelection::toggleItemByUser(item, ManualSelection::Place::resultLists, false)) {
-        case ManualSelection::Outcome::confirmationNeeded: emit confirmationNeeded(item); return false;
-        case ManualSelection::Outcome::lastCopyNotAllowed:
-            emit lastCopyRefused(index, data(index, Qt::ToolTipRole).toString());
-            return false;
-        case ManualSelection::Outcome::unchanged: return false;
-        default: return true;  // the selection notification repaints
-    }
+    return setCopyChecked(
+        item, value, ManualSelection::Place::resultLists, [&] { emit confirmationNeeded(item); },
+        [&](const QString& explanation) { emit lastCopyRefused(index, explanation); });
 }
 
 QVariant ReviewModel::headerData(int section, Qt::Orientation orientation, int role) const {
