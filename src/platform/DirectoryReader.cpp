@@ -33,19 +33,6 @@ constexpr std::size_t kRecordLengthOffset = 16;
 constexpr std::size_t kTypeOffset = 18;
 constexpr std::size_t kNameOffset = 19;
 
-DirectoryEntryType typeFromMode(unsigned mode) {
-    switch (mode & S_IFMT) {
-        case S_IFREG: return DirectoryEntryType::regular;
-        case S_IFDIR: return DirectoryEntryType::directory;
-        case S_IFLNK: return DirectoryEntryType::symlink;
-        case S_IFIFO: return DirectoryEntryType::fifo;
-        case S_IFSOCK: return DirectoryEntryType::socket;
-        case S_IFCHR: return DirectoryEntryType::charDevice;
-        case S_IFBLK: return DirectoryEntryType::blockDevice;
-        default: return DirectoryEntryType::unknown;
-    }
-}
-
 DirectoryEntryType typeFromDirentType(unsigned char type) {
     switch (type) {
         case DT_REG: return DirectoryEntryType::regular;
@@ -295,7 +282,7 @@ bool DirectoryReader::examine(const char* name, unsigned char directoryType, Dir
     }
 
     const unsigned returned = attributes.stx_mask;
-    entry.type = (returned & STATX_TYPE) ? typeFromMode(attributes.stx_mode) : typeFromDirentType(directoryType);
+    entry.type = (returned & STATX_TYPE) ? entryTypeOfMode(attributes.stx_mode) : typeFromDirentType(directoryType);
     entry.device = makedev(attributes.stx_dev_major, attributes.stx_dev_minor);
     if (returned & STATX_INO) entry.inode = attributes.stx_ino;
     if (returned & STATX_NLINK) entry.linkCount = attributes.stx_nlink;
@@ -332,6 +319,19 @@ bool DirectoryReader::parentIdentity() {
     m_parentMountId = attributes.stx_mnt_id;
     m_haveParentIdentity = true;
     return true;
+}
+
+DirectoryEntryType entryTypeOfMode(unsigned mode) {
+    switch (mode & S_IFMT) {
+        case S_IFREG: return DirectoryEntryType::regular;
+        case S_IFDIR: return DirectoryEntryType::directory;
+        case S_IFLNK: return DirectoryEntryType::symlink;
+        case S_IFIFO: return DirectoryEntryType::fifo;
+        case S_IFSOCK: return DirectoryEntryType::socket;
+        case S_IFCHR: return DirectoryEntryType::charDevice;
+        case S_IFBLK: return DirectoryEntryType::blockDevice;
+        default: return DirectoryEntryType::unknown;
+    }
 }
 
 }  // namespace kestrane::platform

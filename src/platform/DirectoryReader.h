@@ -24,6 +24,9 @@ enum class DirectoryEntryType : std::uint8_t {
     blockDevice,
 };
 
+// The kind of object that a stat mode (st_mode, stx_mode) describes.
+DirectoryEntryType entryTypeOfMode(unsigned mode);
+
 // One entry of a directory as the reader returns it. Every field is 0 (or
 // false) when the file system did not return the attribute.
 struct DirectoryEntry {

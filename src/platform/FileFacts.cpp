@@ -8,23 +8,6 @@
 
 namespace kestrane::platform {
 
-namespace {
-
-DirectoryEntryType typeOfMode(unsigned mode) {
-    switch (mode & S_IFMT) {
-        case S_IFREG: return DirectoryEntryType::regular;
-        case S_IFDIR: return DirectoryEntryType::directory;
-        case S_IFLNK: return DirectoryEntryType::symlink;
-        case S_IFIFO: return DirectoryEntryType::fifo;
-        case S_IFSOCK: return DirectoryEntryType::socket;
-        case S_IFCHR: return DirectoryEntryType::charDevice;
-        case S_IFBLK: return DirectoryEntryType::blockDevice;
-        default: return DirectoryEntryType::unknown;
-    }
-}
-
-}  // namespace
-
 std::optional<FileFacts> factsAt(int dirFd, const char* name) {
     struct statx info {};
     const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (name[0] == '\0' ? AT_EMPTY_PATH : 0);
@@ -33,7 +16,7 @@ std::optional<FileFacts> factsAt(int dirFd, const char* name) {
         return std::nullopt;
     FileFacts facts;
     facts.identity = {static_cast<std::uint64_t>(::makedev(info.stx_dev_major, info.stx_dev_minor)), info.stx_ino};
-    facts.type = typeOfMode(info.stx_mode);
+    facts.type = entryTypeOfMode(info.stx_mode);
     facts.size = facts.type == DirectoryEntryType::directory ? 0 : info.stx_size;
     facts.modification = FileTime::fromStatx(info.stx_mtime);
     facts.linkCount = info.stx_nlink;
