@@ -15,7 +15,7 @@ namespace kestrane {
 std::unique_ptr<FileSystemItem> FileSystemItem::make(std::string_view name, FolderSystemItem* parent,
                                                      std::int64_t allocatedSize, bool hidden,
                                                      std::int64_t logicalSize, FileKind kind) {
-    return std::make_unique<FileSystemItem>(Key{}, name, parent, allocatedSize, hidden, logicalSize, kind);
+    return makeWithName<FileSystemItem>(name, parent, allocatedSize, hidden, logicalSize, kind);
 }
 
 FileSystemItem* FileSystemItem::createInParent(std::string_view name, FolderSystemItem& parent,
@@ -24,21 +24,23 @@ FileSystemItem* FileSystemItem::createInParent(std::string_view name, FolderSyst
     return parent.addChild(make(name, &parent, allocatedSize, hidden, logicalSize, kind));
 }
 
-FileSystemItem::FileSystemItem(Key, std::string_view name, FolderSystemItem* parent,
+std::string_view FileSystemItem::placeName(void* block, std::size_t objectSize, std::string_view name) {
+    char* text = static_cast<char*>(block) + objectSize;
+    if (!name.empty()) std::memcpy(text, name.data(), name.size());
+    text[name.size()] = '\0';
+    return {text, name.size()};
+}
+
+FileSystemItem::FileSystemItem(Key, PlacedName name, FolderSystemItem* parent,
                                std::int64_t allocatedSize, bool hidden, std::int64_t logicalSize,
                                FileKind kind)
     : m_allocatedSize(allocatedSize),
       m_logicalSize(logicalSize),
+      m_name(name.text().data()),
       m_parent(parent),
-      m_nameLength(static_cast<std::uint32_t>(name.size())),
+      m_nameLength(static_cast<std::uint32_t>(name.text().size())),
       m_flags(hidden ? kHidden : 0),
-      m_kind(kind) {
-    if (!name.empty()) {
-        m_relativePath = std::make_unique_for_overwrite<char[]>(name.size() + 1);
-        std::memcpy(m_relativePath.get(), name.data(), name.size());
-        m_relativePath[name.size()] = '\0';
-    }
-}
+      m_kind(kind) {}
 
 FileSystemItem::~FileSystemItem() {
     // An entry that is still linked must not keep a pointer to a destroyed item.

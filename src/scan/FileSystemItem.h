@@ -4,11 +4,14 @@
 #include "platform/FileTime.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kestrane {
 
@@ -60,8 +63,12 @@ enum class FileKind : std::uint8_t {
 // One scanned file; the base of the item tree (folders and roots derive from it).
 //
 // The tree holds millions of items, so an item is kept small:
-//  - the name is one heap block holding its bytes and a terminating NUL
-//    (names are arbitrary bytes, not necessarily UTF-8, and are kept exactly);
+//  - the name's bytes and a terminating NUL are stored right behind the
+//    object, in the same heap block (names are arbitrary bytes, not
+//    necessarily UTF-8, and are kept exactly). The factories make every item
+//    this way (makeWithName), so the name lives exactly as long as the item,
+//    wherever the item is moved in the tree, and costs no heap block of its
+//    own;
 //  - the parent is a plain pointer: a folder owns its children, and a child
 //    never outlives its parent while it is attached;
 //  - the links that few items ever get (the duplicate entry, and for folders
@@ -88,7 +95,38 @@ protected:
         explicit Key() = default;
     };
 
+    // The name as makeWithName placed it behind the object; the constructors
+    // keep a pointer to it. Only makeWithName makes one.
+    class PlacedName {
+    public:
+        std::string_view text() const { return m_text; }
+
+    private:
+        friend class FileSystemItem;
+        explicit PlacedName(std::string_view text) : m_text(text) {}
+        std::string_view m_text;
+    };
+
+    // A T (an item class) in one heap block with a copy of name and a NUL
+    // right behind it; the block is freed by the class's operator delete.
+    template <class T, class... Args>
+    static std::unique_ptr<T> makeWithName(std::string_view name, Args&&... args) {
+        void* block = ::operator new(sizeof(T) + name.size() + 1);
+        const PlacedName placed(placeName(block, sizeof(T), name));
+        try {
+            return std::unique_ptr<T>(::new (block) T(Key{}, placed, std::forward<Args>(args)...));
+        } catch (...) {
+            ::operator delete(block);
+            throw;
+        }
+    }
+
 public:
+    // Items are made only by makeWithName, as one block with their name: the
+    // block is freed whole (no sized deallocation, whose size would leave the
+    // name out).
+    static void operator delete(void* block) { ::operator delete(block); }
+
     // A file item that is not yet in its parent's children (the caller calls
     // parent->addChild). parent may be null.
     static std::unique_ptr<FileSystemItem> make(std::string_view name, FolderSystemItem* parent,
@@ -101,7 +139,7 @@ public:
                                           std::int64_t logicalSize,
                                           FileKind kind = FileKind::regular);
 
-    FileSystemItem(Key, std::string_view name, FolderSystemItem* parent, std::int64_t allocatedSize,
+    FileSystemItem(Key, PlacedName name, FolderSystemItem* parent, std::int64_t allocatedSize,
                    bool hidden, std::int64_t logicalSize, FileKind kind);
     virtual ~FileSystemItem();
 
@@ -109,7 +147,7 @@ public:
     FileSystemItem& operator=(const FileSystemItem&) = delete;
 
     // Own name for an item with a parent; the full absolute path for a root.
-    std::string_view relativePath() const { return {m_relativePath.get() ? m_relativePath.get() : "", m_nameLength}; }
+    std::string_view relativePath() const { return {m_name, m_nameLength}; }
     FolderSystemItem* parent() const { return m_parent; }
 
     // The parent's path joined with relativePath; relativePath itself without a parent.
@@ -243,8 +281,10 @@ private:
     friend class FolderSystemItem;
 
     void appendPath(std::string& out) const;
+    // Copies name and a NUL to the objectSize-th byte of block onwards.
+    static std::string_view placeName(void* block, std::size_t objectSize, std::string_view name);
 
-    std::unique_ptr<char[]> m_relativePath;
+    const char* m_name;  // behind the object, in its block (see makeWithName)
     FolderSystemItem* m_parent = nullptr;
     std::unique_ptr<Links> m_links;
     std::uint32_t m_nameLength = 0;

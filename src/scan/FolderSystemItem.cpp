@@ -7,7 +7,7 @@ namespace kestrane {
 
 std::unique_ptr<FolderSystemItem> FolderSystemItem::make(std::string_view name, FolderSystemItem* parent,
                                                          bool hidden, bool isPackage) {
-    auto folder = std::make_unique<FolderSystemItem>(Key{}, name, parent, hidden);
+    auto folder = makeWithName<FolderSystemItem>(name, parent, hidden);
     if (isPackage) folder->SetitsLeafPackage();
     return folder;
 }
@@ -17,7 +17,7 @@ FolderSystemItem* FolderSystemItem::createInParent(std::string_view name, Folder
     return parent.addChild(make(name, &parent, hidden, isPackage));
 }
 
-FolderSystemItem::FolderSystemItem(Key key, std::string_view name, FolderSystemItem* parent, bool hidden)
+FolderSystemItem::FolderSystemItem(Key key, PlacedName name, FolderSystemItem* parent, bool hidden)
     : FileSystemItem(key, name, parent, 0, hidden, 0, FileKind::directory) {}
 
 FolderSystemItem::~FolderSystemItem() = default;

@@ -30,7 +30,7 @@ public:
     static FolderSystemItem* createInParent(std::string_view name, FolderSystemItem& parent,
                                             bool hidden, bool isPackage);
 
-    FolderSystemItem(Key key, std::string_view name, FolderSystemItem* parent, bool hidden);
+    FolderSystemItem(Key key, PlacedName name, FolderSystemItem* parent, bool hidden);
     ~FolderSystemItem() override;
 
     bool isDir() const override { return true; }

@@ -4,10 +4,11 @@ namespace kestrane {
 
 std::shared_ptr<VolumeSystemItem> VolumeSystemItem::create(std::string_view path, std::int64_t diskSize,
                                                            std::int64_t diskFreeSize) {
-    return std::make_shared<VolumeSystemItem>(Key{}, path, diskSize, diskFreeSize);
+    // One block with its path, like every item; shared from then on.
+    return std::shared_ptr<VolumeSystemItem>(makeWithName<VolumeSystemItem>(path, diskSize, diskFreeSize));
 }
 
-VolumeSystemItem::VolumeSystemItem(Key key, std::string_view path, std::int64_t diskSize,
+VolumeSystemItem::VolumeSystemItem(Key key, PlacedName path, std::int64_t diskSize,
                                    std::int64_t diskFreeSize)
     : FolderSystemItem(key, path, nullptr, false), nVolSize(diskSize), nVolFreeSize(diskFreeSize) {}
 

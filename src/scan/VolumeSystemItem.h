@@ -17,7 +17,7 @@ public:
     static std::shared_ptr<VolumeSystemItem> create(std::string_view path, std::int64_t diskSize,
                                                     std::int64_t diskFreeSize);
 
-    VolumeSystemItem(Key key, std::string_view path, std::int64_t diskSize, std::int64_t diskFreeSize);
+    VolumeSystemItem(Key key, PlacedName path, std::int64_t diskSize, std::int64_t diskFreeSize);
     ~VolumeSystemItem() override;
 
     bool isVol() const override { return true; }

@@ -21,7 +21,8 @@ namespace kestrane {
 namespace {
 
 // The tree holds millions of items: these sizes are part of the memory budget
-// (with a name block and the parent's child slot, a file item costs about 104 bytes).
+// (with its name in the same block and the parent's child slot, a file item
+// with a name of 16 bytes costs about 88 bytes).
 static_assert(sizeof(FileSystemItem) <= 56,
               "FileSystemItem grew past 56 bytes: it now takes a bigger malloc chunk per file");
 static_assert(sizeof(FolderSystemItem) <= 88, "FolderSystemItem grew past 88 bytes");
@@ -59,6 +60,32 @@ TEST(FileSystemItemTest, NamesAndPathsOfRootsAndChildren) {
     EXPECT_EQ(item->displayName(), odd);
     EXPECT_EQ(item->path(), "/data/\xc3\x28/" + odd);
     EXPECT_EQ(oddRoot->childWithName(odd), item);
+}
+
+// A name is stored in the item's own block: it must stay whole and readable
+// whatever its length, and live exactly as long as its item, wherever the
+// item goes after the folder it was made in is gone.
+TEST(FileSystemItemTest, NamesLiveWithTheirItemsWhateverTheirLengthAndWhereverTheyMove) {
+    const std::string longRoot = "/" + std::string(5000, 'r');
+    const std::string longName = std::string(255, '\xfe');
+    std::unique_ptr<FileSystemItem> moved;
+    {
+        auto root = VolumeSystemItem::create(longRoot, 0, 0);
+        EXPECT_EQ(root->relativePath(), longRoot);
+        FolderSystemItem* folder = FolderSystemItem::createInParent(longName, *root, false, false);
+        FileSystemItem* file = FileSystemItem::createInParent(std::string("n\0ul", 4), *folder, 3, false, 3);
+        FileSystemItem::createInParent("", *folder, 0, false, 0);
+        EXPECT_EQ(file->path(), longRoot + "/" + longName + "/" + std::string("n\0ul", 4));
+        // The stored name ends with a NUL, as C calls given relativePath().data() expect.
+        EXPECT_EQ(folder->relativePath().data()[longName.size()], '\0');
+        EXPECT_EQ(folder->childAtIndex(1)->relativePath(), "");
+        moved = root->removeChild(folder);
+    }  // the root and everything still under it are destroyed here
+    auto other = VolumeSystemItem::create("/b", 0, 0);
+    auto* folder = static_cast<FolderSystemItem*>(other->addChild(std::move(moved)));
+    EXPECT_EQ(folder->name(), longName);
+    EXPECT_EQ(folder->childAtIndex(0)->path(), "/b/" + longName + "/" + std::string("n\0ul", 4));
+    EXPECT_EQ(other->childWithName(longName), folder);
 }
 
 TEST(FileSystemItemTest, LevelsTopParentsAndHiddenAncestry) {
