@@ -525,7 +525,7 @@ DuplicatesHeaps::Heaps DuplicatesHeaps::biggestEasyForRemoveHeaps(std::size_t ma
     // Folders with a single similar folder, keyed by the main folder's ID.
     std::map<std::uint64_t, std::shared_ptr<DuplicatesHeap>> stored;
     for (const auto& [path, record] : getAllFoldersData()) {
-        const auto group = buildHeapsGroupForFolderWithPath(path);
+        const auto group = buildHeapsGroupForFolderWithPath(std::string(path));
         if (!group || group->getCountOfHeapsInGroup() != 1) continue;
         auto heap = group->getHeapForKey(group->getAllSubHeapsKeys().front());
         if (!heap) continue;

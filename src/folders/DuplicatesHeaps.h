@@ -92,12 +92,15 @@ public:
     // A fresh group of heaps of the folder's record (shown or hidden) with
     // every other record; null when the folder has no record.
     std::shared_ptr<HeapsGroup> buildHeapsGroupForFolderWithPath(const std::string& path) const override;
+    // Records by folder path. A key is a view of its record's own folder path
+    // (fixed for the record's life, and the record lives at least as long as
+    // its entry): one copy of each path instead of two.
+    using FoldersDataMap = std::map<std::string_view, std::shared_ptr<HeapsFolderData>, std::less<>>;
+
     // The shown records, by folder path.
-    const std::map<std::string, std::shared_ptr<HeapsFolderData>, std::less<>>& getAllFoldersData() const { return m_arrFoldersData; }
+    const FoldersDataMap& getAllFoldersData() const { return m_arrFoldersData; }
     // The records set aside because they only have heaps with duplicate folders.
-    const std::map<std::string, std::shared_ptr<HeapsFolderData>, std::less<>>& getHiddenFoldersData() const {
-        return m_arrHiddenFoldersData;
-    }
+    const FoldersDataMap& getHiddenFoldersData() const { return m_arrHiddenFoldersData; }
     // Every kept pair of shown folders once, largest first; pairs of one size
     // in the order of their first folder among the shown ones (most
     // duplicates first, then by path), then by the second record's ID. The
@@ -143,7 +146,6 @@ public:
                                             std::uint64_t size, float progress, bool forced);
 
 private:
-    using FoldersDataMap = std::map<std::string, std::shared_ptr<HeapsFolderData>, std::less<>>;
     using RecordLookup = std::function<std::shared_ptr<HeapsFolderData>(std::string_view path)>;
 
     std::shared_ptr<HeapsFolderData> findRecord(std::string_view path) const;

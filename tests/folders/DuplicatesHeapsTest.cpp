@@ -105,7 +105,7 @@ protected:
     }
     std::vector<std::string> shownFolders() const {
         std::vector<std::string> names;
-        for (const auto& [path, data] : m_heaps->getAllFoldersData()) names.push_back(path.substr(m_tree.path().size() + 1));
+        for (const auto& [path, data] : m_heaps->getAllFoldersData()) names.emplace_back(path.substr(m_tree.path().size() + 1));
         return names;
     }
 
