@@ -78,7 +78,8 @@ public:
     // category of the item's name; none without an item.
     std::optional<FileCategory> getTypeUsingFileSystemItem() const;
 
-    // Read once from the file's attributes; 1970-01-01 when they can't be read.
+    // Read from the file system on the first call and kept by the entry;
+    // 1970-01-01 when it can't be read.
     platform::FileTime getLastModificationDate() const;
     // No path, or nothing at the path any more.
     bool isMovedByUserOrDeleted() const;

@@ -4,12 +4,14 @@
 #include "duplicates/DuplicatesContainer.h"
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/FileCategory.h"
-#include "duplicates/FilesAttributesCacher.h"
 #include "duplicates/ModelTestTree.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <ctime>
 
 #include <filesystem>
 
@@ -27,7 +29,6 @@ TEST(DuplicateItemTest, WhatACopyKnowsAboutItsFileOnDisk) {
     const auto folders = container->addGroupWithItems({tree.folder("A"), tree.folder("B")});
     const auto copy = entryOf(b);
     const auto folder = entryOf(tree.folder("A"));
-    FilesAttributesCacher::instance().reset();
 
     // Hidden with its folders: the type is the hidden category's, the item still says what it is.
     EXPECT_EQ(copy->getType(), std::nullopt);
@@ -61,7 +62,31 @@ TEST(DuplicateItemTest, WhatACopyKnowsAboutItsFileOnDisk) {
     container->addGroupWithItems({gone, tree.file("D/gone.txt", "x")});
     std::filesystem::remove(gone->path());
     EXPECT_EQ(entryOf(gone)->getLastModificationDate(), platform::FileTime{});
-    FilesAttributesCacher::instance().reset();
+}
+
+// A copy's date is read when first asked for and kept by its entry; a later
+// scan of the same file (new entries) sees the file as it is then.
+TEST(DuplicateItemTest, ALaterScanOfTheSameFileReadsItsDateAgain) {
+    test::ModelTestTree tree;
+    FileSystemItem* a = tree.file("A/p.txt", "same");
+    FileSystemItem* b = tree.file("B/p.txt", "same");
+    const std::string pathA = tree.path() + "/A/p.txt";
+    const auto setDate = [&](std::time_t seconds) {
+        const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, pathA.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+    };
+    setDate(1'000'000'000);
+    {
+        auto first = DuplicatesContainer::create(nullptr, nullptr);
+        first->addGroupWithItems({a, b});
+        EXPECT_EQ(entryOf(a)->getLastModificationDate(), (platform::FileTime{1'000'000'000, 0}));
+        setDate(1'200'000'000);
+        // The entry keeps what it read.
+        EXPECT_EQ(entryOf(a)->getLastModificationDate(), (platform::FileTime{1'000'000'000, 0}));
+    }
+    auto second = DuplicatesContainer::create(nullptr, nullptr);
+    second->addGroupWithItems({a, b});
+    EXPECT_EQ(entryOf(a)->getLastModificationDate(), (platform::FileTime{1'200'000'000, 0}));
 }
 
 }  // namespace
