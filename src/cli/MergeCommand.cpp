@@ -146,25 +146,13 @@ void printResults(std::ostream& out, const MergeOperationData& merge) {
                 out << "  " << printablePath(item->name()) << ": " << reasonOf(*item->error()) << "\n";
     }
     if (const auto skipped = merge.operationsStatistics().countOfNotPerformed)
-        out << MergeTexts::countOfFiles(skipped) << (skipped == 1 ? " was" : " were")
-            << " not merged: the merge was stopped.\n";
+        out << MergeTexts::notPerformedLine(skipped) << "\n";
     const auto& removal = merge.sourceFolderOutcome();
     if (!removal) return;
-    const std::string source = "The source folder \"" + printablePath(std::string(merge.sourceFolder()->name())) + "\"";
-    if (removal->removed) {
-        out << source << " went to the Trash: " << printablePath(removal->trashedPath) << "\n";
-    } else if (!removal->withoutCopy.empty()) {
-        const std::size_t count = removal->withoutCopy.size();
-        out << source << " stays: " << count << (count == 1 ? " item" : " items") << " in it "
-            << (count == 1 ? "has" : "have") << " no identical copy in \""
-            << printablePath(std::string(merge.destinationFolder()->name())) << "\":";
-        for (std::size_t i = 0; i < count && i < 20; ++i)
-            out << (i ? ", " : " ") << printablePath(removal->withoutCopy[i]);
-        if (count > 20) out << ", ...";
-        out << "\n";
-    } else if (removal->error) {
-        out << source << " stays: " << reasonOf(*removal->error) << "\n";
-    }
+    const std::string line = MergeTexts::sourceFolderLine(
+        *removal, merge.sourceFolder()->name(), merge.destinationFolder()->name(),
+        [](std::string_view name) { return printablePath(std::string(name)); });
+    if (!line.empty()) out << line << "\n";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "gui/FolderTreePanel.h"
 #include "gui/GuiText.h"
 #include "gui/HistoryWindow.h"
+#include "gui/MergeDialog.h"
 #include "gui/MessageScreen.h"
 #include "gui/PreferencesDialog.h"
 #include "gui/QtQuestionAsker.h"
@@ -128,6 +129,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
         showPreferences();
         m_preferences->showNeverSelectList();
     });
+    connect(m_results, &ResultsScreen::currentPairChanged, this, &MainWindow::refreshActions);
     connect(m_scan, &ScanScreen::stopRequested, this, [this] { m_flow->stopScanWithIgnoreResult(true); });
     for (QWidget* panel : {static_cast<QWidget*>(m_review), static_cast<QWidget*>(m_folderTree)}) {
         auto closed = [this, panel] {
@@ -219,6 +221,8 @@ void MainWindow::createActions() {
          QKeySequence(Qt::CTRL | Qt::Key_Delete), [this] { showReview(); });
     make("selectInFolder", QStringLiteral("Select in &Folder…"), QStringLiteral("folder"),
          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), [this] { showFolderTree(); });
+    make("merge", QStringLiteral("&Merge Folders…"), QStringLiteral("folder-copy"), QKeySequence(Qt::CTRL | Qt::Key_M),
+         [this] { m_results->openMerge(); });
     make("history", QStringLiteral("Removal &History…"), QStringLiteral("document-open-recent"),
          QKeySequence(Qt::CTRL | Qt::Key_H), [this] { showHistory(); });
     make("quit", QStringLiteral("&Quit"), QStringLiteral("application-exit"), QKeySequence::Quit, [this] { close(); });
@@ -237,6 +241,7 @@ void MainWindow::createActions() {
     bar->addSeparator();
     bar->addActions(m_results->listCommands());
     bar->addAction(action(QStringLiteral("selectInFolder")));
+    bar->addAction(action(QStringLiteral("merge")));
     bar->addSeparator();
     bar->addAction(action(QStringLiteral("review")));
 }
@@ -251,6 +256,7 @@ void MainWindow::createMenus() {
     for (const char* name : {"openFile", "revealFile"}) file->addAction(action(QString::fromLatin1(name)));
     file->addSeparator();
     file->addAction(action(QStringLiteral("review")));
+    file->addAction(action(QStringLiteral("merge")));
     file->addAction(action(QStringLiteral("history")));
     file->addSeparator();
     file->addAction(action(QStringLiteral("quit")));
@@ -318,6 +324,7 @@ void MainWindow::refreshActions() {
     const auto& container = DuplicatesManager::sharedManager().duplicateContainer();
     action(QStringLiteral("review"))->setEnabled(results && container && container->getItemsCountInRemoveList() > 0);
     action(QStringLiteral("selectInFolder"))->setEnabled(results && container);
+    action(QStringLiteral("merge"))->setEnabled(results && m_results->currentPair() != nullptr);
     // While the review is open the selection changes only there; during a
     // removal nothing leaves the review.
     menuBar()->findChild<QMenu*>(QStringLiteral("selectMenu"))->setEnabled(results);
@@ -451,6 +458,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // A merge under way ends (or is stopped from its window) before anything closes.
+    if (const MergeDialog* merge = m_results->mergeDialog(); merge && merge->isPerforming()) return event->ignore();
     if (m_quitConfirmed) return event->accept();
     const bool panelOpen = m_panel && m_panel->isVisible();
     const bool isKey = QApplication::activeWindow() == this || QApplication::activeWindow() == nullptr;

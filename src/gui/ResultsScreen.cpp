@@ -15,6 +15,7 @@
 #include "gui/GroupsModel.h"
 #include "gui/GuiText.h"
 #include "gui/LastCopyConfirmation.h"
+#include "gui/MergeDialog.h"
 #include "gui/PairFilesModel.h"
 #include "gui/PreviewPane.h"
 #include "gui/SimilarFoldersModel.h"
@@ -233,6 +234,8 @@ ResultsScreen::ResultsScreen(std::shared_ptr<QuestionAsker> asker, QWidget* pare
     m_pairsView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_pairsView, &QWidget::customContextMenuRequested, this, &ResultsScreen::showPairsContextMenu);
     connect(m_similar, &QAbstractItemModel::modelReset, this, &ResultsScreen::pairChosen);
+    // Enter or a double click on a pair opens its merge.
+    connect(m_pairsView, &QTableView::activated, this, [this] { openMerge(); });
 
     auto& center = platform::NotificationCenter::defaultCenter();
     m_selectionObservation = center.addObserver(AppEvents::kDuplicateItemSelectionChanged,
@@ -291,6 +294,7 @@ void ResultsScreen::showCategory(FileCategory category) {
     const auto groups = m_container ? m_container->getCategoryWithType(category) : nullptr;
     m_groups->setGroups(groups ? groups->getGroups() : std::vector<std::shared_ptr<DuplicatesGroup>>{});
     m_center->setCurrentIndex(0);
+    emit currentPairChanged();
     refreshCommands();
     // Small groups open at once; a long list is left folded so it shows at once.
     if (m_groups->rowCount() <= 2000) m_groupsView->expandAll();
@@ -312,6 +316,7 @@ void ResultsScreen::showSimilarFolders() {
     refreshCommands();
     if (m_similar->rowCount() > 0 && !m_pairsView->currentIndex().isValid())
         m_pairsView->setCurrentIndex(m_similar->index(0, 0));
+    emit currentPairChanged();
 }
 
 void ResultsScreen::pairChosen() {
@@ -319,6 +324,25 @@ void ResultsScreen::pairChosen() {
     for (auto* model : m_pairFiles) model->setHeap(heap);
     m_currentPath = heap ? m_pairFiles[0]->folderPath() : std::string();
     m_preview->showFile(m_currentPath);
+    emit currentPairChanged();
+}
+
+std::shared_ptr<DuplicatesHeap> ResultsScreen::currentPair() const {
+    if (m_center->currentIndex() != 1) return nullptr;
+    return m_similar->heapAt(m_pairsView->currentIndex().row());
+}
+
+MergeDialog* ResultsScreen::mergeDialog() const {
+    return m_merge.data();
+}
+
+void ResultsScreen::openMerge() {
+    const auto heap = currentPair();
+    if (!heap || !m_container || m_merge) return;
+    m_merge = new MergeDialog(heap, m_container, this);
+    m_merge->setAttribute(Qt::WA_DeleteOnClose);
+    m_merge->setWindowModality(Qt::WindowModal);
+    m_merge->open();
 }
 
 void ResultsScreen::currentCopyChanged() {
@@ -388,14 +412,20 @@ void ResultsScreen::setFolderSelectedInAllPairs(const QModelIndex& cell, bool se
 
 void ResultsScreen::showPairsContextMenu(const QPoint& position) {
     const QModelIndex cell = m_pairsView->indexAt(position);
-    const FolderSystemItem* folder = similarFolderOf(*m_similar, cell);
-    if (!folder) return;
-    const QString name = toQString(folder->displayName());
+    if (!cell.isValid()) return;
+    m_pairsView->setCurrentIndex(cell);
     QMenu menu(this);
-    menu.addAction(QStringLiteral("Select \"%1\" in All Its Pairs").arg(name), this,
-                   [this, cell] { setFolderSelectedInAllPairs(cell, true); });
-    menu.addAction(QStringLiteral("Deselect \"%1\" in All Its Pairs").arg(name), this,
-                   [this, cell] { setFolderSelectedInAllPairs(cell, false); });
+    menu.addAction(themeIcon(QStringLiteral("folder-copy")), QStringLiteral("&Merge Folders…"), this,
+                   [this] { openMerge(); });
+    const FolderSystemItem* folder = similarFolderOf(*m_similar, cell);
+    if (folder) {
+        const QString name = toQString(folder->displayName());
+        menu.addSeparator();
+        menu.addAction(QStringLiteral("Select \"%1\" in All Its Pairs").arg(name), this,
+                       [this, cell] { setFolderSelectedInAllPairs(cell, true); });
+        menu.addAction(QStringLiteral("Deselect \"%1\" in All Its Pairs").arg(name), this,
+                       [this, cell] { setFolderSelectedInAllPairs(cell, false); });
+    }
     menu.exec(m_pairsView->viewport()->mapToGlobal(position));
 }
 

@@ -5,6 +5,7 @@
 #include "selection/ListSelectionCommands.h"
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -24,6 +25,7 @@ class QTableView;
 namespace kestrane {
 class DuplicatesContainer;
 class DuplicatesGroup;
+class DuplicatesHeap;
 class QuestionAsker;
 }  // namespace kestrane
 
@@ -31,6 +33,7 @@ namespace kestrane::gui {
 
 class CategoriesModel;
 class GroupsModel;
+class MergeDialog;
 class PairFilesModel;
 class PreviewPane;
 class SimilarFoldersModel;
@@ -82,11 +85,21 @@ public:
     // confirmed first when every copy may go.
     void setFolderSelectedInAllPairs(const QModelIndex& cell, bool selected);
 
+    // The similar-folder pair shown now, when the similar folders are shown.
+    std::shared_ptr<DuplicatesHeap> currentPair() const;
+    // Opens the merge window of the current pair (window-modal); nothing
+    // happens without one.
+    void openMerge();
+    // The merge window, while it is open.
+    MergeDialog* mergeDialog() const;
+
 signals:
     // "Show Never Select List" was chosen in a message of auto-select.
     void neverSelectListRequested();
     // A group's context menu is about to open: commands on that group may be added.
     void groupContextMenuRequested(QMenu* menu, std::shared_ptr<kestrane::DuplicatesGroup> group);
+    // A pair became current or stopped being current (whether a merge can open changed).
+    void currentPairChanged();
 
 private:
     void categoryChosen(int row);
@@ -118,6 +131,7 @@ private:
     SimilarFoldersModel* m_similar;
     PairFilesModel* m_pairFiles[2];
     std::string m_currentPath;
+    QPointer<MergeDialog> m_merge;
     std::unique_ptr<platform::NotificationCenter::Observation> m_selectionObservation;
     std::unique_ptr<platform::NotificationCenter::Observation> m_dataObservation;
     std::unique_ptr<platform::NotificationCenter::Observation> m_openObservation;

@@ -3,6 +3,7 @@
 #include "merge/MergeOperationOptions.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,8 @@ namespace kestrane {
 // The words a merge shows, exactly: the preview's message and hint, the
 // result lines and the titles of the preview's two lists. The feasibility
 // messages are MergeFeasibility's.
+struct SourceFolderOutcome;
+
 class MergeTexts {
 public:
     static constexpr std::string_view kNothingToMergeHint = "Change Merge options or direction to process.";
@@ -37,6 +40,18 @@ public:
     static std::string successLine(std::uint64_t count, std::optional<MergeAction> action);
     // "1 file could not be copied." / "3 files could not be moved."
     static std::string failureLine(std::uint64_t count, std::optional<MergeAction> action);
+
+    // How a name or path is written in a line (the command line escapes
+    // bytes a terminal would take as controls; the window shows them as they are).
+    using NameWriter = std::function<std::string(std::string_view)>;
+
+    // "2 files were not merged: the merge was stopped."
+    static std::string notPerformedLine(std::uint64_t count);
+    // What became of the source folder whose removal was asked for: "The
+    // source folder "A" went to the Trash: PATH", or why it stays; empty when
+    // there is nothing to say.
+    static std::string sourceFolderLine(const SourceFolderOutcome& outcome, std::string_view sourceName,
+                                        std::string_view destinationName, const NameWriter& write);
 };
 
 }  // namespace kestrane

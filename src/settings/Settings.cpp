@@ -579,6 +579,12 @@ void Settings::setSelectedFilesSortType(std::int32_t type) {
 
 // --- Merge of similar folders --------------------------------------------------------------------------
 
+bool Settings::mergeDialogueExpandOptions() const {
+    return read<bool>(Id::MergeDialogueExpandOptions);
+}
+void Settings::setMergeDialogueExpandOptions(bool value) {
+    write(Id::MergeDialogueExpandOptions, value);
+}
 bool Settings::mergeDialogueMoveMergedFiles() const {
     return read<bool>(Id::MergeDialogueMoveMergedFiles);
 }

@@ -273,6 +273,9 @@ public:
     void setSelectedFilesSortType(std::int32_t type);
 
     // --- Merge of similar folders ------------------------------------------------
+    // The merge window opens with its options shown.
+    bool mergeDialogueExpandOptions() const;
+    void setMergeDialogueExpandOptions(bool value);
     bool mergeDialogueMoveMergedFiles() const;
     void setMergeDialogueMoveMergedFiles(bool value);
     bool mergeDialogueNeedMergeDuplicatesWithDifferentNames() const;
