@@ -34,8 +34,8 @@ constexpr int kProgressRange = 1000;
 enum Column { nameColumn, sizeColumn, whatColumn };
 
 // A name inside a button's text, where "&" marks the shortcut letter.
-QString mnemonicSafe(std::string_view name) {
-    return toQString(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+QString mnemonicSafe(QString name) {
+    return name.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 QString quoted(std::string_view name) {
@@ -90,9 +90,14 @@ MergeDialog::MergeDialog(std::shared_ptr<DuplicatesHeap> heap, std::shared_ptr<D
                                          MergeOperationOptions::fromSettings(settings));
     m_listener = std::make_shared<Listener>(this);
     m_merge->addListener(m_listener);
-    const std::string_view left = m_merge->leftFolder()->name();
-    const std::string_view right = m_merge->rightFolder()->name();
-    setWindowTitle(QStringLiteral("Merge %1 and %2").arg(quoted(left), quoted(right)));
+    // Two folders of the same name are told apart by their parent folders.
+    const bool sameNames = m_merge->leftFolder()->name() == m_merge->rightFolder()->name();
+    const auto shown = [sameNames](const MergeFolder& folder) {
+        return sameNames ? shortPath(folder.path()) : toQString(folder.name());
+    };
+    const QString left = shown(*m_merge->leftFolder());
+    const QString right = shown(*m_merge->rightFolder());
+    setWindowTitle(QStringLiteral("Merge \u201C%1\u201D and \u201C%2\u201D").arg(left, right));
 
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(QStringLiteral("One folder is made complete with what only the other holds. "
@@ -140,7 +145,7 @@ MergeDialog::MergeDialog(std::shared_ptr<DuplicatesHeap> heap, std::shared_ptr<D
     auto* optionsLayout = new QFormLayout(m_options);
     optionsLayout->setContentsMargins(24, 0, 0, 0);
     m_differentNames =
-        new QCheckBox(QStringLiteral("Also merge files that the destination holds under &another name"), m_options);
+        new QCheckBox(QStringLiteral("Also merge files that have a copy under &another name"), m_options);
     m_differentNames->setToolTip(QStringLiteral("The destination then holds the file under both names"));
     m_differentNames->setChecked(m_merge->options().mergeDuplicatesWithDifferentNames);
     optionsLayout->addRow(m_differentNames);

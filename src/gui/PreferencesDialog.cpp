@@ -298,6 +298,8 @@ QWidget* PreferencesDialog::makeRemovalPage() {
              Settings::kKeyMergeDialogueMoveMergedFiles);
     addCheck(page, QStringLiteral("Also merge files that have a copy under another name"),
              Settings::kKeyMergeDialogueNeedMergeDuplicatesWithDifferentNames);
+    addCheck(page, QStringLiteral("Open the merge window with its options shown"),
+             Settings::kKeyMergeDialogueExpandOptions);
     layout->addStretch();
     return page;
 }

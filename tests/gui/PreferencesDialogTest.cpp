@@ -60,7 +60,7 @@ private slots:
             QVERIFY(storedFile()[key] == nlohmann::json(!definition.flagDefault));
             ++checked;
         }
-        QCOMPARE(checked, 18);
+        QCOMPARE(checked, 19);
     }
 
     void theMinimalSizeIsAutomaticAllFilesOrASize() {

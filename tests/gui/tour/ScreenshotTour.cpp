@@ -9,11 +9,13 @@
 #include "gui/FolderTreePanel.h"
 #include "gui/HistoryWindow.h"
 #include "gui/MainWindow.h"
+#include "gui/MergeDialog.h"
 #include "gui/PreferencesDialog.h"
 #include "gui/QtQuestionAsker.h"
 #include "gui/ResultsScreen.h"
 #include "gui/ReviewPanel.h"
 #include "gui/WelcomeScreen.h"
+#include "merge/MergeOperationData.h"
 #include "settings/Settings.h"
 
 #include <QAction>
@@ -184,6 +186,18 @@ int main(int argc, char** argv) {
     save(&window, QStringLiteral("duplicate-folders") + suffix);
     results->showSimilarFolders();
     save(&window, QStringLiteral("similar-folders") + suffix);
+
+    // The largest pair merged: its preview, then the copy done.
+    window.action(QStringLiteral("merge"))->trigger();
+    if (gui::MergeDialog* merge = results->mergeDialog()) {
+        merge->resize(720, 620);
+        save(merge, QStringLiteral("merge-preview") + suffix);
+        merge->mergeButton()->click();
+        test::waitUntil([&] { return merge->merge()->state() == MergeState::ViewResult; });
+        save(merge, QStringLiteral("merge-result") + suffix);
+        merge->close();
+        test::waitUntil([&] { return results->mergeDialog() == nullptr; });
+    }
 
     window.showFolderTree();
     test::waitUntil([&] { return window.folderTreePanel()->isReady(); });
