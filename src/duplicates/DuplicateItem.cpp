@@ -140,7 +140,7 @@ std::optional<FileCategory> DuplicateItem::getTypeUsingFileSystemItem() const {
 }
 
 platform::FileTime DuplicateItem::getLastModificationDate() const {
-    if (!m_lastModificationDate) {
+    if (!m_bDateKnown) {
         // Read straight from the file system: the entry keeps the date, so a
         // process-wide cache by path would only hold a second copy of every
         // path (about 15 MB on 60,000 copies) and give a later scan of the
@@ -148,8 +148,9 @@ platform::FileTime DuplicateItem::getLastModificationDate() const {
         const auto attributes = FilesAttributesCacher::readAttributesOfItemAtPath(m_sItemPath);
         m_lastModificationDate = attributes && !attributes->isEmpty() ? attributes->modificationDate
                                                                       : platform::FileTime{};
+        m_bDateKnown = true;
     }
-    return *m_lastModificationDate;
+    return m_lastModificationDate;
 }
 
 bool DuplicateItem::isMovedByUserOrDeleted() const {

@@ -132,11 +132,15 @@ private:
     std::weak_ptr<DuplicatesGroup> m_pGroup;
     std::weak_ptr<DuplicateItem> m_pAssociatedDuplicateFolder;
     std::string m_sItemPath;
-    mutable std::optional<platform::FileTime> m_lastModificationDate;
+    mutable platform::FileTime m_lastModificationDate;  // once m_bDateKnown
     std::unique_ptr<WeakListeners<DuplicateItemListener>> m_listeners;  // made on first use
     std::uint32_t m_nParentPathLength = 0;  // of m_sItemPath
     mutable std::uint32_t m_nLevel = 0;
     mutable bool m_bLevelKnown = false;
+    // A flag beside the others rather than an optional date: 8 bytes less
+    // per entry, which brings the entry and its shared block (152 bytes)
+    // into the next smaller malloc chunk.
+    mutable bool m_bDateKnown = false;
     bool m_bIsPackage = false;
     bool m_bIsSelected = false;
     bool m_bIsInited = false;

@@ -20,6 +20,10 @@ namespace {
 
 using test::entryOf;
 
+// One entry per copy: with its shared block (16 bytes) an entry of 136 bytes
+// takes a 160-byte malloc chunk; 8 bytes more would take 176.
+static_assert(sizeof(DuplicateItem) <= 136, "DuplicateItem grew past 136 bytes: a bigger malloc chunk per copy");
+
 TEST(DuplicateItemTest, WhatACopyKnowsAboutItsFileOnDisk) {
     test::ModelTestTree tree;
     auto container = DuplicatesContainer::create(nullptr, nullptr);
