@@ -51,9 +51,10 @@ public:
             if (separator.m_bIsSeparationCanceled.load()) return;
             const ItemFacts& item = facts[tag];
             // Decided here because it may read the file (PNG), which the
-            // working queue must not wait for.
-            const bool needsFullCheck =
-                result.key && m_decidesFullCheck && ContentHasher::isNeedFullHashBuildForPath(item.path);
+            // working queue must not wait for. A full key already covers
+            // every byte: there is nothing to confirm.
+            const bool needsFullCheck = result.key && result.partial && m_decidesFullCheck &&
+                                        ContentHasher::isNeedFullHashBuildForPath(item.path);
             if (!result.key && separator.m_pScanProblems) {
                 using Failure = ContentHasher::Failure;
                 const bool changed = result.failure == Failure::changed || result.failure == Failure::notRegularFile;

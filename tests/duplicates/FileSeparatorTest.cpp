@@ -189,6 +189,23 @@ TEST_F(FileSeparatorTest, FilesDifferingOutsideTheBlocksAreToldApartOnlyWhenThei
     EXPECT_NE(keyOf(result, lone), md5sum(lone->path()));
 }
 
+TEST_F(FileSeparatorTest, DoubtfulFilesUnderThreeBlocksAreReadOnce) {
+    // Their first keys are full keys already: no confirmation pass, whether
+    // they are identical, different, or a PNG (whose check reads the file).
+    const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + noise(3000, 3);
+    std::vector<FileSystemItem*> items{file("a/notes.txt", noise(3000, 1)), file("b/notes.txt", noise(3000, 1)),
+                                       file("c/notes.txt", noise(3000, 2)), file("a/shot.png", png),
+                                       file("b/shot.png", png)};
+    std::vector<bool> passes;
+    const FileSeparatorMap result = separate(items, [&](FileSeparator&, bool fullHash) { passes.push_back(fullHash); });
+    EXPECT_EQ(passes, std::vector<bool>{false});
+    EXPECT_EQ(sets(result, 2), (Sets{{"a/notes.txt", "b/notes.txt"}, {"a/shot.png", "b/shot.png"}}));
+    for (FileSystemItem* item : items) {
+        EXPECT_EQ(keyOf(result, item), md5sum(item->path())) << item->path();
+        EXPECT_FALSE(item->isComparedInPart());
+    }
+}
+
 TEST_F(FileSeparatorTest, BlockLengthAndFullHashComeFromTheOptions) {
     // 20000 bytes is under three default blocks: full keys, told apart.
     EXPECT_TRUE(sets(separate(pairApartOnlyInTheMiddle("1")), 2).empty());
