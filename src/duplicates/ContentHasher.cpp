@@ -198,6 +198,8 @@ ContentHasher::KeyResult ContentHasher::keyForListedFile(const std::string& path
         return result;
     }
     result.key = std::move(key);
+    result.identity = file.identity();
+    result.modification = file.modification();
     return result;
 }
 

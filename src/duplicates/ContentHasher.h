@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/FileIdentity.h"
+#include "platform/FileTime.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -64,6 +67,10 @@ public:
         bool partial = false;  // the key covers three blocks, not every byte
         Failure failure = Failure::none;
         int error = 0;  // the errno of cannotOpen and readFailed
+        // With a key: the file that was read, and its modification time
+        // then (the same before and after the reading).
+        platform::FileIdentity identity;
+        platform::FileTime modification;
     };
 
     // The key of a file that a scan listed with listedSize bytes: the partial

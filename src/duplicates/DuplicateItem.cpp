@@ -54,6 +54,11 @@ bool DuplicateItem::initWithFileItemWithGroup(FileSystemItem* fileItem, const st
     m_nParentPathLength = slash == std::string::npos ? 0 : slash == 0 ? 1 : slash;
     m_bIsPackage = fileItem->isDir() && fileItem->isPackage();
     rememberScanFacts(*fileItem);
+    // The date the scan saw is the date to show: no need to ask again.
+    if (const ScanFacts* seen = fileItem->scanFacts(); seen != nullptr && seen->isUsable()) {
+        m_lastModificationDate = seen->modification;
+        m_bDateKnown = true;
+    }
     updateAssociatedDuplicateFolder();
     m_bIsInited = true;
     return true;

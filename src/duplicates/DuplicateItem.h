@@ -78,8 +78,9 @@ public:
     // category of the item's name; none without an item.
     std::optional<FileCategory> getTypeUsingFileSystemItem() const;
 
-    // Read from the file system on the first call and kept by the entry;
-    // 1970-01-01 when it can't be read.
+    // The modification time the scan saw when the file was hashed (or when a
+    // folder joined its group); else read from the file system on the first
+    // call. Kept by the entry; 1970-01-01 when it can't be read.
     platform::FileTime getLastModificationDate() const;
     // No path, or nothing at the path any more.
     bool isMovedByUserOrDeleted() const;

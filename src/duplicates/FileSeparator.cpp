@@ -61,7 +61,8 @@ public:
                 separator.m_pScanProblems->add(
                     item.path, changed ? ScanProblemKind::changedFile : ScanProblemKind::unreadableFile, result.error);
             }
-            computed.push_back({tag, std::move(result.key), needsFullCheck, result.partial});
+            computed.push_back(
+                {tag, std::move(result.key), needsFullCheck, result.partial, {result.identity, result.modification}});
         }
         // A key computed after a stop would only be dropped.
         if (separator.m_bIsSeparationCanceled.load()) return;
@@ -192,15 +193,17 @@ void FileSeparator::recordKeys(const Pass& pass, std::vector<ComputedKey>& keys)
     if (&pass != m_pCurrentPass || m_bIsSeparationCanceled.load() || m_eState != State::separating) return;
     for (ComputedKey& computed : keys)
         recordKey(m_arrItemsForSeparate[computed.index], std::move(computed.key), computed.needsFullCheck,
-                  computed.partial);
+                  computed.partial, computed.read);
     m_nCountOfItemsRestToSeparate -= std::min<std::uint64_t>(keys.size(), m_nCountOfItemsRestToSeparate);
     if (m_nCountOfItemsRestToSeparate == 0) notifyListenerAboutFinish();
 }
 
 void FileSeparator::recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck,
-                              bool partial) {
+                              bool partial, const ScanFacts& read) {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bIsSeparationCanceled.load() || m_eState != State::separating) return;
+    // A confirmation pass read the file last: its facts replace the first pass's.
+    if (key && read.isUsable()) m_readFacts.insert_or_assign(item, read);
     if (!useFullHash && key && needsFullCheck) m_arrHashThatNeedToCheckFully.insert(*key);
     item->setIsComparedInPart(key && partial);
     saveFileItemWithHash(item, key);
@@ -272,6 +275,12 @@ void FileSeparator::cancelOnWorkingQueue() {
 void FileSeparator::notify() {
     m_eState = State::finished;
     m_pCurrentPass = nullptr;
+    for (const auto& [key, set] : m_arrItemsByFileContentHash) {
+        if (set.size() < 2) continue;
+        for (FileSystemItem* item : set)
+            if (const auto read = m_readFacts.find(item); read != m_readFacts.end()) item->rememberScanFacts(read->second);
+    }
+    m_readFacts = {};
     FileSeparatorMap result = std::move(m_arrItemsByFileContentHash);
     m_arrItemsByFileContentHash.clear();
     m_arrItemsForSeparate.clear();

@@ -4,6 +4,7 @@
 #include "duplicates/SeparatorMap.h"
 #include "platform/QueueChecker.h"
 #include "platform/SerialQueue.h"
+#include "scan/FileSystemItem.h"
 
 #include <atomic>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -82,7 +84,10 @@ public:
 // is not the listed one or that change while they are read, get no key and
 // are in no set (and are noted in the scan's problems, when there are any);
 // each item handed to hashing is marked checked for duplicates, and marked
-// compared in part when its key is a partial one.
+// compared in part when its key is a partial one. An item that shares its key
+// with another remembers which file was read and its modification time then
+// (FileSystemItem::rememberScanFacts), so that nothing needs to look the file
+// up again by its path to learn what the scan saw.
 //
 // All bookkeeping runs on the process-wide serial workingQueue(), which also
 // calls the listener. A separator is made with create(), runs once and is not
@@ -152,6 +157,7 @@ private:
         std::optional<std::string> key;
         bool needsFullCheck = false;
         bool partial = false;
+        ScanFacts read;  // the file the key was computed from
     };
 
     void start(std::vector<FileSystemItem*> items, std::weak_ptr<FileSeparatorListener> listener,
@@ -161,7 +167,8 @@ private:
     // without.
     void separateItemsWithFullFileHash(std::vector<FileSystemItem*> items, bool fullHash);
     void recordKeys(const Pass& pass, std::vector<ComputedKey>& keys);
-    void recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck, bool partial);
+    void recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck, bool partial,
+                   const ScanFacts& read = ScanFacts::unusable());
     void saveFileItemWithHash(FileSystemItem* item, const std::optional<std::string>& key);
     void notifyListenerAboutFinish();
     // The partial keys shared by two or more items that must be confirmed by
@@ -186,6 +193,9 @@ private:
     const Pass* m_pCurrentPass = nullptr;
     FileSeparatorMap m_arrItemsByFileContentHash;
     std::unordered_set<std::string> m_arrHashThatNeedToCheckFully;
+    // What file each key was computed from; given to the items that share a
+    // key when the separation ends (an item alone under its key never needs it).
+    std::unordered_map<FileSystemItem*, ScanFacts> m_readFacts;
     std::uint64_t m_nHashBlockSize = 0;
     std::uint64_t m_nHashMaxSize = 0;
     // Set by stop() at once (any thread); read on the working queue and, to

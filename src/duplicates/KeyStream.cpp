@@ -136,6 +136,8 @@ ContentHasher::KeyResult KeyStream::key(const std::array<unsigned char, 16>& dig
     m_result = {};
     m_result.key = ContentHasher::hexKey(digest);
     m_result.partial = m_partial;
+    m_result.identity = m_file->identity();
+    m_result.modification = m_file->modification();
     return m_result;
 }
 

@@ -69,6 +69,14 @@ bool RegularFile::unchangedSinceOpen() const {
            now.st_mtim.tv_nsec == m_opened.st_mtim.tv_nsec;
 }
 
+platform::FileIdentity RegularFile::identity() const {
+    return {static_cast<std::uint64_t>(m_opened.st_dev), static_cast<std::uint64_t>(m_opened.st_ino)};
+}
+
+platform::FileTime RegularFile::modification() const {
+    return {static_cast<std::int64_t>(m_opened.st_mtim.tv_sec), static_cast<std::uint32_t>(m_opened.st_mtim.tv_nsec)};
+}
+
 void RegularFile::fail(ContentHasher::Failure failure, int error) {
     m_failure = failure;
     m_error = error;

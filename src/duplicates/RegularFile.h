@@ -34,6 +34,9 @@ public:
 
     // Whether the size and the modification time are still those of the open.
     bool unchangedSinceOpen() const;
+    // Which file was opened, and its modification time then.
+    platform::FileIdentity identity() const;
+    platform::FileTime modification() const;
     // Closes the file now (the destructor does it otherwise).
     void close();
 

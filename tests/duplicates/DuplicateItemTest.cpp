@@ -5,6 +5,9 @@
 #include "duplicates/DuplicatesGroup.h"
 #include "duplicates/FileCategory.h"
 #include "duplicates/ModelTestTree.h"
+#include "platform/FileIdentity.h"
+#include "scan/FolderSystemItem.h"
+#include "scan/VolumeSystemItem.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +17,8 @@
 #include <ctime>
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 namespace kestrane {
 namespace {
@@ -61,36 +66,62 @@ TEST(DuplicateItemTest, WhatACopyKnowsAboutItsFileOnDisk) {
     EXPECT_EQ(folder->getType(), std::nullopt);
     EXPECT_EQ(folder->getFileItemSize(), 0u);
     EXPECT_FALSE(folder->selectItemForced(true));
-    // A file gone before its date was first asked for has none.
-    FileSystemItem* gone = tree.file("C/gone.txt", "x");
-    container->addGroupWithItems({gone, tree.file("D/gone.txt", "x")});
+    // A file gone after it joined its group keeps the date the scan saw; one
+    // already gone then has none.
+    FileSystemItem* later = tree.file("C/later.txt", "x");
+    container->addGroupWithItems({later, tree.file("D/later.txt", "x")});
+    ASSERT_EQ(::lstat(later->path().c_str(), &info), 0);
+    std::filesystem::remove(later->path());
+    EXPECT_EQ(entryOf(later)->getLastModificationDate(),
+              (platform::FileTime{info.st_mtim.tv_sec, static_cast<std::uint32_t>(info.st_mtim.tv_nsec)}));
+    FileSystemItem* gone = tree.file("C/gone.txt", "y");
+    FileSystemItem* twin = tree.file("D/gone.txt", "y");
     std::filesystem::remove(gone->path());
+    container->addGroupWithItems({gone, twin});
     EXPECT_EQ(entryOf(gone)->getLastModificationDate(), platform::FileTime{});
 }
 
 // A copy's date is read when first asked for and kept by its entry; a later
 // scan of the same file (new entries) sees the file as it is then.
-TEST(DuplicateItemTest, ALaterScanOfTheSameFileReadsItsDateAgain) {
+TEST(DuplicateItemTest, ACopyShowsTheDateTheScanSawAndALaterScanSeesTheNewOne) {
     test::ModelTestTree tree;
-    FileSystemItem* a = tree.file("A/p.txt", "same");
-    FileSystemItem* b = tree.file("B/p.txt", "same");
+    tree.file("A/p.txt", "same");
+    tree.file("B/p.txt", "same");
     const std::string pathA = tree.path() + "/A/p.txt";
     const auto setDate = [&](std::time_t seconds) {
         const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, pathA.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
     };
+    // Each scan lists the same files into a tree of its own.
+    const auto scanTree = [&] {
+        auto root = VolumeSystemItem::create(tree.path(), 0, 0);
+        std::vector<FileSystemItem*> copies;
+        for (const char* folder : {"A", "B"}) {
+            auto* parent = static_cast<FolderSystemItem*>(FolderSystemItem::createInParent(folder, *root, false, false));
+            copies.push_back(FileSystemItem::createInParent("p.txt", *parent, 4096, false, 4));
+        }
+        return std::pair{root, copies};
+    };
     setDate(1'000'000'000);
     {
+        auto [root, copies] = scanTree();
         auto first = DuplicatesContainer::create(nullptr, nullptr);
-        first->addGroupWithItems({a, b});
-        EXPECT_EQ(entryOf(a)->getLastModificationDate(), (platform::FileTime{1'000'000'000, 0}));
+        first->addGroupWithItems(copies);
         setDate(1'200'000'000);
-        // The entry keeps what it read.
-        EXPECT_EQ(entryOf(a)->getLastModificationDate(), (platform::FileTime{1'000'000'000, 0}));
+        // The entry keeps what the scan saw.
+        EXPECT_EQ(entryOf(copies[0])->getLastModificationDate(), (platform::FileTime{1'000'000'000, 0}));
     }
+    auto [root, copies] = scanTree();
     auto second = DuplicatesContainer::create(nullptr, nullptr);
-    second->addGroupWithItems({a, b});
-    EXPECT_EQ(entryOf(a)->getLastModificationDate(), (platform::FileTime{1'200'000'000, 0}));
+    second->addGroupWithItems(copies);
+    EXPECT_EQ(entryOf(copies[0])->getLastModificationDate(), (platform::FileTime{1'200'000'000, 0}));
+
+    // Facts the hashing remembered are used as they are, without looking again.
+    auto [hashedRoot, hashed] = scanTree();
+    hashed[0]->rememberScanFacts({platform::identityOfPath(pathA).value(), platform::FileTime{1'100'000'000, 5}});
+    auto third = DuplicatesContainer::create(nullptr, nullptr);
+    third->addGroupWithItems(hashed);
+    EXPECT_EQ(entryOf(hashed[0])->getLastModificationDate(), (platform::FileTime{1'100'000'000, 5}));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -204,6 +205,28 @@ TEST_F(FileSeparatorTest, DoubtfulFilesUnderThreeBlocksAreReadOnce) {
         EXPECT_EQ(keyOf(result, item), md5sum(item->path())) << item->path();
         EXPECT_FALSE(item->isComparedInPart());
     }
+}
+
+TEST_F(FileSeparatorTest, ItemsSharingAKeyRememberTheFileThatWasRead) {
+    // Small and large (partial key) files; the lone one is never looked at again.
+    std::vector<FileSystemItem*> small{file("a/s.jpg", noise(3000, 1)), file("b/s.jpg", noise(3000, 1))};
+    std::vector<FileSystemItem*> large{file("a/l.jpg", noise(60000, 2)), file("b/l.jpg", noise(60000, 2)),
+                                       file("c/l.jpg", noise(60000, 3))};
+    const struct timespec times[2] = {{1'300'000'000, 7}, {1'300'000'000, 7}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, small[1]->path().c_str(), times, 0), 0);
+    separate(small);
+    separate(large);
+    for (FileSystemItem* item : {small[0], small[1], large[0], large[1]}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(item->path().c_str(), &info), 0);
+        const ScanFacts* seen = item->scanFacts();
+        ASSERT_NE(seen, nullptr) << item->path();
+        EXPECT_EQ(seen->identity, (platform::FileIdentity{info.st_dev, info.st_ino}));
+        EXPECT_EQ(seen->modification,
+                  (platform::FileTime{info.st_mtim.tv_sec, static_cast<std::uint32_t>(info.st_mtim.tv_nsec)}));
+    }
+    EXPECT_EQ(small[1]->scanFacts()->modification, (platform::FileTime{1'300'000'000, 7}));
+    EXPECT_EQ(large[2]->scanFacts(), nullptr);
 }
 
 TEST_F(FileSeparatorTest, BlockLengthAndFullHashComeFromTheOptions) {
