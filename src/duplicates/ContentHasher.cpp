@@ -79,14 +79,11 @@ private:
 
 // Reads the file from its current position to the end into the digest and
 // counts the bytes. False when a read fails (errno tells why).
-bool digestToEnd(int fd, Md5& md5, std::uint64_t& bytesRead) {
+bool digestToEnd(RegularFile& file, Md5& md5, std::uint64_t& bytesRead) {
     unsigned char buffer[ContentHasher::kReadChunkLength];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
+        const ssize_t n = file.read(buffer, sizeof buffer);
+        if (n < 0) return false;
         if (n == 0) return true;
         md5.update(buffer, static_cast<std::size_t>(n));
         bytesRead += static_cast<std::uint64_t>(n);
@@ -107,14 +104,13 @@ using Block = PartialKeyBlock;
 // Feeds one block: whole chunks are requested from the block's offset on until
 // the bytes read reach or pass the block's length. A short read (end of file)
 // or a failed one ends the block after what it brought.
-void digestBlock(int fd, const Block& block, std::size_t chunkLength, Md5& md5) {
+void digestBlock(RegularFile& file, const Block& block, std::size_t chunkLength, Md5& md5) {
     unsigned char buffer[ContentHasher::kReadChunkLength];
     std::uint64_t done = 0;
     while (done < block.length) {
         const std::uint64_t position = block.offset + done;
         if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return;
-        const ssize_t n = ::pread(fd, buffer, chunkLength, static_cast<off_t>(position));
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = file.readAt(buffer, chunkLength, position);
         if (n <= 0) return;
         md5.update(buffer, static_cast<std::size_t>(n));
         done += static_cast<std::uint64_t>(n);
@@ -123,15 +119,12 @@ void digestBlock(int fd, const Block& block, std::size_t chunkLength, Md5& md5) 
 }
 
 // Reads up to length bytes at position; the count read, or -1 on a failure.
-ssize_t readAt(int fd, unsigned char* buffer, std::size_t length, std::uint64_t position) {
+ssize_t readAt(RegularFile& file, unsigned char* buffer, std::size_t length, std::uint64_t position) {
     std::size_t done = 0;
     while (done < length) {
         if (position + done > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) break;
-        const ssize_t n = ::pread(fd, buffer + done, length - done, static_cast<off_t>(position + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
+        const ssize_t n = file.readAt(buffer + done, length - done, position + done);
+        if (n < 0) return -1;
         if (n == 0) break;
         done += static_cast<std::size_t>(n);
     }
@@ -211,7 +204,7 @@ WholeDigest digestWholeFile(RegularFile& file) {
     if (!md5.valid()) return digest;
     // Read-ahead only pays where the file is longer than the kernel's window.
     if (file.size() > ContentHasher::kReadAdviceMinSize) ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (!digestToEnd(file.fd(), md5, digest.bytesRead)) {
+    if (!digestToEnd(file, md5, digest.bytesRead)) {
         digest.error = errno;
         return digest;
     }
@@ -230,9 +223,9 @@ std::optional<std::string> digestBlocks(RegularFile& file, std::uint64_t size, s
     // within the kernel's read-ahead window are left alone (the advice would
     // cost a call and save nothing).
     if (size > ContentHasher::kReadAdviceMinSize) ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_RANDOM);
-    digestBlock(file.fd(), start, chunkLength, md5);
-    digestBlock(file.fd(), end, chunkLength, md5);
-    digestBlock(file.fd(), middle, chunkLength, md5);
+    digestBlock(file, start, chunkLength, md5);
+    digestBlock(file, end, chunkLength, md5);
+    digestBlock(file, middle, chunkLength, md5);
     return md5.finalHex();
 }
 
@@ -296,17 +289,17 @@ bool ContentHasher::isNeedFullCheckPNGAtPath(const std::string& path) {
     if (!file.isOpen()) return false;
 
     unsigned char header[8];
-    if (readAt(file.fd(), header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return false;
+    if (readAt(file, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return false;
     if (std::memcmp(header, kSignature, sizeof kSignature) != 0) return false;
 
     std::uint64_t position = sizeof kSignature;
     for (;;) {
         // Chunk length and type.
-        if (readAt(file.fd(), header, sizeof header, position) != static_cast<ssize_t>(sizeof header)) return false;
+        if (readAt(file, header, sizeof header, position) != static_cast<ssize_t>(sizeof header)) return false;
         position += sizeof header;
         if (std::memcmp(header + 4, "IDAT", 4) == 0) {
             unsigned char data[3];
-            if (readAt(file.fd(), data, sizeof data, position) != static_cast<ssize_t>(sizeof data)) return false;
+            if (readAt(file, data, sizeof data, position) != static_cast<ssize_t>(sizeof data)) return false;
             return data[0] == 0x78 && data[1] == 0x01 && (data[2] & 0x60) == 0;
         }
         // Skip the data and the CRC.

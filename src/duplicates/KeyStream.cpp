@@ -17,14 +17,6 @@ namespace {
 
 constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
 
-// pread, again after a signal; -1 on a failure.
-ssize_t readAt(int fd, unsigned char* buffer, std::size_t length, std::uint64_t position) {
-    for (;;) {
-        const ssize_t n = ::pread(fd, buffer, length, static_cast<off_t>(position));
-        if (n >= 0 || errno != EINTR) return n;
-    }
-}
-
 }  // namespace
 
 KeyStream::KeyStream(std::string path, std::uint64_t listedSize, std::uint64_t blockLength, std::uint64_t threshold)
@@ -70,11 +62,8 @@ KeyStream::Fill KeyStream::fillWhole(unsigned char* buffer, std::size_t capacity
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity - length, m_listedSize - m_read));
     std::size_t got = 0;
     while (got < want) {
-        const ssize_t n = ::read(m_file->fd(), buffer + length + got, want - got);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail(ContentHasher::Failure::readFailed, errno);
-        }
+        const ssize_t n = m_file->read(buffer + length + got, want - got);
+        if (n < 0) return fail(ContentHasher::Failure::readFailed, errno);
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }
@@ -99,7 +88,7 @@ KeyStream::Fill KeyStream::fillBlocks(unsigned char* buffer, std::size_t capacit
         if (position > kMaxOffset) {
             blockEnds = true;
         } else {
-            const ssize_t n = readAt(m_file->fd(), buffer + length, want, position);
+            const ssize_t n = m_file->readAt(buffer + length, want, position);
             if (n >= 0) {
                 got = static_cast<std::size_t>(n);
                 // A short read ends the block when the chunk it ended in came up short.
@@ -107,7 +96,7 @@ KeyStream::Fill KeyStream::fillBlocks(unsigned char* buffer, std::size_t capacit
             } else {
                 // A failed read ends the block after the chunks before the failing one.
                 while (got < want) {
-                    const ssize_t c = readAt(m_file->fd(), buffer + length + got, chunk, position + got);
+                    const ssize_t c = m_file->readAt(buffer + length + got, chunk, position + got);
                     if (c > 0) got += static_cast<std::size_t>(c);
                     if (c < static_cast<ssize_t>(chunk)) break;
                 }

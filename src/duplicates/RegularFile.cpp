@@ -46,9 +46,8 @@ RegularFile::RegularFile(const std::string& path, ContentHasher::FileKind kind) 
         fail(ContentHasher::Failure::notRegularFile, 0);
         return;
     }
-    // Back to blocking reads: O_NONBLOCK only guarded the open, and a few
-    // network and FUSE file systems honour it on regular files.
-    ::fcntl(fd, F_SETFL, 0);
+    // O_NONBLOCK stays: local file systems ignore it on files, and the reads
+    // switch to blocking the first time one says it would block (retries()).
     m_fd = fd;
     m_size = static_cast<std::uint64_t>(std::max<off_t>(m_opened.st_size, 0));
 }
@@ -67,6 +66,30 @@ bool RegularFile::unchangedSinceOpen() const {
     if (::fstat(m_fd, &now) != 0) return false;
     return now.st_size == m_opened.st_size && now.st_mtim.tv_sec == m_opened.st_mtim.tv_sec &&
            now.st_mtim.tv_nsec == m_opened.st_mtim.tv_nsec;
+}
+
+ssize_t RegularFile::read(void* buffer, std::size_t length) {
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, length);
+        if (n >= 0 || !retries()) return n;
+    }
+}
+
+ssize_t RegularFile::readAt(void* buffer, std::size_t length, std::uint64_t position) {
+    for (;;) {
+        const ssize_t n = ::pread(m_fd, buffer, length, static_cast<off_t>(position));
+        if (n >= 0 || !retries()) return n;
+    }
+}
+
+bool RegularFile::retries() {
+    if (errno == EINTR) return true;
+    if ((errno != EAGAIN && errno != EWOULDBLOCK) || !m_nonBlocking) return false;
+    m_nonBlocking = false;
+    const int error = errno;
+    if (::fcntl(m_fd, F_SETFL, 0) == 0) return true;
+    errno = error;
+    return false;
 }
 
 platform::FileIdentity RegularFile::identity() const {

@@ -2,10 +2,12 @@
 
 #include "duplicates/ContentHasher.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include <sys/stat.h>
+#include <sys/types.h>
 
 namespace kestrane {
 
@@ -32,6 +34,14 @@ public:
     ContentHasher::Failure failure() const { return m_failure; }
     int error() const { return m_error; }
 
+    // One read(2) or pread(2), again after a signal: the count read, or -1
+    // with errno set. The file stays open without blocking (so that opening
+    // something else than a file never waits) unless a read says it would
+    // have to wait, as some network and FUSE file systems do on files: then
+    // it is switched to blocking reads and the read is tried again.
+    ssize_t read(void* buffer, std::size_t length);
+    ssize_t readAt(void* buffer, std::size_t length, std::uint64_t position);
+
     // Whether the size and the modification time are still those of the open.
     bool unchangedSinceOpen() const;
     // Which file was opened, and its modification time then.
@@ -42,8 +52,11 @@ public:
 
 private:
     void fail(ContentHasher::Failure failure, int error);
+    // After a read that failed with errno: whether to try it again.
+    bool retries();
 
     int m_fd = -1;
+    bool m_nonBlocking = true;
     std::uint64_t m_size = 0;
     struct stat m_opened {};
     ContentHasher::Failure m_failure = ContentHasher::Failure::none;
