@@ -11,6 +11,8 @@
 #include "settings/Settings.h"
 
 #include <algorithm>
+#include <functional>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -202,8 +204,7 @@ void FileSeparator::recordKey(FileSystemItem* item, std::optional<std::string> k
                               bool partial, const ScanFacts& read) {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
     if (m_bIsSeparationCanceled.load() || m_eState != State::separating) return;
-    // A confirmation pass read the file last: its facts replace the first pass's.
-    if (key && read.isUsable()) m_readFacts.insert_or_assign(item, read);
+    if (key && read.isUsable()) m_readFacts.emplace_back(item, read);
     if (!useFullHash && key && needsFullCheck) m_arrHashThatNeedToCheckFully.insert(*key);
     item->setIsComparedInPart(key && partial);
     saveFileItemWithHash(item, key);
@@ -275,10 +276,17 @@ void FileSeparator::cancelOnWorkingQueue() {
 void FileSeparator::notify() {
     m_eState = State::finished;
     m_pCurrentPass = nullptr;
+    // By item, each item's facts in the order they came: a confirmation pass
+    // read the file last, so its facts are the ones to keep.
+    std::stable_sort(m_readFacts.begin(), m_readFacts.end(),
+                     [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); });
     for (const auto& [key, set] : m_arrItemsByFileContentHash) {
         if (set.size() < 2) continue;
-        for (FileSystemItem* item : set)
-            if (const auto read = m_readFacts.find(item); read != m_readFacts.end()) item->rememberScanFacts(read->second);
+        for (FileSystemItem* item : set) {
+            const auto after = std::upper_bound(m_readFacts.begin(), m_readFacts.end(), item,
+                                                [](FileSystemItem* i, const auto& entry) { return std::less<>()(i, entry.first); });
+            if (after != m_readFacts.begin() && std::prev(after)->first == item) item->rememberScanFacts(std::prev(after)->second);
+        }
     }
     m_readFacts = {};
     FileSeparatorMap result = std::move(m_arrItemsByFileContentHash);

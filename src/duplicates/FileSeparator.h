@@ -12,8 +12,8 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace kestrane {
@@ -193,9 +193,10 @@ private:
     const Pass* m_pCurrentPass = nullptr;
     FileSeparatorMap m_arrItemsByFileContentHash;
     std::unordered_set<std::string> m_arrHashThatNeedToCheckFully;
-    // What file each key was computed from; given to the items that share a
-    // key when the separation ends (an item alone under its key never needs it).
-    std::unordered_map<FileSystemItem*, ScanFacts> m_readFacts;
+    // What file each key was computed from, in the order the keys came (a
+    // confirmation pass after the first); given to the items that share a key
+    // when the separation ends (an item alone under its key never needs it).
+    std::vector<std::pair<FileSystemItem*, ScanFacts>> m_readFacts;
     std::uint64_t m_nHashBlockSize = 0;
     std::uint64_t m_nHashMaxSize = 0;
     // Set by stop() at once (any thread); read on the working queue and, to

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include <sched.h>
+#include <sys/mman.h>
 
 namespace kestrane {
 
@@ -28,6 +29,11 @@ constexpr std::chrono::microseconds kIdleSpin{50};
 // How far past requests of clients that have all their files open a thread
 // looks for one it may begin.
 constexpr std::size_t kMaxSkipped = 64;
+// A thread idle this long gives its lanes' buffers back: between scans, not
+// between the separations of one scan, which leave it idle thousands of
+// times for a moment (allocating the buffers again each time cost page
+// faults and left holes in the heap among the scan's long-lived blocks).
+constexpr std::chrono::seconds kIdleBeforeRelease{1};
 // A thread with plenty of queued files to go on with hands its keys back in
 // batches of this many: every hand-off may wake the thread that takes them.
 constexpr std::size_t kKeysPerHandOff = 64;
@@ -44,8 +50,22 @@ unsigned processorCount() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-struct FreeDeleter {
-    void operator()(unsigned char* bytes) const { std::free(bytes); }
+// The lanes' buffers, mapped on their own, out of the heap.
+class LaneBuffers {
+public:
+    explicit LaneBuffers(std::size_t length) : m_length(length) {
+        void* mapped = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) throw std::bad_alloc();
+        m_data = static_cast<unsigned char*>(mapped);
+    }
+    ~LaneBuffers() { ::munmap(m_data, m_length); }
+    LaneBuffers(const LaneBuffers&) = delete;
+    LaneBuffers& operator=(const LaneBuffers&) = delete;
+    unsigned char* data() const { return m_data; }
+
+private:
+    unsigned char* m_data = nullptr;
+    std::size_t m_length;
 };
 
 }  // namespace
@@ -66,19 +86,23 @@ struct LaneScheduler::Queue {
     // Moves up to `wanted` requests that may begin now into `taken`, counting
     // their files as open. With `wait`, sleeps until there is one (or the
     // scheduler stops: false). Leaves half of a queue for a sleeping thread.
-    bool take(std::size_t wanted, bool wait, std::vector<Queued>& taken, const std::function<void()>& beforeSleep);
+    // onLongSleep runs (under the lock) when the wait has lasted kIdleBeforeRelease.
+    bool take(std::size_t wanted, bool wait, std::vector<Queued>& taken, const std::function<void()>& onLongSleep);
     static void closed(Client& client) { client.m_openFiles.fetch_sub(1, std::memory_order_relaxed); }
 };
 
 bool LaneScheduler::Queue::take(std::size_t wanted, bool wait, std::vector<Queued>& taken,
-                                const std::function<void()>& beforeSleep) {
+                                const std::function<void()>& onLongSleep) {
     if (!wait && queuedCount.load(std::memory_order_relaxed) == 0) return true;
     if (wait) platform::spinUntil(kIdleSpin, [&] { return queuedCount.load(std::memory_order_relaxed) != 0; });
     std::unique_lock lock(mutex);
     if (wait && requests.empty() && !stopping) {
-        if (beforeSleep) beforeSleep();
+        const auto ready = [&] { return stopping || !requests.empty(); };
         ++sleeping;
-        wake.wait(lock, [&] { return stopping || !requests.empty(); });
+        if (!wake.wait_for(lock, kIdleBeforeRelease, ready)) {
+            if (onLongSleep) onLongSleep();
+            wake.wait(lock, ready);
+        }
         --sleeping;
     }
     if (stopping) return false;
@@ -143,7 +167,7 @@ private:
     std::optional<Md5Lanes> m_md5;
     std::vector<Lane> m_lanes;
     std::size_t m_busy = 0;
-    std::unique_ptr<unsigned char[], FreeDeleter> m_buffers;
+    std::unique_ptr<LaneBuffers> m_buffers;
     std::vector<std::pair<std::shared_ptr<Client>, Result>> m_results;
     std::vector<Queue::Queued> m_taken;
     std::thread m_thread;  // last: starts once everything above is made
@@ -183,12 +207,11 @@ void LaneScheduler::Worker::runLanes() {
             if (m_busy == 0) deliver();
             m_taken.clear();
             const bool wait = m_busy == 0;
-            // A thread that sleeps gives its buffers back.
+            // A thread that sleeps long gives its buffers back.
             stopping = !m_queue->take(free, wait, m_taken, [this] { m_buffers.reset(); });
             if (!m_taken.empty() && !m_buffers) {
-                m_buffers.reset(static_cast<unsigned char*>(std::aligned_alloc(64, kLaneStride * m_lanes.size())));
-                if (!m_buffers) throw std::bad_alloc();
-                for (std::size_t l = 0; l < m_lanes.size(); ++l) m_lanes[l].buffer = m_buffers.get() + l * kLaneStride;
+                m_buffers = std::make_unique<LaneBuffers>(kLaneStride * m_lanes.size());
+                for (std::size_t l = 0; l < m_lanes.size(); ++l) m_lanes[l].buffer = m_buffers->data() + l * kLaneStride;
             }
             std::size_t lane = 0;
             for (auto& queued : m_taken) {
@@ -236,7 +259,8 @@ void LaneScheduler::Worker::begin(std::size_t l, Queue::Queued queued) {
     lane.counted = true;
     lane.last = false;
     lane.length = 0;
-    lane.stream = std::make_unique<KeyStream>(request.path, request.listedSize, request.blockLength, request.threshold);
+    lane.stream = std::make_unique<KeyStream>(std::move(queued.request.path), request.listedSize, request.blockLength,
+                                              request.threshold);
     ++m_busy;
     if (!lane.stream->begin()) return finish(l, lane.stream->result());
     m_md5->start(l);
