@@ -168,7 +168,10 @@ void FileSeparator::separateItemsWithFullFileHash(std::vector<FileSystemItem*> i
         item->setIsCheckedForDuplicates(true);
         // The hashing threads get everything they need now: after a stop the
         // listener may drop the items (and their tree) while keys are still computed.
-        pass->facts.push_back({item->path(), std::string(item->name()), item->logicalSize(), item->isRegularFile()});
+        // The name only keys an empty file.
+        const std::int64_t size = item->logicalSize();
+        pass->facts.push_back(
+            {item->path(), size <= 0 ? std::string(item->name()) : std::string(), size, item->isRegularFile()});
         const ItemFacts& facts = pass->facts.back();
         if (!facts.isRegularFile || facts.logicalSize <= 0) continue;  // no key, or a name key: below
         ++m_nCountOfItemsRestToSeparate;

@@ -147,7 +147,7 @@ private:
     // What hashing needs of an item, taken on the working queue.
     struct ItemFacts {
         std::string path;
-        std::string name;
+        std::string name;  // of an empty file only
         std::int64_t logicalSize = 0;
         bool isRegularFile = false;
     };
