@@ -2,6 +2,7 @@
 //
 //     kestrane_make_tree [TREE] [--seed S] [--files N] [--folders M]
 //     kestrane_make_tree [TREE] --duplicates [--seed S] [--files N] [--folders M] [--max-size BYTES]
+//                        [--doubtful-weight K]
 //
 // The same seed, file count and folder count always give the same tree: the
 // same names, nesting and file sizes. The tree is described by a stamp file
@@ -20,7 +21,10 @@
 // copies, near-duplicates that partial keys cannot tell apart, whole duplicated
 // subtrees, similar folders, empty and hidden files, and symbolic-link loops.
 
+#include "duplicates/ContentHasher.h"
+
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -93,6 +97,9 @@ struct Parameters {
     std::uint64_t folders = 10000;
     bool duplicates = false;
     std::uint64_t maxSize = kDefaultDuplicatesMaxSize;  // duplicates corpus only
+    // Duplicates corpus only: how many times more often names of the types a
+    // partial match is confirmed for (text, source, camera raw) are drawn.
+    std::uint64_t doubtfulWeight = 1;
 };
 
 struct Folder {
@@ -149,6 +156,7 @@ Parameters parseArguments(int argc, char** argv) {
     Parameters parameters;
     bool foldersGiven = false;
     bool maxSizeGiven = false;
+    bool doubtfulWeightGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         auto value = [&]() -> const char* {
@@ -167,14 +175,18 @@ Parameters parseArguments(int argc, char** argv) {
         else if (argument == "--max-size") {
             parameters.maxSize = parseByteCount(value(), "--max-size");
             maxSizeGiven = true;
+        } else if (argument == "--doubtful-weight") {
+            parameters.doubtfulWeight = parseCount(value(), "--doubtful-weight");
+            doubtfulWeightGiven = true;
         } else if (argument == "-h" || argument == "--help") {
             std::printf("usage: kestrane_make_tree [TREE] [--seed S] [--files N] [--folders M]\n"
                         "       kestrane_make_tree [TREE] --duplicates [--seed S] [--files N] [--folders M]"
-                        " [--max-size BYTES[K|M|G]]\n"
+                        " [--max-size BYTES[K|M|G]] [--doubtful-weight K]\n"
                         "default TREE: %s/s<S>-f<N>-d<M>, with --duplicates s<S>-f<N>-d<M>-dup"
-                        " (and -m<BYTES> when --max-size is given)\n"
+                        " (and -m<BYTES> when --max-size is given, -w<K> when --doubtful-weight is)\n"
                         "defaults: N 150000; M 10000, with --duplicates 107 per 1000 files (16050; copies add more);"
-                        " --max-size 4M\n",
+                        " --max-size 4M; --doubtful-weight 1 (0: no text, source or camera raw files; 5: five times"
+                        " as many)\n",
                         KESTRANE_BENCH_TREE_BASE);
             std::exit(0);
         } else if (!argument.empty() && argument[0] == '-')
@@ -185,6 +197,8 @@ Parameters parseArguments(int argc, char** argv) {
             fail("only one tree path may be given");
     }
     if (maxSizeGiven && !parameters.duplicates) fail("--max-size goes with --duplicates");
+    if (doubtfulWeightGiven && !parameters.duplicates) fail("--doubtful-weight goes with --duplicates");
+    if (parameters.doubtfulWeight > 100) fail("--doubtful-weight must be at most 100");
     if (parameters.duplicates && !foldersGiven)
         parameters.folders = std::max<std::uint64_t>(1, parameters.files * kDuplicatesFoldersPerThousandFiles / 1000);
     if (parameters.duplicates && parameters.maxSize < 4 * kKiB) fail("--max-size must be at least 4K");
@@ -195,6 +209,7 @@ Parameters parseArguments(int argc, char** argv) {
         if (parameters.duplicates) {
             parameters.tree += "-dup";
             if (maxSizeGiven) parameters.tree += "-m" + std::to_string(parameters.maxSize);
+            if (doubtfulWeightGiven) parameters.tree += "-w" + std::to_string(parameters.doubtfulWeight);
         }
     }
     while (parameters.tree.size() > 1 && parameters.tree.back() == '/') parameters.tree.pop_back();
@@ -210,6 +225,9 @@ std::string stampHeader(const Parameters& parameters) {
         out << "duplicates " << kDuplicatesCorpusVersion << "\nmax_size " << parameters.maxSize << "\n";
     if (parameters.duplicates && parameters.maxSize > kLargeFileCommonMaxSize)
         out << "large_sizes split at " << kLargeFileCommonMaxSize << ", share above 1/6\n";
+    // Only when it changes the tree, so that trees made before keep their stamps.
+    if (parameters.duplicates && parameters.doubtfulWeight != 1)
+        out << "doubtful_weight " << parameters.doubtfulWeight << "\n";
     return out.str();
 }
 
@@ -580,14 +598,29 @@ constexpr LeftOutFile kLeftOutFiles[] = {
     {"Info.plist", 900, 0.0006},
 };
 
+// Whether the scan confirms a partial match of files with this name pattern
+// by reading them whole (by extension; PNGs only when uncompressed, which
+// the corpus' PNGs are not).
+bool isDoubtful(const NamePattern& pattern) {
+    const char* dot = std::strrchr(pattern.format, '.');
+    if (dot == nullptr) return false;
+    std::string extension(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return kestrane::ContentHasher::fullCheckExtensions().contains(extension);
+}
+
+// A weight of 1 for doubtful types draws exactly as the plain weights do.
 template <std::size_t N>
-const char* pickPattern(Random& random, const NamePattern (&patterns)[N]) {
-    unsigned total = 0;
-    for (const auto& pattern : patterns) total += pattern.weight;
+const char* pickPattern(Random& random, const NamePattern (&patterns)[N], std::uint64_t doubtfulWeight) {
+    const auto weight = [&](const NamePattern& pattern) {
+        return isDoubtful(pattern) ? pattern.weight * doubtfulWeight : std::uint64_t{pattern.weight};
+    };
+    std::uint64_t total = 0;
+    for (const auto& pattern : patterns) total += weight(pattern);
     std::uint64_t draw = random.next() % total;
     for (const auto& pattern : patterns) {
-        if (draw < pattern.weight) return pattern.format;
-        draw -= pattern.weight;
+        if (draw < weight(pattern)) return pattern.format;
+        draw -= weight(pattern);
     }
     return patterns[0].format;
 }
@@ -749,7 +782,8 @@ PlannedFile DuplicatesCorpusPlanner::newOriginal(CorpusFolder& folder) {
         if (size == 0 && m_random.chance(0.5))
             name = kCommonEmptyNames[m_random.next() % std::size(kCommonEmptyNames)];
         else
-            name = formatName(large ? pickPattern(m_random, kLargeNames) : pickPattern(m_random, kOrdinaryNames),
+            name = formatName(large ? pickPattern(m_random, kLargeNames, m_parameters.doubtfulWeight)
+                                    : pickPattern(m_random, kOrdinaryNames, m_parameters.doubtfulWeight),
                               m_nextNumber++);
         if (hidden && name[0] != '.') name.insert(0, ".");
         if (!folder.names.contains(name) || attempt > 100) return PlannedFile{std::move(name), newContent(size)};

@@ -6,8 +6,9 @@
 #
 #     bench/run_peer_bench.sh [TREE]
 #
-# Environment: REPEAT (rounds, default 3), SEED, FILES, FOLDERS, MAX_SIZE (the
-# generated corpus, default 1 / 150000 / 107 per 1000 files / 64M), BUILD_DIR
+# Environment: REPEAT (rounds, default 3), SEED, FILES, FOLDERS, MAX_SIZE,
+# DOUBTFUL_WEIGHT (the generated corpus, default 1 / 150000 / 107 per 1000
+# files / 64M / 1: see kestrane_make_tree --help), BUILD_DIR
 # (default build/release), KESTRANE (a kestrane binary to time instead of the
 # one built here), KEEP_OUTPUTS (a folder to keep every tool's output in).
 set -euo pipefail
@@ -18,8 +19,11 @@ seed=${SEED:-1}
 files=${FILES:-150000}
 folders=${FOLDERS:-$((files * 107 / 1000))}
 max_size=${MAX_SIZE:-64M}
+doubtful_weight=${DOUBTFUL_WEIGHT:-1}
 build=$(realpath -m "${BUILD_DIR:-$repo/build/release}")  # absolute: the tools run elsewhere
-tree=${1:-$repo/build/bench-tree/s$seed-f$files-d$folders-dup-m$max_size}
+default_tree=$repo/build/bench-tree/s$seed-f$files-d$folders-dup-m$max_size
+[ "$doubtful_weight" = 1 ] || default_tree+=-w$doubtful_weight
+tree=${1:-$default_tree}
 
 say() { printf '== %s\n' "$*"; }
 
@@ -65,6 +69,7 @@ say "checking the group comparison on a small tree"
 # ---- corpus and page cache ------------------------------------------------------
 say "corpus"
 make_tree_args=(--duplicates --seed "$seed" --files "$files" --folders "$folders" --max-size "$max_size")
+[ "$doubtful_weight" = 1 ] || make_tree_args+=(--doubtful-weight "$doubtful_weight")
 "$build/bench/kestrane_make_tree" "$tree" "${make_tree_args[@]}"
 tree=$(realpath "$tree")  # every tool gets one absolute path, so that their paths compare
 
