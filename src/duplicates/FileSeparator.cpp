@@ -281,14 +281,15 @@ void FileSeparator::notify() {
     m_pCurrentPass = nullptr;
     // By item, each item's facts in the order they came: a confirmation pass
     // read the file last, so its facts are the ones to keep.
-    std::stable_sort(m_readFacts.begin(), m_readFacts.end(),
-                     [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); });
+    const auto byItem = [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); };
+    std::stable_sort(m_readFacts.begin(), m_readFacts.end(), byItem);
     for (const auto& [key, set] : m_arrItemsByFileContentHash) {
         if (set.size() < 2) continue;
         for (FileSystemItem* item : set) {
-            const auto after = std::upper_bound(m_readFacts.begin(), m_readFacts.end(), item,
-                                                [](FileSystemItem* i, const auto& entry) { return std::less<>()(i, entry.first); });
-            if (after != m_readFacts.begin() && std::prev(after)->first == item) item->rememberScanFacts(std::prev(after)->second);
+            const std::pair<FileSystemItem*, ScanFacts> probe{item, {}};
+            const auto after = std::upper_bound(m_readFacts.begin(), m_readFacts.end(), probe, byItem);
+            if (after != m_readFacts.begin() && std::prev(after)->first == item)
+                item->rememberScanFacts(std::prev(after)->second);
         }
     }
     m_readFacts = {};
