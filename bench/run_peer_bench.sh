@@ -54,14 +54,15 @@ for p in jdupes rmlint fdupes rdfind; do versions+=("$p $(dpkg-query -W -f='${Ve
 say "building (Release) in $build"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRANE_BUILD_BENCH=ON >/dev/null
 if [ -n "${KESTRANE:-}" ]; then
-  cmake --build "$build" --target kestrane_make_tree kestrane_compare_groups
+  cmake --build "$build" --target kestrane_make_tree kestrane_compare_groups kestrane_scan_floor
   kestrane=$(realpath "$KESTRANE")
 else
-  cmake --build "$build" --target kestrane kestrane_make_tree kestrane_compare_groups
+  cmake --build "$build" --target kestrane kestrane_make_tree kestrane_compare_groups kestrane_scan_floor
   kestrane=$(find "$build" -name kestrane -type f -perm -u+x -not -path '*/CMakeFiles/*' | head -n 1)
 fi
 [ -x "$kestrane" ] || { echo "run_peer_bench: no kestrane binary (under $build, or \$KESTRANE)" >&2; exit 1; }
 compare=$build/bench/kestrane_compare_groups
+floor=$build/bench/kestrane_scan_floor
 
 say "checking the group comparison on a small tree"
 "$repo/bench/check_compare_groups.sh" "$compare"
@@ -85,8 +86,10 @@ find "$tree" -type f -print0 | xargs -0 cat >/dev/null
 # ---- the runs -----------------------------------------------------------------------
 # Every command writes its findings into $work/out; each runs in $work/cwd, so
 # that nothing a tool writes beside it lands in the corpus or the caller's folder.
-labels=("kestrane (default)" "kestrane --full-hash" "jdupes" "rmlint" "fdupes" "rdfind")
-keys=(kd kf jdupes rmlint fdupes rdfind)
+# The floor is no duplicate finder: the listing and the reads a default search
+# cannot skip, with nothing else (see bench/ScanFloor.cpp).
+labels=("kestrane (default)" "kestrane --full-hash" "jdupes" "rmlint" "fdupes" "rdfind" "floor (no hashing)")
+keys=(kd kf jdupes rmlint fdupes rdfind floor)
 set_command() {  # set_command KEY: the command line into cmd; its standard output goes to out/KEY.txt
   local out=$work/out
   case $1 in
@@ -98,6 +101,7 @@ set_command() {  # set_command KEY: the command line into cmd; its standard outp
     rmlint) cmd=(rmlint -T df --hidden --without-fiemap -o "fdupes:$out/rmlint-sets.txt" "$tree") ;;
     fdupes) cmd=(fdupes -r -q "$tree") ;;
     rdfind) cmd=(rdfind -dryrun true -outputname "$out/rdfind-results.txt" "$tree") ;;
+    floor) cmd=("$floor" "$tree") ;;
   esac
 }
 
@@ -181,6 +185,18 @@ goal() {  # goal TEXT VALUE REFERENCE LIMIT: the ratio VALUE / REFERENCE against
 goal "default scan wall / jdupes wall" "${mw[kd]}" "${mw[jdupes]}" 0.33
 goal "full-hash scan wall / jdupes wall" "${mw[kf]}" "${mw[jdupes]}" 1.0
 goal "default peak memory / jdupes peak" "${mr[kd]}" "${mr[jdupes]}" 1.0
+# The floor must have looked at every file of the corpus, or it is too low.
+floor_files=$(grep -o 'files [0-9]*' "$work/out/floor.txt" | head -n 1 | cut -d' ' -f2)
+stamp_files=$(grep '^regular_files ' "$tree.stamp" | cut -d' ' -f2)
+if [ "$floor_files" != "$stamp_files" ]; then
+  echo "run_peer_bench: the floor saw $floor_files files, the corpus has $stamp_files" >&2
+  exit 1
+fi
+# What the default goal leaves for hashing and for building the groups, the
+# folders and the report, once the calls no search can skip are paid.
+floor_ratio=$(ratio "${mw[floor]}" "${mw[jdupes]}")
+echo "floor: the listing and reads alone take $floor_ratio x jdupes' wall time;" \
+  "the default goal leaves $(awk -v j="${mw[jdupes]}" -v f="${mw[floor]}" 'BEGIN { printf "%.2f", 0.33 * j - f }') s beyond them"
 
 echo
 say "groups of identical files: kestrane --full-hash against jdupes (last round)"
