@@ -31,9 +31,8 @@ struct FileSeparator::Shared {
     }
 };
 
-// One pass handed to the lane scheduler: the facts of its items (read by the
-// hashing threads, never changed after the pass is made) and the way back to
-// the working queue. It keeps the separator alive while keys are on their way.
+// One pass handed to the lane scheduler: the way back to the working queue.
+// It keeps the separator alive while keys are on their way.
 class FileSeparator::Pass final : public LaneScheduler::Client, public std::enable_shared_from_this<Pass> {
 public:
     // decidesFullCheck: whether a shared key of a doubtful type is to be
@@ -41,27 +40,24 @@ public:
     Pass(std::shared_ptr<FileSeparator> separator, bool decidesFullCheck)
         : m_separator(std::move(separator)), m_decidesFullCheck(decidesFullCheck) {}
 
-    std::vector<ItemFacts> facts;  // by the item's index in the pass
-
     bool wantsKeys() const override { return !m_separator->m_bIsSeparationCanceled.load(); }
 
     void onKeys(std::vector<LaneScheduler::Result>& keys) override {
         FileSeparator& separator = *m_separator;
         std::vector<ComputedKey> computed;
         computed.reserve(keys.size());
-        for (auto& [tag, result] : keys) {
+        for (auto& [tag, result, path] : keys) {
             if (separator.m_bIsSeparationCanceled.load()) return;
-            const ItemFacts& item = facts[tag];
             // Decided here because it may read the file (PNG), which the
             // working queue must not wait for. A full key already covers
             // every byte: there is nothing to confirm.
             const bool needsFullCheck = result.key && result.partial && m_decidesFullCheck &&
-                                        ContentHasher::isNeedFullHashBuildForPath(item.path);
+                                        ContentHasher::isNeedFullHashBuildForPath(path);
             if (!result.key && separator.m_pScanProblems) {
                 using Failure = ContentHasher::Failure;
                 const bool changed = result.failure == Failure::changed || result.failure == Failure::notRegularFile;
                 separator.m_pScanProblems->add(
-                    item.path, changed ? ScanProblemKind::changedFile : ScanProblemKind::unreadableFile, result.error);
+                    path, changed ? ScanProblemKind::changedFile : ScanProblemKind::unreadableFile, result.error);
             }
             computed.push_back(
                 {tag, std::move(result.key), needsFullCheck, result.partial, {result.identity, result.modification}});
@@ -160,7 +156,8 @@ void FileSeparator::separateItemsWithFullFileHash(std::vector<FileSystemItem*> i
     auto pass = std::make_shared<Pass>(shared_from_this(), !fullHash && !m_bStagedFullHash);
     m_pCurrentPass = pass.get();
     std::vector<LaneScheduler::Request> requests;
-    pass->facts.reserve(m_arrItemsForSeparate.size());
+    std::vector<ItemFacts> facts;  // by the item's index in the pass
+    facts.reserve(m_arrItemsForSeparate.size());
     for (std::size_t index = 0; index < m_arrItemsForSeparate.size(); ++index) {
         // After a stop no item is marked: the listener may then drop them.
         if (m_bIsSeparationCanceled.load()) break;
@@ -170,21 +167,20 @@ void FileSeparator::separateItemsWithFullFileHash(std::vector<FileSystemItem*> i
         // listener may drop the items (and their tree) while keys are still computed.
         // The name only keys an empty file.
         const std::int64_t size = item->logicalSize();
-        pass->facts.push_back(
-            {item->path(), size <= 0 ? std::string(item->name()) : std::string(), size, item->isRegularFile()});
-        const ItemFacts& facts = pass->facts.back();
-        if (!facts.isRegularFile || facts.logicalSize <= 0) continue;  // no key, or a name key: below
+        facts.push_back({size <= 0 ? std::string(item->name()) : std::string(), size, item->isRegularFile()});
+        if (!item->isRegularFile() || size <= 0) continue;  // no key, or a name key: below
         ++m_nCountOfItemsRestToSeparate;
-        requests.push_back({facts.path, static_cast<std::uint64_t>(facts.logicalSize), fullHash ? 0 : m_nHashBlockSize,
-                            m_nHashMaxSize, static_cast<std::uint32_t>(index)});
+        // The path travels with the request and comes back with its key.
+        requests.push_back({item->path(), static_cast<std::uint64_t>(size),
+                            fullHash ? 0 : m_nHashBlockSize, m_nHashMaxSize, static_cast<std::uint32_t>(index)});
     }
     // Only regular files are ever opened; an empty one is keyed by its name.
-    for (std::size_t index = 0; index < pass->facts.size(); ++index) {
-        const ItemFacts& facts = pass->facts[index];
-        if (!facts.isRegularFile)
+    for (std::size_t index = 0; index < facts.size(); ++index) {
+        const ItemFacts& item = facts[index];
+        if (!item.isRegularFile)
             recordKey(m_arrItemsForSeparate[index], std::nullopt, false, false);
-        else if (facts.logicalSize <= 0)
-            recordKey(m_arrItemsForSeparate[index], ContentHasher::nameKey(facts.name), false, false);
+        else if (item.logicalSize <= 0)
+            recordKey(m_arrItemsForSeparate[index], ContentHasher::nameKey(item.name), false, false);
     }
     if (requests.empty()) {
         notifyListenerAboutFinish();
@@ -210,11 +206,11 @@ void FileSeparator::recordKey(FileSystemItem* item, std::optional<std::string> k
     if (key && read.isUsable()) m_readFacts.emplace_back(item, read);
     if (!useFullHash && key && needsFullCheck) m_arrHashThatNeedToCheckFully.insert(*key);
     item->setIsComparedInPart(key && partial);
-    saveFileItemWithHash(item, key);
+    saveFileItemWithHash(item, std::move(key));
 }
 
-void FileSeparator::saveFileItemWithHash(FileSystemItem* item, const std::optional<std::string>& key) {
-    if (key) m_arrItemsByFileContentHash.addObjectWithSeparatorKey(item, *key);
+void FileSeparator::saveFileItemWithHash(FileSystemItem* item, std::optional<std::string> key) {
+    if (key) m_arrItemsByFileContentHash.addObjectWithSeparatorKey(item, std::move(*key));
 }
 
 std::vector<FileSystemItem*> FileSeparator::takeItemsToConfirm() {

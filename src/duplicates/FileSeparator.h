@@ -144,9 +144,8 @@ private:
     enum class State { idle, separating, finished };
     struct Shared;
     class Pass;
-    // What hashing needs of an item, taken on the working queue.
+    // What a pass needs of an item, taken as the pass is made.
     struct ItemFacts {
-        std::string path;
         std::string name;  // of an empty file only
         std::int64_t logicalSize = 0;
         bool isRegularFile = false;
@@ -169,7 +168,7 @@ private:
     void recordKeys(const Pass& pass, std::vector<ComputedKey>& keys);
     void recordKey(FileSystemItem* item, std::optional<std::string> key, bool needsFullCheck, bool partial,
                    const ScanFacts& read = ScanFacts::unusable());
-    void saveFileItemWithHash(FileSystemItem* item, const std::optional<std::string>& key);
+    void saveFileItemWithHash(FileSystemItem* item, std::optional<std::string> key);
     void notifyListenerAboutFinish();
     // The partial keys shared by two or more items that must be confirmed by
     // full keys: the marked ones, or in full-hash mode all of them; their

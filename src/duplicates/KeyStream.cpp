@@ -35,7 +35,7 @@ KeyStream::KeyStream(std::string path, std::uint64_t listedSize, std::uint64_t b
 KeyStream::~KeyStream() = default;
 
 bool KeyStream::begin() {
-    m_file = std::make_unique<RegularFile>(m_path, ContentHasher::FileKind::regular);
+    m_file.emplace(m_path, ContentHasher::FileKind::regular);
     if (!m_file->isOpen()) {
         fail(m_file->failure(), m_file->error());
         return false;
@@ -122,12 +122,12 @@ KeyStream::Fill KeyStream::finishReading(unsigned char* buffer, std::size_t& len
 }
 
 ContentHasher::KeyResult KeyStream::key(const std::array<unsigned char, 16>& digest) {
-    m_result = {};
-    m_result.key = ContentHasher::hexKey(digest);
-    m_result.partial = m_partial;
-    m_result.identity = m_file->identity();
-    m_result.modification = m_file->modification();
-    return m_result;
+    ContentHasher::KeyResult result;
+    result.key = ContentHasher::hexKey(digest);
+    result.partial = m_partial;
+    result.identity = m_file->identity();
+    result.modification = m_file->modification();
+    return result;
 }
 
 KeyStream::Fill KeyStream::fail(ContentHasher::Failure failure, int error) {

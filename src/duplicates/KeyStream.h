@@ -6,7 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
 
 namespace kestrane {
@@ -51,6 +51,8 @@ public:
     ContentHasher::KeyResult key(const std::array<unsigned char, 16>& digest);
     // After `failed` (or a failed begin): why there is no key.
     const ContentHasher::KeyResult& result() const { return m_result; }
+    // The path the stream was made with, moved out: call it last.
+    std::string takePath() { return std::move(m_path); }
     // Whether the file is still open (begun and not yet read to its end).
     bool isOpen() const { return m_file && m_file->isOpen(); }
 
@@ -66,10 +68,10 @@ private:
     Fill finishReading(unsigned char* buffer, std::size_t& length);
     Fill fail(ContentHasher::Failure failure, int error);
 
-    const std::string m_path;
+    std::string m_path;
     const std::uint64_t m_listedSize;
     const bool m_partial;
-    std::unique_ptr<RegularFile> m_file;
+    std::optional<RegularFile> m_file;  // in place: one allocation less per file
     ContentHasher::KeyResult m_result;
     // Whole file: bytes read so far. Partial: the blocks and where reading is.
     std::uint64_t m_read = 0;

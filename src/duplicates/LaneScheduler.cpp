@@ -142,7 +142,7 @@ private:
     struct Lane {
         std::shared_ptr<Client> client;  // null: the lane is free
         std::uint32_t tag = 0;
-        std::unique_ptr<KeyStream> stream;
+        std::optional<KeyStream> stream;  // in place: one allocation less per file
         bool counted = false;  // its file counts as open for the client
         unsigned char* buffer = nullptr;
         const unsigned char* cursor = nullptr;
@@ -186,8 +186,10 @@ void LaneScheduler::Worker::runOneAtATime() {
         if (!m_queue->take(1, true, m_taken, {})) return;
         for (auto& queued : m_taken) {
             const Request& request = queued.request;
-            Result result{request.tag, ContentHasher::keyForListedFile(request.path, request.listedSize, request.blockLength,
-                                                                       request.threshold, ContentHasher::FileKind::regular)};
+            Result result{request.tag,
+                          ContentHasher::keyForListedFile(request.path, request.listedSize, request.blockLength,
+                                                          request.threshold, ContentHasher::FileKind::regular),
+                          std::move(queued.request.path)};
             Queue::closed(*queued.client);
             m_results.emplace_back(std::move(queued.client), std::move(result));
         }
@@ -197,7 +199,7 @@ void LaneScheduler::Worker::runOneAtATime() {
 
 void LaneScheduler::Worker::runLanes() {
     m_md5.emplace(*m_kernel);
-    m_lanes.resize(m_md5->laneCount());
+    m_lanes = std::vector<Lane>(m_md5->laneCount());  // a lane's stream stays where it is made
     std::vector<const unsigned char*> blocks(m_lanes.size());
     bool stopping = false;
     for (;;) {
@@ -259,8 +261,7 @@ void LaneScheduler::Worker::begin(std::size_t l, Queue::Queued queued) {
     lane.counted = true;
     lane.last = false;
     lane.length = 0;
-    lane.stream = std::make_unique<KeyStream>(std::move(queued.request.path), request.listedSize, request.blockLength,
-                                              request.threshold);
+    lane.stream.emplace(std::move(queued.request.path), request.listedSize, request.blockLength, request.threshold);
     ++m_busy;
     if (!lane.stream->begin()) return finish(l, lane.stream->result());
     m_md5->start(l);
@@ -290,7 +291,7 @@ void LaneScheduler::Worker::refill(std::size_t l) {
 void LaneScheduler::Worker::finish(std::size_t l, ContentHasher::KeyResult key) {
     Lane& lane = m_lanes[l];
     closeFile(lane);
-    m_results.emplace_back(std::move(lane.client), Result{lane.tag, std::move(key)});
+    m_results.emplace_back(std::move(lane.client), Result{lane.tag, std::move(key), lane.stream->takePath()});
     lane.client.reset();
     lane.stream.reset();
     lane.blocks = 0;

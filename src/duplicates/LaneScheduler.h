@@ -45,6 +45,7 @@ public:
     struct Result {
         std::uint32_t tag = 0;
         ContentHasher::KeyResult key;
+        std::string path;  // the request's, handed back: the client keeps no copy
     };
 
     // One user of the scheduler, typically a separation.

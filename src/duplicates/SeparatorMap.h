@@ -23,6 +23,10 @@ public:
     // Adds the object to the set under the key, making the set on first use.
     // An object already in that set is not added again (returns false).
     bool addObjectWithSeparatorKey(T* object, const Key& key) { return m_map[key].insert(object).second; }
+    // The same, taking the key instead of copying it when it is new.
+    bool addObjectWithSeparatorKey(T* object, Key&& key) {
+        return m_map.try_emplace(std::move(key)).first->second.insert(object).second;
+    }
 
     // The set under the key, or null.
     const Set* find(const Key& key) const {

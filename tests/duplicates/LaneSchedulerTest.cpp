@@ -37,6 +37,7 @@ public:
         mostOpen = std::max(mostOpen, open);
         for (auto& result : keys) {
             EXPECT_TRUE(results.emplace(result.tag, std::move(result.key)).second) << "tag " << result.tag << " twice";
+            paths.emplace(result.tag, std::move(result.path));
         }
         if (results.size() == m_expected && !m_done) {
             m_done = true;
@@ -48,6 +49,7 @@ public:
     bool wait() { return m_finished.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready; }
 
     std::map<std::uint32_t, ContentHasher::KeyResult> results;
+    std::map<std::uint32_t, std::string> paths;  // handed back with the keys
     std::size_t mostOpen = 0;
     std::atomic<bool> wanted{true};
 
@@ -112,6 +114,7 @@ TEST_P(LaneSchedulerTest, KeysAreThoseOfTheHasherForEverySizeAroundBlocksAndBuff
             ASSERT_TRUE(got.key) << sizes[i] << " bytes, mode " << m;
             EXPECT_EQ(got.key, expected.key) << sizes[i] << " bytes, block " << block;
             EXPECT_EQ(got.partial, expected.partial) << sizes[i] << " bytes, block " << block;
+            EXPECT_EQ(clients[m]->paths.at(static_cast<std::uint32_t>(i)), paths[i]);
         }
     }
 }
@@ -138,6 +141,7 @@ TEST_P(LaneSchedulerTest, FilesThatCannotBeKeyedFailAsTheHasherSays) {
         EXPECT_EQ(got.key, expected.key) << request.path;
         EXPECT_EQ(got.failure, expected.failure) << request.path;
         EXPECT_EQ(got.error, expected.error) << request.path;
+        EXPECT_EQ(client->paths.at(request.tag), request.path) << "a failure names its file";
     }
     EXPECT_TRUE(client->results.at(0).key);
     EXPECT_EQ(client->results.at(1).failure, ContentHasher::Failure::cannotOpen);
