@@ -53,6 +53,11 @@ std::vector<std::shared_ptr<DuplicateItem>> DuplicatesGroup::getItems() const {
     return m_pContent ? m_pContent->getItems() : std::vector<std::shared_ptr<DuplicateItem>>{};
 }
 
+const std::vector<std::shared_ptr<DuplicateItem>>& DuplicatesGroup::itemsView() const {
+    static const std::vector<std::shared_ptr<DuplicateItem>> none;
+    return m_pContent ? m_pContent->getItems() : none;
+}
+
 std::vector<FileSystemItem*> DuplicatesGroup::getFileSystemItems() const {
     return m_pContent ? m_pContent->createArrayWithFileSystemItems() : std::vector<FileSystemItem*>{};
 }

@@ -43,6 +43,9 @@ public:
     std::shared_ptr<DuplicatesContainer> getContainer() const;
     // The entries; empty without content.
     std::vector<std::shared_ptr<DuplicateItem>> getItems() const;
+    // The same entries without a copy: valid only until the group changes,
+    // so for loops that only read.
+    const std::vector<std::shared_ptr<DuplicateItem>>& itemsView() const;
     std::vector<FileSystemItem*> getFileSystemItems() const;
     // The selected entries, in item order.
     std::vector<std::shared_ptr<DuplicateItem>> getSelectedItems() const;

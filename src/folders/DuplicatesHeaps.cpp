@@ -85,7 +85,7 @@ void DuplicatesHeaps::addGroup(const std::shared_ptr<DuplicatesGroup>& group) {
     if (m_pContainer.expired()) m_pContainer = group->getContainer();
     const std::uint64_t groupID = group->getGroupID();
     std::vector<std::shared_ptr<HeapsFolderData>> touched;
-    for (const auto& item : group->getItems()) {
+    for (const auto& item : group->itemsView()) {
         FileSystemItem* file = item->getFileSystemItem();
         if (file == nullptr || file->parent() == nullptr) continue;  // a scanned root has no folder here
         const std::string_view path = item->getParentFolderItemPath();
@@ -113,7 +113,7 @@ void DuplicatesHeaps::removeGroup(const std::shared_ptr<DuplicatesGroup>& group)
 std::vector<std::shared_ptr<HeapsFolderData>> DuplicatesHeaps::getAllFoldersOfGroup(const DuplicatesGroup& group) const {
     KESTRANE_CHECK_QUEUE(m_queueChecker);
     std::vector<std::shared_ptr<HeapsFolderData>> records;
-    for (const auto& item : group.getItems()) {
+    for (const auto& item : group.itemsView()) {
         auto record = findRecord(item->getParentFolderItemPath());
         if (record && std::find(records.begin(), records.end(), record) == records.end())
             records.push_back(std::move(record));
@@ -140,7 +140,7 @@ void DuplicatesHeaps::generateHeapsGroup(HeapsGroup& group, const RecordLookup& 
     for (const auto& [id, weakGroup] : it->second) {
         const auto shared = weakGroup.lock();
         if (!shared || !shared->getCategory()) continue;
-        for (const auto& item : shared->getItems()) paths.push_back(item->getParentFolderItemPath());
+        for (const auto& item : shared->itemsView()) paths.push_back(item->getParentFolderItemPath());
     }
     std::sort(paths.begin(), paths.end());
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());

@@ -90,7 +90,7 @@ void HeapsFolderData::updateData() {
 void HeapsFolderData::addItemsOfGroup(const std::shared_ptr<DuplicatesGroup>& group) {
     if (!group || hasGroupWithID(group->getGroupID())) return;
     bool added = false;
-    for (auto& item : group->getItems()) {
+    for (const auto& item : group->itemsView()) {
         if (item->getFileSystemItem() == nullptr || item->getParentFolderItemPath() != m_sFolderPath) continue;
         m_arrItems.push_back(item);
         added = true;

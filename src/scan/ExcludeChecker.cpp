@@ -207,7 +207,10 @@ std::string ExcludeChecker::lowercasedExtensionOfName(std::string_view name) {
 
 bool ExcludeChecker::isFileItemExcluded(FileSystemItem* item) const {
     if (item == nullptr) return true;
-    if (isPathExcluded(item->path())) {
+    // Asked for every file of a scan: the path is built in a buffer kept by the thread.
+    thread_local std::string path;
+    item->pathInto(path);
+    if (isPathExcluded(path)) {
         item->setIsCheckedForDuplicates(true);
         return true;
     }

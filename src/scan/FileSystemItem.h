@@ -152,6 +152,12 @@ public:
 
     // The parent's path joined with relativePath; relativePath itself without a parent.
     std::string path() const;
+    // The same path written over out, which keeps its capacity: no allocation
+    // once out is long enough.
+    void pathInto(std::string& out) const {
+        out.clear();
+        appendPath(out);
+    }
     // relativePath with a parent; otherwise the last component of relativePath.
     std::string_view name() const;
     // There is no separate display name on Linux: the name.
